@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+
+#include "CMatrix.h"
+
+// Levenberg-Marquardt fit of a parameter vector to observations through a residual function.
+// What it drives down is the sample standard deviation of the residuals.
+class CLevenbergMarquardt {
+public:
+    // Fills output (sized like the observations) with the model's prediction at parameters,
+    // in the observations' element order.
+    using ResidualFunction =
+        std::function<void(const CMatrix& input, const CVector& parameters, CMatrix& output, void* context)>;
+
+    // Binds a member function of an object as the residual function.
+    template <class T>
+    static ResidualFunction Bind(T* object,
+                                 void (T::*member)(const CMatrix&, const CVector&, CMatrix&, void*)) {
+        return [object, member](const CMatrix& in, const CVector& p, CMatrix& out, void* ctx) {
+            (object->*member)(in, p, out, ctx);
+        };
+    }
+
+    // Always true; the quality of the fit is residualStdDev.
+    bool Fit(const CMatrix& input, const CMatrix& observations, CVector& parameters, ResidualFunction function);
+
+    void* context = nullptr;
+    double residualStdDev = 0;
+    int maxIterations = 100;
+    int minIterations = 10;
+    int iterations = 0;
+    double initialLambda = 0.001;
+
+private:
+    // Model at the parameters and the forward-difference Jacobian; returns the residuals.
+    CVector Evaluate(const CMatrix& input, const CMatrix& observations, CVector& parameters);
+
+    ResidualFunction residualFunction;
+    CMatrix model;
+    CMatrix perturbedModel;
+    CMatrix jacobian;
+};

@@ -1,0 +1,156 @@
+// Writes a document in the library's own dialect: no declaration, no indentation, one CR after
+// every node unless the text that follows already starts a line. Together with the parser,
+// which keeps those CR bytes as texts, a loaded file saves back byte for byte.
+#include <string>
+
+#include "XmlDocument.h"
+
+namespace Zelvo {
+
+namespace {
+
+class Writer {
+public:
+    Writer() { out.reserve(65536); }
+
+    void Chain(const XmlNode* node);
+    Chars Result() const { return Chars(out.data(), static_cast<int>(out.size())); }
+
+private:
+    void Node(const XmlNode* node);
+    void ElementNode(const XmlElement* element);
+    void Attributes(const XmlElement* element);
+    void LineBreakUnless(const Chars& following);
+    void Text(const Chars& text);
+    void AttributeValue(const Chars& value, char quote);
+
+    std::string out;
+};
+
+void Writer::Chain(const XmlNode* node) {
+    for (; node; node = node->NextSibling()) {
+        Node(node);
+        LineBreakUnless(node->Tail());
+        Text(node->Tail());
+    }
+}
+
+void Writer::Node(const XmlNode* node) {
+    switch (node->Type()) {
+    case XmlNode::ElementNode:
+        ElementNode(static_cast<const XmlElement*>(node));
+        break;
+    case XmlNode::CommentNode:
+        out += "<!--";
+        out += static_cast<const XmlTextNode*>(node)->Content().c_str();
+        out += "-->";
+        break;
+    case XmlNode::CDataNode: {
+        const Chars& content = static_cast<const XmlTextNode*>(node)->Content();
+        if (content.FindString("]]>") >= 0)
+            throw Chars("CDATA section must not contain a \"]]>\" substring");
+        out += "<![CDATA[";
+        out += content.c_str();
+        out += "]]>";
+        break;
+    }
+    case XmlNode::InstructionNode: {
+        const auto* instruction = static_cast<const XmlInstruction*>(node);
+        out += "<?";
+        out += instruction->Target().c_str();
+        out += ' ';
+        out += instruction->Data().c_str();
+        out += "?>";
+        break;
+    }
+    case XmlNode::DoctypeNode:
+        out += "<!DOCTYPE";
+        out += static_cast<const XmlTextNode*>(node)->Content().c_str();
+        out += '>';
+        break;
+    default:
+        break;
+    }
+}
+
+// Children are written one nesting level per call; the parser bounds how deep a loaded
+// document can be, and documents built by the program are shallow.
+void Writer::ElementNode(const XmlElement* element) {
+    out += '<';
+    out += element->Name().c_str();
+    Attributes(element);
+    if (!element->FirstChild()) {
+        out += "/>";
+        return;
+    }
+    out += '>';
+    LineBreakUnless(element->Text());
+    Text(element->Text());
+    Chain(element->FirstChild());
+    out += "</";
+    out += element->Name().c_str();
+    out += '>';
+}
+
+void Writer::Attributes(const XmlElement* element) {
+    for (int i = 0; i < element->AttributeCount(); ++i) {
+        const XmlAttribute* attribute = element->AttributeAt(i);
+        out += ' ';
+        out += attribute->Name().c_str();
+        out += '=';
+        out += attribute->Quote();
+        AttributeValue(attribute->Value(), attribute->Quote());
+        out += attribute->Quote();
+    }
+}
+
+void Writer::LineBreakUnless(const Chars& following) {
+    if (following.IsEmpty() || (following[0] != '\r' && following[0] != '\n'))
+        out += '\r';
+}
+
+void Writer::Text(const Chars& text) {
+    const char* s = text.Data();
+    int n = text.Length();
+    for (int i = 0; i < n; ++i) {
+        char c = s[i];
+        if (c == '<')
+            out += "&lt";
+        else if (c == '&')
+            out += "&amp";
+        else if (c == '\n' && i + 1 < n && s[i + 1] == '\r') {
+            out += '\r';
+            ++i;
+        } else
+            out += c;
+    }
+}
+
+void Writer::AttributeValue(const Chars& value, char quote) {
+    const char* s = value.Data();
+    for (int i = 0; i < value.Length(); ++i) {
+        char c = s[i];
+        if (c == '&')
+            out += "&amp";
+        else if (c == '<')
+            out += "&lt";
+        else if (c == '>')
+            out += "&gt";
+        else if (c == quote && quote == '"')
+            out += "&quot";
+        else if (c == quote && quote == '\'')
+            out += "&apos";
+        else
+            out += c;
+    }
+}
+
+}  // namespace
+
+Chars Serialise(const XmlDocument& document) {
+    Writer writer;
+    writer.Chain(document.FirstNode());
+    return writer.Result();
+}
+
+}  // namespace Zelvo

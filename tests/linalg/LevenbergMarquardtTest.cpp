@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "CLevenbergMarquardt.h"
+
+namespace {
+
+// Points on a circle: input holds the angles, parameters are (cx, cy, r), observations the
+// x and y coordinates (two rows per point).
+class CircleModel {
+public:
+    void Predict(const CMatrix& angles, const CVector& p, CMatrix& out, void*) {
+        for (int i = 0; i < angles.count; ++i) {
+            out.data[2 * i] = p[0] + p[2] * std::cos(angles.data[i]);
+            out.data[2 * i + 1] = p[1] + p[2] * std::sin(angles.data[i]);
+        }
+    }
+};
+
+// The model reproduces the observations whatever the parameters.
+class ExactModel {
+public:
+    void Predict(const CMatrix&, const CVector&, CMatrix& out, void* context) {
+        const CMatrix& observations = *static_cast<const CMatrix*>(context);
+        for (int k = 0; k < out.count; ++k)
+            out.data[k] = observations.data[k];
+    }
+};
+
+// A model whose output is fresh noise at every call, so the spread never settles.
+class RestlessModel {
+public:
+    void Predict(const CMatrix&, const CVector&, CMatrix& out, void*) {
+        for (int k = 0; k < out.count; ++k)
+            out.data[k] = noise(random) * (1 + (calls % 7));
+        ++calls;
+    }
+    std::mt19937 random{11};
+    std::normal_distribution<double> noise{0, 1};
+    int calls = 0;
+};
+
+}  // namespace
+
+TEST(CLevenbergMarquardt, ExactModelStopsAfterIterationIndexEleven) {
+    CMatrix observations(6, 1);
+    for (int k = 0; k < 6; ++k)
+        observations.data[k] = k * 0.5;
+    ExactModel model;
+    CLevenbergMarquardt lm;
+    lm.context = &observations;
+    CVector p(2);
+    p.Fill(1);
+    EXPECT_TRUE(lm.Fit(CMatrix(), observations, p, CLevenbergMarquardt::Bind(&model, &ExactModel::Predict)));
+    EXPECT_EQ(lm.iterations, 12);  // indices 0..11
+    EXPECT_EQ(lm.residualStdDev, 0);
+}
+
+TEST(CLevenbergMarquardt, RestlessModelRunsAllIterations) {
+    CMatrix observations(20, 1);
+    for (int k = 0; k < 20; ++k)
+        observations.data[k] = 0;
+    RestlessModel model;
+    CLevenbergMarquardt lm;
+    CVector p(1);
+    p.Fill(0);
+    lm.Fit(CMatrix(), observations, p, CLevenbergMarquardt::Bind(&model, &RestlessModel::Predict));
+    EXPECT_EQ(lm.iterations, 100);
+}
+
+TEST(CLevenbergMarquardt, FitsACircleFromNoisyPoints) {
+    const int n = 60;
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0, 0.01);
+    CMatrix angles(n, 1), observations(2 * n, 1);
+    for (int i = 0; i < n; ++i) {
+        double t = 2 * M_PI * i / n;
+        angles.data[i] = t;
+        observations.data[2 * i] = 3 + 2 * std::cos(t) + noise(random);
+        observations.data[2 * i + 1] = -1 + 2 * std::sin(t) + noise(random);
+    }
+    CircleModel model;
+    CLevenbergMarquardt lm;
+    CVector p(3);
+    p[0] = 2.5;
+    p[1] = -0.5;
+    p[2] = 1.5;
+    lm.Fit(angles, observations, p, CLevenbergMarquardt::Bind(&model, &CircleModel::Predict));
+    EXPECT_NEAR(p[0], 3, 0.01);
+    EXPECT_NEAR(p[1], -1, 0.01);
+    EXPECT_NEAR(p[2], 2, 0.01);
+    EXPECT_NEAR(lm.residualStdDev, 0.01, 0.003);
+    EXPECT_GT(lm.iterations, 10);
+}
