@@ -1,0 +1,154 @@
+#include "GaussianSmooth.h"
+
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+namespace {
+
+struct AlignedFree {
+    void operator()(float* p) const { std::free(p); }
+};
+using Scratch = std::unique_ptr<float, AlignedFree>;
+
+Scratch AllocateScratch(size_t floats) {
+    void* p = std::aligned_alloc(16, ((floats * sizeof(float) + 15) / 16) * 16);
+    if (!p)
+        throw std::bad_alloc();
+    return Scratch(static_cast<float*>(p));
+}
+
+// Filters n interleaved samples of four lanes each, in place in x, using w as scratch.
+void FilterLanes(float* x, float* w, int n, const GaussianCoefficients& k) {
+    const __m128 B = _mm_set1_ps(k.B), a1 = _mm_set1_ps(k.a1), a2 = _mm_set1_ps(k.a2), a3 = _mm_set1_ps(k.a3);
+    const __m128 g = _mm_set1_ps(k.g), gB = _mm_set1_ps(k.g + k.B);
+    auto X = [x](int i) { return _mm_load_ps(x + 4 * i); };
+    auto W = [w](int i) { return _mm_load_ps(w + 4 * i); };
+
+    __m128 x0 = X(0);
+    _mm_store_ps(w, _mm_mul_ps(gB, x0));
+    _mm_store_ps(w + 4, _mm_add_ps(_mm_mul_ps(B, X(1)), _mm_mul_ps(g, x0)));
+    _mm_store_ps(w + 8, _mm_add_ps(_mm_mul_ps(B, X(2)), _mm_mul_ps(g, x0)));
+    __m128 w1 = W(2), w2 = W(1), w3 = W(0);
+    for (int i = 3; i < n; ++i) {
+        __m128 v = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(B, X(i)), _mm_mul_ps(a1, w1)), _mm_mul_ps(a2, w2)),
+                              _mm_mul_ps(a3, w3));
+        _mm_store_ps(w + 4 * i, v);
+        w3 = w2;
+        w2 = w1;
+        w1 = v;
+    }
+
+    __m128 wl = W(n - 1);
+    _mm_store_ps(x + 4 * (n - 1), _mm_mul_ps(gB, wl));
+    _mm_store_ps(x + 4 * (n - 2), _mm_add_ps(_mm_mul_ps(B, W(n - 2)), _mm_mul_ps(g, wl)));
+    _mm_store_ps(x + 4 * (n - 3), _mm_add_ps(_mm_mul_ps(B, W(n - 3)), _mm_mul_ps(g, wl)));
+    __m128 y1 = X(n - 3), y2 = X(n - 2), y3 = X(n - 1);
+    for (int i = n - 4; i >= 0; --i) {
+        __m128 v = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(B, W(i)), _mm_mul_ps(a1, y1)), _mm_mul_ps(a2, y2)),
+                              _mm_mul_ps(a3, y3));
+        _mm_store_ps(x + 4 * i, v);
+        y3 = y2;
+        y2 = y1;
+        y1 = v;
+    }
+}
+
+// Rows y0 .. y0 + lanes - 1 interleaved so that sample j holds column j of each row.
+void HorizontalGroup(ImgT<float>& image, int y0, int lanes, float* x, float* w, const GaussianCoefficients& k) {
+    const int W = image.width;
+    const float* in[4];
+    for (int l = 0; l < 4; ++l)
+        in[l] = image.Row(y0 + std::min(l, lanes - 1));
+    int j = 0;
+    if (lanes == 4) {
+        for (; j + 4 <= W; j += 4) {
+            __m128 r0 = _mm_loadu_ps(in[0] + j), r1 = _mm_loadu_ps(in[1] + j);
+            __m128 r2 = _mm_loadu_ps(in[2] + j), r3 = _mm_loadu_ps(in[3] + j);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_store_ps(x + 4 * j, r0);
+            _mm_store_ps(x + 4 * j + 4, r1);
+            _mm_store_ps(x + 4 * j + 8, r2);
+            _mm_store_ps(x + 4 * j + 12, r3);
+        }
+    }
+    for (; j < W; ++j)
+        for (int l = 0; l < 4; ++l)
+            x[4 * j + l] = in[l][j];
+    FilterLanes(x, w, W, k);
+    float* out[4];
+    for (int l = 0; l < lanes; ++l)
+        out[l] = image.Row(y0 + l);
+    j = 0;
+    if (lanes == 4) {
+        for (; j + 4 <= W; j += 4) {
+            __m128 r0 = _mm_load_ps(x + 4 * j), r1 = _mm_load_ps(x + 4 * j + 4);
+            __m128 r2 = _mm_load_ps(x + 4 * j + 8), r3 = _mm_load_ps(x + 4 * j + 12);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_storeu_ps(out[0] + j, r0);
+            _mm_storeu_ps(out[1] + j, r1);
+            _mm_storeu_ps(out[2] + j, r2);
+            _mm_storeu_ps(out[3] + j, r3);
+        }
+    }
+    for (; j < W; ++j)
+        for (int l = 0; l < lanes; ++l)
+            out[l][j] = x[4 * j + l];
+}
+
+// Columns x0 .. x0 + lanes - 1: four adjacent floats of a row are one sample already.
+void VerticalGroup(ImgT<float>& image, int x0, int lanes, float* x, float* w, const GaussianCoefficients& k) {
+    const int H = image.height;
+    if (lanes == 4) {
+        for (int i = 0; i < H; ++i)
+            _mm_store_ps(x + 4 * i, _mm_loadu_ps(image.Row(i) + x0));
+    } else {
+        for (int i = 0; i < H; ++i) {
+            const float* row = image.Row(i) + x0;
+            for (int l = 0; l < 4; ++l)
+                x[4 * i + l] = row[std::min(l, lanes - 1)];
+        }
+    }
+    FilterLanes(x, w, H, k);
+    for (int i = 0; i < H; ++i) {
+        float* row = image.Row(i) + x0;
+        if (lanes == 4) {
+            _mm_storeu_ps(row, _mm_load_ps(x + 4 * i));
+        } else {
+            for (int l = 0; l < lanes; ++l)
+                row[l] = x[4 * i + l];
+        }
+    }
+}
+
+}  // namespace
+
+GaussianCoefficients GaussianCoefficientsFor(double sigma) {
+    double q = 1.31564 * (std::sqrt(1 + 0.490811 * sigma * sigma) - 1);
+    double q2 = q * q, q3 = q2 * q;
+    double b0 = 1.57825 + 2.44413 * q + 1.4281 * q2 + 0.422205 * q3;
+    double a1 = (2.44413 * q + 2.85619 * q2 + 1.26661 * q3) / b0;
+    double a2 = -(1.4281 * q2 + 1.26661 * q3) / b0;
+    double a3 = 0.422205 * q3 / b0;
+    double g = a1 + a2 + a3;
+    double B = 1 - g;
+    return {static_cast<float>(B), static_cast<float>(a1), static_cast<float>(a2), static_cast<float>(a3),
+            static_cast<float>(g)};
+}
+
+void GaussianSmooth(ImgT<float>& image, double sigma) {
+    const int W = image.width, H = image.height;
+    if (!image.HasPixels() || W <= 3 || H <= 3)
+        return;
+    const GaussianCoefficients k = GaussianCoefficientsFor(sigma);
+    const size_t n = 4 * static_cast<size_t>(std::max(W, H));
+    Scratch x = AllocateScratch(n), w = AllocateScratch(n);
+    for (int y = 0; y < H; y += 4)
+        HorizontalGroup(image, y, std::min(4, H - y), x.get(), w.get(), k);
+    for (int c = 0; c < W; c += 4)
+        VerticalGroup(image, c, std::min(4, W - c), x.get(), w.get(), k);
+}

@@ -1,0 +1,106 @@
+#include "ImageFile.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+#include <cstring>
+
+#include <immintrin.h>
+
+namespace {
+
+void PackRowPortable(const uint32_t* in, unsigned char* out, int W) {
+    int x = 0;
+    // Four pixels pack into three 32-bit words.
+    for (; x + 4 <= W; x += 4, out += 12) {
+        uint32_t p0 = in[x], p1 = in[x + 1], p2 = in[x + 2], p3 = in[x + 3];
+        uint32_t words[3] = {(p0 & 0xFFFFFFu) | (p1 << 24), ((p1 >> 8) & 0xFFFFu) | (p2 << 16),
+                             ((p2 >> 16) & 0xFFu) | (p3 << 8)};
+        std::memcpy(out, words, sizeof words);
+    }
+    for (; x < W; ++x, out += 3) {
+        uint32_t p = in[x];
+        out[0] = static_cast<uint8_t>(p);
+        out[1] = static_cast<uint8_t>(p >> 8);
+        out[2] = static_cast<uint8_t>(p >> 16);
+    }
+}
+
+// One byte shuffle drops the alpha byte of four pixels; each 16-byte store overlaps the next
+// by four bytes, so the loop stops while a whole further group still fits in the row.
+__attribute__((target("ssse3"))) void PackRowShuffle(const uint32_t* in, unsigned char* out, int W) {
+    const __m128i drop = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 8 <= W; x += 4, out += 12)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)), drop));
+    PackRowPortable(in + x, out, W - x);
+}
+
+}  // namespace
+
+void CopyQImageInto(const QImage& decoded, ImgRGB& target) {
+    const int W = decoded.width(), H = decoded.height();
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    for (int y = 0; y < H; ++y) {
+        // Whole scan lines: each 32-bit pixel is 0xAARRGGBB, so its low three bytes in memory
+        // order are blue, green, red on this little-endian machine.
+        const auto* in = reinterpret_cast<const uint32_t*>(decoded.constScanLine(y));
+        auto* out = reinterpret_cast<unsigned char*>(target.Row(y));
+        if (shuffle)
+            PackRowShuffle(in, out, W);
+        else
+            PackRowPortable(in, out, W);
+    }
+}
+
+bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
+    QImage decoded;
+    if (!decoded.load(path) || decoded.isNull())
+        return false;
+    // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
+    // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.
+    if (decoded.format() != QImage::Format_RGB32 && decoded.format() != QImage::Format_ARGB32)
+        decoded = decoded.convertToFormat(QImage::Format_RGB32, Qt::AutoColor);
+    if (decoded.isNull())
+        return false;
+    const int W = decoded.width(), H = decoded.height();
+    if (target.IsView())
+        return false;
+    bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
+    if (orientation != kOrientationCw90 && orientation != kOrientation180 && orientation != kOrientationCcw90) {
+        target.Resize(W, H);
+        CopyQImageInto(decoded, target);
+        return true;
+    }
+    ImgRGB upright(W, H);
+    CopyQImageInto(decoded, upright);
+    target.Resize(turned ? H : W, turned ? W : H);
+    if (orientation == kOrientationCw90)
+        upright.Rotate90(target);
+    else if (orientation == kOrientation180)
+        upright.Rotate180(target);
+    else
+        upright.Rotate270(target);
+    return true;
+}
+
+bool SaveImageFile(const ImgRGB& image, const QString& path) {
+    if (!image.HasPixels())
+        return false;
+    QImage out(image.width, image.height, QImage::Format_RGB32);
+    if (out.isNull())
+        return false;
+    for (int y = 0; y < image.height; ++y) {
+        const Rgb* in = image.Row(y);
+        auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        for (int x = 0; x < image.width; ++x)
+            line[x] = 0xFF000000u | uint32_t(in[x].r) << 16 | uint32_t(in[x].g) << 8 | in[x].b;
+    }
+    static const char* const kBySuffix[] = {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "gif"};
+    QString suffix = QFileInfo(path).suffix().toLower();
+    for (const char* known : kBySuffix)
+        if (suffix == QLatin1String(known))
+            return out.save(path, nullptr, 100);
+    return out.save(path, "JPG", 100);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include "ImgTypes.h"
+
+// Orientation codes of source images: 1 turns the stored image 90 degrees clockwise, 2 by 180
+// degrees, 3 by 90 degrees counter-clockwise; anything else leaves it unchanged.
+enum SourceOrientation { kOrientationNone = 0, kOrientationCw90 = 1, kOrientation180 = 2, kOrientationCcw90 = 3 };
+
+// Decodes an image file into 24-bit pixels with the orientation applied. False, with the
+// target untouched, when the file cannot be decoded.
+bool LoadImageFile(ImgRGB& target, int orientation, const QString& path);
+
+// Writes the format that the file name's suffix names, JPEG for any other suffix, quality 100.
+bool SaveImageFile(const ImgRGB& image, const QString& path);
+
+// Copies decoded 32-bit pixels (0xAARRGGBB) into a 24-bit image of the same size.
+class QImage;
+void CopyQImageInto(const QImage& decoded, ImgRGB& target);
