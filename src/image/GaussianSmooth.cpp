@@ -22,44 +22,63 @@ Scratch AllocateScratch(size_t floats) {
     return Scratch(static_cast<float*>(p));
 }
 
-// Filters n interleaved samples of four lanes each, in place in x, using w as scratch.
-void FilterLanes(float* x, float* w, int n, const GaussianCoefficients& k) {
+// Filters n interleaved samples of four lanes each, in place in x[g], using w[g] as scratch,
+// for G independent groups at once. Each step of the recursion waits on the previous one;
+// running several groups side by side keeps the processor busy meanwhile. Every group gets
+// exactly the arithmetic it would get alone.
+template <int G>
+void FilterLanes(float* const* x, float* const* w, int n, const GaussianCoefficients& k) {
     const __m128 B = _mm_set1_ps(k.B), a1 = _mm_set1_ps(k.a1), a2 = _mm_set1_ps(k.a2), a3 = _mm_set1_ps(k.a3);
     const __m128 g = _mm_set1_ps(k.g), gB = _mm_set1_ps(k.g + k.B);
-    auto X = [x](int i) { return _mm_load_ps(x + 4 * i); };
-    auto W = [w](int i) { return _mm_load_ps(w + 4 * i); };
+    auto L = [](const float* p, int i) { return _mm_load_ps(p + 4 * i); };
 
-    __m128 x0 = X(0);
-    _mm_store_ps(w, _mm_mul_ps(gB, x0));
-    _mm_store_ps(w + 4, _mm_add_ps(_mm_mul_ps(B, X(1)), _mm_mul_ps(g, x0)));
-    _mm_store_ps(w + 8, _mm_add_ps(_mm_mul_ps(B, X(2)), _mm_mul_ps(g, x0)));
-    __m128 w1 = W(2), w2 = W(1), w3 = W(0);
-    for (int i = 3; i < n; ++i) {
-        __m128 v = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(B, X(i)), _mm_mul_ps(a1, w1)), _mm_mul_ps(a2, w2)),
-                              _mm_mul_ps(a3, w3));
-        _mm_store_ps(w + 4 * i, v);
-        w3 = w2;
-        w2 = w1;
-        w1 = v;
+    __m128 w1[G], w2[G], w3[G];
+    for (int q = 0; q < G; ++q) {
+        __m128 x0 = L(x[q], 0);
+        _mm_store_ps(w[q], _mm_mul_ps(gB, x0));
+        _mm_store_ps(w[q] + 4, _mm_add_ps(_mm_mul_ps(B, L(x[q], 1)), _mm_mul_ps(g, x0)));
+        _mm_store_ps(w[q] + 8, _mm_add_ps(_mm_mul_ps(B, L(x[q], 2)), _mm_mul_ps(g, x0)));
+        w1[q] = L(w[q], 2);
+        w2[q] = L(w[q], 1);
+        w3[q] = L(w[q], 0);
     }
+    for (int i = 3; i < n; ++i)
+        for (int q = 0; q < G; ++q) {
+            __m128 v = _mm_add_ps(
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(B, L(x[q], i)), _mm_mul_ps(a1, w1[q])), _mm_mul_ps(a2, w2[q])),
+                _mm_mul_ps(a3, w3[q]));
+            _mm_store_ps(w[q] + 4 * i, v);
+            w3[q] = w2[q];
+            w2[q] = w1[q];
+            w1[q] = v;
+        }
 
-    __m128 wl = W(n - 1);
-    _mm_store_ps(x + 4 * (n - 1), _mm_mul_ps(gB, wl));
-    _mm_store_ps(x + 4 * (n - 2), _mm_add_ps(_mm_mul_ps(B, W(n - 2)), _mm_mul_ps(g, wl)));
-    _mm_store_ps(x + 4 * (n - 3), _mm_add_ps(_mm_mul_ps(B, W(n - 3)), _mm_mul_ps(g, wl)));
-    __m128 y1 = X(n - 3), y2 = X(n - 2), y3 = X(n - 1);
-    for (int i = n - 4; i >= 0; --i) {
-        __m128 v = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(B, W(i)), _mm_mul_ps(a1, y1)), _mm_mul_ps(a2, y2)),
-                              _mm_mul_ps(a3, y3));
-        _mm_store_ps(x + 4 * i, v);
-        y3 = y2;
-        y2 = y1;
-        y1 = v;
+    __m128 y1[G], y2[G], y3[G];
+    for (int q = 0; q < G; ++q) {
+        __m128 wl = L(w[q], n - 1);
+        _mm_store_ps(x[q] + 4 * (n - 1), _mm_mul_ps(gB, wl));
+        _mm_store_ps(x[q] + 4 * (n - 2), _mm_add_ps(_mm_mul_ps(B, L(w[q], n - 2)), _mm_mul_ps(g, wl)));
+        _mm_store_ps(x[q] + 4 * (n - 3), _mm_add_ps(_mm_mul_ps(B, L(w[q], n - 3)), _mm_mul_ps(g, wl)));
+        y1[q] = L(x[q], n - 3);
+        y2[q] = L(x[q], n - 2);
+        y3[q] = L(x[q], n - 1);
     }
+    for (int i = n - 4; i >= 0; --i)
+        for (int q = 0; q < G; ++q) {
+            __m128 v = _mm_add_ps(
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(B, L(w[q], i)), _mm_mul_ps(a1, y1[q])), _mm_mul_ps(a2, y2[q])),
+                _mm_mul_ps(a3, y3[q]));
+            _mm_store_ps(x[q] + 4 * i, v);
+            y3[q] = y2[q];
+            y2[q] = y1[q];
+            y1[q] = v;
+        }
 }
 
+void FilterLanes(float* x, float* w, int n, const GaussianCoefficients& k) { FilterLanes<1>(&x, &w, n, k); }
+
 // Rows y0 .. y0 + lanes - 1 interleaved so that sample j holds column j of each row.
-void HorizontalGroup(ImgT<float>& image, int y0, int lanes, float* x, float* w, const GaussianCoefficients& k) {
+void GatherRows(const ImgT<float>& image, int y0, int lanes, float* x) {
     const int W = image.width;
     const float* in[4];
     for (int l = 0; l < 4; ++l)
@@ -79,11 +98,14 @@ void HorizontalGroup(ImgT<float>& image, int y0, int lanes, float* x, float* w, 
     for (; j < W; ++j)
         for (int l = 0; l < 4; ++l)
             x[4 * j + l] = in[l][j];
-    FilterLanes(x, w, W, k);
+}
+
+void ScatterRows(ImgT<float>& image, int y0, int lanes, const float* x) {
+    const int W = image.width;
     float* out[4];
     for (int l = 0; l < lanes; ++l)
         out[l] = image.Row(y0 + l);
-    j = 0;
+    int j = 0;
     if (lanes == 4) {
         for (; j + 4 <= W; j += 4) {
             __m128 r0 = _mm_load_ps(x + 4 * j), r1 = _mm_load_ps(x + 4 * j + 4);
@@ -98,6 +120,24 @@ void HorizontalGroup(ImgT<float>& image, int y0, int lanes, float* x, float* w, 
     for (; j < W; ++j)
         for (int l = 0; l < lanes; ++l)
             out[l][j] = x[4 * j + l];
+}
+
+void HorizontalGroup(ImgT<float>& image, int y0, int lanes, float* x, float* w, const GaussianCoefficients& k) {
+    GatherRows(image, y0, lanes, x);
+    FilterLanes(x, w, image.width, k);
+    ScatterRows(image, y0, lanes, x);
+}
+
+// Sixteen rows as four groups filtered side by side.
+void HorizontalBlock(ImgT<float>& image, int y0, float* x, float* w, const GaussianCoefficients& k) {
+    const size_t group = 4 * static_cast<size_t>(image.width);
+    float* xs[4] = {x, x + group, x + 2 * group, x + 3 * group};
+    float* ws[4] = {w, w + group, w + 2 * group, w + 3 * group};
+    for (int g = 0; g < 4; ++g)
+        GatherRows(image, y0 + 4 * g, 4, xs[g]);
+    FilterLanes<4>(xs, ws, image.width, k);
+    for (int g = 0; g < 4; ++g)
+        ScatterRows(image, y0 + 4 * g, 4, xs[g]);
 }
 
 // Columns x0 .. x0 + lanes - 1: four adjacent floats of a row are one sample already.
@@ -125,9 +165,30 @@ void VerticalGroup(ImgT<float>& image, int x0, int lanes, float* x, float* w, co
     }
 }
 
+// Sixteen adjacent columns (four groups of four) gathered in one sweep down the image, so
+// that every row visit uses a whole cache line; each group is then filtered on its own,
+// exactly as a single group would be.
+void VerticalBlock(ImgT<float>& image, int x0, float* x, float* w, const GaussianCoefficients& k) {
+    const int H = image.height;
+    const size_t group = 4 * static_cast<size_t>(H);
+    for (int i = 0; i < H; ++i) {
+        const float* row = image.Row(i) + x0;
+        for (int g = 0; g < 4; ++g)
+            _mm_store_ps(x + g * group + 4 * i, _mm_loadu_ps(row + 4 * g));
+    }
+    float* xs[4] = {x, x + group, x + 2 * group, x + 3 * group};
+    float* ws[4] = {w, w + group, w + 2 * group, w + 3 * group};
+    FilterLanes<4>(xs, ws, H, k);
+    for (int i = 0; i < H; ++i) {
+        float* row = image.Row(i) + x0;
+        for (int g = 0; g < 4; ++g)
+            _mm_storeu_ps(row + 4 * g, _mm_load_ps(x + g * group + 4 * i));
+    }
+}
+
 }  // namespace
 
-GaussianCoefficients GaussianCoefficientsFor(double sigma) {
+GaussianCoefficientsExact GaussianCoefficientsExactFor(double sigma) {
     double q = 1.31564 * (std::sqrt(1 + 0.490811 * sigma * sigma) - 1);
     double q2 = q * q, q3 = q2 * q;
     double b0 = 1.57825 + 2.44413 * q + 1.4281 * q2 + 0.422205 * q3;
@@ -135,9 +196,13 @@ GaussianCoefficients GaussianCoefficientsFor(double sigma) {
     double a2 = -(1.4281 * q2 + 1.26661 * q3) / b0;
     double a3 = 0.422205 * q3 / b0;
     double g = a1 + a2 + a3;
-    double B = 1 - g;
-    return {static_cast<float>(B), static_cast<float>(a1), static_cast<float>(a2), static_cast<float>(a3),
-            static_cast<float>(g)};
+    return {1 - g, a1, a2, a3, g};
+}
+
+GaussianCoefficients GaussianCoefficientsFor(double sigma) {
+    GaussianCoefficientsExact k = GaussianCoefficientsExactFor(sigma);
+    return {static_cast<float>(k.B), static_cast<float>(k.a1), static_cast<float>(k.a2), static_cast<float>(k.a3),
+            static_cast<float>(k.g)};
 }
 
 void GaussianSmooth(ImgT<float>& image, double sigma) {
@@ -146,9 +211,15 @@ void GaussianSmooth(ImgT<float>& image, double sigma) {
         return;
     const GaussianCoefficients k = GaussianCoefficientsFor(sigma);
     const size_t n = 4 * static_cast<size_t>(std::max(W, H));
-    Scratch x = AllocateScratch(n), w = AllocateScratch(n);
-    for (int y = 0; y < H; y += 4)
+    Scratch x = AllocateScratch(4 * n), w = AllocateScratch(4 * n);
+    int y = 0;
+    for (; y + 16 <= H; y += 16)
+        HorizontalBlock(image, y, x.get(), w.get(), k);
+    for (; y < H; y += 4)
         HorizontalGroup(image, y, std::min(4, H - y), x.get(), w.get(), k);
-    for (int c = 0; c < W; c += 4)
+    int c = 0;
+    for (; c + 16 <= W; c += 16)
+        VerticalBlock(image, c, x.get(), w.get(), k);
+    for (; c < W; c += 4)
         VerticalGroup(image, c, std::min(4, W - c), x.get(), w.get(), k);
 }

@@ -54,9 +54,39 @@ void CopyQImageInto(const QImage& decoded, ImgRGB& target) {
     }
 }
 
-bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
+void CopyQImageGrayInto(const QImage& decoded, ImgFLOAT& target) {
+    const int W = decoded.width(), H = decoded.height();
+    for (int y = 0; y < H; ++y) {
+        const auto* in = reinterpret_cast<const uint32_t*>(decoded.constScanLine(y));
+        float* out = target.Row(y);
+        int x = 0;
+        // Four pixels per step; every channel product stays below 2^16, so 16-bit multiplies
+        // on the 32-bit lanes are exact.
+        const __m128i byteMask = _mm_set1_epi32(0xFF);
+        for (; x + 4 <= W; x += 4) {
+            __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+            __m128i blue = _mm_and_si128(p, byteMask);
+            __m128i green = _mm_and_si128(_mm_srli_epi32(p, 8), byteMask);
+            __m128i red = _mm_and_si128(_mm_srli_epi32(p, 16), byteMask);
+            __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_mullo_epi16(blue, _mm_set1_epi32(11)), _mm_slli_epi32(green, 4)),
+                                        _mm_mullo_epi16(red, _mm_set1_epi32(5)));
+            _mm_storeu_ps(out + x, _mm_cvtepi32_ps(_mm_srli_epi32(sum, 5)));
+        }
+        for (; x < W; ++x) {
+            uint32_t p = in[x];
+            int blue = p & 0xFF, green = (p >> 8) & 0xFF, red = (p >> 16) & 0xFF;
+            out[x] = static_cast<float>((11 * blue + 16 * green + 5 * red) / 32);
+        }
+    }
+}
+
+namespace {
+
+// Decodes, then hands the upright pixels to copy and turns them into target.
+template <class Image, class Copy>
+bool LoadOriented(Image& target, int orientation, const QString& path, Copy copy) {
     QImage decoded;
-    if (!decoded.load(path) || decoded.isNull())
+    if (target.IsView() || !decoded.load(path) || decoded.isNull())
         return false;
     // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
     // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.
@@ -65,16 +95,15 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
     if (decoded.isNull())
         return false;
     const int W = decoded.width(), H = decoded.height();
-    if (target.IsView())
-        return false;
     bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
-    if (orientation != kOrientationCw90 && orientation != kOrientation180 && orientation != kOrientationCcw90) {
+    if (!turned && orientation != kOrientation180) {
         target.Resize(W, H);
-        CopyQImageInto(decoded, target);
+        copy(decoded, target);
         return true;
     }
-    ImgRGB upright(W, H);
-    CopyQImageInto(decoded, upright);
+    Image upright(W, H);
+    copy(decoded, upright);
+    decoded = QImage();
     target.Resize(turned ? H : W, turned ? W : H);
     if (orientation == kOrientationCw90)
         upright.Rotate90(target);
@@ -83,6 +112,16 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
     else
         upright.Rotate270(target);
     return true;
+}
+
+}  // namespace
+
+bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
+    return LoadOriented(target, orientation, path, [](const QImage& q, ImgRGB& t) { CopyQImageInto(q, t); });
+}
+
+bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path) {
+    return LoadOriented(target, orientation, path, [](const QImage& q, ImgFLOAT& t) { CopyQImageGrayInto(q, t); });
 }
 
 bool SaveImageFile(const ImgRGB& image, const QString& path) {

@@ -12,9 +12,14 @@ enum SourceOrientation { kOrientationNone = 0, kOrientationCw90 = 1, kOrientatio
 // target untouched, when the file cannot be decoded.
 bool LoadImageFile(ImgRGB& target, int orientation, const QString& path);
 
+// The same decoding straight into gray values (11 blue + 16 green + 5 red) / 32, as a 24-bit
+// load followed by a copy into a float image gives, without the 24-bit image in between.
+bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path);
+
 // Writes the format that the file name's suffix names, JPEG for any other suffix, quality 100.
 bool SaveImageFile(const ImgRGB& image, const QString& path);
 
 // Copies decoded 32-bit pixels (0xAARRGGBB) into a 24-bit image of the same size.
 class QImage;
 void CopyQImageInto(const QImage& decoded, ImgRGB& target);
+void CopyQImageGrayInto(const QImage& decoded, ImgFLOAT& target);

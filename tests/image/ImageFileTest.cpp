@@ -148,3 +148,26 @@ TEST(ImageFile, BadFilesFailAndLeaveTheTargetAlone) {
     ImgRGB partial;
     LoadImageFile(partial, 1, write("cut.jpg", jpeg.left(jpeg.size() / 2)));
 }
+
+TEST(ImageFile, GrayLoadingEqualsColourLoadAndCopy) {
+    QTemporaryDir dir;
+    QImage card = TestCard(13, 7);
+    QString path = dir.filePath("card.png");
+    ASSERT_TRUE(card.save(path));
+    for (int orientation : {0, 1, 2, 3}) {
+        ImgRGB colour;
+        ASSERT_TRUE(LoadImageFile(colour, orientation, path));
+        ImgFLOAT expected(colour.width, colour.height);
+        colour.CopyTo(expected);
+        ImgFLOAT gray;
+        ASSERT_TRUE(LoadImageFileGray(gray, orientation, path));
+        ASSERT_EQ(gray.width, expected.width);
+        ASSERT_EQ(gray.height, expected.height);
+        for (int y = 0; y < gray.height; ++y)
+            for (int x = 0; x < gray.width; ++x)
+                ASSERT_EQ(gray.At(x, y), expected.At(x, y)) << orientation;
+    }
+    ImgFLOAT untouched(2, 2);
+    EXPECT_FALSE(LoadImageFileGray(untouched, 0, dir.filePath("missing.png")));
+    EXPECT_EQ(untouched.width, 2);
+}

@@ -1,0 +1,152 @@
+// Feature extraction and matching benchmarks on photographs rendered from the shipped world.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <string>
+
+#include "ExtractionGeometry.h"
+#include "FeatureExtractor.h"
+#include "ImageFile.h"
+#include "ImageWarp.h"
+#include "MatchDescriptors.h"
+#include "DescriptorTree.h"
+#include "PanoramaEngine.h"
+#include "ViewRenderer.h"
+
+namespace {
+
+render::ViewSpec Camera(double yaw, int w, int h, double f) {
+    render::ViewSpec v;
+    v.yaw = yaw;
+    v.focal = f;
+    v.width = w;
+    v.height = h;
+    return v;
+}
+
+const render::World& World() {
+    static render::World world;
+    static bool loaded = world.Load(VEDORA_SOURCE_DIR "/tests/data/world.jpg");
+    (void)loaded;
+    return world;
+}
+
+// A 12-megapixel photograph, rendered once and saved as JPEG.
+std::string Photo(double yaw) {
+    std::string path = QDir::temp().filePath(QString("vedora-bench-photo-%1.jpg").arg(yaw)).toStdString();
+    if (!QFile::exists(QString::fromStdString(path)))
+        SaveImageFile(render::RenderView(World(), Camera(yaw, 4000, 3000, 3500)), QString::fromStdString(path));
+    return path;
+}
+
+// Decoding: the file into gray working values at full size (what the extraction loads).
+void BM_DecodePhoto(benchmark::State& state) {
+    std::string path = Photo(0);
+    for (auto _ : state) {
+        ImgFLOAT gray;
+        LoadImageFileGray(gray, 0, QString::fromStdString(path));
+    }
+}
+BENCHMARK(BM_DecodePhoto)->Unit(benchmark::kMillisecond);
+
+// Reduction: smoothing and resampling the full-size gray image to the working size.
+void BM_ReduceToWorkingSize(benchmark::State& state) {
+    ImgFLOAT decoded;
+    LoadImageFileGray(decoded, 0, QString::fromStdString(Photo(0)));
+    ExtractionGeometry g = ExtractionGeometryFor(decoded.width, decoded.height, 600, 1.0, 3.0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        ImgFLOAT gray(decoded);
+        state.ResumeTiming();
+        ImgFLOAT work;
+        ResampleImageConsuming(gray, work, g.scale, 0.7355);
+        benchmark::DoNotOptimize(work.pixels);
+    }
+}
+BENCHMARK(BM_ReduceToWorkingSize)->Unit(benchmark::kMillisecond);
+
+ImgFLOAT WorkingImage() {
+    ImgFLOAT gray;
+    LoadImageFileGray(gray, 0, QString::fromStdString(Photo(0)));
+    ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, 600, 1.0, 3.0);
+    ImgFLOAT work;
+    ResampleImageConsuming(gray, work, g.scale, 0.7355);
+    return work;
+}
+
+void BM_DetectFeatures(benchmark::State& state) {
+    ImgFLOAT work = WorkingImage();
+    FeatureExtractor fx;
+    for (auto _ : state)
+        fx.DetectFeatures(work, 1000, 22, 6, 1.8, 10.0);
+    state.counters["points"] = static_cast<double>(fx.points.size());
+}
+BENCHMARK(BM_DetectFeatures)->Unit(benchmark::kMillisecond);
+
+void BM_ComputeDescriptors(benchmark::State& state) {
+    ImgFLOAT work = WorkingImage();
+    FeatureExtractor detected;
+    detected.DetectFeatures(work, 1000, 22, 6, 1.8, 10.0);
+    size_t kept = 0;
+    for (auto _ : state) {
+        FeatureExtractor fx = detected;
+        fx.ComputeDescriptors(work, 20, 8, 64);
+        kept = fx.descriptors.size();
+    }
+    state.counters["descriptors"] = static_cast<double>(kept);
+}
+BENCHMARK(BM_ComputeDescriptors)->Unit(benchmark::kMillisecond);
+
+void BM_ExtractImageFeatures(benchmark::State& state) {
+    PanoramaEngine engine;
+    engine.images.resize(1);
+    engine.images[0].path = Photo(0).c_str();
+    for (auto _ : state)
+        engine.ExtractImageFeatures(0);
+    state.counters["points"] = static_cast<double>(engine.images[0].featurePoints.size());
+}
+BENCHMARK(BM_ExtractImageFeatures)->Unit(benchmark::kMillisecond);
+
+struct MatchedPair {
+    PanoramaEngine engine;
+    MatchedPair() {
+        engine.images.resize(2);
+        engine.images[0].path = Photo(0).c_str();
+        engine.images[1].path = Photo(25).c_str();
+        engine.ExtractImageFeatures(0);
+        engine.ExtractImageFeatures(1);
+    }
+};
+
+MatchedPair& Pair() {
+    static MatchedPair pair;
+    return pair;
+}
+
+void BM_DescriptorTreeBuild(benchmark::State& state) {
+    const auto& d = Pair().engine.images[0].descriptors;
+    for (auto _ : state) {
+        DescriptorTree tree;
+        tree.Build(d);
+        benchmark::DoNotOptimize(tree.Empty());
+    }
+    state.counters["descriptors"] = static_cast<double>(d.size());
+}
+BENCHMARK(BM_DescriptorTreeBuild)->Unit(benchmark::kMillisecond);
+
+void BM_MatchDescriptors(benchmark::State& state) {
+    const ImageRecord& a = Pair().engine.images[0];
+    const ImageRecord& b = Pair().engine.images[1];
+    std::vector<PointD> P, Q;
+    for (auto _ : state)
+        MatchDescriptors(a.descriptors, b.descriptors, a.featurePoints, b.featurePoints, P, Q, 0.948);
+    state.counters["matches"] = static_cast<double>(P.size());
+}
+BENCHMARK(BM_MatchDescriptors)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

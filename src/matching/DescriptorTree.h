@@ -1,0 +1,39 @@
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "Descriptor.h"
+
+// A k-d tree over the descriptors of one image, searched best-bin-first.
+class DescriptorTree {
+public:
+    struct Result {
+        int index;
+        float distance;  // squared
+    };
+
+    void Build(const std::vector<Descriptor>& list);
+    // Up to k nearest descriptors in ascending squared distance, examining at most
+    // maxDescents root-to-leaf paths.
+    std::vector<Result> FindNearest(const Descriptor& query, int k, int maxDescents) const;
+    bool Empty() const { return nodes.empty(); }
+
+private:
+    struct Node {
+        int entry;
+        int index;
+        int splitDimension;
+        int lower = -1;
+        int upper = -1;
+        std::vector<float> boxLow, boxHigh;
+    };
+
+    int BuildNode(std::vector<int>& members, const std::vector<float>& low, const std::vector<float>& high);
+    float BoxDistance(const Node& node, const Descriptor& query) const;
+
+    std::vector<Descriptor> entries;  // the tree keeps its own copy of the descriptors
+    int dimensions = 0;
+    std::vector<Node> nodes;
+    int root = -1;
+};

@@ -1,0 +1,83 @@
+#include "DominantOrientation.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "VectorOps.h"
+
+namespace {
+
+constexpr int kBins = 100;
+constexpr int kPad = 25;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+}  // namespace
+
+OrientationEstimator::OrientationEstimator(int radius) : R(radius), histogram(kBins + 2 * kPad) {
+    for (int i = -R; i <= R; ++i)
+        for (int j = -R; j <= R; ++j)
+            if (i * i + j * j <= R * R)
+                disc.push_back({i, j, std::exp(-(i * i + j * j) / (4.5 * R * R))});
+}
+
+void OrientationEstimator::Gradient(const ImgFLOAT& image, int x, int y, double* magnitude, int* bin) {
+    uint8_t& known = bins.At(x, y);
+    if (known != 255) {
+        *magnitude = magnitudes.At(x, y);
+        *bin = known;
+        return;
+    }
+    const float* here = image.Row(y);
+    double gx = (here[x + 1] - here[x - 1]) / 2.0;
+    double gy = (image.Row(y + 1)[x] - image.Row(y - 1)[x]) / 2.0;
+    double u = std::atan2(gy, gx);
+    if (u < 0)
+        u += kTwoPi;
+    *bin = static_cast<int>(std::lround(u * kBins / kTwoPi)) % kBins;
+    *magnitude = std::sqrt(gx * gx + gy * gy);
+    known = static_cast<uint8_t>(*bin);
+    magnitudes.At(x, y) = *magnitude;
+}
+
+bool OrientationEstimator::Estimate(const ImgFLOAT& image, int col, int row, double* angle) {
+    if (!(col > R && row > R && col + R + 1 <= image.width - 1 && row + R + 1 <= image.height - 1))
+        return false;
+    if (cachedImage != &image || magnitudes.width != image.width || magnitudes.height != image.height) {
+        cachedImage = &image;
+        magnitudes.Resize(image.width, image.height);
+        bins.Resize(image.width, image.height);
+        bins.FillRect(0, 0, image.width - 1, image.height - 1, 255);
+    }
+    double votes[kBins] = {};
+    for (const Offset& o : disc) {
+        double magnitude;
+        int bin;
+        Gradient(image, col + o.dj, row + o.di, &magnitude, &bin);
+        votes[bin] += magnitude * o.weight;
+    }
+    for (int k = 0; k < kBins + 2 * kPad; ++k)
+        histogram[k] = votes[(k - kPad + kBins) % kBins];
+    SmoothVector(histogram, 5);
+    int best = -1;
+    for (int k = kPad; k < kPad + kBins; ++k)
+        if (histogram[k] > histogram[k - 1] && histogram[k] > histogram[k + 1] &&
+            (best < 0 || histogram[k] > histogram[best]))
+            best = k;
+    if (best < 0)
+        return false;
+    double a = histogram[best - 1], b = histogram[best], c = histogram[best + 1];
+    double curvature = a - 2 * b + c;
+    if (curvature == 0)
+        return false;
+    double result = ((a - c) / curvature * 0.5 + (best - kPad)) * kTwoPi / kBins;
+    result = std::fmod(result, kTwoPi);
+    if (result < 0)
+        result += kTwoPi;
+    *angle = result;
+    return true;
+}
+
+bool DominantOrientation(const ImgFLOAT& image, int col, int row, int R, double* angle) {
+    OrientationEstimator estimator(R);
+    return estimator.Estimate(image, col, row, angle);
+}

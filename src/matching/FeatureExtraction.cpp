@@ -1,0 +1,70 @@
+// The per-image extraction step of the engine and the extraction loop of long operations.
+#include <QString>
+
+#include <algorithm>
+
+#include "Chars.h"
+#include "EngineText.h"
+#include "ExtractionGeometry.h"
+#include "FeatureExtractor.h"
+#include "ImageFile.h"
+#include "ImageWarp.h"
+#include "PanoramaEngine.h"
+
+namespace {
+
+constexpr double kDetectorSigma = 1.8;
+constexpr double kDetectorThreshold = 10.0;
+constexpr double kReductionSmoothing = 0.7355;
+
+}  // namespace
+
+ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, double spacingPercent,
+                                         double radiusPercent) {
+    ExtractionGeometry g;
+    g.scale = static_cast<double>(imageSize) / std::min(width, height);
+    g.workWidth = g.scale == 1 ? width : static_cast<int>(width * g.scale);
+    g.workHeight = g.scale == 1 ? height : static_cast<int>(height * g.scale);
+    const int m = std::min(g.workWidth, g.workHeight);
+    g.spacing = std::max(static_cast<int>(m * spacingPercent * 0.01), 3);
+    g.radius = std::max(static_cast<int>(m * radiusPercent * 0.01), 20);
+    g.border = g.radius + 2;
+    return g;
+}
+
+void PanoramaEngine::ExtractImageFeatures(int index) {
+    ImageRecord& record = images.at(static_cast<size_t>(index));
+    ImgFLOAT gray;
+    if (!LoadImageFileGray(gray, sourceImageRotation, QString::fromUtf8(record.path.c_str())))
+        throw "\nCould not load a image!\n";
+    const ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, featureExtractionImageSize,
+                                                       featureExtractionSpacing, featureMatchingRadius);
+    const double s = g.scale;
+
+    ImgFLOAT work;
+    ResampleImageConsuming(gray, work, s, kReductionSmoothing);
+    gray.Resize(0, 0);
+
+    const int spacing = g.spacing, radius = g.radius;
+    FeatureExtractor extractor;
+    extractor.DetectFeatures(work, featureExtractionMaxNofPoints, g.border, spacing, kDetectorSigma,
+                             kDetectorThreshold);
+    extractor.ComputeDescriptors(work, radius, 8, Descriptor::kLength);
+
+    record.featurePoints.clear();
+    record.featurePoints.reserve(extractor.points.size());
+    for (const FeaturePoint& p : extractor.points)
+        record.featurePoints.push_back({p.x / s, p.y / s});
+    record.descriptors = std::move(extractor.descriptors);
+}
+
+void PanoramaEngine::ExtractFeaturesOfAllImages() {
+    Log(Tr("Extracting features "));
+    const int n = static_cast<int>(images.size());
+    for (int i = 0; i < n; ++i) {
+        Status(Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
+        ExtractImageFeatures(i);
+        Tick();
+    }
+    Log(Tr(" done\n"));
+}

@@ -1,0 +1,5 @@
+#include "EngineText.h"
+
+#include <QCoreApplication>
+
+std::string Tr(const char* text) { return QCoreApplication::translate("PanoramaEngine", text).toStdString(); }

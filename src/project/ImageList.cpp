@@ -1,0 +1,87 @@
+// How the engine takes the source image list over from the project document, and how the
+// stored points follow a change of the source image rotation.
+#include "PanoramaEngine.h"
+#include "XmlDocument.h"
+
+using namespace Zelvo;
+
+namespace {
+
+PointD Turn(const PointD& p, int degrees, double W, double H) {
+    switch (degrees) {
+    case 90: return {H - p.y, p.x};
+    case 180: return {W - p.x, H - p.y};
+    case 270: return {p.y, W - p.x};
+    default: return p;
+    }
+}
+
+}  // namespace
+
+void PanoramaEngine::RotateSourceImages(int rotation) {
+    if (rotation == sourceImageRotation)
+        return;
+    int turn = (((rotation - sourceImageRotation) * 90) % 360 + 360) % 360;
+    for (ImageCombination& pair : combinations) {
+        const ImageRecord& a = images[static_cast<size_t>(pair.first)];
+        const ImageRecord& b = images[static_cast<size_t>(pair.second)];
+        for (PointD& p : pair.P)
+            p = Turn(p, turn, a.width, a.height);
+        for (PointD& q : pair.Q)
+            q = Turn(q, turn, b.width, b.height);
+    }
+    sourceImageRotation = rotation;
+    dirty = true;
+}
+
+void PanoramaEngine::SyncImages(XmlDocument& document) {
+    XmlElement* list = document.FindElement("Images", nullptr, false);
+    std::vector<XmlElement*> entries;
+    if (list)
+        entries = list->ChildElements("Image");
+
+    bool changed = entries.size() != images.size();
+    for (size_t i = 0; !changed && i < entries.size(); ++i) {
+        XmlAttribute* path = entries[i]->Attribute("path", false);
+        changed = !path || path->Value() != images[i].path;
+    }
+    if (changed)
+        dirty = true;
+    if (entries.empty()) {
+        images.clear();
+        combinations.clear();
+        return;
+    }
+
+    std::vector<ImageRecord> oldImages = std::move(images);
+    std::vector<ImageCombination> oldPairs = std::move(combinations);
+    Chars oldReference = GetReferenceImagePath();
+    referenceImagePath = Chars();
+    images.assign(entries.size(), ImageRecord());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        XmlAttribute* w = entries[i]->Attribute("w", false);
+        XmlAttribute* h = entries[i]->Attribute("h", false);
+        XmlAttribute* path = entries[i]->Attribute("path", false);
+        if (!w || !h || !path)
+            throw "Missing image attribute";
+        images[i].width = w->ToDouble();
+        images[i].height = h->ToDouble();
+        images[i].path = path->Value();
+        if (images[i].path == oldReference)
+            referenceImagePath = oldReference;
+    }
+    RebuildCombinations();
+    for (ImageCombination& old : oldPairs) {
+        int a = FindImage(oldImages[static_cast<size_t>(old.first)].path.c_str());
+        int b = FindImage(oldImages[static_cast<size_t>(old.second)].path.c_str());
+        int index = CombinationIndex(a, b);
+        if (index < 0)
+            continue;
+        // The pair keeps naming its own two images: P belongs to the old first image wherever
+        // that image now stands, so the indices follow the images rather than the slot.
+        ImageCombination& target = combinations[static_cast<size_t>(index)];
+        target = std::move(old);
+        target.first = a;
+        target.second = b;
+    }
+}

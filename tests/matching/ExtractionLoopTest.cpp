@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include "PanoramaEngine.h"
+#include "RenderedViews.h"
+
+namespace {
+
+void UseImages(PanoramaEngine& engine, const std::vector<std::string>& paths) {
+    engine.images.clear();
+    for (const std::string& p : paths) {
+        ImageRecord r;
+        r.path = p.c_str();
+        engine.images.push_back(r);
+    }
+    engine.RebuildCombinations();
+}
+
+}  // namespace
+
+TEST(ExtractionLoop, AbortStopsAfterTheCurrentImage) {
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(20, 0, 0, 500, 640, 480), View(40, 0, 0, 500, 640, 480)});
+    PanoramaEngine engine;
+    UseImages(engine, {set.Path(0), set.Path(1), set.Path(2)});
+    std::string log, status;
+    int ticks = 0;
+    engine.SetLogHook([&](const char* text) {
+        log += text;
+        return std::string(text) == "." && ++ticks == 1;  // "Abort" pressed during the first image
+    });
+    engine.SetStatusHook([&](const char* text) {
+        status = text;
+        return false;
+    });
+    try {
+        engine.ExtractFeaturesOfAllImages();
+        FAIL() << "no abort";
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "\nAborted!\n");
+    }
+    EXPECT_EQ(log, "Extracting features .");
+    EXPECT_EQ(status, "Extracting features: Image 1 of 3");
+    EXPECT_FALSE(engine.images[0].featurePoints.empty());
+    EXPECT_TRUE(engine.images[1].featurePoints.empty());
+
+    engine.SetLogHook([&](const char* text) {
+        log += text;
+        return false;
+    });
+    log.clear();
+    engine.ExtractFeaturesOfAllImages();
+    EXPECT_EQ(log, "Extracting features ... done\n");
+    EXPECT_EQ(status, "Extracting features: Image 3 of 3");
+    for (const ImageRecord& r : engine.images) {
+        EXPECT_GT(r.featurePoints.size(), 20u);
+        EXPECT_EQ(r.featurePoints.size(), r.descriptors.size());
+    }
+}
+
+TEST(ExtractionLoop, UnreadableAndTinyPhotographs) {
+    QTemporaryDir dir;
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(0, 0, 0, 30, 40, 30)});
+    std::string garbage = dir.filePath("garbage.jpg").toStdString();
+    Zelvo::Chars("not an image").WriteFile(garbage.c_str());
+    PanoramaEngine engine;
+    UseImages(engine, {set.Path(0), garbage, set.Path(1)});
+    engine.ExtractImageFeatures(0);
+    size_t before = engine.images[0].featurePoints.size();
+    ASSERT_GT(before, 0u);
+    engine.images[1].featurePoints = {{1, 2}};
+    try {
+        engine.ExtractImageFeatures(1);
+        FAIL();
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "\nCould not load a image!\n");
+    }
+    EXPECT_EQ(engine.images[0].featurePoints.size(), before);
+    EXPECT_EQ(engine.images[1].featurePoints.size(), 1u);  // left as it was
+    // A tiny photograph is enlarged to the working size and extracted without error.
+    engine.SetFeatureExtractionImageSize(200);
+    engine.ExtractImageFeatures(2);
+    EXPECT_EQ(engine.images[2].featurePoints.size(), engine.images[2].descriptors.size());
+}

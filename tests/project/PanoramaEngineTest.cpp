@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "PanoramaEngine.h"
+#include "XmlDocument.h"
+
+using namespace Zelvo;
+
+namespace {
+
+void AddImages(PanoramaEngine& engine, int n) {
+    engine.images.clear();
+    for (int i = 0; i < n; ++i) {
+        ImageRecord r;
+        r.path = Chars::Format("img%d.jpg", i);
+        r.width = 400;
+        r.height = 300;
+        engine.images.push_back(r);
+    }
+    engine.RebuildCombinations();
+}
+
+void ListImages(XmlDocument& doc, const std::vector<int>& which) {
+    doc.Reset("VedoraProject");
+    XmlElement* images = doc.Root()->FindChild("Panorama", true)->FindChild("Images", true);
+    for (int i : which) {
+        auto* e = new XmlElement("Image");
+        e->Attribute("path", Chars::Format("img%d.jpg", i).c_str(), true);
+        e->Attribute("w", true)->SetInt(400);
+        e->Attribute("h", true)->SetInt(300);
+        images->AppendChild(e);
+    }
+}
+
+}  // namespace
+
+TEST(PanoramaEngine, CombinationIndexing) {
+    PanoramaEngine engine;
+    AddImages(engine, 4);
+    EXPECT_EQ(engine.combinations.size(), 6u);
+    EXPECT_EQ(engine.CombinationIndex(2, 1), 3);
+    EXPECT_EQ(engine.CombinationIndex(1, 2), 3);
+    EXPECT_EQ(engine.CombinationIndex(2, 3), 5);
+    EXPECT_EQ(engine.CombinationIndex(0, 1), 0);
+    EXPECT_EQ(engine.CombinationIndex(3, 3), -1);
+    EXPECT_EQ(engine.CombinationIndex(-1, 2), -1);
+    for (size_t k = 0; k < engine.combinations.size(); ++k) {
+        const ImageCombination& c = engine.combinations[k];
+        EXPECT_LT(c.first, c.second);
+        EXPECT_EQ(engine.CombinationIndex(c.first, c.second), static_cast<int>(k));
+        EXPECT_EQ(c.forward(0, 0), 1);
+        EXPECT_EQ(c.forward(0, 1), 0);
+    }
+    AddImages(engine, 1);
+    EXPECT_TRUE(engine.combinations.empty());
+    EXPECT_EQ(engine.FindImage("img0.jpg"), 0);
+    EXPECT_EQ(engine.FindImage("IMG0.jpg"), -1);
+}
+
+TEST(PanoramaEngine, ParametersDirtyFlagAndReset) {
+    PanoramaEngine engine;
+    EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
+    EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
+    EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 600);
+    EXPECT_EQ(engine.GetFeatureExtractionMaxNofPoints(), 1000);
+    EXPECT_EQ(engine.GetPanoramaImageSize(), 1024);
+    EXPECT_TRUE(engine.GetDoCrop360Degrees());
+    EXPECT_FALSE(engine.GetDoGammaCorrection());
+    EXPECT_EQ(engine.GetBlendWidth(), 30);
+    engine.SetDirty(false);
+    engine.SetFeatureExtractionImageSize(600);
+    engine.SetGamma(1.0);
+    engine.SetReferenceImagePath("");
+    EXPECT_FALSE(engine.IsDirty());
+    engine.SetGamma(1.5);
+    EXPECT_TRUE(engine.IsDirty());
+    engine.SetDirty(false);
+    engine.SetProjectionType(kProjectionPlanar);
+    engine.SetPhotometricCorrectionType(kPhotometricNone);
+    AddImages(engine, 3);
+    engine.Reset();
+    EXPECT_TRUE(engine.IsDirty());
+    EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
+    EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
+    EXPECT_TRUE(engine.images.empty());
+    EXPECT_TRUE(engine.combinations.empty());
+}
+
+TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
+    PanoramaEngine engine;
+    XmlDocument doc;
+    ListImages(doc, {0, 1, 2});
+    engine.SyncImages(doc);
+    ASSERT_EQ(engine.images.size(), 3u);
+    ImageCombination& pair02 = engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 2))];
+    pair02.matched = true;
+    pair02.P = {{10, 20}};
+    pair02.Q = {{30, 40}};
+    pair02.f = 1234;
+    engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 1))].P = {{1, 1}};
+    engine.SetDirty(false);
+    engine.SyncImages(doc);  // same list: nothing changes
+    EXPECT_FALSE(engine.IsDirty());
+
+    ListImages(doc, {0, 2});  // image 1 removed
+    engine.SyncImages(doc);
+    EXPECT_TRUE(engine.IsDirty());
+    ASSERT_EQ(engine.combinations.size(), 1u);
+    const ImageCombination& kept = engine.combinations[0];
+    EXPECT_TRUE(kept.matched);
+    EXPECT_EQ(kept.first, 0);
+    EXPECT_EQ(kept.second, 1);
+    ASSERT_EQ(kept.P.size(), 1u);
+    EXPECT_EQ(kept.P[0].x, 10);
+    EXPECT_EQ(kept.Q[0].y, 40);
+    EXPECT_EQ(kept.f, 1234);
+
+    engine.SetReferenceImagePath("img2.jpg");
+    ListImages(doc, {2});
+    engine.SyncImages(doc);
+    EXPECT_TRUE(engine.GetReferenceImagePath() == "img2.jpg");
+    ListImages(doc, {0});
+    engine.SyncImages(doc);
+    EXPECT_TRUE(engine.GetReferenceImagePath() == "");
+
+    doc.Root()->FindDescendant("Image", false)->RemoveAttribute(doc.Root()->FindDescendant("Image", false)->Attribute("w", false));
+    try {
+        engine.SyncImages(doc);
+        FAIL();
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "Missing image attribute");
+    }
+    ListImages(doc, {});
+    engine.SyncImages(doc);
+    EXPECT_TRUE(engine.images.empty());
+}
+
+TEST(PanoramaEngine, RotateSourceImagesTurnsStoredPoints) {
+    auto rotated = [](int from, int to, PointD p) {
+        PanoramaEngine engine;
+        engine.images = {ImageRecord{"a", 400, 300, {}, {}}, ImageRecord{"b", 400, 300, {}, {}}};
+        engine.RebuildCombinations();
+        engine.RotateSourceImages(from);
+        engine.combinations[0].P = {p};
+        engine.combinations[0].Q = {p};
+        engine.SetDirty(false);
+        engine.RotateSourceImages(to);
+        EXPECT_EQ(engine.GetSourceImageRotation(), to);
+        EXPECT_EQ(engine.IsDirty(), from != to);
+        return engine.combinations[0].P[0];
+    };
+    PointD p{10, 20};
+    PointD r90 = rotated(0, 1, p);
+    EXPECT_EQ(r90.x, 300 - 20);
+    EXPECT_EQ(r90.y, 10);
+    PointD r180 = rotated(0, 2, p);
+    EXPECT_EQ(r180.x, 390);
+    EXPECT_EQ(r180.y, 280);
+    PointD r270 = rotated(0, 3, p);
+    EXPECT_EQ(r270.x, 20);
+    EXPECT_EQ(r270.y, 390);
+    PointD half = rotated(1, 3, p);  // 90 -> 270 is a half turn with the sizes held
+    EXPECT_EQ(half.x, 390);
+    EXPECT_EQ(half.y, 280);
+    PointD back = rotated(3, 0, p);  // 270 -> 0 is a quarter turn clockwise
+    EXPECT_EQ(back.x, 280);
+    EXPECT_EQ(back.y, 10);
+    PointD same = rotated(2, 2, p);
+    EXPECT_EQ(same.x, 10);
+}

@@ -1,0 +1,128 @@
+#include "ViewRenderer.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "ImageFile.h"
+
+namespace render {
+
+namespace {
+
+constexpr double kDeg = std::numbers::pi / 180;
+
+Mat3 Multiply(const Mat3& a, const Mat3& b) {
+    Mat3 m{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                m[i * 3 + j] += a[i * 3 + k] * b[k * 3 + j];
+    return m;
+}
+
+Mat3 Transposed(const Mat3& a) {
+    return {a[0], a[3], a[6], a[1], a[4], a[7], a[2], a[5], a[8]};
+}
+
+Vec3 Apply(const Mat3& m, const Vec3& v) {
+    return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
+            m[6] * v.x + m[7] * v.y + m[8] * v.z};
+}
+
+}  // namespace
+
+Mat3 WorldFromCamera(const ViewSpec& v) {
+    double cy = std::cos(v.yaw * kDeg), sy = std::sin(v.yaw * kDeg);
+    double cp = std::cos(v.pitch * kDeg), sp = std::sin(v.pitch * kDeg);
+    double cr = std::cos(v.roll * kDeg), sr = std::sin(v.roll * kDeg);
+    Mat3 yaw = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};   // forward turns toward +x (east)
+    Mat3 pitch = {1, 0, 0, 0, cp, -sp, 0, sp, cp};  // forward turns toward -y (up)
+    Mat3 roll = {cr, -sr, 0, sr, cr, 0, 0, 0, 1};
+    return Multiply(yaw, Multiply(pitch, roll));
+}
+
+Mat3 RelativeRotation(const ViewSpec& a, const ViewSpec& b) {
+    return Multiply(Transposed(WorldFromCamera(b)), WorldFromCamera(a));
+}
+
+bool World::Load(const std::string& path) { return LoadImageFile(pixels, 0, QString::fromStdString(path)); }
+
+void World::Sample(const Vec3& d, double out[3]) const {
+    const int W = pixels.width, H = pixels.height;
+    double lon = std::atan2(d.x, d.z);
+    double lat = std::atan2(-d.y, std::hypot(d.x, d.z));
+    double u = (lon + std::numbers::pi) / (2 * std::numbers::pi) * W - 0.5;
+    double v = (std::numbers::pi / 2 - lat) / std::numbers::pi * H - 0.5;
+    v = std::clamp(v, 0.0, H - 1.0);
+    int u0 = static_cast<int>(std::floor(u)), v0 = static_cast<int>(std::floor(v));
+    double fu = u - u0, fv = v - v0;
+    int v1 = std::min(v0 + 1, H - 1);
+    int ua = ((u0 % W) + W) % W, ub = (ua + 1) % W;
+    const Rgb& p00 = pixels.At(ua, v0);
+    const Rgb& p10 = pixels.At(ub, v0);
+    const Rgb& p01 = pixels.At(ua, v1);
+    const Rgb& p11 = pixels.At(ub, v1);
+    auto blend = [&](double a, double b, double c, double e) {
+        return (a * (1 - fu) + b * fu) * (1 - fv) + (c * (1 - fu) + e * fu) * fv;
+    };
+    out[0] = blend(p00.r, p10.r, p01.r, p11.r);
+    out[1] = blend(p00.g, p10.g, p01.g, p11.g);
+    out[2] = blend(p00.b, p10.b, p01.b, p11.b);
+}
+
+ImgRGB RenderView(const World& world, const ViewSpec& view) {
+    ImgRGB img(view.width, view.height);
+    const Mat3 R = WorldFromCamera(view);
+    const double cx = view.width / 2.0, cy = view.height / 2.0;
+    const double corner2 = cx * cx + cy * cy;
+    for (int y = 0; y < view.height; ++y) {
+        Rgb* row = img.Row(y);
+        for (int x = 0; x < view.width; ++x) {
+            Vec3 ray = Apply(R, {(x - cx) / view.focal, (y - cy) / view.focal, 1});
+            double rgb[3];
+            world.Sample(ray, rgb);
+            double r2 = ((x - cx) * (x - cx) + (y - cy) * (y - cy)) / corner2;
+            double scale = view.gain * (1 - view.vignetting * r2);
+            auto toByte = [&](double c) {
+                return static_cast<uint8_t>(std::clamp(std::lround(c * scale + view.offset), 0L, 255L));
+            };
+            row[x] = Rgb{toByte(rgb[2]), toByte(rgb[1]), toByte(rgb[0])};
+        }
+    }
+    return img;
+}
+
+bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, double* bx, double* by) {
+    Vec3 ray = Apply(RelativeRotation(a, b), {(x - a.width / 2.0) / a.focal, (y - a.height / 2.0) / a.focal, 1});
+    if (ray.z <= 1e-9)
+        return false;
+    *bx = b.width / 2.0 + b.focal * ray.x / ray.z;
+    *by = b.height / 2.0 + b.focal * ray.y / ray.z;
+    return true;
+}
+
+std::string GroundTruthJson(const std::string& world, const std::vector<RenderedView>& views) {
+    std::string out = "{\n  \"world\": \"" + world + "\",\n  \"convention\": \"camera x right, y down, z forward; "
+                      "world x east, y down, z north; rotation = world from camera, row-major\",\n  \"views\": [\n";
+    char line[1024];
+    for (size_t i = 0; i < views.size(); ++i) {
+        const ViewSpec& v = views[i].spec;
+        Mat3 R = WorldFromCamera(v);
+        std::snprintf(line, sizeof line,
+                      "    {\"file\": \"%s\", \"width\": %d, \"height\": %d, \"focal\": %.6f, \"yaw\": %.6f, "
+                      "\"pitch\": %.6f, \"roll\": %.6f, \"gain\": %.6f, \"offset\": %.6f, \"vignetting\": %.6f, "
+                      "\"rotation\": [%.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f]}%s\n",
+                      views[i].file.c_str(), v.width, v.height, v.focal, v.yaw, v.pitch, v.roll, v.gain, v.offset,
+                      v.vignetting, R[0], R[1], R[2], R[3], R[4], R[5], R[6], R[7], R[8],
+                      i + 1 < views.size() ? "," : "");
+        out += line;
+    }
+    out += "  ]\n}\n";
+    return out;
+}
+
+}  // namespace render
