@@ -35,6 +35,7 @@ void PanoramaEngine::RotateSourceImages(int rotation) {
 }
 
 void PanoramaEngine::SyncImages(XmlDocument& document) {
+    ClearOverlapHierarchy();
     XmlElement* list = document.FindElement("Images", nullptr, false);
     std::vector<XmlElement*> entries;
     if (list)
@@ -84,4 +85,5 @@ void PanoramaEngine::SyncImages(XmlDocument& document) {
         target.first = a;
         target.second = b;
     }
+    BuildOverlapHierarchyTrees();
 }

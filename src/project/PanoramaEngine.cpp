@@ -82,6 +82,7 @@ void PanoramaEngine::SetDefaultStitchParameters() {
 }
 
 void PanoramaEngine::Reset() {
+    ClearOverlapHierarchy();
     images.clear();
     combinations.clear();
     SetDefaultMatchingParameters();

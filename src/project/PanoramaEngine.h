@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,10 +10,26 @@
 #include "Chars.h"
 #include "ImageCombination.h"
 #include "ImageRecord.h"
+#include "Camera.h"
+#include "HierarchyNode.h"
 
 namespace Zelvo {
 class XmlDocument;
+class XmlElement;
 }
+
+// The fitted pure rotation of a pair and its transfers between the two images.
+struct PairFitResult {
+    double f = 0, omega = 0, phi = 0, kappa = 0;
+    CMatrix forward;   // first image -> second
+    CMatrix backward;  // second -> first
+};
+
+// One image placed by GroupLayout.
+struct PlacedImage {
+    int image;
+    double x, y;
+};
 
 enum ProjectionType { kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2 };
 enum PhotometricCorrectionType { kPhotometricNone = 0, kPhotometricColor = 1, kPhotometricGray = 2 };
@@ -55,6 +73,44 @@ public:
     // The extraction loop of the long operations, with progress and abort.
     void ExtractFeaturesOfAllImages();
 
+    // Pair fitting. The genetic search is seeded from the clock unless a seed is set.
+    void SetGeneticSeed(int32_t seed) { geneticSeed = seed; }
+    PairFitResult FitPair(int i, int j, const std::vector<PointD>& P, const std::vector<PointD>& Q) const;
+    // Stores a fit in the pair: parameters, transforms, error and the matched flag.
+    static void StorePairFit(ImageCombination& pair, const PairFitResult& fit);
+
+    // Automatic matching and the overlap hierarchy.
+    bool ExtractAndMatchFeatures();
+    bool FindOverlappingImages();
+    bool BuildOverlapHierarchyTrees();
+    void ClearOverlapHierarchy();
+    std::vector<int> FindImageGroups() const;
+    std::unique_ptr<Zelvo::XmlDocument> HierarchyDocument(const char* rootName) const;
+    void GroupLayout(std::vector<PlacedImage>& placed, std::vector<int>& unplaced) const;
+
+    // One pair at a time, named by the caller's image order (a first, b second).
+    bool MatchImagePair(int a, int b);
+    void GetCombinationPoints(int a, int b, std::vector<PointD>& Pa, std::vector<PointD>& Pb) const;
+    bool ComparePoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb) const;
+    bool SetCombinationPoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb);
+    void ClearCombinationPoints(int a, int b);
+    void SetReferenceImagePath(const Zelvo::Chars& path);
+    void GetFeaturePoints(int index, std::vector<PointD>& out) const;
+
+    // The project file's Panorama element.
+    bool WriteTo(Zelvo::XmlDocument& document, const char* name);
+    bool ReadFrom(Zelvo::XmlDocument& document, const char* name);
+    // Why the last ReadFrom failed ("Bad image attribute", "Bad image combination", ...).
+    const char* ReadError() const { return readError; }
+
+    std::vector<std::unique_ptr<HierarchyNode>> imageTrees;
+    int referenceIndex = -1;
+    std::unique_ptr<HierarchyNode> mainTree;
+    std::unique_ptr<HierarchyNode> transitionTree;
+    std::vector<Camera> cameraList;
+    std::vector<Camera> closingCameraList;
+    std::vector<PointD> layoutPositions;
+
     std::vector<ImageRecord> images;
     std::vector<ImageCombination> combinations;
     CMatrix stitchMatrix;
@@ -91,8 +147,13 @@ private:                                             \
     VEDORA_PARAMETER(int, panoramaPreviewImageSize, GetPanoramaPreviewImageSize, SetPanoramaPreviewImageSize)
     VEDORA_PARAMETER(double, panoramaImageRotation, GetPanoramaImageRotation, SetPanoramaImageRotation)
     VEDORA_PARAMETER(int, sourceImageRotation, GetSourceImageRotation, SetSourceImageRotation)
-    VEDORA_PARAMETER(Zelvo::Chars, referenceImagePath, GetReferenceImagePath, SetReferenceImagePath)
 #undef VEDORA_PARAMETER
+
+public:
+    const Zelvo::Chars& GetReferenceImagePath() const { return referenceImagePath; }
+
+private:
+    Zelvo::Chars referenceImagePath;
 
 public:
     // Fixed values: neither a file nor the user changes them.
@@ -102,6 +163,13 @@ public:
 
 private:
     void SetFixedValues();
+    void ReadParameters(Zelvo::XmlElement* panorama);
+    void ReadImages(Zelvo::XmlElement* panorama);
+    void ReadCombinations(Zelvo::XmlElement* panorama);
+    void FitPairsAtLoad();
+
+    int32_t geneticSeed = 0;
+    const char* readError = nullptr;
 
     bool dirty = true;
     int blendWidth = 30;

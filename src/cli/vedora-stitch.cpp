@@ -1,0 +1,138 @@
+// vedora-stitch: the engine from the command line. This version matches: it finds which
+// photographs overlap, fits every overlapping pair and writes the project.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "CommandLine.h"
+#include "Progress.h"
+#include "ProjectStore.h"
+#include "XmlDocument.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "vedora-stitch: %s\n", message.c_str());
+    return 2;
+}
+
+bool EndsWith(const std::string& s, const char* suffix) {
+    std::string tail(suffix);
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void PrintNodes(const Zelvo::XmlElement* parent, int depth) {
+    for (Zelvo::XmlElement* node : parent->ChildElements("Node")) {
+        std::printf("%*s%s\n", 2 * depth, "", node->Attribute("item", false)->Value().c_str());
+        PrintNodes(node, depth + 1);
+    }
+}
+
+void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
+    if (cl.featureSize)
+        engine.SetFeatureExtractionImageSize(*cl.featureSize);
+    if (cl.featurePoints)
+        engine.SetFeatureExtractionMaxNofPoints(*cl.featurePoints);
+    if (cl.spacing)
+        engine.SetFeatureExtractionSpacing(*cl.spacing);
+    if (cl.radius)
+        engine.SetFeatureMatchingRadius(*cl.radius);
+    if (cl.ransac)
+        engine.SetFeatureMatchingRansacThreshold(*cl.ransac);
+    if (cl.seed)
+        engine.SetGeneticSeed(*cl.seed);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine cl;
+    std::string message;
+    if (!ParseCommandLine(argc, argv, cl, &message)) {
+        std::fprintf(stderr, "vedora-stitch: %s\n(see vedora-stitch --help)\n", message.c_str());
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::puts("vedora-stitch 1.02");
+        return 0;
+    }
+
+    PanoramaEngine engine;
+    Zelvo::XmlDocument document;
+    bool fromProject = cl.inputs.size() == 1 && EndsWith(cl.inputs[0], ".vdp");
+    if (fromProject) {
+        if (!ProjectStore::Load(engine, document, cl.inputs[0], &message))
+            return Fail(message);
+    } else {
+        for (const std::string& input : cl.inputs) {
+            int w, h;
+            if (!ProjectStore::ImageSize(input, 0, &w, &h))
+                return Fail("cannot read image " + input + " (missing, a folder, or not an image)");
+        }
+        if (!ProjectStore::Create(engine, document, cl.inputs, &message))
+            return Fail(message);
+    }
+    ApplyOptions(cl, engine);
+    if (cl.reference) {
+        std::string reference = *cl.reference;
+        for (char& c : reference)
+            if (c == '\\')
+                c = '/';
+        if (engine.FindImage(reference.c_str()) < 0)
+            return Fail("--reference " + reference + " is not one of the images");
+    }
+
+    Progress progress(cl.quiet, ::isatty(STDERR_FILENO) == 1);
+    engine.SetLogHook([&](const char* text) {
+        progress.LogText(text);
+        return interrupted != 0;
+    });
+    engine.SetStatusHook([&](const char* text) {
+        progress.StatusText(text);
+        return interrupted != 0;
+    });
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+
+    engine.FindOverlappingImages();
+    if (cl.reference && engine.mainTree) {
+        // The reference is chosen after matching, which picks one of its own.
+        std::string reference = *cl.reference;
+        for (char& c : reference)
+            if (c == '\\')
+                c = '/';
+        engine.SetReferenceImagePath(reference.c_str());
+    }
+    progress.Finish();
+    if (interrupted) {
+        std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
+        return 130;
+    }
+
+    std::unique_ptr<Zelvo::XmlDocument> hierarchy = engine.HierarchyDocument("Hierarchy");
+    PrintNodes(hierarchy->Root(), 0);
+    int matched = 0;
+    for (const ImageCombination& pair : engine.combinations) {
+        if (!pair.matched)
+            continue;
+        ++matched;
+        std::printf("%d-%d: %d matches, err %.2f px, f %.1f px\n", pair.first, pair.second,
+                    static_cast<int>(pair.P.size()), pair.error, pair.f);
+    }
+    std::fflush(stdout);
+    if (!ProjectStore::Save(engine, document, cl.project))
+        return Fail("cannot write the project " + cl.project);
+    return engine.mainTree && matched > 0 ? 0 : 1;
+}

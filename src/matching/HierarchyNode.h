@@ -1,0 +1,51 @@
+#pragma once
+
+#include <vector>
+
+#include "CMatrix.h"
+#include "PointD.h"
+
+// One image reached through one combination in an overlap hierarchy tree. A node owns its
+// children.
+class HierarchyNode {
+public:
+    HierarchyNode();
+    HierarchyNode(const HierarchyNode&) = delete;
+    HierarchyNode& operator=(const HierarchyNode&) = delete;
+    ~HierarchyNode();
+
+    // A deep copy of this node and its subtree (not of its siblings).
+    HierarchyNode* CloneSubtree() const;
+    void AppendChild(HierarchyNode* child);
+    // Moves all children of other to the end of this node's child list.
+    void TakeChildrenOf(HierarchyNode& other);
+    int CountNodes() const;
+    // Distinct images in depth-first pre-order.
+    std::vector<int> DistinctImages() const;
+    // The largest number of ancestors of any node below.
+    int Depth() const;
+    bool Contains(int image) const;
+
+    HierarchyNode* parent = nullptr;
+    HierarchyNode* firstChild = nullptr;
+    HierarchyNode* nextSibling = nullptr;
+    HierarchyNode* prevSibling = nullptr;
+    double error = 0;
+    int image = -1;
+    std::vector<PointD> childPoints;
+    std::vector<PointD> parentPoints;
+    CMatrix toParent;
+    CMatrix fromParent;
+    // Work space of camera fitting and photometric correction.
+    std::vector<PointD> work[4];
+    CMatrix workMatrix;
+};
+
+// Calls visit(node) in depth-first pre-order (node, children, then following siblings).
+template <class Visit>
+void ForEachPreOrder(const HierarchyNode* node, Visit&& visit) {
+    for (; node; node = node->nextSibling) {
+        visit(node);
+        ForEachPreOrder(node->firstChild, visit);
+    }
+}

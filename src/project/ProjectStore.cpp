@@ -1,0 +1,107 @@
+#include "ProjectStore.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QString>
+
+using namespace Zelvo;
+
+namespace {
+
+void NewProjectDocument(XmlDocument& document) {
+    document.Reset("VedoraProject");
+    document.Root()->Attribute("Version", true)->Set("1");
+    XmlElement* panorama = document.Root()->FindChild("Panorama", true);
+    panorama->Attribute("name", true)->Set("panorama");
+    panorama->FindChild("Images", true);
+}
+
+// Sizes and "%d: " labels of every Image, as the window sets them after loading pictures.
+bool FillImageSizes(XmlDocument& document, int rotation, std::string* message) {
+    XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
+    std::vector<XmlElement*> list = panorama->FindChild("Images", true)->ChildElements("Image");
+    for (size_t k = 0; k < list.size(); ++k) {
+        XmlAttribute* path = list[k]->Attribute("path", false);
+        if (!path) {
+            *message = "Bad image attribute";
+            return false;
+        }
+        int w, h;
+        if (!ProjectStore::ImageSize(path->Value().c_str(), rotation, &w, &h)) {
+            *message = std::string("cannot read image ") + path->Value().c_str();
+            return false;
+        }
+        list[k]->Attribute("w", true)->SetInt(w);
+        list[k]->Attribute("h", true)->SetInt(h);
+        list[k]->Attribute("item", true)->Set(Chars::Format("%d: ", static_cast<int>(k)) + path->Value().FileName());
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ProjectStore::ImageSize(const std::string& path, int rotation, int* width, int* height) {
+    QString name = QString::fromUtf8(path.c_str());
+    if (!QFileInfo(name).isFile())
+        return false;
+    QImageReader reader(name);
+    QSize size = reader.size();
+    if (!reader.canRead() || !size.isValid() || size.width() <= 0 || size.height() <= 0)
+        return false;
+    bool turned = rotation == 1 || rotation == 3;
+    *width = turned ? size.height() : size.width();
+    *height = turned ? size.width() : size.height();
+    return true;
+}
+
+bool ProjectStore::Load(PanoramaEngine& engine, XmlDocument& document, const std::string& path,
+                        std::string* message) {
+    auto fail = [&](const std::string& why) {
+        *message = why;
+        NewProjectDocument(document);
+        engine.Reset();
+        engine.SetDirty(false);
+        return false;
+    };
+    if (!LoadWithChecksum(document, path.c_str()))
+        return fail("The project could not be loaded (missing, damaged or not a project): " + path);
+    XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
+    int rotation = panorama->Attribute("sourceImageRotation", true)->ToInt(0, false, 0, 3);
+    std::string why;
+    if (!FillImageSizes(document, rotation, &why))
+        return fail(why);
+    if (!engine.ReadFrom(document, "panorama"))
+        return fail(engine.ReadError() ? engine.ReadError() : "The project could not be loaded");
+    return true;
+}
+
+bool ProjectStore::Save(PanoramaEngine& engine, XmlDocument& document, const std::string& path) {
+    if (!document.Root())
+        NewProjectDocument(document);
+    engine.WriteTo(document, "panorama");
+    if (!SaveWithChecksum(document, path.c_str())) {
+        engine.SetDirty(true);
+        return false;
+    }
+    return true;
+}
+
+bool ProjectStore::Create(PanoramaEngine& engine, XmlDocument& document, const std::vector<std::string>& paths,
+                          std::string* message) {
+    NewProjectDocument(document);
+    engine.Reset();
+    XmlElement* list = document.Root()->FindChild("Panorama", false)->FindChild("Images", true);
+    for (const std::string& p : paths) {
+        Chars path(p.c_str());
+        path.ToForwardSlashes();
+        if (list->FindDescendant("Image", "path", path.c_str(), false))
+            continue;  // the same file twice is one image
+        auto* image = new XmlElement("Image");
+        list->AppendChild(image);
+        image->Attribute("path", true)->Set(path);
+    }
+    if (!FillImageSizes(document, engine.GetSourceImageRotation(), message))
+        return false;
+    engine.SyncImages(document);
+    return true;
+}

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Homography.h"
+#include "PanoramaEngine.h"
+#include "RenderedViews.h"
+
+TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(25, 0, 0, 500, 640, 480), View(90, 0, 0, 500, 640, 480),
+                       View(-20, 0, 0, 500, 640, 480)});
+    PanoramaEngine engine;
+    for (int i = 0; i < 4; ++i)
+        engine.images.push_back(ImageRecord{set.Path(i).c_str(), 640, 480, {}, {}});
+    engine.RebuildCombinations();
+    engine.SetGeneticSeed(11);
+    std::string log;
+    engine.SetLogHook([&](const char* t) {
+        log += t;
+        return false;
+    });
+    ASSERT_TRUE(engine.MatchImagePair(3, 1));
+    EXPECT_LT(log.find("Image 1: "), log.find("Image 3: "));
+    EXPECT_NE(log.find("...image pair matching done\n"), std::string::npos);
+    const ImageCombination& pair = engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))];
+    EXPECT_EQ(pair.first, 1);
+    EXPECT_EQ(pair.second, 3);
+    ASSERT_GT(pair.P.size(), 20u);
+    // P lies in image 1: its points map into image 3 through the true rotation.
+    double bx, by;
+    ASSERT_TRUE(render::MapBetweenViews(set.Spec(1), set.Spec(3), pair.P[0].x, pair.P[0].y, &bx, &by));
+    EXPECT_NEAR(bx, pair.Q[0].x, 3);
+    EXPECT_NEAR(pair.f, 500, 10);
+    EXPECT_TRUE(pair.matched);
+    EXPECT_NE(engine.mainTree, nullptr);
+    std::vector<PointD> features;
+    engine.GetFeaturePoints(1, features);
+    EXPECT_FALSE(features.empty());
+    engine.GetFeaturePoints(4, features);
+    EXPECT_TRUE(features.empty());
+
+    // A pair that does not overlap fails and leaves the combinations as they were.
+    log.clear();
+    EXPECT_FALSE(engine.MatchImagePair(2, 3));
+    EXPECT_NE(log.find("\nAutomatic matching failed: "), std::string::npos);
+    EXPECT_NE(log.find("...image pair matching failed\n"), std::string::npos);
+    EXPECT_TRUE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))].matched);
+    EXPECT_FALSE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(2, 3))].matched);
+}
+
+TEST(PairOperations, SettingGettingComparingAndClearingPoints) {
+    PanoramaEngine engine;
+    for (int i = 0; i < 4; ++i)
+        engine.images.push_back(ImageRecord{Zelvo::Chars::Format("i%d", i), 640, 480, {}, {}});
+    engine.RebuildCombinations();
+    engine.SetGeneticSeed(3);
+    std::vector<PointD> in3, in1;
+    for (int k = 0; k < 12; ++k) {
+        in1.push_back({100.0 + 30 * (k % 4), 100.0 + 40 * (k / 4)});
+        in3.push_back({in1.back().x - 60, in1.back().y + 2});
+    }
+    engine.SetDirty(false);
+    EXPECT_TRUE(engine.SetCombinationPoints(3, 1, in3, in1));
+    EXPECT_TRUE(engine.IsDirty());
+    const ImageCombination& pair = engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))];
+    EXPECT_EQ(pair.P[0].x, in1[0].x);  // stored in the combination's own order
+    EXPECT_EQ(pair.Q[0].x, in3[0].x);
+    EXPECT_TRUE(pair.matched);
+    double fitted = pair.f;
+    EXPECT_GT(fitted, 0);
+    EXPECT_NEAR(pair.error, std::sqrt(MeanSquaredTransferError(pair.forward, pair.P, pair.Q)), 1e-12);
+
+    std::vector<PointD> a, b;
+    engine.GetCombinationPoints(3, 1, a, b);
+    EXPECT_EQ(a[0].x, in3[0].x);
+    EXPECT_EQ(b[0].x, in1[0].x);
+    engine.GetCombinationPoints(1, 1, a, b);
+    EXPECT_TRUE(a.empty());
+    EXPECT_TRUE(engine.ComparePoints(3, 1, in3, in1));
+    EXPECT_TRUE(engine.ComparePoints(1, 3, in1, in3));
+    std::vector<PointD> moved = in3;
+    moved[2].x += 1;
+    EXPECT_FALSE(engine.ComparePoints(3, 1, moved, in1));
+    EXPECT_TRUE(engine.ComparePoints(3, 1, moved, {}));  // different lengths: nothing to save
+    EXPECT_FALSE(engine.ComparePoints(3, 3, in3, in1));
+
+    engine.SetDirty(false);
+    EXPECT_FALSE(engine.SetCombinationPoints(3, 1, in3, in1));  // same lists: no refit
+    EXPECT_FALSE(engine.IsDirty());
+    EXPECT_EQ(pair.f, fitted);
+
+    EXPECT_TRUE(engine.SetCombinationPoints(3, 1, {}, {}));
+    EXPECT_FALSE(pair.matched);
+    EXPECT_TRUE(pair.P.empty());
+    EXPECT_FALSE(engine.SetCombinationPoints(3, 1, {}, {}));
+    EXPECT_FALSE(engine.SetCombinationPoints(0, 7, in3, in1));
+
+    engine.SetCombinationPoints(0, 2, in1, in3);
+    engine.ClearCombinationPoints(2, 0);
+    EXPECT_FALSE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 2))].matched);
+}

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <string>
+
+#include "ProjectStore.h"
+#include "XmlDocument.h"
+
+using namespace Zelvo;
+
+namespace {
+
+class ProjectFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 3; ++i) {
+            QImage img(64 + 16 * i, 48, QImage::Format_RGB32);
+            img.fill(qRgb(10 * i, 20, 30));
+            std::string path = dir.filePath(QString("photo%1.png").arg(i)).toStdString();
+            ASSERT_TRUE(img.save(QString::fromStdString(path)));
+            images.push_back(path);
+        }
+    }
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    // A project of three images with pair (0, 1) matched and (1, 2) holding points but f = 0.
+    std::string SavedProject(const char* name) {
+        PanoramaEngine engine;
+        engine.SetGeneticSeed(5);
+        XmlDocument doc;
+        std::string message;
+        EXPECT_TRUE(ProjectStore::Create(engine, doc, images, &message)) << message;
+        ImageCombination& pair = engine.combinations[0];
+        pair.matched = true;
+        pair.P = {{10, 10}, {20, 30}, {40, 12}, {33, 40}, {5, 25}};
+        for (const PointD& p : pair.P)
+            pair.Q.push_back({p.x - 4, p.y + 1});
+        pair.f = 1500.5;
+        pair.omega = 0.01;
+        pair.phi = -0.2;
+        pair.kappa = 0.003;
+        pair.error = 0.75;
+        engine.SetProjectionType(kProjectionPlanar);
+        engine.SetVerticalCameraRotation(10 * std::numbers::pi / 180);
+        engine.BuildOverlapHierarchyTrees();  // chooses the reference, as matching does
+        EXPECT_TRUE(ProjectStore::Save(engine, doc, Path(name)));
+        EXPECT_FALSE(engine.IsDirty());
+        return Path(name);
+    }
+
+    static std::string Bytes(const std::string& path) {
+        Chars c;
+        c.ReadFile(path.c_str());
+        return std::string(c.Data(), static_cast<size_t>(c.Length()));
+    }
+
+    // Loads a project, lets edit change its document, saves it again with a fresh checksum.
+    template <class Edit>
+    std::string Edited(const std::string& path, const char* name, Edit edit) {
+        XmlDocument doc;
+        EXPECT_TRUE(LoadWithChecksum(doc, path.c_str()));
+        edit(doc);
+        EXPECT_TRUE(SaveWithChecksum(doc, Path(name).c_str()));
+        return Path(name);
+    }
+
+    QTemporaryDir dir;
+    std::vector<std::string> images;
+};
+
+}  // namespace
+
+TEST_F(ProjectFile, SaveLoadSaveIsByteIdenticalAndKeepsTheData) {
+    std::string first = SavedProject("a.vdp");
+    PanoramaEngine engine;
+    XmlDocument doc;
+    std::string message;
+    ASSERT_TRUE(ProjectStore::Load(engine, doc, first, &message)) << message;
+    EXPECT_FALSE(engine.IsDirty());
+    EXPECT_EQ(engine.GetProjectionType(), kProjectionPlanar);
+    EXPECT_NEAR(engine.GetVerticalCameraRotation(), 10 * std::numbers::pi / 180, 1e-6);
+    ASSERT_EQ(engine.images.size(), 3u);
+    EXPECT_EQ(engine.images[1].width, 80);  // from the file header
+    EXPECT_EQ(engine.images[1].height, 48);
+    const ImageCombination& pair = engine.combinations[0];
+    EXPECT_TRUE(pair.matched);
+    EXPECT_EQ(pair.P.size(), 5u);
+    EXPECT_NEAR(pair.f, 1500.5, 1e-9);
+    EXPECT_NEAR(pair.phi, -0.2, 1e-12);
+    // Transforms rebuilt from the parameters with each image's own centre.
+    PointD c0{32, 24};
+    double w = pair.forward(2, 0) * c0.x + pair.forward(2, 1) * c0.y + pair.forward(2, 2);
+    EXPECT_TRUE(std::isfinite(w));
+    EXPECT_FALSE(engine.combinations[1].matched);  // pairs without points are not written
+    EXPECT_TRUE(engine.GetReferenceImagePath() == images[0].c_str() || engine.mainTree);
+    ASSERT_TRUE(ProjectStore::Save(engine, doc, Path("b.vdp")));
+    EXPECT_EQ(Bytes(first), Bytes(Path("b.vdp")));
+    EXPECT_EQ(Bytes(first).find("<Combination path1=\"" + images[1]), std::string::npos);
+
+    XmlDocument written;
+    ASSERT_TRUE(LoadWithChecksum(written, first.c_str()));
+    XmlElement* panorama = written.FindElement("Panorama", nullptr, false);
+    EXPECT_TRUE(panorama->Attribute("verticalCameraRotation", false)->Value() == "10");
+    EXPECT_TRUE(panorama->Attribute("projectionType", false)->Value() == "planar");
+    EXPECT_EQ(panorama->FindChild("Combinations", false)->ChildElements("Combination").size(), 1u);
+    EXPECT_EQ(written.Root()->FirstChild()->NextSibling(), nullptr);  // Panorama is the last child
+}
+
+TEST_F(ProjectFile, ReadingRulesDefaultsRangesAndWriteBack) {
+    std::string path = Edited(SavedProject("a.vdp"), "edited.vdp", [](XmlDocument& doc) {
+        XmlElement* p = doc.FindElement("Panorama", nullptr, false);
+        p->RemoveAttribute(p->Attribute("projectionType", false));
+        p->Attribute("verticalCameraRotation", false)->Set("60");
+        p->Attribute("featureExtractionImageSize", false)->Set("50000");
+        p->Attribute("gamma", false)->Set("NaN");
+        p->Attribute("panoramaImageSize", false)->Set("1e308");
+    });
+    PanoramaEngine engine;
+    XmlDocument doc;
+    std::string message;
+    ASSERT_TRUE(ProjectStore::Load(engine, doc, path, &message)) << message;
+    EXPECT_EQ(engine.GetProjectionType(), kProjectionCylindrical);
+    EXPECT_NEAR(engine.GetVerticalCameraRotation(), 0.785398, 1e-6);
+    EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 2000);
+    EXPECT_EQ(engine.GetGamma(), 1);
+    EXPECT_EQ(engine.GetPanoramaImageSize(), 32768);
+    XmlElement* p = doc.FindElement("Panorama", nullptr, false);
+    EXPECT_TRUE(p->Attribute("projectionType", false)->Value() == "cylindrical");
+    EXPECT_TRUE(p->Attribute("verticalCameraRotation", false)->Value() == "45");
+    ASSERT_TRUE(ProjectStore::Save(engine, doc, Path("again.vdp")));
+    XmlDocument again;
+    ASSERT_TRUE(LoadWithChecksum(again, Path("again.vdp").c_str()));
+    EXPECT_TRUE(again.FindElement("Panorama", nullptr, false)->Attribute("verticalCameraRotation", false)->Value() ==
+                "45");
+}
+
+TEST_F(ProjectFile, PairsWithoutFocalLengthAreFittedAtLoad) {
+    std::string path = Edited(SavedProject("a.vdp"), "f0.vdp", [](XmlDocument& doc) {
+        doc.FindElement("Combination", nullptr, false)->Attribute("f", false)->Set("0");
+    });
+    PanoramaEngine engine;
+    engine.SetGeneticSeed(5);
+    XmlDocument doc;
+    std::string message;
+    ASSERT_TRUE(ProjectStore::Load(engine, doc, path, &message)) << message;
+    EXPECT_TRUE(engine.IsDirty());
+    EXPECT_GT(engine.combinations[0].f, 0);
+    EXPECT_LT(engine.combinations[0].error, 5);
+}
+
+TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
+    std::string good = SavedProject("a.vdp");
+    struct Case {
+        const char* name;
+        std::function<void(XmlDocument&)> edit;
+        const char* expected;
+    };
+    const std::string missing = Path("gone.png");
+    std::vector<Case> cases = {
+        {"path2.vdp",
+         [](XmlDocument& doc) { doc.FindElement("Combination", nullptr, false)->Attribute("path2", false)->Set("x.jpg"); },
+         "Bad image combination"},
+        {"counts.vdp",
+         [](XmlDocument& doc) {
+             XmlElement* q = doc.FindElement("Combination", nullptr, false)->FindChild("Q", false);
+             doc.DeleteNode(q->FirstChild());
+         },
+         "Bad image combination"},
+        {"missing.vdp",
+         [&](XmlDocument& doc) {
+             doc.FindElement("Image", nullptr, false)->Attribute("path", false)->Set(missing.c_str());
+         },
+         "cannot read image"},
+        {"nopath.vdp",
+         [](XmlDocument& doc) {
+             XmlElement* image = doc.FindElement("Image", nullptr, false);
+             image->RemoveAttribute(image->Attribute("path", false));
+         },
+         "Bad image attribute"},
+    };
+    for (const Case& c : cases) {
+        std::string path = Edited(good, c.name, c.edit);
+        PanoramaEngine engine;
+        XmlDocument doc;
+        std::string message;
+        EXPECT_FALSE(ProjectStore::Load(engine, doc, path, &message)) << c.name;
+        EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
+        EXPECT_TRUE(engine.images.empty());
+        EXPECT_FALSE(engine.IsDirty());
+        EXPECT_NE(doc.FindElement("Images", nullptr, false), nullptr);  // a new project document
+    }
+    // A bad checksum and a truncated file are refused before anything is read.
+    std::string bytes = Bytes(good);
+    for (const std::string& damaged : {bytes.substr(0, bytes.size() / 2), bytes.substr(0, bytes.size() - 3) + "x\r\r",
+                                       std::string("garbage")}) {
+        Chars(damaged.data(), static_cast<int>(damaged.size())).WriteFile(Path("damaged.vdp").c_str());
+        PanoramaEngine engine;
+        XmlDocument doc;
+        std::string message;
+        EXPECT_FALSE(ProjectStore::Load(engine, doc, Path("damaged.vdp"), &message));
+        EXPECT_NE(message.find("could not be loaded"), std::string::npos);
+    }
+    // Absurd sizes in the in-memory document are refused by the reader itself.
+    XmlDocument doc;
+    ASSERT_TRUE(LoadWithChecksum(doc, good.c_str()));
+    for (XmlElement* image : doc.FindElement("Images", nullptr, false)->ChildElements("Image")) {
+        image->Attribute("w", true)->Set("-5");
+        image->Attribute("h", true)->Set("48");
+    }
+    PanoramaEngine engine;
+    EXPECT_FALSE(engine.ReadFrom(doc, "panorama"));
+    EXPECT_STREQ(engine.ReadError(), "Bad image attribute");
+    EXPECT_TRUE(engine.images.empty());
+}
