@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+
+namespace {
+
+bool Parse(std::vector<std::string> args, CommandLine& cl, std::string& message) {
+    std::vector<char*> argv;
+    static char name[] = "vedora-stitch";
+    argv.push_back(name);
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    cl = CommandLine();
+    message.clear();
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), cl, &message);
+}
+
+}  // namespace
+
+TEST(CommandLine, OptionsRangesAndUsage) {
+    CommandLine cl;
+    std::string message;
+    ASSERT_TRUE(Parse({"--match-only", "--project", "o.vdp", "--feature-size", "800", "--spacing", "0.5",
+                       "--radius", "4", "--ransac", "2.5", "--feature-points", "1500", "--seed", "7", "-q",
+                       "--reference", "b.jpg", "a.jpg", "b.jpg"},
+                      cl, message))
+        << message;
+    EXPECT_EQ(*cl.featureSize, 800);
+    EXPECT_EQ(*cl.featurePoints, 1500);
+    EXPECT_DOUBLE_EQ(*cl.spacing, 0.5);
+    EXPECT_DOUBLE_EQ(*cl.radius, 4);
+    EXPECT_DOUBLE_EQ(*cl.ransac, 2.5);
+    EXPECT_EQ(*cl.seed, 7);
+    EXPECT_TRUE(cl.quiet);
+    EXPECT_EQ(*cl.reference, "b.jpg");
+    EXPECT_EQ(cl.inputs.size(), 2u);
+
+    // Values outside the project's ranges are refused, not clamped.
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp", "--feature-size", "100", "a.jpg"}, cl, message));
+    EXPECT_NE(message.find("200 to 2000"), std::string::npos);
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp", "--spacing", "5", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp", "--ransac", "abc", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp", "--radius", "nan", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp", "--feature-points", "12x", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"--match-only", "--project"}, cl, message));
+    EXPECT_NE(message.find("needs a value"), std::string::npos);
+    EXPECT_FALSE(Parse({"--match-only", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"--match-only", "--project", "o.vdp"}, cl, message));
+    EXPECT_FALSE(Parse({"--bogus"}, cl, message));
+    EXPECT_NE(message.find("--bogus"), std::string::npos);
+    EXPECT_FALSE(Parse({"--project", "o.vdp", "a.jpg"}, cl, message));  // stitching needs --match-only for now
+    EXPECT_TRUE(Parse({"--help"}, cl, message));
+    EXPECT_TRUE(cl.help);
+    EXPECT_TRUE(Parse({"--version"}, cl, message));
+}

@@ -1,0 +1,229 @@
+// End to end through the command-line stitcher, on photographs rendered with known cameras.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <thread>
+
+#include "PairRotationModel.h"
+#include "ProjectStore.h"
+#include "RenderedViews.h"
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+RunResult Stitch(const std::vector<std::string>& args, const std::string& folder) {
+    std::string command = std::string("'") + VEDORA_STITCH + "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    command += " > '" + folder + "/out.txt' 2> '" + folder + "/err.txt'";
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(folder + "/out.txt"), ReadAll(folder + "/err.txt")};
+}
+
+double AngleBetween(const CMatrix& A, const render::Mat3& truth) {
+    const double* t = truth.data();
+    double trace = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            trace += A(i, k) * t[i * 3 + k];  // trace of A T^T
+    return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0)) * 180 / std::numbers::pi;
+}
+
+struct Outcome {
+    RunResult run;
+    PanoramaEngine engine;
+    size_t hierarchyImages = 0;
+    double worstAngle = 0;
+    double worstFocal = 0;
+    int matchedPairs = 0;
+    struct PairAngle {
+        int first, second;
+        double degrees;
+    };
+    std::vector<PairAngle> angles;
+};
+
+// Matches a rendered set and checks every matched pair against the truth.
+void MatchSet(const std::vector<render::ViewSpec>& views, Outcome& o, std::vector<std::string> options = {}) {
+    RenderedViews set(views);
+    // Matching at the photographs' full resolution: a pixel here is 0.05 to 0.06 degrees, and
+    // the default working size would leave the finest pairs near the 0.1 degree mark.
+    std::vector<std::string> args = {"--match-only", "--project", set.Folder() + "/out.vdp", "--seed", "17",
+                                     "--feature-size", std::to_string(views[0].height)};
+    args.insert(args.end(), options.begin(), options.end());
+    for (size_t i = 0; i < views.size(); ++i)
+        args.push_back(set.Path(i));
+    o.run = Stitch(args, set.Folder());
+    Zelvo::XmlDocument doc;
+    std::string message;
+    ASSERT_TRUE(ProjectStore::Load(o.engine, doc, set.Folder() + "/out.vdp", &message)) << message;
+    if (o.engine.mainTree)
+        o.hierarchyImages = o.engine.mainTree->DistinctImages().size();
+    for (const ImageCombination& pair : o.engine.combinations) {
+        if (!pair.matched)
+            continue;
+        ++o.matchedPairs;
+        render::Mat3 truth = render::RelativeRotation(views[pair.first], views[pair.second]);
+        double angle = AngleBetween(RotationMatrix(pair.omega, pair.phi, pair.kappa), truth);
+        o.angles.push_back({pair.first, pair.second, angle});
+        o.worstAngle = std::max(o.worstAngle, angle);
+        o.worstFocal = std::max(o.worstFocal, std::fabs(pair.f / views[0].focal - 1));
+    }
+    std::printf("%d pairs, worst rotation %.3f deg, worst focal %.2f %%\n", o.matchedPairs, o.worstAngle,
+                100 * o.worstFocal);
+}
+
+}  // namespace
+
+TEST(StitchCommand, RowOfFive) {
+    std::vector<render::ViewSpec> views;
+    for (int k = 0; k < 5; ++k)
+        views.push_back(View(-60 + 35 * k, 5, 0, 1000, 1280, 960));
+    Outcome o;
+    MatchSet(views, o);
+    EXPECT_EQ(o.run.status, 0) << o.run.err;
+    EXPECT_EQ(o.hierarchyImages, 5u);
+    EXPECT_GE(o.matchedPairs, 4);
+    EXPECT_LT(o.worstAngle, 0.1);
+    EXPECT_LT(o.worstFocal, 0.01);
+    EXPECT_NE(o.run.out.find("Reference image 0"), std::string::npos);
+    EXPECT_NE(o.run.out.find("  1-0: "), std::string::npos);
+    EXPECT_NE(o.run.out.find("0-1: "), std::string::npos);
+    EXPECT_NE(o.run.out.find(" px, f "), std::string::npos);
+    EXPECT_NE(o.run.err.find("Extracting features ..... done"), std::string::npos);  // plain lines off a terminal
+}
+
+TEST(StitchCommand, RingOfTwelveClosesTheCircle) {
+    std::vector<render::ViewSpec> views;
+    for (int k = 0; k < 12; ++k)
+        views.push_back(View(30 * k, 0, 0, 1200, 1280, 960));
+    Outcome o;
+    MatchSet(views, o);
+    EXPECT_EQ(o.run.status, 0) << o.run.err;
+    EXPECT_EQ(o.hierarchyImages, 12u);
+    EXPECT_NE(o.engine.transitionTree, nullptr);
+    EXPECT_NE(o.run.out.find("(360 degrees transitions)"), std::string::npos);
+    EXPECT_LT(o.worstAngle, 0.1);
+    EXPECT_LT(o.worstFocal, 0.01);
+}
+
+TEST(StitchCommand, GridOfTwoRows) {
+    std::vector<render::ViewSpec> views;
+    for (int row = 0; row < 2; ++row)
+        for (int k = 0; k < 4; ++k)
+            views.push_back(View(35 * k, row == 0 ? 15 : -15, 0, 1000, 1280, 960));
+    Outcome o;
+    MatchSet(views, o, {"--feature-points", "2000"});
+    EXPECT_EQ(o.run.status, 0) << o.run.err;
+    EXPECT_EQ(o.hierarchyImages, 8u);
+    EXPECT_LT(o.worstFocal, 0.01);
+    // Pairs that share a whole edge meet the 0.1 degree mark. Diagonal neighbours overlap in a
+    // corner only, where a slightly different focal length and rotation fit the points just as
+    // well; they stay within a quarter of a degree.
+    int edgePairs = 0;
+    for (const auto& a : o.angles) {
+        bool sameRow = a.first / 4 == a.second / 4, sameColumn = a.first % 4 == a.second % 4;
+        if (sameRow || sameColumn) {
+            ++edgePairs;
+            EXPECT_LT(a.degrees, 0.1) << a.first << "-" << a.second;
+        } else {
+            EXPECT_LT(a.degrees, 0.25) << a.first << "-" << a.second;
+        }
+    }
+    EXPECT_GE(edgePairs, 10);
+}
+
+TEST(StitchCommand, PairWithLittleOverlap) {
+    Outcome o;
+    // A narrow strip fixes the focal length only through its perspective, so this set works
+    // at full resolution with more points, as a user after accuracy would ask.
+    MatchSet({View(0, 0, 0, 1250, 1600, 1200), View(55, 0, 0, 1250, 1600, 1200)}, o, {"--feature-points", "2000"});
+    EXPECT_EQ(o.run.status, 0) << o.run.err;
+    EXPECT_EQ(o.hierarchyImages, 2u);
+    EXPECT_LT(o.worstAngle, 0.1);
+    EXPECT_LT(o.worstFocal, 0.01);
+}
+
+TEST(StitchCommand, ExitStatusesAndMessages) {
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(180, 0, 0, 500, 640, 480)});
+    const std::string dir = set.Folder();
+    // No overlap: exit 1, and the project is still written with the paths as given.
+    RunResult apart = Stitch({"--match-only", "--project", dir + "/apart.vdp", set.Path(0), set.Path(1)}, dir);
+    EXPECT_EQ(apart.status, 1) << apart.err;
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(dir + "/apart.vdp")));
+    EXPECT_NE(ReadAll(dir + "/apart.vdp").find("path=\"" + set.Path(0) + "\""), std::string::npos);
+
+    RunResult folder = Stitch({"--match-only", "--project", dir + "/x.vdp", set.Path(0), dir}, dir);
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find(dir), std::string::npos);
+    Zelvo::Chars("not an image").WriteFile((dir + "/fake.jpg").c_str());
+    RunResult fake = Stitch({"--match-only", "--project", dir + "/x.vdp", set.Path(0), dir + "/fake.jpg"}, dir);
+    EXPECT_EQ(fake.status, 2);
+    EXPECT_NE(fake.err.find("fake.jpg"), std::string::npos);
+    RunResult range = Stitch({"--match-only", "--project", dir + "/x.vdp", "--ransac", "50", set.Path(0)}, dir);
+    EXPECT_EQ(range.status, 2);
+    EXPECT_NE(range.err.find("--ransac"), std::string::npos);
+    RunResult broken = Stitch({"--match-only", "--project", dir + "/x.vdp", dir + "/fake.vdp"}, dir);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_NE(broken.err.find("fake.vdp"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/x.vdp")));
+
+    // Re-matching a saved project keeps its images and parameters.
+    RunResult again = Stitch({"--match-only", "--project", dir + "/again.vdp", "--feature-size", "300", dir + "/apart.vdp"}, dir);
+    EXPECT_EQ(again.status, 1) << again.err;
+    EXPECT_NE(ReadAll(dir + "/again.vdp").find("featureExtractionImageSize=\"300\""), std::string::npos);
+    RunResult help = Stitch({"--help"}, dir);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: vedora-stitch"), std::string::npos);
+}
+
+TEST(StitchCommand, InterruptWritesNothing) {
+    std::vector<render::ViewSpec> views;
+    for (int k = 0; k < 12; ++k)
+        views.push_back(View(30 * k, 0, 0, 500, 640, 480));
+    RenderedViews set(views);
+    const std::string project = set.Folder() + "/never.vdp";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::vector<std::string> args = {VEDORA_STITCH, "--match-only", "-q", "--project", project};
+        for (size_t i = 0; i < views.size(); ++i)
+            args.push_back(set.Path(i));
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(VEDORA_STITCH, argv.data());
+        _exit(99);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(project)));
+}
