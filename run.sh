@@ -21,7 +21,7 @@ test)
     ;;
 "")
     if [ -x build/src/cli/vedora-stitch ]; then
-        build/src/cli/vedora-stitch --match-only --project build/sample.vdp samples/*.jpg
+        build/src/cli/vedora-stitch --match-only --project build/sample.vdp samples/sample*.jpg
     else
         echo "Built the libraries into build/. The command-line stitcher is not part of this build yet."
     fi

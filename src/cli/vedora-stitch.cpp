@@ -83,8 +83,9 @@ int main(int argc, char** argv) {
             return Fail(message);
     }
     ApplyOptions(cl, engine);
+    std::string reference;
     if (cl.reference) {
-        std::string reference = *cl.reference;
+        reference = *cl.reference;
         for (char& c : reference)
             if (c == '\\')
                 c = '/';
@@ -107,14 +108,8 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
 
     engine.FindOverlappingImages();
-    if (cl.reference && engine.mainTree) {
-        // The reference is chosen after matching, which picks one of its own.
-        std::string reference = *cl.reference;
-        for (char& c : reference)
-            if (c == '\\')
-                c = '/';
-        engine.SetReferenceImagePath(reference.c_str());
-    }
+    if (!reference.empty() && engine.mainTree)
+        engine.SetReferenceImagePath(reference.c_str());  // matching picks its own; the user's wins
     progress.Finish();
     if (interrupted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);

@@ -11,19 +11,6 @@ using namespace Zelvo;
 
 namespace {
 
-PointD Mean(const std::vector<PointD>& points) {
-    PointD c;
-    for (const PointD& p : points) {
-        c.x += p.x;
-        c.y += p.y;
-    }
-    if (!points.empty()) {
-        c.x /= static_cast<double>(points.size());
-        c.y /= static_cast<double>(points.size());
-    }
-    return c;
-}
-
 void WriteNodes(const HierarchyNode* node, XmlElement* parent, bool transitions,
                 const std::vector<ImageRecord>& images) {
     for (; node; node = node->nextSibling) {
@@ -90,7 +77,7 @@ void PanoramaEngine::GroupLayout(std::vector<PlacedImage>& placed, std::vector<i
             if (position.count(n->image) || done[static_cast<size_t>(n->image)])
                 return;
             PointD parent = position[n->parent->image];
-            PointD a = Mean(n->parentPoints), b = Mean(n->childPoints);
+            PointD a = Centroid(n->parentPoints), b = Centroid(n->childPoints);
             place(n->image, {parent.x + a.x - b.x, parent.y + a.y - b.y});
         });
         for (int image : order) {

@@ -10,19 +10,6 @@
 
 namespace {
 
-PointD Centroid(const std::vector<PointD>& points) {
-    PointD c;
-    if (points.empty())
-        return c;
-    for (const PointD& p : points) {
-        c.x += p.x;
-        c.y += p.y;
-    }
-    c.x /= static_cast<double>(points.size());
-    c.y /= static_cast<double>(points.size());
-    return c;
-}
-
 // A node for the other image of pair, attached below a node of image `from`.
 HierarchyNode* NodeFor(const ImageCombination& pair, int from) {
     auto* child = new HierarchyNode();

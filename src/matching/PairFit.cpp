@@ -87,9 +87,42 @@ PairRotation FitPairRotation(const PointD& c, const std::vector<PointD>& P, cons
                                 {0, -kHalfPi, kHalfPi, 10000}},
                                50, 0.8, 0.8, seed);
     FitData data{c, &P, &Q};
+    // 50 individuals over 1001 generations: the model is built in plain numbers here, without
+    // the matrix class's allocations, as K R K^-1 written out.
     auto fitness = [](const double* g, int, int, void* context) {
         const FitData& d = *static_cast<const FitData*>(context);
-        return 1 / (1 + SumSquaredTransfer(RotationTransfer(g[0], g[1], g[2], g[3], d.c, d.c), *d.P, *d.Q));
+        const double f = g[0], cx = d.c.x, cy = d.c.y;
+        CMatrix R = RotationMatrix(g[1], g[2], g[3]);
+        double r[9];
+        for (int i = 0; i < 3; ++i)
+            for (int k = 0; k < 3; ++k)
+                r[3 * i + k] = R(i, k);
+        // H = K R K^-1 with K^-1 = [[1/f, 0, -cx/f], [0, 1/f, -cy/f], [0, 0, 1]].
+        double h[9];
+        for (int i = 0; i < 3; ++i) {
+            const double* ri = r + 3 * i;
+            double a = ri[0] / f, b = ri[1] / f, e = -ri[0] * cx / f - ri[1] * cy / f + ri[2];
+            double rows[3] = {a, b, e};
+            for (int k = 0; k < 3; ++k)
+                h[3 * i + k] = rows[k];
+        }
+        // Row i of K: (f, 0, cx), (0, f, cy), (0, 0, 1).
+        double H[9];
+        for (int k = 0; k < 3; ++k) {
+            H[k] = f * h[k] + cx * h[6 + k];
+            H[3 + k] = f * h[3 + k] + cy * h[6 + k];
+            H[6 + k] = h[6 + k];
+        }
+        double sum = 0;
+        const std::vector<PointD>& p = *d.P;
+        const std::vector<PointD>& q = *d.Q;
+        for (size_t n = 0; n < p.size(); ++n) {
+            double w = H[6] * p[n].x + H[7] * p[n].y + H[8];
+            double x = (H[0] * p[n].x + H[1] * p[n].y + H[2]) / w - q[n].x;
+            double y = (H[3] * p[n].x + H[4] * p[n].y + H[5]) / w - q[n].y;
+            sum += x * x + y * y;
+        }
+        return 1 / (1 + sum);
     };
     std::vector<double> best = optimizer.Run(1000, fitness, &data);
     return {best[0], best[1], best[2], best[3]};

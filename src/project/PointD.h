@@ -1,7 +1,23 @@
 #pragma once
 
+#include <vector>
+
 // A point in image pixels: x to the right, y downwards.
 struct PointD {
     double x = 0;
     double y = 0;
 };
+
+// The mean of the points; (0, 0) for none.
+inline PointD Centroid(const std::vector<PointD>& points) {
+    PointD c;
+    for (const PointD& p : points) {
+        c.x += p.x;
+        c.y += p.y;
+    }
+    if (!points.empty()) {
+        c.x /= static_cast<double>(points.size());
+        c.y /= static_cast<double>(points.size());
+    }
+    return c;
+}
