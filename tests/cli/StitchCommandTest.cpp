@@ -186,6 +186,10 @@ TEST(StitchCommand, ExitStatusesAndMessages) {
     RunResult range = Stitch({"--match-only", "--project", dir + "/x.vdp", "--ransac", "50", set.Path(0)}, dir);
     EXPECT_EQ(range.status, 2);
     EXPECT_NE(range.err.find("--ransac"), std::string::npos);
+    RunResult reference = Stitch({"--match-only", "--project", dir + "/x.vdp", "--reference", "nothere.jpg",
+                                  set.Path(0), set.Path(1)}, dir);
+    EXPECT_EQ(reference.status, 2);
+    EXPECT_NE(reference.err.find("nothere.jpg"), std::string::npos);
     RunResult broken = Stitch({"--match-only", "--project", dir + "/x.vdp", dir + "/fake.vdp"}, dir);
     EXPECT_EQ(broken.status, 2);
     EXPECT_NE(broken.err.find("fake.vdp"), std::string::npos);

@@ -99,3 +99,32 @@ TEST(PairOperations, SettingGettingComparingAndClearingPoints) {
     engine.ClearCombinationPoints(2, 0);
     EXPECT_FALSE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 2))].matched);
 }
+
+TEST(PairOperations, AFailedAutomaticRunRestoresThePreviousPairs) {
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(180, 0, 0, 500, 640, 480)});
+    PanoramaEngine engine;
+    for (int i = 0; i < 2; ++i)
+        engine.images.push_back(ImageRecord{set.Path(i).c_str(), 640, 480, {}, {}});
+    engine.RebuildCombinations();
+    engine.SetGeneticSeed(4);
+    std::vector<PointD> a, b;
+    for (int k = 0; k < 8; ++k) {
+        a.push_back({100.0 + 50 * k, 100.0 + 20 * k});
+        b.push_back({a.back().x - 30, a.back().y});
+    }
+    ASSERT_TRUE(engine.SetCombinationPoints(0, 1, a, b));  // a manual pair from before
+    std::string log;
+    engine.SetLogHook([&](const char* t) {
+        log += t;
+        return false;
+    });
+    EXPECT_TRUE(engine.FindOverlappingImages());
+    EXPECT_NE(log.find("Finding overlapping images automatically...\n"), std::string::npos);
+    EXPECT_NE(log.find("...find overlapping images failed\n"), std::string::npos);
+    EXPECT_TRUE(engine.combinations[0].matched);
+    EXPECT_EQ(engine.combinations[0].P.size(), 8u);
+    EXPECT_NE(engine.mainTree, nullptr);  // the previous hierarchy is rebuilt
+
+    PanoramaEngine empty;
+    EXPECT_FALSE(empty.FindOverlappingImages());
+}
