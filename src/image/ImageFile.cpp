@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 #include <cstring>
 
@@ -122,6 +123,19 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
 
 bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path) {
     return LoadOriented(target, orientation, path, [](const QImage& q, ImgFLOAT& t) { CopyQImageGrayInto(q, t); });
+}
+
+bool ReadImageFileSize(const QString& path, int orientation, int* width, int* height) {
+    if (!QFileInfo(path).isFile())
+        return false;
+    QImageReader reader(path);
+    QSize size = reader.size();
+    if (!reader.canRead() || !size.isValid() || size.width() <= 0 || size.height() <= 0)
+        return false;
+    bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
+    *width = turned ? size.height() : size.width();
+    *height = turned ? size.width() : size.height();
+    return true;
 }
 
 bool SaveImageFile(const ImgRGB& image, const QString& path) {

@@ -16,6 +16,10 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path);
 // load followed by a copy into a float image gives, without the 24-bit image in between.
 bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path);
 
+// The size an image file would load with, orientation applied, from its header alone (no
+// pixel decoding). False when the path is not a readable image file.
+bool ReadImageFileSize(const QString& path, int orientation, int* width, int* height);
+
 // Writes the format that the file name's suffix names, JPEG for any other suffix, quality 100.
 bool SaveImageFile(const ImgRGB& image, const QString& path);
 

@@ -1,8 +1,8 @@
 #include "ProjectStore.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QString>
+
+#include "ImageFile.h"
 
 using namespace Zelvo;
 
@@ -41,17 +41,7 @@ bool FillImageSizes(XmlDocument& document, int rotation, std::string* message) {
 }  // namespace
 
 bool ProjectStore::ImageSize(const std::string& path, int rotation, int* width, int* height) {
-    QString name = QString::fromUtf8(path.c_str());
-    if (!QFileInfo(name).isFile())
-        return false;
-    QImageReader reader(name);
-    QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || size.width() <= 0 || size.height() <= 0)
-        return false;
-    bool turned = rotation == 1 || rotation == 3;
-    *width = turned ? size.height() : size.width();
-    *height = turned ? size.width() : size.height();
-    return true;
+    return ReadImageFileSize(QString::fromUtf8(path.c_str()), rotation, width, height);
 }
 
 bool ProjectStore::Load(PanoramaEngine& engine, XmlDocument& document, const std::string& path,

@@ -171,3 +171,18 @@ TEST(ImageFile, GrayLoadingEqualsColourLoadAndCopy) {
     EXPECT_FALSE(LoadImageFileGray(untouched, 0, dir.filePath("missing.png")));
     EXPECT_EQ(untouched.width, 2);
 }
+
+TEST(ImageFile, SizeFromTheHeaderWithOrientation) {
+    QTemporaryDir dir;
+    QString path = dir.filePath("card.jpg");
+    ASSERT_TRUE(TestCard(30, 20).save(path));
+    int w = 0, h = 0;
+    ASSERT_TRUE(ReadImageFileSize(path, 0, &w, &h));
+    EXPECT_EQ(w, 30);
+    EXPECT_EQ(h, 20);
+    ASSERT_TRUE(ReadImageFileSize(path, 1, &w, &h));
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 30);
+    EXPECT_FALSE(ReadImageFileSize(dir.path(), 0, &w, &h));
+    EXPECT_FALSE(ReadImageFileSize(dir.filePath("none.png"), 0, &w, &h));
+}
