@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "CommandLine.h"
@@ -107,9 +108,17 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 
-    engine.FindOverlappingImages();
-    if (!reference.empty() && engine.mainTree)
-        engine.SetReferenceImagePath(reference.c_str());  // matching picks its own; the user's wins
+    try {
+        engine.FindOverlappingImages();
+        if (!reference.empty() && engine.mainTree)
+            engine.SetReferenceImagePath(reference.c_str());  // matching picks its own; the user's wins
+    } catch (const std::bad_alloc&) {
+        progress.Finish();
+        return Fail("not enough memory to finish matching; nothing written");
+    } catch (const char* message) {
+        progress.Finish();
+        return Fail(std::string(message) + "; nothing written");
+    }
     progress.Finish();
     if (interrupted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
