@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <random>
 #include <string>
 
 #include "ProjectStore.h"
@@ -216,4 +217,45 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
     EXPECT_FALSE(engine.ReadFrom(doc, "panorama"));
     EXPECT_STREQ(engine.ReadError(), "Bad image attribute");
     EXPECT_TRUE(engine.images.empty());
+}
+
+TEST_F(ProjectFile, AbsurdValuesNeverBreakTheReader) {
+    std::string good = SavedProject("a.vdp");
+    XmlDocument original;
+    ASSERT_TRUE(LoadWithChecksum(original, good.c_str()));
+    Chars text = Serialise(original);
+    const char* absurd[] = {"", "NaN", "-nan", "inf", "-1e308", "1e308", "-5", "0", "abc", "12abc", "1e-320",
+                            "99999999999999999999", "planar", "/etc/passwd", "0.5"};
+    std::mt19937 random(77);
+    for (int round = 0; round < 300; ++round) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Parse(text));
+        // Give the images their sizes as a loaded project has them, then spoil some values.
+        for (XmlElement* image : doc.FindElement("Images", nullptr, false)->ChildElements("Image")) {
+            image->Attribute("w", true)->SetInt(64);
+            image->Attribute("h", true)->SetInt(48);
+        }
+        std::vector<XmlAttribute*> attributes;
+        for (XmlNode* n = doc.Root(); n; n = n->NextInSubtree(doc.Root()))
+            if (XmlElement* e = AsElement(n))
+                for (int k = 0; k < e->AttributeCount(); ++k)
+                    attributes.push_back(e->AttributeAt(k));
+        for (int edits = 0; edits < 4; ++edits)
+            attributes[random() % attributes.size()]->Set(absurd[random() % (sizeof absurd / sizeof *absurd)]);
+        PanoramaEngine engine;
+        engine.SetGeneticSeed(3);
+        bool loaded = engine.ReadFrom(doc, "panorama");
+        if (!loaded) {
+            EXPECT_NE(engine.ReadError(), nullptr);
+            EXPECT_TRUE(engine.images.empty());
+            continue;
+        }
+        for (const ImageCombination& pair : engine.combinations) {
+            EXPECT_EQ(pair.P.size(), pair.Q.size());
+            EXPECT_TRUE(std::isfinite(pair.f));
+        }
+        EXPECT_GE(engine.GetFeatureExtractionImageSize(), 200);
+        EXPECT_LE(engine.GetFeatureExtractionImageSize(), 2000);
+        EXPECT_TRUE(std::isfinite(engine.GetGamma()));
+    }
 }
