@@ -89,7 +89,7 @@ int DescriptorTree::BuildNode(std::vector<int>& members, const std::vector<float
         (list[members[k]].values[split] <= value ? lowerSet : upperSet).push_back(members[k]);
     }
     int self = static_cast<int>(nodes.size());
-    nodes.push_back(Node{entry, entry, split, -1, -1, low, high});
+    nodes.push_back(Node{entry, split, -1, -1, low, high});
     std::vector<int>().swap(members);
     if (!lowerSet.empty()) {
         std::vector<float> childHigh = high;
@@ -134,7 +134,7 @@ std::vector<DescriptorTree::Result> DescriptorTree::FindNearest(const Descriptor
     for (;;) {
         while (node >= 0) {
             const Node& n = nodes[node];
-            const Descriptor& here = entries[static_cast<size_t>(n.entry)];
+            const Descriptor& here = entries[static_cast<size_t>(n.index)];
             OfferSorted(results, capacity, SquaredDistance(query, here, dimensions), node);
             bool goLower = here.values[n.splitDimension] >= query.values[n.splitDimension];
             int next = goLower ? n.lower : n.upper;

@@ -21,8 +21,7 @@ public:
 
 private:
     struct Node {
-        int entry;
-        int index;
+        int index;  // into entries, and into the caller's list
         int splitDimension;
         int lower = -1;
         int upper = -1;

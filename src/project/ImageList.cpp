@@ -18,6 +18,18 @@ PointD Turn(const PointD& p, int degrees, double W, double H) {
 
 }  // namespace
 
+bool ReadImageRecord(XmlElement* element, ImageRecord& record) {
+    XmlAttribute* path = element->Attribute("path", false);
+    XmlAttribute* w = element->Attribute("w", false);
+    XmlAttribute* h = element->Attribute("h", false);
+    if (!path || !w || !h)
+        return false;
+    record.path = path->Value();
+    record.width = w->ToDouble();
+    record.height = h->ToDouble();
+    return true;
+}
+
 void PanoramaEngine::RotateSourceImages(int rotation) {
     if (rotation == sourceImageRotation)
         return;
@@ -60,14 +72,8 @@ void PanoramaEngine::SyncImages(XmlDocument& document) {
     referenceImagePath = Chars();
     images.assign(entries.size(), ImageRecord());
     for (size_t i = 0; i < entries.size(); ++i) {
-        XmlAttribute* w = entries[i]->Attribute("w", false);
-        XmlAttribute* h = entries[i]->Attribute("h", false);
-        XmlAttribute* path = entries[i]->Attribute("path", false);
-        if (!w || !h || !path)
+        if (!ReadImageRecord(entries[i], images[i]))
             throw "Missing image attribute";
-        images[i].width = w->ToDouble();
-        images[i].height = h->ToDouble();
-        images[i].path = path->Value();
         if (images[i].path == oldReference)
             referenceImagePath = oldReference;
     }

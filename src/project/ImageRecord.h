@@ -6,6 +6,10 @@
 #include "Descriptor.h"
 #include "PointD.h"
 
+namespace Zelvo {
+class XmlElement;
+}
+
 // One source image of the project.
 struct ImageRecord {
     Zelvo::Chars path;
@@ -15,3 +19,7 @@ struct ImageRecord {
     std::vector<PointD> featurePoints;
     std::vector<Descriptor> descriptors;
 };
+
+// Path and size from an Image element of the project document; false when one of `path`,
+// `w` and `h` is missing (the callers name the error in their own words).
+bool ReadImageRecord(Zelvo::XmlElement* element, ImageRecord& record);

@@ -137,14 +137,8 @@ void PanoramaEngine::ReadImages(XmlElement* panorama) {
     std::vector<XmlElement*> list = panorama->FindChild("Images", true)->ChildElements("Image");
     images.assign(list.size(), ImageRecord());
     for (size_t k = 0; k < list.size(); ++k) {
-        XmlAttribute* path = list[k]->Attribute("path", false);
-        XmlAttribute* w = list[k]->Attribute("w", false);
-        XmlAttribute* h = list[k]->Attribute("h", false);
-        if (!path || !w || !h)
+        if (!ReadImageRecord(list[k], images[k]))
             throw "Bad image attribute";
-        images[k].path = path->Value();
-        images[k].width = w->ToDouble();
-        images[k].height = h->ToDouble();
         // A negative or absurd size would give negative clamping ranges and broken centres.
         if (!(images[k].width > 0 && images[k].width < 1e6 && images[k].height > 0 && images[k].height < 1e6))
             throw "Bad image attribute";
