@@ -7,9 +7,9 @@
 #include <cmath>
 #include <vector>
 
-#include "GaussianSmooth.h"
-#include "ImageFile.h"
-#include "ImgTypes.h"
+#include "image/GaussianSmooth.h"
+#include "image/ImageFile.h"
+#include "image/ImgTypes.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <string>
 #include <type_traits>
 
-#include "ExtractionGeometry.h"
-#include "FeatureExtractor.h"
-#include "ImageFile.h"
-#include "ImageWarp.h"
-#include "MatchDescriptors.h"
-#include "DescriptorTree.h"
-#include "PanoramaEngine.h"
-#include "ViewRenderer.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/FeatureExtractor.h"
+#include "image/ImageFile.h"
+#include "matching/ImageWarp.h"
+#include "matching/MatchDescriptors.h"
+#include "matching/DescriptorTree.h"
+#include "project/PanoramaEngine.h"
+#include "render/ViewRenderer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Progress.h"
+#include "cli/Progress.h"
 
 #include <cstdio>
 #include <cstring>

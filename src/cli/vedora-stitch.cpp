@@ -7,10 +7,10 @@
 #include <new>
 #include <string>
 
-#include "CommandLine.h"
-#include "Progress.h"
-#include "ProjectStore.h"
-#include "XmlDocument.h"
+#include "cli/CommandLine.h"
+#include "cli/Progress.h"
+#include "project/ProjectStore.h"
+#include "xml/XmlDocument.h"
 
 namespace {
 

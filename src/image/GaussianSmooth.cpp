@@ -1,4 +1,4 @@
-#include "GaussianSmooth.h"
+#include "image/GaussianSmooth.h"
 
 #include <xmmintrin.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImgT.h"
+#include "image/ImgT.h"
 
 // Young-van Vliet third-order recursive Gaussian, in place; constant cost per pixel for every
 // sigma. Images whose width or height is 3 or less are left unchanged.

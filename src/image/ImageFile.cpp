@@ -1,4 +1,4 @@
-#include "ImageFile.h"
+#include "image/ImageFile.h"
 
 #include <QFileInfo>
 #include <QImage>

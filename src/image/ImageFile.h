@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 // Orientation codes of source images: 1 turns the stored image 90 degrees clockwise, 2 by 180
 // degrees, 3 by 90 degrees counter-clockwise; anything else leaves it unchanged.

@@ -1,4 +1,4 @@
-#include "Img.h"
+#include "image/Img.h"
 
 #include <sys/mman.h>
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "Pixels.h"
+#include "image/Pixels.h"
 
 // Abstract base of every raster. Owning images free their block; views point at memory that
 // the caller keeps alive. Rows are reached through the rows table, never by recomputing

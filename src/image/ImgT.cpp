@@ -1,4 +1,4 @@
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 template class ImgT<uint8_t>;
 template class ImgT<int32_t>;

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "Img.h"
-#include "PixelConversion.h"
-#include "PixelTraits.h"
-#include "RawImageFile.h"
+#include "image/Img.h"
+#include "image/PixelConversion.h"
+#include "image/PixelTraits.h"
+#include "image/RawImageFile.h"
 
 // Storage and the per-type operations over pixel type T. The concrete classes (ImgUCHAR, ...)
 // fix T and the type code.
@@ -221,4 +221,4 @@ int ImgT<T>::MinMax(int x0, int y0, int x1, int y1, float* min, float* max) cons
     return 0;
 }
 
-#include "FilterDecimate.h"
+#include "image/FilterDecimate.h"

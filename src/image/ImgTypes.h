@@ -3,7 +3,7 @@
 // The eight concrete image classes: each fixes a pixel type and its type code.
 #include <cstdint>
 
-#include "ImgT.h"
+#include "image/ImgT.h"
 
 #define VEDORA_IMAGE_CLASS(Name, PixelType, Code)                                               \
     class Name : public ImgT<PixelType> {                                                       \

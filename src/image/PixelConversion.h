@@ -9,7 +9,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "Img.h"
+#include "image/Img.h"
 
 namespace pixel {
 

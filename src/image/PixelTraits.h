@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "PixelConversion.h"
+#include "image/PixelConversion.h"
 
 template <class T>
 struct PixelTraits;

@@ -1,11 +1,11 @@
-#include "RawImageFile.h"
+#include "image/RawImageFile.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "Img.h"
+#include "image/Img.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CLevenbergMarquardt.h"
+#include "linalg/CLevenbergMarquardt.h"
 
 #include <cmath>
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 // Levenberg-Marquardt fit of a parameter vector to observations through a residual function.
 // What it drives down is the sample standard deviation of the residuals.

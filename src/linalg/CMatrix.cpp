@@ -1,4 +1,4 @@
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 #include <cstring>
 #include <new>

@@ -60,4 +60,4 @@ CVector NullVector(const CMatrix& A);
 // unchanged) when A is rank deficient.
 bool SolveLeastSquares(const CMatrix& A, const CVector& b, CVector& x);
 
-#include "CVector.h"
+#include "linalg/CVector.h"

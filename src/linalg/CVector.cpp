@@ -1,4 +1,4 @@
-#include "CVector.h"
+#include "linalg/CVector.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 // A matrix of one column; a negative size -n gives a row vector of 1 x n instead. Element k
 // is data[k] in both shapes.

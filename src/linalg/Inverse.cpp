@@ -2,7 +2,7 @@
 #include <cmath>
 #include <vector>
 
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // pair fit, then the overlap hierarchy.
 #include <new>
 
-#include "EngineText.h"
-#include "Homography.h"
-#include "MatchDescriptors.h"
-#include "PanoramaEngine.h"
+#include "project/EngineText.h"
+#include "matching/Homography.h"
+#include "matching/MatchDescriptors.h"
+#include "project/PanoramaEngine.h"
 
 using Zelvo::Chars;
 

@@ -4,9 +4,9 @@
 #include <numbers>
 #include <vector>
 
-#include "DominantOrientation.h"
-#include "FeatureExtractor.h"
-#include "VectorOps.h"
+#include "matching/DominantOrientation.h"
+#include "matching/FeatureExtractor.h"
+#include "matching/VectorOps.h"
 
 namespace {
 

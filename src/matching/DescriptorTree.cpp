@@ -1,4 +1,4 @@
-#include "DescriptorTree.h"
+#include "matching/DescriptorTree.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "DominantOrientation.h"
+#include "matching/DominantOrientation.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "VectorOps.h"
+#include "matching/VectorOps.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 // The weighted gradient-direction histogram of the disc of radius R around one point, and
 // the peak of its smoothed form. Reuses its buffers between points.

@@ -1,10 +1,10 @@
 #include <algorithm>
 
-#include "BoundedSortedList.h"
-#include "FeatureExtractor.h"
-#include "GaussianSmooth.h"
-#include "ImageWarp.h"
-#include "LocalExtremum.h"
+#include "matching/BoundedSortedList.h"
+#include "matching/FeatureExtractor.h"
+#include "image/GaussianSmooth.h"
+#include "matching/ImageWarp.h"
+#include "matching/LocalExtremum.h"
 
 void FeatureExtractor::DetectFeatures(const ImgFLOAT& image, int maxPoints, int border, int spacing, double sigma,
                                       double threshold) {

@@ -3,13 +3,13 @@
 
 #include <algorithm>
 
-#include "Chars.h"
-#include "EngineText.h"
-#include "ExtractionGeometry.h"
-#include "FeatureExtractor.h"
-#include "ImageFile.h"
-#include "ImageWarp.h"
-#include "PanoramaEngine.h"
+#include "xml/Chars.h"
+#include "project/EngineText.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/FeatureExtractor.h"
+#include "image/ImageFile.h"
+#include "matching/ImageWarp.h"
+#include "project/PanoramaEngine.h"
 
 namespace {
 

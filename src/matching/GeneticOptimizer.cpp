@@ -1,4 +1,4 @@
-#include "GeneticOptimizer.h"
+#include "matching/GeneticOptimizer.h"
 
 #include <algorithm>
 #include <ctime>

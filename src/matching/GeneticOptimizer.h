@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "MinStdRandom.h"
+#include "matching/MinStdRandom.h"
 
 // A real-coded genetic algorithm: roulette-wheel selection, one-cut crossover, grid mutation
 // and an extra slot that keeps the best individual found so far.

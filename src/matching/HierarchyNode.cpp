@@ -1,4 +1,4 @@
-#include "HierarchyNode.h"
+#include "matching/HierarchyNode.h"
 
 #include <algorithm>
 

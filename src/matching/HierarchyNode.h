@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "CMatrix.h"
-#include "PointD.h"
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
 
 // One image reached through one combination in an overlap hierarchy tree. A node owns its
 // children.

@@ -4,8 +4,8 @@
 #include <limits>
 #include <map>
 
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -1,10 +1,10 @@
-#include "Homography.h"
+#include "matching/Homography.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
-#include "MinStdRandom.h"
+#include "matching/MinStdRandom.h"
 
 PointD ApplyTransform(const CMatrix& M, const PointD& p) {
     double w = M(2, 0) * p.x + M(2, 1) * p.y + M(2, 2);

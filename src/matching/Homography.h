@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "CMatrix.h"
-#include "PointD.h"
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
 
 // (x, y) through a 3 x 3 matrix with the perspective division.
 PointD ApplyTransform(const CMatrix& M, const PointD& p);

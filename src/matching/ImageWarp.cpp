@@ -1,11 +1,11 @@
-#include "ImageWarp.h"
+#include "matching/ImageWarp.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "GaussianSmooth.h"
+#include "image/GaussianSmooth.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CMatrix.h"
-#include "ImgTypes.h"
+#include "linalg/CMatrix.h"
+#include "image/ImgTypes.h"
 
 // Reduces (or enlarges) an image by scale; a reduction with a smoothing factor first blurs
 // with sigma = factor * log2(1 / scale). scale 1 copies.

@@ -1,4 +1,4 @@
-#include "LocalExtremum.h"
+#include "matching/LocalExtremum.h"
 
 bool IsStrictExtremum(const ImgFLOAT& image, int col, int row) {
     const float* above = image.Row(row - 1) + col;

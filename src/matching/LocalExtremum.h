@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 // Strictly greater than all eight neighbours (strictly smaller when the value is negative).
 bool IsStrictExtremum(const ImgFLOAT& image, int col, int row);

@@ -1,9 +1,9 @@
-#include "MatchDescriptors.h"
+#include "matching/MatchDescriptors.h"
 
 #include <cstddef>
 
-#include "DescriptorTree.h"
-#include "VectorOps.h"
+#include "matching/DescriptorTree.h"
+#include "matching/VectorOps.h"
 
 void MatchDescriptors(const std::vector<Descriptor>& A, const std::vector<Descriptor>& B,
                       const std::vector<PointD>& pointsA, const std::vector<PointD>& pointsB,

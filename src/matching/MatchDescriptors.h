@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "Descriptor.h"
-#include "PointD.h"
+#include "project/Descriptor.h"
+#include "linalg/PointD.h"
 
 // For every descriptor of B, its nearest descriptor of A is accepted when it is clearly
 // nearer than the second nearest and strongly correlated. P receives the points of A, Q those

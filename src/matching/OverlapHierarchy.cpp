@@ -6,7 +6,7 @@
 #include <limits>
 #include <map>
 
-#include "PanoramaEngine.h"
+#include "project/PanoramaEngine.h"
 
 namespace {
 

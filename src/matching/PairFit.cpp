@@ -1,15 +1,15 @@
-#include "PairFit.h"
+#include "matching/PairFit.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 
-#include "CLevenbergMarquardt.h"
-#include "GeneticOptimizer.h"
-#include "Homography.h"
-#include "PairRotationModel.h"
-#include "PanoramaEngine.h"
+#include "linalg/CLevenbergMarquardt.h"
+#include "matching/GeneticOptimizer.h"
+#include "matching/Homography.h"
+#include "matching/PairRotationModel.h"
+#include "project/PanoramaEngine.h"
 
 namespace {
 

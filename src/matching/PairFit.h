@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "CMatrix.h"
-#include "PointD.h"
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
 
 struct PairRotation {
     double f, omega, phi, kappa;

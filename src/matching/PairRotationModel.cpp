@@ -1,4 +1,4 @@
-#include "PairRotationModel.h"
+#include "matching/PairRotationModel.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CMatrix.h"
-#include "PointD.h"
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
 
 // K(f, c) = [[f, 0, cx], [0, f, cy], [0, 0, 1]].
 CMatrix CameraMatrix(double f, const PointD& c);

@@ -1,6 +1,6 @@
-#include "VectorOps.h"
+#include "matching/VectorOps.h"
 
-#include "GaussianSmooth.h"
+#include "image/GaussianSmooth.h"
 
 #include <algorithm>
 #include <cmath>

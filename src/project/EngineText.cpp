@@ -1,4 +1,4 @@
-#include "EngineText.h"
+#include "project/EngineText.h"
 
 #include <QCoreApplication>
 

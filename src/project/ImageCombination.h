@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "CMatrix.h"
-#include "PointD.h"
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
 
 // One unordered image pair: corresponding points P (in image first) and Q (in image second),
 // the fitted pure rotation from first to second and the transforms between the two images.

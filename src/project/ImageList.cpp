@@ -1,7 +1,7 @@
 // How the engine takes the source image list over from the project document, and how the
 // stored points follow a change of the source image rotation.
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "Chars.h"
-#include "Descriptor.h"
-#include "PointD.h"
+#include "xml/Chars.h"
+#include "project/Descriptor.h"
+#include "linalg/PointD.h"
 
 namespace Zelvo {
 class XmlElement;

@@ -1,6 +1,6 @@
-#include "PanoramaEngine.h"
+#include "project/PanoramaEngine.h"
 
-#include "EngineText.h"
+#include "project/EngineText.h"
 
 ImageCombination::ImageCombination() {
     forward.Identity(3);

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "CMatrix.h"
-#include "Chars.h"
-#include "ImageCombination.h"
-#include "ImageRecord.h"
-#include "Camera.h"
-#include "HierarchyNode.h"
+#include "linalg/CMatrix.h"
+#include "xml/Chars.h"
+#include "project/ImageCombination.h"
+#include "project/ImageRecord.h"
+#include "stitching/Camera.h"
+#include "matching/HierarchyNode.h"
 
 namespace Zelvo {
 class XmlDocument;

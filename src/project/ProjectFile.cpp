@@ -3,9 +3,9 @@
 #include <cfloat>
 #include <numbers>
 
-#include "PairFit.h"
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "matching/PairFit.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -1,8 +1,8 @@
-#include "ProjectStore.h"
+#include "project/ProjectStore.h"
 
 #include <QString>
 
-#include "ImageFile.h"
+#include "image/ImageFile.h"
 
 using namespace Zelvo;
 

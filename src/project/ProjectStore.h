@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 // Loading and saving a whole project without the window: the image sizes come from the file
 // headers (no pixel decoding), turned by the project's source image rotation, and fill `w`

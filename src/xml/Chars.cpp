@@ -1,4 +1,4 @@
-#include "Chars.h"
+#include "xml/Chars.h"
 
 #include <cstdio>
 #include <cstring>

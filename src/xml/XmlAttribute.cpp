@@ -1,4 +1,4 @@
-#include "XmlAttribute.h"
+#include "xml/XmlAttribute.h"
 
 #include <climits>
 #include <cmath>

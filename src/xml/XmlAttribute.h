@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Chars.h"
+#include "xml/Chars.h"
 
 namespace Zelvo {
 

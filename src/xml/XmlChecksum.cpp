@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 namespace Zelvo {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Chars.h"
-#include "XmlElement.h"
-#include "XmlNode.h"
+#include "xml/Chars.h"
+#include "xml/XmlElement.h"
+#include "xml/XmlNode.h"
 
 namespace Zelvo {
 

@@ -1,4 +1,4 @@
-#include "XmlElement.h"
+#include "xml/XmlElement.h"
 
 #include <algorithm>
 

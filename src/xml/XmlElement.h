@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "XmlAttribute.h"
-#include "XmlNode.h"
+#include "xml/XmlAttribute.h"
+#include "xml/XmlNode.h"
 
 namespace Zelvo {
 

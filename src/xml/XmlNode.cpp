@@ -1,4 +1,4 @@
-#include "XmlNode.h"
+#include "xml/XmlNode.h"
 
 namespace Zelvo {
 

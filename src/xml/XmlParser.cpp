@@ -3,7 +3,7 @@
 // and stops quietly at the first construct it does not understand.
 #include <cstring>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 namespace Zelvo {
 

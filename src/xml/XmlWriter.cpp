@@ -3,7 +3,7 @@
 // which keeps those CR bytes as texts, a loaded file saves back byte for byte.
 #include <string>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 namespace Zelvo {
 

@@ -16,9 +16,9 @@
 #include <sstream>
 #include <thread>
 
-#include "PairRotationModel.h"
-#include "ProjectStore.h"
-#include "RenderedViews.h"
+#include "matching/PairRotationModel.h"
+#include "project/ProjectStore.h"
+#include "support/RenderedViews.h"
 
 namespace {
 

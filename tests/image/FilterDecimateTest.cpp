@@ -4,7 +4,7 @@
 #include <cstring>
 #include <random>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 namespace {
 

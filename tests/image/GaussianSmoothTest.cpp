@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "GaussianSmooth.h"
-#include "ImgTypes.h"
+#include "image/GaussianSmooth.h"
+#include "image/ImgTypes.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-#include "ImageFile.h"
+#include "image/ImageFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ImgTypes.h"
-#include "List.h"
+#include "image/ImgTypes.h"
+#include "image/List.h"
 
 TEST(ImgContainers, StridesAlignmentAndEmptyImages) {
     EXPECT_EQ(ImgRGB(1, 1).rowStride, 4);

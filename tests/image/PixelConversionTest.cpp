@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 namespace {
 

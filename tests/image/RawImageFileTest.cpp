@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "CMatrix.h"
+#include "linalg/CMatrix.h"
 
 namespace {
 

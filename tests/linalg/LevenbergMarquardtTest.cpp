@@ -3,7 +3,7 @@
 #include <cmath>
 #include <random>
 
-#include "CLevenbergMarquardt.h"
+#include "linalg/CLevenbergMarquardt.h"
 
 namespace {
 

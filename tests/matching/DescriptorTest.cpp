@@ -4,11 +4,11 @@
 #include <numbers>
 #include <random>
 
-#include "DescriptorTree.h"
-#include "DominantOrientation.h"
-#include "FeatureExtractor.h"
-#include "MatchDescriptors.h"
-#include "VectorOps.h"
+#include "matching/DescriptorTree.h"
+#include "matching/DominantOrientation.h"
+#include "matching/FeatureExtractor.h"
+#include "matching/MatchDescriptors.h"
+#include "matching/VectorOps.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <random>
 
-#include "BoundedSortedList.h"
-#include "ExtractionGeometry.h"
-#include "FeatureExtractor.h"
-#include "GaussianSmooth.h"
-#include "ImageWarp.h"
-#include "LocalExtremum.h"
+#include "matching/BoundedSortedList.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/FeatureExtractor.h"
+#include "image/GaussianSmooth.h"
+#include "matching/ImageWarp.h"
+#include "matching/LocalExtremum.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "PanoramaEngine.h"
-#include "RenderedViews.h"
+#include "project/PanoramaEngine.h"
+#include "support/RenderedViews.h"
 
 namespace {
 

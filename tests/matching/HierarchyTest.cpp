@@ -3,8 +3,8 @@
 #include <set>
 #include <utility>
 
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 namespace {
 

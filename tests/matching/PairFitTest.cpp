@@ -4,11 +4,11 @@
 #include <numbers>
 #include <random>
 
-#include "Homography.h"
-#include "MinStdRandom.h"
-#include "PairFit.h"
-#include "PairRotationModel.h"
-#include "PanoramaEngine.h"
+#include "matching/Homography.h"
+#include "matching/MinStdRandom.h"
+#include "matching/PairFit.h"
+#include "matching/PairRotationModel.h"
+#include "project/PanoramaEngine.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "Homography.h"
-#include "PanoramaEngine.h"
-#include "RenderedViews.h"
+#include "matching/Homography.h"
+#include "project/PanoramaEngine.h"
+#include "support/RenderedViews.h"
 
 TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
     RenderedViews set({View(0, 0, 0, 500, 640, 480), View(25, 0, 0, 500, 640, 480), View(90, 0, 0, 500, 640, 480),

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ExtractionGeometry.h"
-#include "MatchDescriptors.h"
-#include "PanoramaEngine.h"
-#include "RenderedViews.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/MatchDescriptors.h"
+#include "project/PanoramaEngine.h"
+#include "support/RenderedViews.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "PanoramaEngine.h"
-#include "XmlDocument.h"
+#include "project/PanoramaEngine.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

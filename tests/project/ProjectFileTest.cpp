@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "ProjectStore.h"
-#include "XmlDocument.h"
+#include "project/ProjectStore.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ImageFile.h"
-#include "ViewRenderer.h"
+#include "image/ImageFile.h"
+#include "render/ViewRenderer.h"
 
 inline const render::World& TestWorld() {
     static std::unique_ptr<render::World> world;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Chars.h"
+#include "xml/Chars.h"
 
 using Zelvo::Chars;
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 namespace fs = std::filesystem;

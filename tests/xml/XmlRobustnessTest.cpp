@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 

@@ -1,4 +1,4 @@
-#include "ViewRenderer.h"
+#include "render/ViewRenderer.h"
 
 #include <QString>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "ImageFile.h"
+#include "image/ImageFile.h"
 
 namespace render {
 

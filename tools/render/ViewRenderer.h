@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ImgTypes.h"
+#include "image/ImgTypes.h"
 
 namespace render {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ImageFile.h"
-#include "ViewRenderer.h"
+#include "image/ImageFile.h"
+#include "render/ViewRenderer.h"
 
 namespace {
 
