@@ -16,6 +16,7 @@
 #include "matching/MatchDescriptors.h"
 #include "matching/DescriptorTree.h"
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "render/ViewRenderer.h"
 
 namespace {
@@ -128,20 +129,17 @@ BENCHMARK(BM_ComputeDescriptors)->Unit(benchmark::kMillisecond);
 
 void BM_ExtractImageFeatures(benchmark::State& state) {
     PanoramaEngine engine;
-    engine.images.resize(1);
-    engine.images[0].path = Photo(0).c_str();
+    EngineFixture::SetImagePaths(engine, {Photo(0)});
     for (auto _ : state)
         engine.ExtractImageFeatures(0);
-    state.counters["points"] = static_cast<double>(engine.images[0].featurePoints.size());
+    state.counters["points"] = static_cast<double>(engine.Image(0).featurePoints.size());
 }
 BENCHMARK(BM_ExtractImageFeatures)->Unit(benchmark::kMillisecond);
 
 struct MatchedPair {
     PanoramaEngine engine;
     MatchedPair() {
-        engine.images.resize(2);
-        engine.images[0].path = Photo(0).c_str();
-        engine.images[1].path = Photo(25).c_str();
+        EngineFixture::SetImagePaths(engine, {Photo(0), Photo(25)});
         engine.ExtractImageFeatures(0);
         engine.ExtractImageFeatures(1);
     }
@@ -153,7 +151,7 @@ MatchedPair& Pair() {
 }
 
 void BM_DescriptorTreeBuild(benchmark::State& state) {
-    const auto& d = Pair().engine.images[0].descriptors;
+    const auto& d = Pair().engine.Image(0).descriptors;
     for (auto _ : state) {
         DescriptorTree tree;
         tree.Build(d);
@@ -164,8 +162,8 @@ void BM_DescriptorTreeBuild(benchmark::State& state) {
 BENCHMARK(BM_DescriptorTreeBuild)->Unit(benchmark::kMillisecond);
 
 void BM_MatchDescriptors(benchmark::State& state) {
-    const ImageRecord& a = Pair().engine.images[0];
-    const ImageRecord& b = Pair().engine.images[1];
+    const ImageRecord& a = Pair().engine.Image(0);
+    const ImageRecord& b = Pair().engine.Image(1);
     std::vector<PointD> P, Q;
     for (auto _ : state)
         MatchDescriptors(a.descriptors, b.descriptors, a.featurePoints, b.featurePoints, P, Q, 0.948);
@@ -177,7 +175,7 @@ BENCHMARK(BM_MatchDescriptors)->Unit(benchmark::kMillisecond);
 // homography-seeded second start).
 void BM_FitPair(benchmark::State& state) {
     PanoramaEngine engine;
-    engine.images = {ImageRecord{"a", 1600, 1200, {}, {}}, ImageRecord{"b", 1600, 1200, {}, {}}};
+    EngineFixture::SetImages(engine, {ImageRecord{"a", 1600, 1200, {}, {}}, ImageRecord{"b", 1600, 1200, {}, {}}});
     engine.SetGeneticSeed(5);
     render::ViewSpec a = Camera(0, 1600, 1200, 1400), b = Camera(25, 1600, 1200, 1400);
     std::vector<PointD> P, Q;

@@ -2,21 +2,23 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
-const char* const kUsage =
+#include "xml/Chars.h"
+
+namespace {
+
+const char* const kUsageHead =
     "usage: vedora-stitch --match-only --project OUT.vdp [options] IMAGE...\n"
     "       vedora-stitch --match-only --project OUT.vdp IN.vdp\n"
     "\n"
     "Finds which photographs overlap and how the camera turned between them, and writes the\n"
     "project. Progress goes to stderr; the overlap hierarchy and the matched pairs to stdout.\n"
     "\n"
-    "options:\n"
-    "  --feature-size N     shorter side of the working image, 200..2000 (600)\n"
-    "  --feature-points N   strongest points kept per image, 200..2000 (1000)\n"
-    "  --spacing PCT        suppression window, percent of the working image, 0.3..3 (1)\n"
-    "  --radius PCT         descriptor radius, percent of the working image, 1..6 (3)\n"
-    "  --ransac PX          RANSAC threshold in pixels, 1..10 (3)\n"
+    "options:\n";
+
+const char* const kUsageTail =
     "  --reference PATH     reference image (as given among the images)\n"
     "  --seed N             fixed seed of the genetic pair search, for reproducible runs\n"
     "  -q, --quiet          no progress on stderr\n"
@@ -26,15 +28,16 @@ const char* const kUsage =
     "exit status: 0 matched, 1 no images overlap (the project is still written),\n"
     "             2 bad usage or unreadable input, 130 interrupted\n";
 
-namespace {
+// The way a range or a default is shown: whole numbers without decimals.
+std::string Number(double v) { return Zelvo::Chars::Format("%g", v).c_str(); }
 
-bool ParseInt(const char* text, int min, int max, int* out) {
+bool ParseInt(const char* text, double min, double max, double* out) {
     char* end = nullptr;
     errno = 0;
     long v = std::strtol(text, &end, 10);
     if (errno != 0 || end == text || *end != 0 || v < min || v > max)
         return false;
-    *out = static_cast<int>(v);
+    *out = static_cast<double>(v);
     return true;
 }
 
@@ -48,7 +51,45 @@ bool ParseDouble(const char* text, double min, double max, double* out) {
     return true;
 }
 
+// The parameter whose option arg is; null for any other argument.
+const ParameterSpec* ParameterOption(const std::string& arg) {
+    for (const ParameterSpec& spec : ProjectParameters())
+        if (spec.option && arg == spec.option)
+            return &spec;
+    return nullptr;
+}
+
+// Reads the value of a parameter option within the project file's range.
+bool ParameterValue(const ParameterSpec& spec, const char* text, CommandLine& out, std::string* message) {
+    double parsed = 0;
+    const std::string range = Number(spec.minimum) + " to " + Number(spec.maximum);
+    if (spec.kind == ParameterKind::Integer) {
+        if (!ParseInt(text, spec.minimum, spec.maximum, &parsed)) {
+            *message = std::string(spec.option) + " takes a whole number from " + range + ", not '" + text + "'";
+            return false;
+        }
+    } else if (!ParseDouble(text, spec.minimum, spec.maximum, &parsed)) {
+        *message = std::string(spec.option) + " takes a number from " + range + ", not '" + text + "'";
+        return false;
+    }
+    out.parameters[spec.id] = ToEngineUnit(spec, parsed);
+    return true;
+}
+
 }  // namespace
+
+std::string Usage() {
+    std::string text = kUsageHead;
+    for (const ParameterSpec& spec : ProjectParameters()) {
+        if (!spec.option)
+            continue;
+        std::string head = std::string("  ") + spec.option + " " + spec.optionValue;
+        head.resize(std::max<size_t>(head.size() + 1, 23), ' ');
+        text += head + spec.help + ", " + Number(spec.minimum) + ".." + Number(spec.maximum) + " (" +
+                Number(spec.initial) + ")\n";
+    }
+    return text + kUsageTail;
+}
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* message) {
     for (int i = 1; i < argc; ++i) {
@@ -61,33 +102,11 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             *v = argv[++i];
             return true;
         };
-        auto integer = [&](std::optional<int>& target, int min, int max) {
-            const char* v;
-            int parsed;
-            if (!value(&v))
-                return false;
-            if (!ParseInt(v, min, max, &parsed)) {
-                *message = arg + " takes a whole number from " + std::to_string(min) + " to " + std::to_string(max) +
-                           ", not '" + v + "'";
-                return false;
-            }
-            target = parsed;
-            return true;
-        };
-        auto real = [&](std::optional<double>& target, double min, double max, const char* range) {
-            const char* v;
-            double parsed;
-            if (!value(&v))
-                return false;
-            if (!ParseDouble(v, min, max, &parsed)) {
-                *message = arg + " takes a number from " + range + ", not '" + v + "'";
-                return false;
-            }
-            target = parsed;
-            return true;
-        };
+        const char* v = nullptr;
         bool ok = true;
-        if (arg == "--match-only")
+        if (const ParameterSpec* spec = ParameterOption(arg))
+            ok = value(&v) && ParameterValue(*spec, v, out, message);
+        else if (arg == "--match-only")
             out.matchOnly = true;
         else if (arg == "-q" || arg == "--quiet")
             out.quiet = true;
@@ -96,28 +115,21 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
         else if (arg == "--version")
             out.version = true;
         else if (arg == "--project") {
-            const char* v;
-            ok = value(&v);
-            if (ok)
+            if ((ok = value(&v)))
                 out.project = v;
         } else if (arg == "--reference") {
-            const char* v;
-            ok = value(&v);
-            if (ok)
+            if ((ok = value(&v)))
                 out.reference = v;
-        } else if (arg == "--feature-size")
-            ok = integer(out.featureSize, 200, 2000);
-        else if (arg == "--feature-points")
-            ok = integer(out.featurePoints, 200, 2000);
-        else if (arg == "--seed")
-            ok = integer(out.seed, 1, 2147483646);
-        else if (arg == "--spacing")
-            ok = real(out.spacing, 0.3, 3, "0.3 to 3");
-        else if (arg == "--radius")
-            ok = real(out.radius, 1, 6, "1 to 6");
-        else if (arg == "--ransac")
-            ok = real(out.ransac, 1, 10, "1 to 10");
-        else if (arg.size() > 1 && arg[0] == '-') {
+        } else if (arg == "--seed") {
+            double seed = 0;
+            ok = value(&v);
+            if (ok && !ParseInt(v, 1, 2147483646, &seed)) {
+                *message = arg + " takes a whole number from 1 to 2147483646, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.seed = static_cast<int>(seed);
+        } else if (arg.size() > 1 && arg[0] == '-') {
             *message = "unknown option " + arg;
             ok = false;
         } else

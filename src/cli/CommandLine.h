@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "project/ProjectParameters.h"
 
 // What the command line asked for.
 struct CommandLine {
@@ -12,13 +15,17 @@ struct CommandLine {
     bool version = false;
     std::string project;
     std::vector<std::string> inputs;
-    std::optional<int> featureSize, featurePoints, seed;
-    std::optional<double> spacing, radius, ransac;
+    // Project parameters given as options, in the engine's unit, by ParameterId.
+    std::array<std::optional<double>, kParameterCount> parameters;
+    std::optional<int> seed;
     std::optional<std::string> reference;
+
+    std::optional<double> Parameter(ParameterId id) const { return parameters[id]; }
 };
 
 // Parses argv; false with a one-line message for bad usage (unknown option, missing or
 // out-of-range value).
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* message);
 
-extern const char* const kUsage;
+// The --help text.
+std::string Usage();

@@ -1,11 +1,11 @@
 #include "cli/Progress.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 void Progress::ClearBar() {
     if (barShown) {
-        std::fputs("\r\033[K", stderr);
+        std::fputs("\r\033[K", stream);
         barShown = false;
     }
 }
@@ -20,34 +20,32 @@ void Progress::LogText(const char* text) {
             return;
         ClearBar();
     }
-    std::fputs(text, stderr);
+    std::fputs(text, stream);
     size_t n = std::strlen(text);
     lineOpen = text[n - 1] != '\n';
-    std::fflush(stderr);
+    std::fflush(stream);
+}
+
+void Progress::StepOf(int current, int count) {
+    step = current;
+    total = count;
 }
 
 void Progress::StatusText(const char* text) {
     if (quiet || !terminal || !text || !*text)
         return;
-    int done = 0, total = 0;
-    const char* of = std::strstr(text, " of ");
-    if (of) {
-        const char* number = of;
-        while (number > text && number[-1] >= '0' && number[-1] <= '9')
-            --number;
-        std::sscanf(number, "%d of %d", &done, &total);
-    }
-    char bar[31] = {};
-    int filled = total > 0 ? done * 30 / total : 0;
-    for (int k = 0; k < 30; ++k)
+    constexpr int kWidth = 30;
+    char bar[kWidth + 1] = {};
+    int filled = total > 0 ? std::min(step, total) * kWidth / total : 0;
+    for (int k = 0; k < kWidth; ++k)
         bar[k] = k < filled ? '#' : '.';
     if (lineOpen) {
-        std::fputc('\n', stderr);
+        std::fputc('\n', stream);
         lineOpen = false;
     }
-    std::fprintf(stderr, "\r\033[K[%s] %s", bar, text);
+    std::fprintf(stream, "\r\033[K[%s] %s", bar, text);
     barShown = true;
-    std::fflush(stderr);
+    std::fflush(stream);
 }
 
 void Progress::Finish() {
@@ -55,7 +53,7 @@ void Progress::Finish() {
         return;
     ClearBar();
     if (lineOpen)
-        std::fputc('\n', stderr);
+        std::fputc('\n', stream);
     lineOpen = false;
-    std::fflush(stderr);
+    std::fflush(stream);
 }

@@ -36,16 +36,9 @@ void PrintNodes(const Zelvo::XmlElement* parent, int depth) {
 }
 
 void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
-    if (cl.featureSize)
-        engine.SetFeatureExtractionImageSize(*cl.featureSize);
-    if (cl.featurePoints)
-        engine.SetFeatureExtractionMaxNofPoints(*cl.featurePoints);
-    if (cl.spacing)
-        engine.SetFeatureExtractionSpacing(*cl.spacing);
-    if (cl.radius)
-        engine.SetFeatureMatchingRadius(*cl.radius);
-    if (cl.ransac)
-        engine.SetFeatureMatchingRansacThreshold(*cl.ransac);
+    for (const ParameterSpec& spec : ProjectParameters())
+        if (cl.Parameter(spec.id))
+            engine.SetParameter(spec.id, *cl.Parameter(spec.id));
     if (cl.seed)
         engine.SetGeneticSeed(*cl.seed);
 }
@@ -60,7 +53,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (cl.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(Usage().c_str(), stdout);
         return 0;
     }
     if (cl.version) {
@@ -71,17 +64,18 @@ int main(int argc, char** argv) {
     PanoramaEngine engine;
     Zelvo::XmlDocument document;
     bool fromProject = cl.inputs.size() == 1 && EndsWith(cl.inputs[0], ".vdp");
+    ProjectStore store(engine, document);
     if (fromProject) {
-        if (!ProjectStore::Load(engine, document, cl.inputs[0], &message))
-            return Fail(message);
+        if (!store.Load(cl.inputs[0]))
+            return Fail(store.LastError());
     } else {
         for (const std::string& input : cl.inputs) {
             int w, h;
             if (!ProjectStore::ImageSize(input, 0, &w, &h))
                 return Fail("cannot read image " + input + " (missing, a folder, or not an image)");
         }
-        if (!ProjectStore::Create(engine, document, cl.inputs, &message))
-            return Fail(message);
+        if (!store.Create(cl.inputs))
+            return Fail(store.LastError());
     }
     ApplyOptions(cl, engine);
     std::string reference;
@@ -94,7 +88,7 @@ int main(int argc, char** argv) {
             return Fail("--reference " + reference + " is not one of the images");
     }
 
-    Progress progress(cl.quiet, ::isatty(STDERR_FILENO) == 1);
+    Progress progress(stderr, cl.quiet, ::isatty(STDERR_FILENO) == 1);
     engine.SetLogHook([&](const char* text) {
         progress.LogText(text);
         return interrupted != 0;
@@ -103,6 +97,7 @@ int main(int argc, char** argv) {
         progress.StatusText(text);
         return interrupted != 0;
     });
+    engine.SetProgressHook([&](int step, int total) { progress.StepOf(step, total); });
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -110,25 +105,26 @@ int main(int argc, char** argv) {
 
     try {
         engine.FindOverlappingImages();
-        if (!reference.empty() && engine.mainTree)
+        if (!reference.empty() && engine.MainTree())
             engine.SetReferenceImagePath(reference.c_str());  // matching picks its own; the user's wins
     } catch (const std::bad_alloc&) {
         progress.Finish();
         return Fail("not enough memory to finish matching; nothing written");
-    } catch (const char* message) {
-        progress.Finish();
-        return Fail(std::string(message) + "; nothing written");
     }
     progress.Finish();
-    if (interrupted) {
+    const EngineFailure failure = engine.LastFailure();
+    if (interrupted || failure == EngineFailure::Aborted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
         return 130;
     }
+    if (failure == EngineFailure::UnreadableImage || failure == EngineFailure::OutOfMemory ||
+        failure == EngineFailure::Failed)
+        return Fail(engine.LastError() + "; nothing written");
 
     std::unique_ptr<Zelvo::XmlDocument> hierarchy = engine.HierarchyDocument("Hierarchy");
     PrintNodes(hierarchy->Root(), 0);
     int matched = 0;
-    for (const ImageCombination& pair : engine.combinations) {
+    for (const ImageCombination& pair : engine.Combinations()) {
         if (!pair.matched)
             continue;
         ++matched;
@@ -136,7 +132,7 @@ int main(int argc, char** argv) {
                     static_cast<int>(pair.P.size()), pair.error, pair.f);
     }
     std::fflush(stdout);
-    if (!ProjectStore::Save(engine, document, cl.project))
-        return Fail("cannot write the project " + cl.project);
-    return engine.mainTree && matched > 0 ? 0 : 1;
+    if (!store.Save(cl.project))
+        return Fail(store.LastError());
+    return failure == EngineFailure::None && matched > 0 ? 0 : 1;
 }

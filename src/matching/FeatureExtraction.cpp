@@ -35,10 +35,11 @@ ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, d
 void PanoramaEngine::ExtractImageFeatures(int index) {
     ImageRecord& record = images.at(static_cast<size_t>(index));
     ImgFLOAT gray;
-    if (!LoadImageFileGray(gray, sourceImageRotation, QString::fromUtf8(record.path.c_str())))
-        throw "\nCould not load a image!\n";
-    const ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, featureExtractionImageSize,
-                                                       featureExtractionSpacing, featureMatchingRadius);
+    if (!LoadImageFileGray(gray, GetSourceImageRotation(), QString::fromUtf8(record.path.c_str())))
+        ThrowUnreadableImage(index);
+    const ExtractionGeometry g =
+        ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),
+                              GetFeatureExtractionSpacing(), GetFeatureMatchingRadius());
     const double s = g.scale;
 
     ImgFLOAT work;
@@ -47,7 +48,7 @@ void PanoramaEngine::ExtractImageFeatures(int index) {
 
     const int spacing = g.spacing, radius = g.radius;
     FeatureExtractor extractor;
-    extractor.DetectFeatures(work, featureExtractionMaxNofPoints, g.border, spacing, kDetectorSigma,
+    extractor.DetectFeatures(work, GetFeatureExtractionMaxNofPoints(), g.border, spacing, kDetectorSigma,
                              kDetectorThreshold);
     extractor.ComputeDescriptors(work, radius, 8, Descriptor::kLength);
 
@@ -58,11 +59,18 @@ void PanoramaEngine::ExtractImageFeatures(int index) {
     record.descriptors = std::move(extractor.descriptors);
 }
 
+void PanoramaEngine::ThrowUnreadableImage(int index) {
+    RecordFailure(EngineFailure::UnreadableImage,
+                  std::string("cannot read the photograph ") + images[static_cast<size_t>(index)].path.c_str() +
+                      " (missing, unreadable or not an image)");
+    throw "\nCould not load a image!\n";
+}
+
 void PanoramaEngine::ExtractFeaturesOfAllImages() {
     Log(Tr("Extracting features "));
     const int n = static_cast<int>(images.size());
     for (int i = 0; i < n; ++i) {
-        Status(Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
+        Step(i + 1, n, Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
         ExtractImageFeatures(i);
         Tick();
     }

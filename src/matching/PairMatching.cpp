@@ -1,10 +1,8 @@
 // One image pair at a time: automatic matching of the pair, reading and writing its
 // corresponding points in the caller's image order, clearing it, and the reference choice.
-#include <new>
+#include <algorithm>
 
 #include "project/EngineText.h"
-#include "matching/Homography.h"
-#include "matching/MatchDescriptors.h"
 #include "project/PanoramaEngine.h"
 
 using Zelvo::Chars;
@@ -23,62 +21,52 @@ bool SamePoints(const std::vector<PointD>& a, const std::vector<PointD>& b) {
 }  // namespace
 
 bool PanoramaEngine::MatchImagePair(int a, int b) {
-    const int n = static_cast<int>(images.size());
-    if (a < 0 || b < 0 || a >= n || b >= n || a == b)
+    if (CombinationIndex(a, b) < 0) {
+        RecordFailure(EngineFailure::Failed, "no such pair of images");
         return false;
+    }
     dirty = true;
     std::vector<ImageCombination> saved = combinations;
-    auto checkedLog = [this](const std::string& text) {
-        if (Log(text))
-            throw "\nAborted!\n";
-    };
-    try {
-        Log(Tr("Image pair automatic matching...\n"));
-        const int order[2] = {std::min(a, b), std::max(a, b)};
-        for (int e = 0; e < 2; ++e) {
-            Status(Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), e + 1, 2).c_str());
-            ExtractImageFeatures(order[e]);
-            checkedLog(Chars::Format(Tr("Image %d: %d features extracted\n").c_str(), order[e],
-                                     static_cast<int>(images[static_cast<size_t>(order[e])].featurePoints.size()))
-                           .c_str());
-        }
-        ImageCombination& pair = combinations[static_cast<size_t>(CombinationIndex(a, b))];
-        checkedLog(Tr("Matching features ... "));
-        Status(Tr("Matching features..."));
-        const ImageRecord& A = images[static_cast<size_t>(pair.first)];
-        const ImageRecord& B = images[static_cast<size_t>(pair.second)];
-        MatchDescriptors(A.descriptors, B.descriptors, A.featurePoints, B.featurePoints, pair.P, pair.Q, 0.948);
-        checkedLog(Tr("done\n"));
-        Log(Tr("Fitting transform...\n"));
-        Status(Tr("Fitting transform..."));
-        if (pair.P.empty())
-            throw "Now corresponding points found\n";
-        CMatrix H;
-        FitHomographyRansac(H, pair.P, pair.Q, featureMatchingRansacThreshold);
-        if (pair.P.empty()) {
-            pair.matched = false;
-            throw "Fitting transform falied.\n";
-        }
-        Log(Chars::Format(Tr("Images %d,%d: %d matches found\n").c_str(), pair.first, pair.second,
-                          static_cast<int>(pair.P.size()))
-                .c_str());
-        StorePairFit(pair, FitPair(pair.first, pair.second, pair.P, pair.Q));
-        checkedLog(Tr("...fitting transform done.\n"));
-        Log(Tr("...image pair matching done\n"));
-        referenceImagePath = Chars();
-        BuildOverlapHierarchyTrees();
-        return true;
-    } catch (const std::bad_alloc&) {
-        Log(Tr("\nNot enouch memory to finish automatic matching!\n"));
-    } catch (const char* message) {
-        Log(Chars::Format(Tr("\nAutomatic matching failed: %s\n").c_str(), Tr(message).c_str()).c_str());
-    } catch (...) {
-        Log(Tr("\nCould not finish automatic matching because of an unknown error!\n"));
-    }
-    Log(Tr("...image pair matching failed\n"));
-    combinations = std::move(saved);
-    BuildOverlapHierarchyTrees();
-    return false;
+    OperationTexts texts;
+    texts.outOfMemory = "\nNot enouch memory to finish automatic matching!\n";
+    texts.messageFormat = "\nAutomatic matching failed: %s\n";
+    texts.unknown = "\nCould not finish automatic matching because of an unknown error!\n";
+    texts.failed = "...image pair matching failed\n";
+    return RunOperation(
+        texts,
+        [this, a, b] {
+            Log(Tr("Image pair automatic matching...\n"));
+            const int order[2] = {std::min(a, b), std::max(a, b)};
+            for (int e = 0; e < 2; ++e) {
+                Step(e + 1, 2, Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), e + 1, 2).c_str());
+                ExtractImageFeatures(order[e]);
+                CheckedLog(Chars::Format(Tr("Image %d: %d features extracted\n").c_str(), order[e],
+                                         static_cast<int>(images[static_cast<size_t>(order[e])].featurePoints.size()))
+                               .c_str());
+            }
+            ImageCombination& pair = Pair(a, b);
+            CheckedLog(Tr("Matching features ... "));
+            Status(Tr("Matching features..."));
+            MatchPairDescriptors(pair);
+            CheckedLog(Tr("done\n"));
+            Log(Tr("Fitting transform...\n"));
+            Status(Tr("Fitting transform..."));
+            if (pair.P.empty())
+                throw "Now corresponding points found\n";
+            if (!FitPairFromMatches(pair)) {
+                pair.matched = false;
+                throw "Fitting transform falied.\n";
+            }
+            CheckedLog(Tr("...fitting transform done.\n"));
+            Log(Tr("...image pair matching done\n"));
+            referenceImagePath = Chars();
+            BuildOverlapHierarchyTrees();
+            return true;
+        },
+        [this, &saved] {
+            combinations = std::move(saved);
+            RebuildHierarchy();
+        });
 }
 
 void PanoramaEngine::GetCombinationPoints(int a, int b, std::vector<PointD>& Pa, std::vector<PointD>& Pb) const {
@@ -124,7 +112,7 @@ bool PanoramaEngine::SetCombinationPoints(int a, int b, const std::vector<PointD
         if (!changed)
             return false;
         StorePairFit(pair, FitPair(pair.first, pair.second, pair.P, pair.Q));
-        BuildOverlapHierarchyTrees();
+        RebuildHierarchy();
         dirty = true;
         return true;
     }
@@ -133,7 +121,7 @@ bool PanoramaEngine::SetCombinationPoints(int a, int b, const std::vector<PointD
     pair.P.clear();
     pair.Q.clear();
     pair.matched = false;
-    BuildOverlapHierarchyTrees();
+    RebuildHierarchy();
     dirty = true;
     return true;
 }
@@ -146,7 +134,7 @@ void PanoramaEngine::ClearCombinationPoints(int a, int b) {
     pair.P.clear();
     pair.Q.clear();
     pair.matched = false;
-    BuildOverlapHierarchyTrees();
+    RebuildHierarchy();
     dirty = true;
 }
 
@@ -154,7 +142,7 @@ void PanoramaEngine::SetReferenceImagePath(const Chars& path) {
     if (path == referenceImagePath)
         return;
     referenceImagePath = path;
-    BuildOverlapHierarchyTrees();
+    RebuildHierarchy();
     dirty = true;
 }
 

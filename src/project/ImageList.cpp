@@ -31,9 +31,10 @@ bool ReadImageRecord(XmlElement* element, ImageRecord& record) {
 }
 
 void PanoramaEngine::RotateSourceImages(int rotation) {
-    if (rotation == sourceImageRotation)
+    const int current = GetSourceImageRotation();
+    if (rotation == current)
         return;
-    int turn = (((rotation - sourceImageRotation) * 90) % 360 + 360) % 360;
+    int turn = (((rotation - current) * 90) % 360 + 360) % 360;
     for (ImageCombination& pair : combinations) {
         const ImageRecord& a = images[static_cast<size_t>(pair.first)];
         const ImageRecord& b = images[static_cast<size_t>(pair.second)];
@@ -42,25 +43,29 @@ void PanoramaEngine::RotateSourceImages(int rotation) {
         for (PointD& q : pair.Q)
             q = Turn(q, turn, b.width, b.height);
     }
-    sourceImageRotation = rotation;
+    parameters[kSourceImageRotation] = rotation;
     dirty = true;
 }
 
 void PanoramaEngine::SyncImages(XmlDocument& document) {
-    ClearOverlapHierarchy();
     XmlElement* list = document.FindElement("Images", nullptr, false);
     std::vector<XmlElement*> entries;
     if (list)
         entries = list->ChildElements("Image");
 
-    bool changed = entries.size() != images.size();
-    for (size_t i = 0; !changed && i < entries.size(); ++i) {
-        XmlAttribute* path = entries[i]->Attribute("path", false);
-        changed = !path || path->Value() != images[i].path;
-    }
+    // Every entry is read before anything changes, so a bad one leaves the project as it was.
+    std::vector<ImageRecord> newImages(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!ReadImageRecord(entries[i], newImages[i]))
+            throw "Missing image attribute";
+
+    ClearOverlapHierarchy();
+    bool changed = newImages.size() != images.size();
+    for (size_t i = 0; !changed && i < newImages.size(); ++i)
+        changed = newImages[i].path != images[i].path;
     if (changed)
         dirty = true;
-    if (entries.empty()) {
+    if (newImages.empty()) {
         images.clear();
         combinations.clear();
         return;
@@ -68,16 +73,15 @@ void PanoramaEngine::SyncImages(XmlDocument& document) {
 
     std::vector<ImageRecord> oldImages = std::move(images);
     std::vector<ImageCombination> oldPairs = std::move(combinations);
-    Chars oldReference = GetReferenceImagePath();
+    const Chars oldReference = referenceImagePath;
+    const bool wasDirty = dirty;
     referenceImagePath = Chars();
-    images.assign(entries.size(), ImageRecord());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (!ReadImageRecord(entries[i], images[i]))
-            throw "Missing image attribute";
-        if (images[i].path == oldReference)
+    images = std::move(newImages);
+    for (const ImageRecord& image : images)
+        if (image.path == oldReference)
             referenceImagePath = oldReference;
-    }
     RebuildCombinations();
+    dirty = wasDirty;
     for (ImageCombination& old : oldPairs) {
         int a = FindImage(oldImages[static_cast<size_t>(old.first)].path.c_str());
         int b = FindImage(oldImages[static_cast<size_t>(old.second)].path.c_str());
@@ -91,5 +95,5 @@ void PanoramaEngine::SyncImages(XmlDocument& document) {
         target.first = a;
         target.second = b;
     }
-    BuildOverlapHierarchyTrees();
+    RebuildHierarchy();
 }

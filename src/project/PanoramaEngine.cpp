@@ -1,25 +1,62 @@
+// The engine's project data: parameters, pairs, reset, and the runner of long operations.
 #include "project/PanoramaEngine.h"
 
+#include <new>
+
 #include "project/EngineText.h"
+
+using Zelvo::Chars;
+
+namespace {
+
+const char* const kAborted = "\nAborted!\n";
+
+// A thrown message without the line breaks that frame it in the log.
+std::string TrimmedMessage(const char* message) {
+    std::string text = message;
+    size_t first = text.find_first_not_of("\n "), last = text.find_last_not_of("\n ");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+}  // namespace
 
 ImageCombination::ImageCombination() {
     forward.Identity(3);
     backward.Identity(3);
 }
 
-PanoramaEngine::PanoramaEngine()
-    : featureExtractionImageSize(600), featureExtractionSpacing(1.0), featureExtractionMaxNofPoints(1000),
-      featureMatchingRadius(3.0), featureMatchingRansacThreshold(3.0), projectionType(kProjectionSpherical),
-      photometricCorrectionType(kPhotometricGray), verticalCameraRotation(0), correctionLimit(20.0),
-      doCrop360Degrees(true), doGammaCorrection(false), gamma(1.0), panoramaImageSize(1024),
-      panoramaPreviewImageSize(1024), panoramaImageRotation(0), sourceImageRotation(0) {
-    Reset();
+PanoramaEngine::PanoramaEngine() { Reset(); }
+
+// --- Parameters ------------------------------------------------------------------------------
+
+void PanoramaEngine::SetParameter(ParameterId id, double value) {
+    if (!(parameters[id] == value)) {
+        parameters[id] = value;
+        dirty = true;
+    }
 }
 
-void PanoramaEngine::Tick() const {
-    if (Log("."))
-        throw "\nAborted!\n";
+void PanoramaEngine::SetDefaults(ParameterGroup group) {
+    for (const ParameterSpec& spec : ProjectParameters())
+        if (spec.group == group)
+            parameters[spec.id] = ToEngineUnit(spec, spec.initial);
+    dirty = true;
 }
+
+void PanoramaEngine::SetDefaultMatchingParameters() { SetDefaults(ParameterGroup::Matching); }
+
+void PanoramaEngine::SetFixedValues() {
+    blendWidth = 30;
+    useGradientBlending = true;
+    fitSharedVignetting = true;
+}
+
+void PanoramaEngine::SetDefaultStitchParameters() {
+    SetDefaults(ParameterGroup::Stitching);
+    SetFixedValues();
+}
+
+// --- Pairs -----------------------------------------------------------------------------------
 
 int PanoramaEngine::CombinationIndex(int a, int b) const {
     int n = static_cast<int>(images.size());
@@ -29,6 +66,11 @@ int PanoramaEngine::CombinationIndex(int a, int b) const {
     return i * n - i * (i + 1) / 2 + j - i - 1;
 }
 
+const ImageCombination* PanoramaEngine::Combination(int a, int b) const {
+    int k = CombinationIndex(a, b);
+    return k < 0 || static_cast<size_t>(k) >= combinations.size() ? nullptr : &combinations[static_cast<size_t>(k)];
+}
+
 int PanoramaEngine::FindImage(const char* path) const {
     for (size_t i = 0; i < images.size(); ++i)
         if (images[i].path == path)
@@ -36,8 +78,15 @@ int PanoramaEngine::FindImage(const char* path) const {
     return -1;
 }
 
+const HierarchyNode* PanoramaEngine::ImageTree(int image) const {
+    return image >= 0 && static_cast<size_t>(image) < imageTrees.size() ? imageTrees[static_cast<size_t>(image)].get()
+                                                                         : nullptr;
+}
+
 void PanoramaEngine::RebuildCombinations() {
+    ClearOverlapHierarchy();
     combinations.clear();
+    dirty = true;
     int n = static_cast<int>(images.size());
     if (n < 2)
         return;
@@ -51,45 +100,102 @@ void PanoramaEngine::RebuildCombinations() {
         }
 }
 
-void PanoramaEngine::SetDefaultMatchingParameters() {
-    featureExtractionSpacing = 1.0;
-    featureExtractionImageSize = 600;
-    featureExtractionMaxNofPoints = 1000;
-    featureMatchingRadius = 3.0;
-    featureMatchingRansacThreshold = 3.0;
-    dirty = true;
-}
-
-void PanoramaEngine::SetFixedValues() {
-    blendWidth = 30;
-    useGradientBlending = true;
-    fitSharedVignetting = true;
-}
-
-void PanoramaEngine::SetDefaultStitchParameters() {
-    verticalCameraRotation = 0;
-    panoramaImageRotation = 0;
-    doCrop360Degrees = true;
-    projectionType = kProjectionSpherical;
-    photometricCorrectionType = kPhotometricGray;
-    correctionLimit = 20.0;
-    doGammaCorrection = false;
-    gamma = 1.0;
-    panoramaImageSize = 1024;
-    panoramaPreviewImageSize = 1024;
-    SetFixedValues();
-    dirty = true;
-}
-
 void PanoramaEngine::Reset() {
     ClearOverlapHierarchy();
     images.clear();
     combinations.clear();
     SetDefaultMatchingParameters();
     SetDefaultStitchParameters();
-    sourceImageRotation = 0;
-    referenceImagePath = Zelvo::Chars();
-    stitchMatrix.Identity(3);
-    straightenMatrix.Identity(3);
+    SetDefaults(ParameterGroup::Images);
+    referenceImagePath = Chars();
+    panoramaTransform.Identity(3);
+    panoramaTransformInverse.Identity(3);
     dirty = true;
+}
+
+// --- The runner of long operations -----------------------------------------------------------
+
+void PanoramaEngine::ClearFailure() {
+    lastError.clear();
+    lastFailure = EngineFailure::None;
+}
+
+void PanoramaEngine::RecordFailure(EngineFailure kind, const std::string& message) {
+    lastFailure = kind;
+    lastError = message;
+}
+
+void PanoramaEngine::ThrowAborted() {
+    RecordFailure(EngineFailure::Aborted, "aborted");
+    throw kAborted;
+}
+
+void PanoramaEngine::Tick() {
+    if (Log("."))
+        ThrowAborted();
+}
+
+void PanoramaEngine::CheckedLog(const std::string& text) {
+    if (Log(text))
+        ThrowAborted();
+}
+
+bool PanoramaEngine::Step(int step, int total, const std::string& statusText) {
+    progressStep = step;
+    progressTotal = total;
+    if (progressHook)
+        progressHook(step, total);
+    return Status(statusText);
+}
+
+bool PanoramaEngine::RunOperation(const OperationTexts& texts, const std::function<bool()>& body,
+                                  const std::function<void()>& restore) {
+    ClearFailure();
+    progressStep = progressTotal = 0;
+    auto logText = [this](const char* text) {
+        if (text)
+            Log(Tr(text));
+    };
+    try {
+        logText(texts.heading);
+        if (body()) {
+            logText(texts.done);
+            progressStep = progressTotal = 0;
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+        if (!texts.outOfMemory)
+            throw;
+        RecordFailure(EngineFailure::OutOfMemory, "not enough memory");
+        logText(texts.outOfMemory);
+    } catch (const char* message) {
+        // The thrower may have recorded a more precise reason (which image, for example).
+        if (lastFailure == EngineFailure::None)
+            RecordFailure(EngineFailure::Failed, TrimmedMessage(message));
+        if (texts.messageFormat)
+            Log(Chars::Format(Tr(texts.messageFormat).c_str(), Tr(message).c_str()).c_str());
+        else
+            Log(Tr(message));
+    } catch (...) {
+        if (!texts.unknown)
+            throw;
+        RecordFailure(EngineFailure::Failed, "an unknown error");
+        logText(texts.unknown);
+    }
+    if (lastFailure == EngineFailure::None)
+        RecordFailure(EngineFailure::Failed, "the operation did not finish");
+    logText(texts.failed);
+    progressStep = progressTotal = 0;
+    if (restore)
+        restore();
+    return false;
+}
+
+void PanoramaEngine::RebuildHierarchy() {
+    try {
+        BuildOverlapHierarchyTrees();
+    } catch (const char* message) {
+        ClearOverlapHierarchy();
+        Log(Tr(message) + "\n");
+    }
 }

@@ -1,22 +1,26 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "linalg/CMatrix.h"
-#include "xml/Chars.h"
+#include "matching/HierarchyNode.h"
+#include "project/EngineFailure.h"
 #include "project/ImageCombination.h"
 #include "project/ImageRecord.h"
+#include "project/ProjectParameters.h"
 #include "stitching/Camera.h"
-#include "matching/HierarchyNode.h"
+#include "xml/Chars.h"
 
 namespace Zelvo {
 class XmlDocument;
 class XmlElement;
-}
+}  // namespace Zelvo
 
 // The fitted pure rotation of a pair and its transfers between the two images.
 struct PairFitResult {
@@ -31,46 +35,157 @@ struct PlacedImage {
     double x, y;
 };
 
-enum ProjectionType { kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2 };
-enum PhotometricCorrectionType { kPhotometricNone = 0, kPhotometricColor = 1, kPhotometricGray = 2 };
+// The texts a long operation logs around its work; null entries are not logged. A null
+// outOfMemory or unknown lets that kind of exception pass to the caller.
+struct OperationTexts {
+    const char* heading = nullptr;
+    const char* done = nullptr;
+    const char* failed = nullptr;
+    const char* outOfMemory = nullptr;
+    // A format with one %s for the thrown message; null logs the message as it is.
+    const char* messageFormat = nullptr;
+    const char* unknown = nullptr;
+};
 
 // Holds the open panorama project and runs every long operation on it. Headless: it reports
-// through the log and status hooks, which return true when the user asked to abort.
+// through the log and status hooks, which return true when the user asked to abort, and
+// through the numeric progress hook.
+//
+// The project data is private: read it through the const accessors and change it through the
+// operations below, which keep the dirty flag and the overlap hierarchy in step.
+//
+// Failures: operations with a bool result leave the reason in LastError() and its kind in
+// LastFailure(). Members that may throw say so; every other member only throws
+// std::bad_alloc.
 class PanoramaEngine {
 public:
     // Takes UTF-8 text; returns "abort requested".
     using TextHook = std::function<bool(const char* utf8)>;
+    // Step (1-based) and total of the running operation's current stage.
+    using ProgressHook = std::function<void(int step, int total)>;
 
     PanoramaEngine();
+    PanoramaEngine(PanoramaEngine&&) = default;
+    PanoramaEngine& operator=(PanoramaEngine&&) = default;
 
+    // --- Hooks -------------------------------------------------------------------------------
     void SetLogHook(TextHook hook) { logHook = std::move(hook); }
     void SetStatusHook(TextHook hook) { statusHook = std::move(hook); }
+    void SetProgressHook(ProgressHook hook) { progressHook = std::move(hook); }
     bool Log(const char* utf8) const { return logHook ? logHook(utf8) : false; }
     bool Log(const std::string& utf8) const { return Log(utf8.c_str()); }
     bool Status(const char* utf8) const { return statusHook ? statusHook(utf8) : false; }
     bool Status(const std::string& utf8) const { return Status(utf8.c_str()); }
-    // The progress tick of a long operation: logs "." and unwinds with "\nAborted!\n" when asked.
-    void Tick() const;
+    // Where the running operation stands; (0, 0) between stages.
+    int ProgressStep() const { return progressStep; }
+    int ProgressTotal() const { return progressTotal; }
 
-    // Pair index of images a and b in either order; -1 when a == b or either is negative.
+    // --- Reading the project -----------------------------------------------------------------
+    int ImageCount() const { return static_cast<int>(images.size()); }
+    // index must lie in 0 .. ImageCount() - 1.
+    const ImageRecord& Image(int index) const { return images[static_cast<size_t>(index)]; }
+    std::span<const ImageRecord> Images() const { return images; }
+    // The pair of images a and b in either order; null when there is no such pair.
+    const ImageCombination* Combination(int a, int b) const;
+    std::span<const ImageCombination> Combinations() const { return combinations; }
+    // Pair index of images a and b in either order; -1 when a == b or either is out of range.
     int CombinationIndex(int a, int b) const;
     int FindImage(const char* path) const;
-    void RebuildCombinations();
-    void SetDefaultMatchingParameters();
-    void SetDefaultStitchParameters();
-    void Reset();
     bool IsDirty() const { return dirty; }
     void SetDirty(bool value) { dirty = value; }
 
+    // The overlap hierarchy; null trees and empty lists while there is none.
+    int ReferenceIndex() const { return referenceIndex; }
+    const Zelvo::Chars& GetReferenceImagePath() const { return referenceImagePath; }
+    const HierarchyNode* MainTree() const { return mainTree.get(); }
+    const HierarchyNode* TransitionTree() const { return transitionTree.get(); }
+    // The tree grown from one image; null for an image without one.
+    const HierarchyNode* ImageTree(int image) const;
+    const std::vector<Camera>& CameraList() const { return cameraList; }
+    const std::vector<Camera>& ClosingCameraList() const { return closingCameraList; }
+    // One position per CameraList() entry, from the hierarchy's translation-only layout.
+    const std::vector<PointD>& LayoutPositions() const { return layoutPositions; }
+    const CMatrix& PanoramaTransform() const { return panoramaTransform; }
+    const CMatrix& PanoramaTransformInverse() const { return panoramaTransformInverse; }
+
+    // Why the last operation with a bool result failed.
+    const std::string& LastError() const { return lastError; }
+    EngineFailure LastFailure() const { return lastFailure; }
+
+    // --- Parameters --------------------------------------------------------------------------
+    double GetParameter(ParameterId id) const { return parameters[id]; }
+    // Sets the dirty flag only when the value changes; no range check (the editors and the
+    // file reader keep values in range).
+    void SetParameter(ParameterId id, double value);
+    void SetDefaultMatchingParameters();
+    void SetDefaultStitchParameters();
+
+    int GetFeatureExtractionImageSize() const { return Int(kFeatureExtractionImageSize); }
+    void SetFeatureExtractionImageSize(int v) { SetParameter(kFeatureExtractionImageSize, v); }
+    double GetFeatureExtractionSpacing() const { return parameters[kFeatureExtractionSpacing]; }
+    void SetFeatureExtractionSpacing(double v) { SetParameter(kFeatureExtractionSpacing, v); }
+    int GetFeatureExtractionMaxNofPoints() const { return Int(kFeatureExtractionMaxNofPoints); }
+    void SetFeatureExtractionMaxNofPoints(int v) { SetParameter(kFeatureExtractionMaxNofPoints, v); }
+    double GetFeatureMatchingRadius() const { return parameters[kFeatureMatchingRadius]; }
+    void SetFeatureMatchingRadius(double v) { SetParameter(kFeatureMatchingRadius, v); }
+    double GetFeatureMatchingRansacThreshold() const { return parameters[kFeatureMatchingRansacThreshold]; }
+    void SetFeatureMatchingRansacThreshold(double v) { SetParameter(kFeatureMatchingRansacThreshold, v); }
+    int GetProjectionType() const { return Int(kProjectionType); }
+    void SetProjectionType(int v) { SetParameter(kProjectionType, v); }
+    int GetPhotometricCorrectionType() const { return Int(kPhotometricCorrectionType); }
+    void SetPhotometricCorrectionType(int v) { SetParameter(kPhotometricCorrectionType, v); }
+    double GetVerticalCameraRotation() const { return parameters[kVerticalCameraRotation]; }
+    void SetVerticalCameraRotation(double radians) { SetParameter(kVerticalCameraRotation, radians); }
+    double GetCorrectionLimit() const { return parameters[kCorrectionLimit]; }
+    void SetCorrectionLimit(double v) { SetParameter(kCorrectionLimit, v); }
+    bool GetDoCrop360Degrees() const { return parameters[kDoCrop360Degrees] != 0; }
+    void SetDoCrop360Degrees(bool v) { SetParameter(kDoCrop360Degrees, v ? 1 : 0); }
+    bool GetDoGammaCorrection() const { return parameters[kDoGammaCorrection] != 0; }
+    void SetDoGammaCorrection(bool v) { SetParameter(kDoGammaCorrection, v ? 1 : 0); }
+    double GetGamma() const { return parameters[kGamma]; }
+    void SetGamma(double v) { SetParameter(kGamma, v); }
+    int GetPanoramaImageSize() const { return Int(kPanoramaImageSize); }
+    void SetPanoramaImageSize(int v) { SetParameter(kPanoramaImageSize, v); }
+    int GetPanoramaPreviewImageSize() const { return Int(kPanoramaPreviewImageSize); }
+    void SetPanoramaPreviewImageSize(int v) { SetParameter(kPanoramaPreviewImageSize, v); }
+    double GetPanoramaImageRotation() const { return parameters[kPanoramaImageRotation]; }
+    void SetPanoramaImageRotation(double radians) { SetParameter(kPanoramaImageRotation, radians); }
+    int GetSourceImageRotation() const { return Int(kSourceImageRotation); }
+
+    // Fixed values: neither a file nor the user changes them.
+    int GetBlendWidth() const { return blendWidth; }
+    bool GetUseGradientBlending() const { return useGradientBlending; }
+    bool GetFitSharedVignetting() const { return fitSharedVignetting; }
+
+    // --- Changing the project ----------------------------------------------------------------
+    // A new, empty project.
+    void Reset();
+    // Drops every pair's matching and makes the n(n - 1)/2 empty pairs of the image list.
+    void RebuildCombinations();
     // Takes the image list over from the project document, keeping the pairs whose images
-    // both survive.
+    // both survive. Throws "Missing image attribute" (leaving the project as it was) when an
+    // Image lacks its path or size.
     void SyncImages(Zelvo::XmlDocument& document);
     // Turns the stored points of every pair to the new source image rotation (0..3).
     void RotateSourceImages(int rotation);
+    // The user's choice of reference image; the hierarchy keeps it only when that image has a
+    // matched pair.
+    void SetReferenceImagePath(const Zelvo::Chars& path);
+    // Manual points of one pair, in the caller's image order (a first, b second): see the
+    // comments of PairMatching.cpp for the rules.
+    bool SetCombinationPoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb);
+    void ClearCombinationPoints(int a, int b);
+    void GetCombinationPoints(int a, int b, std::vector<PointD>& Pa, std::vector<PointD>& Pb) const;
+    // True when nothing has to be saved.
+    bool ComparePoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb) const;
+    void GetFeaturePoints(int index, std::vector<PointD>& out) const;
 
+    // --- Long operations ---------------------------------------------------------------------
     // Loads image index, reduces it to the working size, detects points and descriptors.
+    // Throws "\nCould not load a image!\n" (LastError() names the file) when it cannot be read.
     void ExtractImageFeatures(int index);
-    // The extraction loop of the long operations, with progress and abort.
+    // The extraction loop of the long operations, with progress and abort. Throws the
+    // messages of ExtractImageFeatures and "\nAborted!\n".
     void ExtractFeaturesOfAllImages();
 
     // Pair fitting. The genetic search is seeded from the clock unless a seed is set.
@@ -79,30 +194,78 @@ public:
     // Stores a fit in the pair: parameters, transforms, error and the matched flag.
     static void StorePairFit(ImageCombination& pair, const PairFitResult& fit);
 
-    // Automatic matching and the overlap hierarchy.
+    // Automatic matching of every pair; false when a message was thrown (it is logged).
     bool ExtractAndMatchFeatures();
+    // The automatic matching command: false only when there are no images. A run that fails
+    // keeps the previous pairs; LastFailure() tells a failed run from a finished one.
     bool FindOverlappingImages();
+    // Automatic matching of one pair, named in the caller's order.
+    bool MatchImagePair(int a, int b);
+
+    // The overlap hierarchy from the matched pairs. Throws "Error in
+    // BuildOverlapHierarchyTrees()" when the 360-degree construction is inconsistent.
     bool BuildOverlapHierarchyTrees();
-    void ClearOverlapHierarchy();
     std::vector<int> FindImageGroups() const;
     std::unique_ptr<Zelvo::XmlDocument> HierarchyDocument(const char* rootName) const;
     void GroupLayout(std::vector<PlacedImage>& placed, std::vector<int>& unplaced) const;
 
-    // One pair at a time, named by the caller's image order (a first, b second).
-    bool MatchImagePair(int a, int b);
-    void GetCombinationPoints(int a, int b, std::vector<PointD>& Pa, std::vector<PointD>& Pb) const;
-    bool ComparePoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb) const;
-    bool SetCombinationPoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb);
-    void ClearCombinationPoints(int a, int b);
-    void SetReferenceImagePath(const Zelvo::Chars& path);
-    void GetFeaturePoints(int index, std::vector<PointD>& out) const;
-
-    // The project file's Panorama element.
+    // --- The project file's Panorama element -------------------------------------------------
     bool WriteTo(Zelvo::XmlDocument& document, const char* name);
+    // False with LastError() ("Bad image attribute", "Bad image combination", ...) and a new,
+    // empty project when the element cannot be used.
     bool ReadFrom(Zelvo::XmlDocument& document, const char* name);
-    // Why the last ReadFrom failed ("Bad image attribute", "Bad image combination", ...).
-    const char* ReadError() const { return readError; }
 
+private:
+    friend class EngineFixture;  // tests/support: builds engines in states the tests need
+
+    int Int(ParameterId id) const { return static_cast<int>(parameters[id]); }
+    ImageCombination& Pair(int a, int b) { return combinations[static_cast<size_t>(CombinationIndex(a, b))]; }
+
+    // The runner of every long operation: logs the heading, runs body, and on success logs the
+    // done text. Any exception thrown by body is caught here (as OperationTexts says), logged
+    // and recorded in LastError()/LastFailure(); then the failed text is logged and restore
+    // puts back what the operation promises to leave unchanged. A body that returns false has
+    // recorded its own failure.
+    bool RunOperation(const OperationTexts& texts, const std::function<bool()>& body,
+                      const std::function<void()>& restore);
+    void ClearFailure();
+    void RecordFailure(EngineFailure kind, const std::string& message);
+    // The progress tick: logs "." and unwinds with "\nAborted!\n" when asked.
+    void Tick();
+    // Logs text and unwinds with "\nAborted!\n" when the hook asks for it.
+    void CheckedLog(const std::string& text);
+    // Announces step of total: the numbers to the progress hook, the text to the status hook.
+    // Returns the status hook's "abort requested".
+    bool Step(int step, int total, const std::string& statusText);
+    [[noreturn]] void ThrowAborted();
+    [[noreturn]] void ThrowUnreadableImage(int index);
+
+    // Matching of one pair: descriptors into P and Q, then RANSAC and the pair fit. The fit
+    // returns false when RANSAC left no points.
+    void MatchPairDescriptors(ImageCombination& pair) const;
+    bool FitPairFromMatches(ImageCombination& pair);
+
+    // Rebuilds the hierarchy for the mutators: an inconsistent 360-degree construction is
+    // logged and leaves no hierarchy instead of unwinding into the caller.
+    void RebuildHierarchy();
+    void ClearOverlapHierarchy();
+
+    void SetFixedValues();
+    void SetDefaults(ParameterGroup group);
+    void WriteParameters(Zelvo::XmlElement* panorama) const;
+    void ReadParameters(Zelvo::XmlElement* panorama);
+    void ReadImages(Zelvo::XmlElement* panorama);
+    void ReadCombinations(Zelvo::XmlElement* panorama);
+    void FitPairsAtLoad();
+
+    // The project.
+    std::vector<ImageRecord> images;
+    std::vector<ImageCombination> combinations;
+    std::array<double, kParameterCount> parameters{};
+    Zelvo::Chars referenceImagePath;
+    bool dirty = true;
+
+    // The overlap hierarchy (rebuilt from the pairs) and the stitch's cameras and geometry.
     std::vector<std::unique_ptr<HierarchyNode>> imageTrees;
     int referenceIndex = -1;
     std::unique_ptr<HierarchyNode> mainTree;
@@ -110,71 +273,21 @@ public:
     std::vector<Camera> cameraList;
     std::vector<Camera> closingCameraList;
     std::vector<PointD> layoutPositions;
+    CMatrix panoramaTransform;
+    CMatrix panoramaTransformInverse;
 
-    std::vector<ImageRecord> images;
-    std::vector<ImageCombination> combinations;
-    CMatrix stitchMatrix;
-    CMatrix straightenMatrix;
-
-#define VEDORA_PARAMETER(Type, Name, Getter, Setter) \
-public:                                              \
-    Type Getter() const { return Name; }             \
-    void Setter(Type value) {                        \
-        if (!(Name == value)) {                      \
-            Name = value;                            \
-            dirty = true;                            \
-        }                                            \
-    }                                                \
-                                                     \
-private:                                             \
-    Type Name;
-
-    VEDORA_PARAMETER(int, featureExtractionImageSize, GetFeatureExtractionImageSize, SetFeatureExtractionImageSize)
-    VEDORA_PARAMETER(double, featureExtractionSpacing, GetFeatureExtractionSpacing, SetFeatureExtractionSpacing)
-    VEDORA_PARAMETER(int, featureExtractionMaxNofPoints, GetFeatureExtractionMaxNofPoints,
-                     SetFeatureExtractionMaxNofPoints)
-    VEDORA_PARAMETER(double, featureMatchingRadius, GetFeatureMatchingRadius, SetFeatureMatchingRadius)
-    VEDORA_PARAMETER(double, featureMatchingRansacThreshold, GetFeatureMatchingRansacThreshold,
-                     SetFeatureMatchingRansacThreshold)
-    VEDORA_PARAMETER(int, projectionType, GetProjectionType, SetProjectionType)
-    VEDORA_PARAMETER(int, photometricCorrectionType, GetPhotometricCorrectionType, SetPhotometricCorrectionType)
-    VEDORA_PARAMETER(double, verticalCameraRotation, GetVerticalCameraRotation, SetVerticalCameraRotation)
-    VEDORA_PARAMETER(double, correctionLimit, GetCorrectionLimit, SetCorrectionLimit)
-    VEDORA_PARAMETER(bool, doCrop360Degrees, GetDoCrop360Degrees, SetDoCrop360Degrees)
-    VEDORA_PARAMETER(bool, doGammaCorrection, GetDoGammaCorrection, SetDoGammaCorrection)
-    VEDORA_PARAMETER(double, gamma, GetGamma, SetGamma)
-    VEDORA_PARAMETER(int, panoramaImageSize, GetPanoramaImageSize, SetPanoramaImageSize)
-    VEDORA_PARAMETER(int, panoramaPreviewImageSize, GetPanoramaPreviewImageSize, SetPanoramaPreviewImageSize)
-    VEDORA_PARAMETER(double, panoramaImageRotation, GetPanoramaImageRotation, SetPanoramaImageRotation)
-    VEDORA_PARAMETER(int, sourceImageRotation, GetSourceImageRotation, SetSourceImageRotation)
-#undef VEDORA_PARAMETER
-
-public:
-    const Zelvo::Chars& GetReferenceImagePath() const { return referenceImagePath; }
-
-private:
-    Zelvo::Chars referenceImagePath;
-
-public:
-    // Fixed values: neither a file nor the user changes them.
-    int GetBlendWidth() const { return blendWidth; }
-    bool GetUseGradientBlending() const { return useGradientBlending; }
-    bool GetFitSharedVignetting() const { return fitSharedVignetting; }
-
-private:
-    void SetFixedValues();
-    void ReadParameters(Zelvo::XmlElement* panorama);
-    void ReadImages(Zelvo::XmlElement* panorama);
-    void ReadCombinations(Zelvo::XmlElement* panorama);
-    void FitPairsAtLoad();
-
-    int32_t geneticSeed = 0;
-    const char* readError = nullptr;
-
-    bool dirty = true;
+    // Fixed values.
     int blendWidth = 30;
     bool useGradientBlending = true;
     bool fitSharedVignetting = true;
+
+    // Running operations.
+    int32_t geneticSeed = 0;
+    std::string lastError;
+    EngineFailure lastFailure = EngineFailure::None;
+    int progressStep = 0;
+    int progressTotal = 0;
     TextHook logHook;
     TextHook statusHook;
+    ProgressHook progressHook;
 };

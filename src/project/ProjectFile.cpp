@@ -11,16 +11,6 @@ using namespace Zelvo;
 
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180;
-
-const char* ProjectionName(int type) {
-    return type == kProjectionPlanar ? "planar" : type == kProjectionCylindrical ? "cylindrical" : "spherical";
-}
-
-const char* PhotometricName(int type) {
-    return type == kPhotometricNone ? "none" : type == kPhotometricColor ? "color" : "gray";
-}
-
 void WritePoints(XmlElement* list, const std::vector<PointD>& points) {
     for (const PointD& p : points) {
         auto* point = new XmlElement("Point");
@@ -37,10 +27,6 @@ void ReadPoints(XmlElement* list, std::vector<PointD>& points, double width, dou
                           point->Attribute("y", true)->ToDouble(0, true, 0, height)});
 }
 
-int ReadInt(XmlElement* e, const char* name, int fallback, int min, int max) {
-    return e->Attribute(name, true)->ToInt(fallback, true, min, max);
-}
-
 double ReadDouble(XmlElement* e, const char* name, double fallback, double min, double max) {
     return e->Attribute(name, true)->ToDouble(fallback, true, min, max);
 }
@@ -54,26 +40,7 @@ bool PanoramaEngine::WriteTo(XmlDocument& document, const char* name) {
     XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
     panorama->Attribute("name", true)->Set(name);
 
-    auto setInt = [panorama](const char* attribute, int v) { panorama->Attribute(attribute, true)->SetInt(v); };
-    auto setDouble = [panorama](const char* attribute, double v) {
-        panorama->Attribute(attribute, true)->SetDouble(v);
-    };
-    setInt("featureExtractionImageSize", featureExtractionImageSize);
-    setDouble("featureExtractionSpacing", featureExtractionSpacing);
-    setInt("featureExtractionMaxNofPoints", featureExtractionMaxNofPoints);
-    setDouble("featureMatchingRadius", featureMatchingRadius);
-    setDouble("featureMatchingRansacThreshold", featureMatchingRansacThreshold);
-    panorama->Attribute("projectionType", true)->Set(ProjectionName(projectionType));
-    panorama->Attribute("photometricCorrectionType", true)->Set(PhotometricName(photometricCorrectionType));
-    setDouble("verticalCameraRotation", verticalCameraRotation / kDegree);
-    setDouble("correctionLimit", correctionLimit);
-    setInt("doCrop360Degrees", doCrop360Degrees ? 1 : 0);
-    setInt("doGammaCorrection", doGammaCorrection ? 1 : 0);
-    setDouble("gamma", gamma);
-    setInt("panoramaImageSize", panoramaImageSize);
-    setInt("panoramaPreviewImageSize", panoramaPreviewImageSize);
-    setDouble("panoramaImageRotation", panoramaImageRotation / kDegree);
-    setInt("sourceImageRotation", sourceImageRotation);
+    WriteParameters(panorama);
     panorama->Attribute("referenceImagePath", true)->Set(referenceImagePath);
 
     document.DeleteNode(panorama->FindChild("Images", false));
@@ -106,30 +73,44 @@ bool PanoramaEngine::WriteTo(XmlDocument& document, const char* name) {
     return true;
 }
 
+void PanoramaEngine::WriteParameters(XmlElement* panorama) const {
+    for (const ParameterSpec& spec : ProjectParameters()) {
+        XmlAttribute* attribute = panorama->Attribute(spec.attribute, true);
+        const double value = parameters[spec.id];
+        switch (spec.kind) {
+        case ParameterKind::Integer: attribute->SetInt(static_cast<int>(value)); break;
+        case ParameterKind::Flag: attribute->SetInt(value != 0 ? 1 : 0); break;
+        case ParameterKind::Real: attribute->SetDouble(ToFileUnit(spec, value)); break;
+        case ParameterKind::Choice: attribute->Set(ChoiceName(spec, static_cast<int>(value))); break;
+        }
+    }
+}
+
+// Every attribute is found or created, and a missing, unreadable or out-of-range value is
+// replaced in the document by the one actually used.
 void PanoramaEngine::ReadParameters(XmlElement* p) {
-    featureExtractionImageSize = ReadInt(p, "featureExtractionImageSize", 600, 200, 2000);
-    featureExtractionSpacing = ReadDouble(p, "featureExtractionSpacing", 1, 0.3, 3);
-    featureExtractionMaxNofPoints = ReadInt(p, "featureExtractionMaxNofPoints", 1000, 200, 2000);
-    featureMatchingRadius = ReadDouble(p, "featureMatchingRadius", 3, 1, 6);
-    featureMatchingRansacThreshold = ReadDouble(p, "featureMatchingRansacThreshold", 3, 1, 10);
-    XmlAttribute* projection = p->Attribute("projectionType", true);
-    Chars projectionText = projection->Value("cylindrical", true);
-    projectionType = projectionText == "cylindrical" ? kProjectionCylindrical
-                     : projectionText == "planar"    ? kProjectionPlanar
-                                                     : kProjectionSpherical;
-    Chars photometric = p->Attribute("photometricCorrectionType", true)->Value();
-    photometricCorrectionType = photometric == "color" ? kPhotometricColor
-                                : photometric == "gray" ? kPhotometricGray
-                                                        : kPhotometricNone;
-    verticalCameraRotation = ReadDouble(p, "verticalCameraRotation", 0, -45, 45) * kDegree;
-    correctionLimit = ReadDouble(p, "correctionLimit", 20, 1, 30);
-    doCrop360Degrees = ReadInt(p, "doCrop360Degrees", 1, 0, 1) == 1;
-    doGammaCorrection = ReadInt(p, "doGammaCorrection", 1, 0, 1) == 1;
-    gamma = ReadDouble(p, "gamma", 1, 0.5, 2);
-    panoramaImageSize = ReadInt(p, "panoramaImageSize", 1024, 128, 32768);
-    panoramaPreviewImageSize = ReadInt(p, "panoramaPreviewImageSize", 1024, 128, 32768);
-    panoramaImageRotation = ReadDouble(p, "panoramaImageRotation", 0, -180, 180) * kDegree;
-    sourceImageRotation = ReadInt(p, "sourceImageRotation", 0, 0, 3);
+    for (const ParameterSpec& spec : ProjectParameters()) {
+        XmlAttribute* attribute = p->Attribute(spec.attribute, true);
+        double& value = parameters[spec.id];
+        switch (spec.kind) {
+        case ParameterKind::Integer:
+            value = attribute->ToInt(static_cast<int>(spec.fileDefault), true, static_cast<int>(spec.minimum),
+                                     static_cast<int>(spec.maximum));
+            break;
+        case ParameterKind::Flag:
+            value = attribute->ToInt(static_cast<int>(spec.fileDefault), true, 0, 1) == 1 ? 1 : 0;
+            break;
+        case ParameterKind::Real:
+            value = ToEngineUnit(spec, attribute->ToDouble(spec.fileDefault, true, spec.minimum, spec.maximum));
+            break;
+        case ParameterKind::Choice: {
+            const char* empty = spec.choices->emptyText;
+            Chars text = empty ? attribute->Value(empty, true) : attribute->Value();
+            value = ChoiceCode(spec, text.c_str());
+            break;
+        }
+        }
+    }
     referenceImagePath = p->Attribute("referenceImagePath", true)->Value();
 }
 
@@ -202,15 +183,15 @@ void PanoramaEngine::FitPairsAtLoad() {
 bool PanoramaEngine::ReadFrom(XmlDocument& document, const char* name) {
     XmlElement* panorama = document.Root() ? document.Root()->FindDescendant("Panorama", "name", name, false)
                                            : nullptr;
+    ClearFailure();
     if (!panorama) {
         Reset();
         dirty = false;
-        readError = "No panorama in the project";
+        RecordFailure(EngineFailure::Failed, "No panorama in the project");
         return false;
     }
     try {
         Reset();
-        readError = nullptr;
         ReadParameters(panorama);
         ReadImages(panorama);
         ReadCombinations(panorama);
@@ -222,7 +203,7 @@ bool PanoramaEngine::ReadFrom(XmlDocument& document, const char* name) {
         // Never a half-loaded project: any error leaves a new, empty one.
         Reset();
         dirty = false;
-        readError = message;
+        RecordFailure(EngineFailure::Failed, message);
         return false;
     }
 }

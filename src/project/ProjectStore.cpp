@@ -44,40 +44,43 @@ bool ProjectStore::ImageSize(const std::string& path, int rotation, int* width, 
     return ReadImageFileSize(QString::fromUtf8(path.c_str()), rotation, width, height);
 }
 
-bool ProjectStore::Load(PanoramaEngine& engine, XmlDocument& document, const std::string& path,
-                        std::string* message) {
-    auto fail = [&](const std::string& why) {
-        *message = why;
-        NewProjectDocument(document);
-        engine.Reset();
-        engine.SetDirty(false);
-        return false;
-    };
+bool ProjectStore::Fail(const std::string& why) {
+    lastError = why;
+    NewProjectDocument(document);
+    engine.Reset();
+    engine.SetDirty(false);
+    return false;
+}
+
+bool ProjectStore::Load(const std::string& path) {
+    lastError.clear();
     if (!LoadWithChecksum(document, path.c_str()))
-        return fail("The project could not be loaded (missing, damaged or not a project): " + path);
+        return Fail("The project could not be loaded (missing, damaged or not a project): " + path);
     XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
     int rotation = panorama->Attribute("sourceImageRotation", true)->ToInt(0, false, 0, 3);
     std::string why;
     if (!FillImageSizes(document, rotation, &why))
-        return fail(why);
+        return Fail(why);
     if (!engine.ReadFrom(document, "panorama"))
-        return fail(engine.ReadError() ? engine.ReadError() : "The project could not be loaded");
+        return Fail(engine.LastError().empty() ? "The project could not be loaded" : engine.LastError());
     return true;
 }
 
-bool ProjectStore::Save(PanoramaEngine& engine, XmlDocument& document, const std::string& path) {
+bool ProjectStore::Save(const std::string& path) {
+    lastError.clear();
     if (!document.Root())
         NewProjectDocument(document);
     engine.WriteTo(document, "panorama");
     if (!SaveWithChecksum(document, path.c_str())) {
         engine.SetDirty(true);
+        lastError = "cannot write the project " + path;
         return false;
     }
     return true;
 }
 
-bool ProjectStore::Create(PanoramaEngine& engine, XmlDocument& document, const std::vector<std::string>& paths,
-                          std::string* message) {
+bool ProjectStore::Create(const std::vector<std::string>& paths) {
+    lastError.clear();
     NewProjectDocument(document);
     engine.Reset();
     XmlElement* list = document.Root()->FindChild("Panorama", false)->FindChild("Images", true);
@@ -90,8 +93,13 @@ bool ProjectStore::Create(PanoramaEngine& engine, XmlDocument& document, const s
         list->AppendChild(image);
         image->Attribute("path", true)->Set(path);
     }
-    if (!FillImageSizes(document, engine.GetSourceImageRotation(), message))
+    if (!FillImageSizes(document, engine.GetSourceImageRotation(), &lastError))
         return false;
-    engine.SyncImages(document);
+    try {
+        engine.SyncImages(document);
+    } catch (const char* message) {
+        lastError = message;
+        return false;
+    }
     return true;
 }

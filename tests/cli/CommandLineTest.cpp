@@ -28,11 +28,11 @@ TEST(CommandLine, OptionsRangesAndUsage) {
                        "--reference", "b.jpg", "a.jpg", "b.jpg"},
                       cl, message))
         << message;
-    EXPECT_EQ(*cl.featureSize, 800);
-    EXPECT_EQ(*cl.featurePoints, 1500);
-    EXPECT_DOUBLE_EQ(*cl.spacing, 0.5);
-    EXPECT_DOUBLE_EQ(*cl.radius, 4);
-    EXPECT_DOUBLE_EQ(*cl.ransac, 2.5);
+    EXPECT_EQ(*cl.Parameter(kFeatureExtractionImageSize), 800);
+    EXPECT_EQ(*cl.Parameter(kFeatureExtractionMaxNofPoints), 1500);
+    EXPECT_DOUBLE_EQ(*cl.Parameter(kFeatureExtractionSpacing), 0.5);
+    EXPECT_DOUBLE_EQ(*cl.Parameter(kFeatureMatchingRadius), 4);
+    EXPECT_DOUBLE_EQ(*cl.Parameter(kFeatureMatchingRansacThreshold), 2.5);
     EXPECT_EQ(*cl.seed, 7);
     EXPECT_TRUE(cl.quiet);
     EXPECT_EQ(*cl.reference, "b.jpg");

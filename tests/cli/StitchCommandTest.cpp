@@ -78,11 +78,11 @@ void MatchSet(const std::vector<render::ViewSpec>& views, Outcome& o, std::vecto
         args.push_back(set.Path(i));
     o.run = Stitch(args, set.Folder());
     Zelvo::XmlDocument doc;
-    std::string message;
-    ASSERT_TRUE(ProjectStore::Load(o.engine, doc, set.Folder() + "/out.vdp", &message)) << message;
-    if (o.engine.mainTree)
-        o.hierarchyImages = o.engine.mainTree->DistinctImages().size();
-    for (const ImageCombination& pair : o.engine.combinations) {
+    ProjectStore store(o.engine, doc);
+    ASSERT_TRUE(store.Load(set.Folder() + "/out.vdp")) << store.LastError();
+    if (o.engine.MainTree())
+        o.hierarchyImages = o.engine.MainTree()->DistinctImages().size();
+    for (const ImageCombination& pair : o.engine.Combinations()) {
         if (!pair.matched)
             continue;
         ++o.matchedPairs;
@@ -124,7 +124,7 @@ TEST(StitchCommand, RingOfTwelveClosesTheCircle) {
     MatchSet(views, o);
     EXPECT_EQ(o.run.status, 0) << o.run.err;
     EXPECT_EQ(o.hierarchyImages, 12u);
-    EXPECT_NE(o.engine.transitionTree, nullptr);
+    EXPECT_NE(o.engine.TransitionTree(), nullptr);
     EXPECT_NE(o.run.out.find("(360 degrees transitions)"), std::string::npos);
     EXPECT_LT(o.worstAngle, 0.1);
     EXPECT_LT(o.worstFocal, 0.01);

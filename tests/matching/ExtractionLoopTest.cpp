@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 
 namespace {
 
 void UseImages(PanoramaEngine& engine, const std::vector<std::string>& paths) {
-    engine.images.clear();
-    for (const std::string& p : paths) {
-        ImageRecord r;
-        r.path = p.c_str();
-        engine.images.push_back(r);
-    }
-    engine.RebuildCombinations();
+    EngineFixture::SetImagePaths(engine, paths);
 }
 
 }  // namespace
@@ -44,8 +39,8 @@ TEST(ExtractionLoop, AbortStopsAfterTheCurrentImage) {
     }
     EXPECT_EQ(log, "Extracting features .");
     EXPECT_EQ(status, "Extracting features: Image 1 of 3");
-    EXPECT_FALSE(engine.images[0].featurePoints.empty());
-    EXPECT_TRUE(engine.images[1].featurePoints.empty());
+    EXPECT_FALSE(engine.Image(0).featurePoints.empty());
+    EXPECT_TRUE(engine.Image(1).featurePoints.empty());
 
     engine.SetLogHook([&](const char* text) {
         log += text;
@@ -55,7 +50,7 @@ TEST(ExtractionLoop, AbortStopsAfterTheCurrentImage) {
     engine.ExtractFeaturesOfAllImages();
     EXPECT_EQ(log, "Extracting features ... done\n");
     EXPECT_EQ(status, "Extracting features: Image 3 of 3");
-    for (const ImageRecord& r : engine.images) {
+    for (const ImageRecord& r : engine.Images()) {
         EXPECT_GT(r.featurePoints.size(), 20u);
         EXPECT_EQ(r.featurePoints.size(), r.descriptors.size());
     }
@@ -69,19 +64,19 @@ TEST(ExtractionLoop, UnreadableAndTinyPhotographs) {
     PanoramaEngine engine;
     UseImages(engine, {set.Path(0), garbage, set.Path(1)});
     engine.ExtractImageFeatures(0);
-    size_t before = engine.images[0].featurePoints.size();
+    size_t before = engine.Image(0).featurePoints.size();
     ASSERT_GT(before, 0u);
-    engine.images[1].featurePoints = {{1, 2}};
+    EngineFixture::Image(engine, 1).featurePoints = {{1, 2}};
     try {
         engine.ExtractImageFeatures(1);
         FAIL();
     } catch (const char* message) {
         EXPECT_STREQ(message, "\nCould not load a image!\n");
     }
-    EXPECT_EQ(engine.images[0].featurePoints.size(), before);
-    EXPECT_EQ(engine.images[1].featurePoints.size(), 1u);  // left as it was
+    EXPECT_EQ(engine.Image(0).featurePoints.size(), before);
+    EXPECT_EQ(engine.Image(1).featurePoints.size(), 1u);  // left as it was
     // A tiny photograph is enlarged to the working size and extracted without error.
     engine.SetFeatureExtractionImageSize(200);
     engine.ExtractImageFeatures(2);
-    EXPECT_EQ(engine.images[2].featurePoints.size(), engine.images[2].descriptors.size());
+    EXPECT_EQ(engine.Image(2).featurePoints.size(), engine.Image(2).descriptors.size());
 }

@@ -4,21 +4,20 @@
 #include <utility>
 
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 
 namespace {
 
 PanoramaEngine Images(int n) {
     PanoramaEngine engine;
-    for (int i = 0; i < n; ++i)
-        engine.images.push_back(ImageRecord{Zelvo::Chars::Format("img%d.jpg", i), 100, 100, {}, {}});
-    engine.RebuildCombinations();
+    EngineFixture::SetImages(engine, n, 100, 100);
     return engine;
 }
 
 // Matches a with b so that the layout puts b dx to the right of a.
 void Link(PanoramaEngine& engine, int a, int b, double dx, int count = 20, double error = 0.5) {
-    ImageCombination& pair = engine.combinations[static_cast<size_t>(engine.CombinationIndex(a, b))];
+    ImageCombination& pair = EngineFixture::Pair(engine, a, b);
     pair.matched = true;
     pair.error = error;
     pair.P.clear();
@@ -60,17 +59,17 @@ TEST(Hierarchy, ChainGivesTreesAndTheLeftmostReference) {
     Link(engine, 0, 1, 80);
     Link(engine, 1, 2, 80);
     ASSERT_TRUE(engine.BuildOverlapHierarchyTrees());
-    const HierarchyNode* t0 = engine.imageTrees[0].get();
+    const HierarchyNode* t0 = engine.ImageTree(0);
     EXPECT_EQ(ChildImages(t0), std::vector<int>({1}));
     EXPECT_EQ(ChildImages(t0->firstChild), std::vector<int>({2}));
-    EXPECT_EQ(ChildImages(engine.imageTrees[1].get()), std::vector<int>({0, 2}));
-    EXPECT_EQ(engine.referenceIndex, 0);
+    EXPECT_EQ(ChildImages(engine.ImageTree(1)), std::vector<int>({0, 2}));
+    EXPECT_EQ(engine.ReferenceIndex(), 0);
     EXPECT_TRUE(engine.GetReferenceImagePath() == "img0.jpg");
-    EXPECT_EQ(engine.transitionTree, nullptr);
-    ASSERT_EQ(engine.cameraList.size(), 3u);
-    EXPECT_EQ(engine.cameraList[2].image, 2);
-    EXPECT_NEAR(engine.layoutPositions[1].x, 80, 1e-9);
-    EXPECT_NEAR(engine.layoutPositions[2].x, 160, 1e-9);
+    EXPECT_EQ(engine.TransitionTree(), nullptr);
+    ASSERT_EQ(engine.CameraList().size(), 3u);
+    EXPECT_EQ(engine.CameraList()[2].image, 2);
+    EXPECT_NEAR(engine.LayoutPositions()[1].x, 80, 1e-9);
+    EXPECT_NEAR(engine.LayoutPositions()[2].x, 160, 1e-9);
     // The transfer to the parent is the pair's backward transform when the child is second.
     const HierarchyNode* one = t0->firstChild;
     EXPECT_EQ(one->childPoints.size(), 20u);
@@ -81,7 +80,7 @@ TEST(Hierarchy, ChainGivesTreesAndTheLeftmostReference) {
     Link(mirrored, 0, 1, -80);
     Link(mirrored, 1, 2, -80);
     ASSERT_TRUE(mirrored.BuildOverlapHierarchyTrees());
-    EXPECT_EQ(mirrored.referenceIndex, 2);
+    EXPECT_EQ(mirrored.ReferenceIndex(), 2);
 }
 
 TEST(Hierarchy, TriangleUsesEveryPairOnce) {
@@ -90,12 +89,12 @@ TEST(Hierarchy, TriangleUsesEveryPairOnce) {
     Link(engine, 1, 2, 60);
     Link(engine, 0, 2, 120);
     ASSERT_TRUE(engine.BuildOverlapHierarchyTrees());
-    const HierarchyNode* t0 = engine.imageTrees[0].get();
+    const HierarchyNode* t0 = engine.ImageTree(0);
     EXPECT_EQ(ChildImages(t0), std::vector<int>({1, 2}));
     EXPECT_EQ(ChildImages(t0->firstChild), std::vector<int>({2}));
     EXPECT_EQ(t0->CountNodes(), 4);
     EXPECT_EQ(t0->DistinctImages().size(), 3u);
-    EXPECT_NEAR(engine.layoutPositions[2].x, 120, 1e-9);  // from the root's child, visited first
+    EXPECT_NEAR(engine.LayoutPositions()[2].x, 120, 1e-9);  // from the root's child, visited first
 }
 
 TEST(Hierarchy, UserReferenceWithoutAMatchedPairIsCleared) {
@@ -103,17 +102,17 @@ TEST(Hierarchy, UserReferenceWithoutAMatchedPairIsCleared) {
     Link(engine, 0, 1, 80);
     Link(engine, 1, 2, 80);
     engine.SetReferenceImagePath("img1.jpg");
-    EXPECT_EQ(engine.referenceIndex, 1);
+    EXPECT_EQ(engine.ReferenceIndex(), 1);
     engine.SetReferenceImagePath("img3.jpg");  // image 3 has no pair
-    EXPECT_EQ(engine.referenceIndex, 0);
+    EXPECT_EQ(engine.ReferenceIndex(), 0);
     EXPECT_TRUE(engine.GetReferenceImagePath() == "img0.jpg");
     engine.SetReferenceImagePath("nowhere.jpg");
-    EXPECT_EQ(engine.referenceIndex, 0);
+    EXPECT_EQ(engine.ReferenceIndex(), 0);
 
     PanoramaEngine unmatched = Images(3);
     EXPECT_FALSE(unmatched.BuildOverlapHierarchyTrees());
-    EXPECT_TRUE(unmatched.imageTrees.empty());
-    EXPECT_EQ(unmatched.mainTree, nullptr);
+    EXPECT_EQ(unmatched.ImageTree(0), nullptr);
+    EXPECT_EQ(unmatched.MainTree(), nullptr);
 }
 
 TEST(Hierarchy, RingClosesWithATransitionTree) {
@@ -123,22 +122,22 @@ TEST(Hierarchy, RingClosesWithATransitionTree) {
         Link(engine, i, i + 1, 80);
     Link(engine, n - 1, 0, 80, 30);  // the closing pair: image 0 lies to the right of image 11
     ASSERT_TRUE(engine.BuildOverlapHierarchyTrees());
-    ASSERT_NE(engine.transitionTree, nullptr);
-    ASSERT_NE(engine.mainTree, nullptr);
-    EXPECT_EQ(engine.mainTree->DistinctImages().size(), static_cast<size_t>(n));
-    EXPECT_EQ(engine.cameraList.size(), static_cast<size_t>(n));
+    ASSERT_NE(engine.TransitionTree(), nullptr);
+    ASSERT_NE(engine.MainTree(), nullptr);
+    EXPECT_EQ(engine.MainTree()->DistinctImages().size(), static_cast<size_t>(n));
+    EXPECT_EQ(engine.CameraList().size(), static_cast<size_t>(n));
 
-    const HierarchyNode* root = engine.transitionTree.get();
+    const HierarchyNode* root = engine.TransitionTree();
     ASSERT_NE(root->firstChild, nullptr);
     int other = root->firstChild->image;
     std::pair<int, int> transition{std::min(root->image, other), std::max(root->image, other)};
-    EXPECT_EQ(Edges(engine.mainTree.get()).count(transition), 0u);
+    EXPECT_EQ(Edges(engine.MainTree()).count(transition), 0u);
     // The root is the right-hand image of the transition in the main layout.
-    std::vector<int> order = engine.mainTree->DistinctImages();
+    std::vector<int> order = engine.MainTree()->DistinctImages();
     auto x = [&](int image) {
         for (size_t k = 0; k < order.size(); ++k)
             if (order[k] == image)
-                return engine.layoutPositions[k].x;
+                return engine.LayoutPositions()[k].x;
         return -1e9;
     };
     EXPECT_GT(x(root->image), x(other));
@@ -158,7 +157,7 @@ TEST(Hierarchy, ItemTextsGroupsAndLayout) {
     Link(engine, 0, 3, 80, 57, 1.2345);
     Link(engine, 1, 2, 70);
     engine.SetReferenceImagePath("img0.jpg");
-    ASSERT_EQ(engine.referenceIndex, 0);
+    ASSERT_EQ(engine.ReferenceIndex(), 0);
     std::vector<int> groups = engine.FindImageGroups();
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0], 0);

@@ -9,6 +9,7 @@
 #include "matching/PairFit.h"
 #include "matching/PairRotationModel.h"
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 
 namespace {
 
@@ -176,7 +177,7 @@ TEST(PairFit, IdenticalListsKeepZeroAngles) {
     EXPECT_EQ(r.kappa, 0);
 
     PanoramaEngine engine;
-    engine.images = {ImageRecord{"a", 640, 480, {}, {}}, ImageRecord{"b", 640, 480, {}, {}}};
+    EngineFixture::SetImages(engine, {ImageRecord{"a", 640, 480, {}, {}}, ImageRecord{"b", 640, 480, {}, {}}});
     engine.SetGeneticSeed(9);
     PairFitResult fit = engine.FitPair(0, 1, P, P);
     EXPECT_NEAR(fit.omega, 0, 1e-12);

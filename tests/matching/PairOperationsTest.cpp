@@ -4,15 +4,14 @@
 
 #include "matching/Homography.h"
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 
 TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
     RenderedViews set({View(0, 0, 0, 500, 640, 480), View(25, 0, 0, 500, 640, 480), View(90, 0, 0, 500, 640, 480),
                        View(-20, 0, 0, 500, 640, 480)});
     PanoramaEngine engine;
-    for (int i = 0; i < 4; ++i)
-        engine.images.push_back(ImageRecord{set.Path(i).c_str(), 640, 480, {}, {}});
-    engine.RebuildCombinations();
+    EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1), set.Path(2), set.Path(3)}, 640, 480);
     engine.SetGeneticSeed(11);
     std::string log;
     engine.SetLogHook([&](const char* t) {
@@ -22,7 +21,7 @@ TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
     ASSERT_TRUE(engine.MatchImagePair(3, 1));
     EXPECT_LT(log.find("Image 1: "), log.find("Image 3: "));
     EXPECT_NE(log.find("...image pair matching done\n"), std::string::npos);
-    const ImageCombination& pair = engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))];
+    const ImageCombination& pair = *engine.Combination(1, 3);
     EXPECT_EQ(pair.first, 1);
     EXPECT_EQ(pair.second, 3);
     ASSERT_GT(pair.P.size(), 20u);
@@ -32,7 +31,7 @@ TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
     EXPECT_NEAR(bx, pair.Q[0].x, 3);
     EXPECT_NEAR(pair.f, 500, 10);
     EXPECT_TRUE(pair.matched);
-    EXPECT_NE(engine.mainTree, nullptr);
+    EXPECT_NE(engine.MainTree(), nullptr);
     std::vector<PointD> features;
     engine.GetFeaturePoints(1, features);
     EXPECT_FALSE(features.empty());
@@ -44,15 +43,13 @@ TEST(PairOperations, MatchImagePairExtractsInIndexOrderAndFillsTheCombination) {
     EXPECT_FALSE(engine.MatchImagePair(2, 3));
     EXPECT_NE(log.find("\nAutomatic matching failed: "), std::string::npos);
     EXPECT_NE(log.find("...image pair matching failed\n"), std::string::npos);
-    EXPECT_TRUE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))].matched);
-    EXPECT_FALSE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(2, 3))].matched);
+    EXPECT_TRUE(engine.Combination(1, 3)->matched);
+    EXPECT_FALSE(engine.Combination(2, 3)->matched);
 }
 
 TEST(PairOperations, SettingGettingComparingAndClearingPoints) {
     PanoramaEngine engine;
-    for (int i = 0; i < 4; ++i)
-        engine.images.push_back(ImageRecord{Zelvo::Chars::Format("i%d", i), 640, 480, {}, {}});
-    engine.RebuildCombinations();
+    EngineFixture::SetImages(engine, 4, 640, 480, "i%d");
     engine.SetGeneticSeed(3);
     std::vector<PointD> in3, in1;
     for (int k = 0; k < 12; ++k) {
@@ -62,7 +59,7 @@ TEST(PairOperations, SettingGettingComparingAndClearingPoints) {
     engine.SetDirty(false);
     EXPECT_TRUE(engine.SetCombinationPoints(3, 1, in3, in1));
     EXPECT_TRUE(engine.IsDirty());
-    const ImageCombination& pair = engine.combinations[static_cast<size_t>(engine.CombinationIndex(1, 3))];
+    const ImageCombination& pair = *engine.Combination(1, 3);
     EXPECT_EQ(pair.P[0].x, in1[0].x);  // stored in the combination's own order
     EXPECT_EQ(pair.Q[0].x, in3[0].x);
     EXPECT_TRUE(pair.matched);
@@ -97,15 +94,13 @@ TEST(PairOperations, SettingGettingComparingAndClearingPoints) {
 
     engine.SetCombinationPoints(0, 2, in1, in3);
     engine.ClearCombinationPoints(2, 0);
-    EXPECT_FALSE(engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 2))].matched);
+    EXPECT_FALSE(engine.Combination(0, 2)->matched);
 }
 
 TEST(PairOperations, AFailedAutomaticRunRestoresThePreviousPairs) {
     RenderedViews set({View(0, 0, 0, 500, 640, 480), View(180, 0, 0, 500, 640, 480)});
     PanoramaEngine engine;
-    for (int i = 0; i < 2; ++i)
-        engine.images.push_back(ImageRecord{set.Path(i).c_str(), 640, 480, {}, {}});
-    engine.RebuildCombinations();
+    EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1)}, 640, 480);
     engine.SetGeneticSeed(4);
     std::vector<PointD> a, b;
     for (int k = 0; k < 8; ++k) {
@@ -121,9 +116,9 @@ TEST(PairOperations, AFailedAutomaticRunRestoresThePreviousPairs) {
     EXPECT_TRUE(engine.FindOverlappingImages());
     EXPECT_NE(log.find("Finding overlapping images automatically...\n"), std::string::npos);
     EXPECT_NE(log.find("...find overlapping images failed\n"), std::string::npos);
-    EXPECT_TRUE(engine.combinations[0].matched);
-    EXPECT_EQ(engine.combinations[0].P.size(), 8u);
-    EXPECT_NE(engine.mainTree, nullptr);  // the previous hierarchy is rebuilt
+    EXPECT_TRUE(engine.Combinations()[0].matched);
+    EXPECT_EQ(engine.Combinations()[0].P.size(), 8u);
+    EXPECT_NE(engine.MainTree(), nullptr);  // the previous hierarchy is rebuilt
 
     PanoramaEngine empty;
     EXPECT_FALSE(empty.FindOverlappingImages());

@@ -7,6 +7,7 @@
 #include "matching/ExtractionGeometry.h"
 #include "matching/MatchDescriptors.h"
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 
 namespace {
@@ -21,16 +22,11 @@ struct PairOutcome {
 PairOutcome RunPair(const render::ViewSpec& a, const render::ViewSpec& b) {
     RenderedViews set({a, b});
     PanoramaEngine engine;
-    engine.images.resize(2);
-    for (int i = 0; i < 2; ++i) {
-        engine.images[i].path = set.Path(i).c_str();
-        engine.images[i].width = a.width;
-        engine.images[i].height = a.height;
-    }
+    EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1)}, a.width, a.height);
     engine.ExtractImageFeatures(0);
     engine.ExtractImageFeatures(1);
-    const ImageRecord& A = engine.images[0];
-    const ImageRecord& B = engine.images[1];
+    const ImageRecord& A = engine.Image(0);
+    const ImageRecord& B = engine.Image(1);
     const double workPixel = 1 / ExtractionGeometryFor(a.width, a.height, 600, 1.0, 3.0).scale;
 
     PairOutcome out{};

@@ -1,23 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "project/PanoramaEngine.h"
+#include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 
 namespace {
 
-void AddImages(PanoramaEngine& engine, int n) {
-    engine.images.clear();
-    for (int i = 0; i < n; ++i) {
-        ImageRecord r;
-        r.path = Chars::Format("img%d.jpg", i);
-        r.width = 400;
-        r.height = 300;
-        engine.images.push_back(r);
-    }
-    engine.RebuildCombinations();
-}
+void AddImages(PanoramaEngine& engine, int n) { EngineFixture::SetImages(engine, n, 400, 300); }
 
 void ListImages(XmlDocument& doc, const std::vector<int>& which) {
     doc.Reset("VedoraProject");
@@ -36,22 +27,22 @@ void ListImages(XmlDocument& doc, const std::vector<int>& which) {
 TEST(PanoramaEngine, CombinationIndexing) {
     PanoramaEngine engine;
     AddImages(engine, 4);
-    EXPECT_EQ(engine.combinations.size(), 6u);
+    EXPECT_EQ(engine.Combinations().size(), 6u);
     EXPECT_EQ(engine.CombinationIndex(2, 1), 3);
     EXPECT_EQ(engine.CombinationIndex(1, 2), 3);
     EXPECT_EQ(engine.CombinationIndex(2, 3), 5);
     EXPECT_EQ(engine.CombinationIndex(0, 1), 0);
     EXPECT_EQ(engine.CombinationIndex(3, 3), -1);
     EXPECT_EQ(engine.CombinationIndex(-1, 2), -1);
-    for (size_t k = 0; k < engine.combinations.size(); ++k) {
-        const ImageCombination& c = engine.combinations[k];
+    for (size_t k = 0; k < engine.Combinations().size(); ++k) {
+        const ImageCombination& c = engine.Combinations()[k];
         EXPECT_LT(c.first, c.second);
         EXPECT_EQ(engine.CombinationIndex(c.first, c.second), static_cast<int>(k));
         EXPECT_EQ(c.forward(0, 0), 1);
         EXPECT_EQ(c.forward(0, 1), 0);
     }
     AddImages(engine, 1);
-    EXPECT_TRUE(engine.combinations.empty());
+    EXPECT_TRUE(engine.Combinations().empty());
     EXPECT_EQ(engine.FindImage("img0.jpg"), 0);
     EXPECT_EQ(engine.FindImage("IMG0.jpg"), -1);
 }
@@ -81,8 +72,8 @@ TEST(PanoramaEngine, ParametersDirtyFlagAndReset) {
     EXPECT_TRUE(engine.IsDirty());
     EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
     EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
-    EXPECT_TRUE(engine.images.empty());
-    EXPECT_TRUE(engine.combinations.empty());
+    EXPECT_EQ(engine.ImageCount(), 0);
+    EXPECT_TRUE(engine.Combinations().empty());
 }
 
 TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
@@ -90,13 +81,13 @@ TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
     XmlDocument doc;
     ListImages(doc, {0, 1, 2});
     engine.SyncImages(doc);
-    ASSERT_EQ(engine.images.size(), 3u);
-    ImageCombination& pair02 = engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 2))];
+    ASSERT_EQ(engine.ImageCount(), 3);
+    ImageCombination& pair02 = EngineFixture::Pair(engine, 0, 2);
     pair02.matched = true;
     pair02.P = {{10, 20}};
     pair02.Q = {{30, 40}};
     pair02.f = 1234;
-    engine.combinations[static_cast<size_t>(engine.CombinationIndex(0, 1))].P = {{1, 1}};
+    EngineFixture::Pair(engine, 0, 1).P = {{1, 1}};
     engine.SetDirty(false);
     engine.SyncImages(doc);  // same list: nothing changes
     EXPECT_FALSE(engine.IsDirty());
@@ -104,8 +95,8 @@ TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
     ListImages(doc, {0, 2});  // image 1 removed
     engine.SyncImages(doc);
     EXPECT_TRUE(engine.IsDirty());
-    ASSERT_EQ(engine.combinations.size(), 1u);
-    const ImageCombination& kept = engine.combinations[0];
+    ASSERT_EQ(engine.Combinations().size(), 1u);
+    const ImageCombination& kept = engine.Combinations()[0];
     EXPECT_TRUE(kept.matched);
     EXPECT_EQ(kept.first, 0);
     EXPECT_EQ(kept.second, 1);
@@ -131,22 +122,21 @@ TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
     }
     ListImages(doc, {});
     engine.SyncImages(doc);
-    EXPECT_TRUE(engine.images.empty());
+    EXPECT_EQ(engine.ImageCount(), 0);
 }
 
 TEST(PanoramaEngine, RotateSourceImagesTurnsStoredPoints) {
     auto rotated = [](int from, int to, PointD p) {
         PanoramaEngine engine;
-        engine.images = {ImageRecord{"a", 400, 300, {}, {}}, ImageRecord{"b", 400, 300, {}, {}}};
-        engine.RebuildCombinations();
+        EngineFixture::SetImages(engine, {ImageRecord{"a", 400, 300, {}, {}}, ImageRecord{"b", 400, 300, {}, {}}});
         engine.RotateSourceImages(from);
-        engine.combinations[0].P = {p};
-        engine.combinations[0].Q = {p};
+        EngineFixture::PairAt(engine, 0).P = {p};
+        EngineFixture::PairAt(engine, 0).Q = {p};
         engine.SetDirty(false);
         engine.RotateSourceImages(to);
         EXPECT_EQ(engine.GetSourceImageRotation(), to);
         EXPECT_EQ(engine.IsDirty(), from != to);
-        return engine.combinations[0].P[0];
+        return engine.Combinations()[0].P[0];
     };
     PointD p{10, 20};
     PointD r90 = rotated(0, 1, p);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "project/ProjectStore.h"
+#include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;
@@ -34,9 +35,9 @@ protected:
         PanoramaEngine engine;
         engine.SetGeneticSeed(5);
         XmlDocument doc;
-        std::string message;
-        EXPECT_TRUE(ProjectStore::Create(engine, doc, images, &message)) << message;
-        ImageCombination& pair = engine.combinations[0];
+        ProjectStore store(engine, doc);
+        EXPECT_TRUE(store.Create(images)) << store.LastError();
+        ImageCombination& pair = EngineFixture::PairAt(engine, 0);
         pair.matched = true;
         pair.P = {{10, 10}, {20, 30}, {40, 12}, {33, 40}, {5, 25}};
         for (const PointD& p : pair.P)
@@ -49,7 +50,7 @@ protected:
         engine.SetProjectionType(kProjectionPlanar);
         engine.SetVerticalCameraRotation(10 * std::numbers::pi / 180);
         engine.BuildOverlapHierarchyTrees();  // chooses the reference, as matching does
-        EXPECT_TRUE(ProjectStore::Save(engine, doc, Path(name)));
+        EXPECT_TRUE(store.Save(Path(name)));
         EXPECT_FALSE(engine.IsDirty());
         return Path(name);
     }
@@ -80,15 +81,15 @@ TEST_F(ProjectFile, SaveLoadSaveIsByteIdenticalAndKeepsTheData) {
     std::string first = SavedProject("a.vdp");
     PanoramaEngine engine;
     XmlDocument doc;
-    std::string message;
-    ASSERT_TRUE(ProjectStore::Load(engine, doc, first, &message)) << message;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(first)) << store.LastError();
     EXPECT_FALSE(engine.IsDirty());
     EXPECT_EQ(engine.GetProjectionType(), kProjectionPlanar);
     EXPECT_NEAR(engine.GetVerticalCameraRotation(), 10 * std::numbers::pi / 180, 1e-6);
-    ASSERT_EQ(engine.images.size(), 3u);
-    EXPECT_EQ(engine.images[1].width, 80);  // from the file header
-    EXPECT_EQ(engine.images[1].height, 48);
-    const ImageCombination& pair = engine.combinations[0];
+    ASSERT_EQ(engine.ImageCount(), 3);
+    EXPECT_EQ(engine.Image(1).width, 80);  // from the file header
+    EXPECT_EQ(engine.Image(1).height, 48);
+    const ImageCombination& pair = engine.Combinations()[0];
     EXPECT_TRUE(pair.matched);
     EXPECT_EQ(pair.P.size(), 5u);
     EXPECT_NEAR(pair.f, 1500.5, 1e-9);
@@ -97,9 +98,9 @@ TEST_F(ProjectFile, SaveLoadSaveIsByteIdenticalAndKeepsTheData) {
     PointD c0{32, 24};
     double w = pair.forward(2, 0) * c0.x + pair.forward(2, 1) * c0.y + pair.forward(2, 2);
     EXPECT_TRUE(std::isfinite(w));
-    EXPECT_FALSE(engine.combinations[1].matched);  // pairs without points are not written
-    EXPECT_TRUE(engine.GetReferenceImagePath() == images[0].c_str() || engine.mainTree);
-    ASSERT_TRUE(ProjectStore::Save(engine, doc, Path("b.vdp")));
+    EXPECT_FALSE(engine.Combinations()[1].matched);  // pairs without points are not written
+    EXPECT_TRUE(engine.GetReferenceImagePath() == images[0].c_str() || engine.MainTree());
+    ASSERT_TRUE(store.Save(Path("b.vdp")));
     EXPECT_EQ(Bytes(first), Bytes(Path("b.vdp")));
     EXPECT_EQ(Bytes(first).find("<Combination path1=\"" + images[1]), std::string::npos);
 
@@ -123,8 +124,8 @@ TEST_F(ProjectFile, ReadingRulesDefaultsRangesAndWriteBack) {
     });
     PanoramaEngine engine;
     XmlDocument doc;
-    std::string message;
-    ASSERT_TRUE(ProjectStore::Load(engine, doc, path, &message)) << message;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(path)) << store.LastError();
     EXPECT_EQ(engine.GetProjectionType(), kProjectionCylindrical);
     EXPECT_NEAR(engine.GetVerticalCameraRotation(), 0.785398, 1e-6);
     EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 2000);
@@ -133,7 +134,7 @@ TEST_F(ProjectFile, ReadingRulesDefaultsRangesAndWriteBack) {
     XmlElement* p = doc.FindElement("Panorama", nullptr, false);
     EXPECT_TRUE(p->Attribute("projectionType", false)->Value() == "cylindrical");
     EXPECT_TRUE(p->Attribute("verticalCameraRotation", false)->Value() == "45");
-    ASSERT_TRUE(ProjectStore::Save(engine, doc, Path("again.vdp")));
+    ASSERT_TRUE(store.Save(Path("again.vdp")));
     XmlDocument again;
     ASSERT_TRUE(LoadWithChecksum(again, Path("again.vdp").c_str()));
     EXPECT_TRUE(again.FindElement("Panorama", nullptr, false)->Attribute("verticalCameraRotation", false)->Value() ==
@@ -147,11 +148,11 @@ TEST_F(ProjectFile, PairsWithoutFocalLengthAreFittedAtLoad) {
     PanoramaEngine engine;
     engine.SetGeneticSeed(5);
     XmlDocument doc;
-    std::string message;
-    ASSERT_TRUE(ProjectStore::Load(engine, doc, path, &message)) << message;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(path)) << store.LastError();
     EXPECT_TRUE(engine.IsDirty());
-    EXPECT_GT(engine.combinations[0].f, 0);
-    EXPECT_LT(engine.combinations[0].error, 5);
+    EXPECT_GT(engine.Combinations()[0].f, 0);
+    EXPECT_LT(engine.Combinations()[0].error, 5);
 }
 
 TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
@@ -188,10 +189,10 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
         std::string path = Edited(good, c.name, c.edit);
         PanoramaEngine engine;
         XmlDocument doc;
-        std::string message;
-        EXPECT_FALSE(ProjectStore::Load(engine, doc, path, &message)) << c.name;
-        EXPECT_NE(message.find(c.expected), std::string::npos) << c.name << ": " << message;
-        EXPECT_TRUE(engine.images.empty());
+        ProjectStore store(engine, doc);
+        EXPECT_FALSE(store.Load(path)) << c.name;
+        EXPECT_NE(store.LastError().find(c.expected), std::string::npos) << c.name << ": " << store.LastError();
+        EXPECT_EQ(engine.ImageCount(), 0);
         EXPECT_FALSE(engine.IsDirty());
         EXPECT_NE(doc.FindElement("Images", nullptr, false), nullptr);  // a new project document
     }
@@ -202,9 +203,9 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
         Chars(damaged.data(), static_cast<int>(damaged.size())).WriteFile(Path("damaged.vdp").c_str());
         PanoramaEngine engine;
         XmlDocument doc;
-        std::string message;
-        EXPECT_FALSE(ProjectStore::Load(engine, doc, Path("damaged.vdp"), &message));
-        EXPECT_NE(message.find("could not be loaded"), std::string::npos);
+        ProjectStore store(engine, doc);
+        EXPECT_FALSE(store.Load(Path("damaged.vdp")));
+        EXPECT_NE(store.LastError().find("could not be loaded"), std::string::npos);
     }
     // Absurd sizes in the in-memory document are refused by the reader itself.
     XmlDocument doc;
@@ -215,8 +216,8 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
     }
     PanoramaEngine engine;
     EXPECT_FALSE(engine.ReadFrom(doc, "panorama"));
-    EXPECT_STREQ(engine.ReadError(), "Bad image attribute");
-    EXPECT_TRUE(engine.images.empty());
+    EXPECT_EQ(engine.LastError(), "Bad image attribute");
+    EXPECT_EQ(engine.ImageCount(), 0);
 }
 
 TEST_F(ProjectFile, AbsurdValuesNeverBreakTheReader) {
@@ -246,11 +247,11 @@ TEST_F(ProjectFile, AbsurdValuesNeverBreakTheReader) {
         engine.SetGeneticSeed(3);
         bool loaded = engine.ReadFrom(doc, "panorama");
         if (!loaded) {
-            EXPECT_NE(engine.ReadError(), nullptr);
-            EXPECT_TRUE(engine.images.empty());
+            EXPECT_FALSE(engine.LastError().empty());
+            EXPECT_EQ(engine.ImageCount(), 0);
             continue;
         }
-        for (const ImageCombination& pair : engine.combinations) {
+        for (const ImageCombination& pair : engine.Combinations()) {
             EXPECT_EQ(pair.P.size(), pair.Q.size());
             EXPECT_TRUE(std::isfinite(pair.f));
         }
