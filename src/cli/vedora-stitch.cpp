@@ -2,6 +2,8 @@
 // photographs overlap, fits every overlapping pair and writes the project.
 #include <unistd.h>
 
+#include <QLoggingCategory>
+
 #include <csignal>
 #include <cstdio>
 #include <new>
@@ -46,6 +48,9 @@ void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The decoder's own warnings about damaged files would interleave with the progress; a
+    // damaged photograph is reported by name instead.
+    QLoggingCategory::setFilterRules("qt.gui.imageio.*=false");
     CommandLine cl;
     std::string message;
     if (!ParseCommandLine(argc, argv, cl, &message)) {

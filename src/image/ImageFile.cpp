@@ -1,4 +1,5 @@
 #include "image/ImageFile.h"
+#include "image/JpegIntegrity.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -87,7 +88,7 @@ namespace {
 template <class Image, class Copy>
 bool LoadOriented(Image& target, int orientation, const QString& path, Copy copy) {
     QImage decoded;
-    if (target.IsView() || !decoded.load(path) || decoded.isNull())
+    if (target.IsView() || !decoded.load(path) || decoded.isNull() || IsTruncatedJpeg(path))
         return false;
     // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
     // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.

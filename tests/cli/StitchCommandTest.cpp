@@ -210,10 +210,14 @@ TEST(StitchCommand, InterruptWritesNothing) {
         views.push_back(View(30 * k, 0, 0, 500, 640, 480));
     RenderedViews set(views);
     const std::string project = set.Folder() + "/never.vdp";
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::vector<std::string> args = {VEDORA_STITCH, "--match-only", "-q", "--project", project};
+        dup2(errPipe[1], STDERR_FILENO);
+        close(errPipe[0]);
+        std::vector<std::string> args = {VEDORA_STITCH, "--match-only", "--project", project};
         for (size_t i = 0; i < views.size(); ++i)
             args.push_back(set.Path(i));
         std::vector<char*> argv;
@@ -223,11 +227,40 @@ TEST(StitchCommand, InterruptWritesNothing) {
         execv(VEDORA_STITCH, argv.data());
         _exit(99);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    kill(child, SIGINT);
+    close(errPipe[1]);
+    // The interrupt goes in once the run has started its work: the extraction's heading is
+    // the signal that it is under way.
+    std::string err;
+    char buffer[512];
+    ssize_t n;
+    bool signalled = false;
+    while ((n = read(errPipe[0], buffer, sizeof buffer)) > 0) {
+        err.append(buffer, static_cast<size_t>(n));
+        if (!signalled && err.find("Extracting features") != std::string::npos) {
+            kill(child, SIGINT);
+            signalled = true;
+        }
+    }
+    close(errPipe[0]);
     int status = 0;
     waitpid(child, &status, 0);
+    ASSERT_TRUE(signalled) << err;
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(WEXITSTATUS(status), 130) << err;
+    EXPECT_NE(err.find("interrupted; nothing written"), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(project)));
+}
+
+TEST(StitchCommand, ATruncatedPhotographIsAnErrorNamingTheFile) {
+    RenderedViews set({View(0, 0, 0, 500, 640, 480), View(25, 0, 0, 500, 640, 480)});
+    const std::string dir = set.Folder();
+    const std::string whole = ReadAll(set.Path(1));
+    const std::string cut = dir + "/cut-short.jpg";
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() / 2);
+    // An earlier project at the output path stays as it was.
+    Zelvo::Chars("earlier").WriteFile((dir + "/p.vdp").c_str());
+    RunResult run = Stitch({"--match-only", "--project", dir + "/p.vdp", set.Path(0), cut}, dir);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("cut-short.jpg"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadAll(dir + "/p.vdp"), "earlier");
 }

@@ -80,3 +80,26 @@ TEST(ExtractionLoop, UnreadableAndTinyPhotographs) {
     engine.ExtractImageFeatures(2);
     EXPECT_EQ(engine.Image(2).featurePoints.size(), engine.Image(2).descriptors.size());
 }
+
+TEST(ExtractionLoop, NumericProgressCountsEveryImage) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240), View(40, 0, 0, 500, 320, 240),
+                       View(60, 0, 0, 500, 320, 240)});
+    PanoramaEngine engine;
+    UseImages(engine, {set.Path(0), set.Path(1), set.Path(2), set.Path(3)});
+    std::vector<std::pair<int, int>> seen;
+    std::vector<std::string> statusSeen;
+    engine.SetProgressHook([&](int step, int total) { seen.push_back({step, total}); });
+    engine.SetStatusHook([&](const char* text) {
+        statusSeen.push_back(text);
+        // The numbers arrive before the text that belongs to them.
+        EXPECT_EQ(engine.ProgressStep(), seen.back().first);
+        return false;
+    });
+    engine.ExtractFeaturesOfAllImages();
+    ASSERT_EQ(seen.size(), 4u);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(seen[static_cast<size_t>(k)].first, k + 1);
+        EXPECT_EQ(seen[static_cast<size_t>(k)].second, 4);
+    }
+    EXPECT_EQ(statusSeen.back(), "Extracting features: Image 4 of 4");
+}

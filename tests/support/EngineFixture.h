@@ -37,6 +37,6 @@ public:
     }
     // The pair of images a and b, to be edited in place.
     static ImageCombination& Pair(PanoramaEngine& engine, int a, int b) { return engine.Pair(a, b); }
-    static ImageCombination& PairAt(PanoramaEngine& engine, size_t k) { return engine.combinations[k]; }
+    static ImageCombination& PairAt(PanoramaEngine& engine, size_t k) { return engine.combinations.at(k); }
     static ImageRecord& Image(PanoramaEngine& engine, int index) { return engine.images[static_cast<size_t>(index)]; }
 };
