@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "image/BilinearSample.h"
 #include "image/Img.h"
 #include "image/PixelConversion.h"
 #include "image/PixelTraits.h"
@@ -127,26 +128,7 @@ void ImgT<T>::FlipHorizontal(Img& dst) const {
 
 template <class T>
 void ImgT<T>::Interpolate(T* out, double x, double y, int col, int row) const {
-    using Traits = PixelTraits<T>;
-    using C = typename Traits::Channel;
-    double fx = x - col, fy = y - row;
-    const T* top = Row(row) + col;
-    const T* bottom = Row(row + 1) + col;
-    const C* p00 = ChannelsOf(top[0]);
-    const C* p10 = ChannelsOf(top[1]);
-    const C* p01 = ChannelsOf(bottom[0]);
-    const C* p11 = ChannelsOf(bottom[1]);
-    C* o = ChannelsOf(*out);
-    for (int k = 0; k < Traits::kChannels; ++k) {
-        double upper = p00[k] * (1 - fx) + p10[k] * fx;
-        double lower = p01[k] * (1 - fx) + p11[k] * fx;
-        if constexpr (std::is_same_v<T, Rgba>) {
-            // The 8-bit four-channel sample cuts each horizontal blend to a byte first.
-            upper = static_cast<uint8_t>(pixel::TruncateToInt(upper));
-            lower = static_cast<uint8_t>(pixel::TruncateToInt(lower));
-        }
-        o[k] = StoreChannel<C>(upper * (1 - fy) + lower * fy);
-    }
+    BilinearSample(Row(row), Row(row + 1), out, x, y, col, row);
 }
 
 template <class T>

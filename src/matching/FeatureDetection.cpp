@@ -3,7 +3,7 @@
 #include "matching/BoundedSortedList.h"
 #include "matching/FeatureExtractor.h"
 #include "image/GaussianSmooth.h"
-#include "matching/ImageWarp.h"
+#include "image/MaxFilter.h"
 #include "matching/LocalExtremum.h"
 
 void FeatureExtractor::DetectFeatures(const ImgFLOAT& image, int maxPoints, int border, int spacing, double sigma,

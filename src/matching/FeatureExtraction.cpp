@@ -8,7 +8,7 @@
 #include "matching/ExtractionGeometry.h"
 #include "matching/FeatureExtractor.h"
 #include "image/ImageFile.h"
-#include "matching/ImageWarp.h"
+#include "image/ResampleImage.h"
 #include "project/PanoramaEngine.h"
 
 namespace {

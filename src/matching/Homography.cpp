@@ -6,11 +6,6 @@
 
 #include "matching/MinStdRandom.h"
 
-PointD ApplyTransform(const CMatrix& M, const PointD& p) {
-    double w = M(2, 0) * p.x + M(2, 1) * p.y + M(2, 2);
-    return {(M(0, 0) * p.x + M(0, 1) * p.y + M(0, 2)) / w, (M(1, 0) * p.x + M(1, 1) * p.y + M(1, 2)) / w};
-}
-
 namespace {
 
 double SquaredTransferError(const CMatrix& H, const PointD& p, const PointD& q) {

@@ -4,9 +4,7 @@
 
 #include "linalg/CMatrix.h"
 #include "linalg/PointD.h"
-
-// (x, y) through a 3 x 3 matrix with the perspective division.
-PointD ApplyTransform(const CMatrix& M, const PointD& p);
+#include "linalg/PointTransform.h"
 
 // Normalised direct linear transform from the first n pairs (n >= 4); false when degenerate.
 bool FitHomographyDlt(CMatrix& H, const std::vector<PointD>& P, const std::vector<PointD>& Q, int n);

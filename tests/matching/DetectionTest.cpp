@@ -7,7 +7,7 @@
 #include "matching/ExtractionGeometry.h"
 #include "matching/FeatureExtractor.h"
 #include "image/GaussianSmooth.h"
-#include "matching/ImageWarp.h"
+#include "image/MaxFilter.h"
 #include "matching/LocalExtremum.h"
 
 namespace {
@@ -82,38 +82,6 @@ TEST(Detection, ExtractionGeometryArithmetic) {
     untouched.FillRect(0, 0, 14, 14, -3);
     MaxFilter(impulse, untouched, 2, 2);  // below 3: nothing written
     EXPECT_EQ(untouched.At(7, 7), -3);
-}
-
-TEST(Detection, ResampleCopiesAtScaleOneAndSmoothsWhenReducing) {
-    ImgFLOAT src(40, 30);
-    std::mt19937 random(2);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            src.At(x, y) = float(random() % 256);
-    ImgFLOAT same;
-    ResampleImage(src, same, 1.0, 0.7355);
-    ASSERT_EQ(same.width, 40);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(same.At(x, y), src.At(x, y));
-    ImgFLOAT half;
-    ResampleImage(src, half, 0.5, 0.7355);
-    EXPECT_EQ(half.width, 20);
-    EXPECT_EQ(half.height, 15);
-    // Smoothed before sampling: the spread of the values shrinks.
-    float lo, hi, slo, shi;
-    half.MinMax(1, 1, 18, 13, &lo, &hi);
-    src.MinMax(0, 0, 39, 29, &slo, &shi);
-    EXPECT_GT(lo, slo + 20);
-    EXPECT_LT(hi, shi - 20);
-    // The warp samples source (X / s, Y / s).
-    ImgFLOAT ramp(40, 30);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ramp.At(x, y) = float(x + 100 * y);
-    ImgFLOAT sampled;
-    ResampleImage(ramp, sampled, 0.5, 0);
-    EXPECT_FLOAT_EQ(sampled.At(3, 2), 6 + 400);
 }
 
 TEST(Detection, LocalTests) {
@@ -198,30 +166,5 @@ TEST(Detection, StrongestResponsesAreKept) {
     for (const FeaturePoint& p : all.points) {
         EXPECT_EQ(p.ix, static_cast<int>(p.x + 0.5f));
         EXPECT_EQ(p.iy, static_cast<int>(p.y + 0.5f));
-    }
-}
-
-TEST(Detection, ResampledImagesHaveNoUnwrittenPixels) {
-    // Enlarging leaves the last column and row outside the sampler's reach; they must still
-    // hold image values, whatever the memory held before.
-    for (int round = 0; round < 3; ++round) {
-        ImgFLOAT garbage(800, 600);
-        garbage.FillRect(0, 0, 799, 599, -1e30f);
-    }
-    ImgFLOAT src(640, 480);
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x)
-            src.At(x, y) = float((x + y) % 200);
-    for (double scale : {1.25, 0.6, 0.3}) {
-        ImgFLOAT copy(src), result;
-        ResampleImageConsuming(copy, result, scale, 0.7355);
-        float lo, hi;
-        ASSERT_EQ(result.MinMax(0, 0, result.width - 1, result.height - 1, &lo, &hi), 0);
-        EXPECT_GE(lo, 0) << scale;
-        EXPECT_LE(hi, 200) << scale;
-        EXPECT_FALSE(std::isnan(result.At(result.width - 1, result.height - 1)));
-        if (scale > 1) {  // enlarged: the last column copies its neighbour
-            EXPECT_EQ(result.At(result.width - 1, 10), result.At(result.width - 2, 10));
-        }
     }
 }
