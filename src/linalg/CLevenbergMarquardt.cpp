@@ -6,9 +6,18 @@
 
 namespace {
 
+// The forward difference's step; the Jacobian divides by it (as a product with its inverse).
 constexpr double kStep = 1e-10;
+constexpr double kInverseStep = 1e10;
 constexpr double kSettled = 0.0001;
 constexpr double kSmallestLambda = 1e-7;
+
+bool Finite(const CVector& parameters, double stdDev) {
+    for (int d = 0; d < parameters.count; ++d)
+        if (!std::isfinite(parameters[d]))
+            return false;
+    return std::isfinite(stdDev);
+}
 
 }  // namespace
 
@@ -22,7 +31,7 @@ CVector CLevenbergMarquardt::Evaluate(const CMatrix& input, const CMatrix& obser
         parameters[i] -= kStep;
         double* column = jacobian.columns[i];
         for (int k = 0; k < model.count; ++k)
-            column[k] = (perturbedModel.data[k] - model.data[k]) * 1e10;
+            column[k] = (perturbedModel.data[k] - model.data[k]) * kInverseStep;
     }
     CVector residuals(observations.count);
     for (int k = 0; k < observations.count; ++k)
@@ -59,7 +68,7 @@ bool CLevenbergMarquardt::Fit(const CMatrix& input, const CMatrix& observations,
         double trial = r.StdDev();
         if (std::fabs(trial - sigma) < kSettled && i > minIterations) {
             residualStdDev = trial;
-            return true;
+            return Finite(parameters, residualStdDev);
         }
         if (trial < sigma) {
             lambda = std::fmax(lambda * 0.1, kSmallestLambda);
@@ -75,6 +84,7 @@ bool CLevenbergMarquardt::Fit(const CMatrix& input, const CMatrix& observations,
             parameters = accepted;
         }
     }
-    residualStdDev = r.StdDev();
-    return true;
+    // The parameters are those of the last accepted step, and so is the quality reported.
+    residualStdDev = sigma;
+    return Finite(parameters, residualStdDev);
 }

@@ -22,7 +22,8 @@ public:
         };
     }
 
-    // Always true; the quality of the fit is residualStdDev.
+    // True unless the fit ended on numbers that are not finite (a model that diverged); the
+    // quality of a fit is residualStdDev.
     bool Fit(const CMatrix& input, const CMatrix& observations, CVector& parameters, ResidualFunction function);
 
     void* context = nullptr;

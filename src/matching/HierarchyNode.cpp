@@ -16,8 +16,8 @@ HierarchyNode::~HierarchyNode() {
     }
 }
 
-HierarchyNode* HierarchyNode::CloneSubtree() const {
-    auto* copy = new HierarchyNode();
+std::unique_ptr<HierarchyNode> HierarchyNode::CloneSubtree() const {
+    auto copy = std::make_unique<HierarchyNode>();
     copy->error = error;
     copy->image = image;
     copy->childPoints = childPoints;
@@ -29,19 +29,21 @@ HierarchyNode* HierarchyNode::CloneSubtree() const {
     return copy;
 }
 
-void HierarchyNode::AppendChild(HierarchyNode* child) {
+HierarchyNode* HierarchyNode::AppendChild(std::unique_ptr<HierarchyNode> owned) {
+    HierarchyNode* child = owned.release();
     child->parent = this;
     child->nextSibling = nullptr;
     child->prevSibling = nullptr;
     if (!firstChild) {
         firstChild = child;
-        return;
+        return child;
     }
     HierarchyNode* last = firstChild;
     while (last->nextSibling)
         last = last->nextSibling;
     last->nextSibling = child;
     child->prevSibling = last;
+    return child;
 }
 
 void HierarchyNode::TakeChildrenOf(HierarchyNode& other) {
@@ -49,7 +51,7 @@ void HierarchyNode::TakeChildrenOf(HierarchyNode& other) {
     other.firstChild = nullptr;
     while (child) {
         HierarchyNode* next = child->nextSibling;
-        AppendChild(child);
+        AppendChild(std::unique_ptr<HierarchyNode>(child));
         child = next;
     }
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "linalg/CMatrix.h"
 #include "linalg/PointD.h"
 
 // One image reached through one combination in an overlap hierarchy tree. A node owns its
-// children.
+// children: they are handed over as unique_ptr and destroyed with their parent; the links
+// below only walk the tree.
 class HierarchyNode {
 public:
     HierarchyNode();
@@ -15,8 +17,8 @@ public:
     ~HierarchyNode();
 
     // A deep copy of this node and its subtree (not of its siblings).
-    HierarchyNode* CloneSubtree() const;
-    void AppendChild(HierarchyNode* child);
+    std::unique_ptr<HierarchyNode> CloneSubtree() const;
+    HierarchyNode* AppendChild(std::unique_ptr<HierarchyNode> child);
     // Moves all children of other to the end of this node's child list.
     void TakeChildrenOf(HierarchyNode& other);
     int CountNodes() const;

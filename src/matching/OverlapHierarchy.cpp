@@ -11,8 +11,8 @@
 namespace {
 
 // A node for the other image of pair, attached below a node of image `from`.
-HierarchyNode* NodeFor(const ImageCombination& pair, int from) {
-    auto* child = new HierarchyNode();
+std::unique_ptr<HierarchyNode> NodeFor(const ImageCombination& pair, int from) {
+    auto child = std::make_unique<HierarchyNode>();
     child->error = pair.error;
     bool childIsFirst = pair.second == from;
     child->image = childIsFirst ? pair.first : pair.second;
@@ -23,8 +23,8 @@ HierarchyNode* NodeFor(const ImageCombination& pair, int from) {
     return child;
 }
 
-HierarchyNode* Root(int image) {
-    auto* root = new HierarchyNode();
+std::unique_ptr<HierarchyNode> Root(int image) {
+    auto root = std::make_unique<HierarchyNode>();
     root->image = image;
     return root;
 }
@@ -127,9 +127,9 @@ namespace {
 
 // The tree of the reference restricted to a window of the layout around it (steps shared by
 // the first and the second windowed tree).
-HierarchyNode* WindowedTree(int reference, const std::vector<int>& members, const Layout& layout, double W,
+std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members, const Layout& layout, double W,
                             std::vector<char>& used, const std::vector<ImageCombination>& pairs) {
-    HierarchyNode* tree = Root(reference);
+    std::unique_ptr<HierarchyNode> tree = Root(reference);
     const double hw = (layout.xmax - layout.xmin) * 0.5 + W;
     const double x0 = layout.X(reference);
     const double xmin = std::fabs(layout.xmin);
@@ -141,13 +141,12 @@ HierarchyNode* WindowedTree(int reference, const std::vector<int>& members, cons
             double xa = layout.X(pair.first), xb = layout.X(pair.second);
             bool inside = hw >= std::fabs(x0 - xa) && hw >= std::fabs(x0 - xb);
             bool side = (hw < xmin && x0 >= xa && x0 >= xb) || (hw >= xmin && x0 <= xa && x0 <= xb);
-            if (inside && side && Attach(tree, pair))
+            if (inside && side && Attach(tree.get(), pair))
                 used[k] = 1;
         }
-    HierarchyNode* rest = Root(reference);
-    Grow(rest, used, pairs);
+    std::unique_ptr<HierarchyNode> rest = Root(reference);
+    Grow(rest.get(), used, pairs);
     tree->TakeChildrenOf(*rest);
-    delete rest;
     return tree;
 }
 
@@ -160,7 +159,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         return false;
     for (int k = 0; k < n; ++k) {
         std::vector<char> used(combinations.size(), 0);
-        imageTrees.emplace_back(Root(k));
+        imageTrees.push_back(Root(k));
         Grow(imageTrees.back().get(), used, combinations);
     }
 
@@ -218,10 +217,10 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     };
 
     if (!closesCircle(L, layout, nullptr, nullptr)) {
-        mainTree.reset(referenceTree->CloneSubtree());
+        mainTree = referenceTree->CloneSubtree();
     } else {
         std::vector<char> used(combinations.size(), 0);
-        std::unique_ptr<HierarchyNode> first(WindowedTree(referenceIndex, L, layout, W, used, combinations));
+        std::unique_ptr<HierarchyNode> first = WindowedTree(referenceIndex, L, layout, W, used, combinations);
         if (first->DistinctImages().size() != L.size())
             throw "Error in BuildOverlapHierarchyTrees()";
         std::vector<int> L1 = first->DistinctImages();
@@ -232,11 +231,11 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
             throw "Error in BuildOverlapHierarchyTrees()";
         first.reset();
         std::vector<char> usedSecond = transitions;
-        mainTree.reset(WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations));
+        mainTree = WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations);
         Layout mainLayout = LayOut(mainTree.get());
         const ImageCombination& closing = combinations[best];
         int right = mainLayout.X(closing.first) > mainLayout.X(closing.second) ? closing.first : closing.second;
-        transitionTree.reset(Root(right));
+        transitionTree = Root(right);
         std::vector<char> onlyTransitions(combinations.size(), 1);
         for (size_t k = 0; k < combinations.size(); ++k)
             if (transitions[k])

@@ -92,11 +92,8 @@ PairRotation FitPairRotation(const PointD& c, const std::vector<PointD>& P, cons
     auto fitness = [](const double* g, int, int, void* context) {
         const FitData& d = *static_cast<const FitData*>(context);
         const double f = g[0], cx = d.c.x, cy = d.c.y;
-        CMatrix R = RotationMatrix(g[1], g[2], g[3]);
         double r[9];
-        for (int i = 0; i < 3; ++i)
-            for (int k = 0; k < 3; ++k)
-                r[3 * i + k] = R(i, k);
+        RotationEntries(g[1], g[2], g[3], r);
         // H = K R K^-1 with K^-1 = [[1/f, 0, -cx/f], [0, 1/f, -cy/f], [0, 0, 1]].
         double h[9];
         for (int i = 0; i < 3; ++i) {

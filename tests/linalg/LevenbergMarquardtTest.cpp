@@ -94,3 +94,42 @@ TEST(CLevenbergMarquardt, FitsACircleFromNoisyPoints) {
     EXPECT_NEAR(lm.residualStdDev, 0.01, 0.003);
     EXPECT_GT(lm.iterations, 10);
 }
+
+namespace {
+
+// A line y = a x whose model breaks down (NaN) once a leaves the region near its start, and
+// one that is NaN everywhere.
+class FragileLine {
+public:
+    void Predict(const CMatrix& x, const CVector& p, CMatrix& out, void*) {
+        for (int k = 0; k < out.count; ++k)
+            out.data[k] = std::fabs(p[0]) > limit ? std::nan("") : p[0] * x.data[k];
+    }
+    double limit = 1e300;
+};
+
+}  // namespace
+
+TEST(CLevenbergMarquardt, ADivergedFitIsAFailureAndRejectedStepsDoNotSpoilTheQuality) {
+    CMatrix x(8, 1), y(8, 1);
+    for (int k = 0; k < 8; ++k) {
+        x.data[k] = k;
+        y.data[k] = 3.0 * k + (k % 2 ? 0.2 : -0.2);
+    }
+    FragileLine everywhere;
+    everywhere.limit = -1;
+    CLevenbergMarquardt lm;
+    CVector p(1);
+    p.Fill(1);
+    EXPECT_FALSE(lm.Fit(x, y, p, CLevenbergMarquardt::Bind(&everywhere, &FragileLine::Predict)));
+
+    // Steps into the NaN region are rejected; the fit ends on finite numbers and says so.
+    FragileLine fragile;
+    fragile.limit = 2.5;
+    CLevenbergMarquardt bounded;
+    bounded.maxIterations = 30;
+    p.Fill(1);
+    EXPECT_TRUE(bounded.Fit(x, y, p, CLevenbergMarquardt::Bind(&fragile, &FragileLine::Predict)));
+    EXPECT_TRUE(std::isfinite(bounded.residualStdDev));
+    EXPECT_LE(std::fabs(p[0]), 2.5);
+}
