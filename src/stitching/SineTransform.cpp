@@ -2,10 +2,14 @@
 
 #include <fftw3.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 namespace stitch {
 
@@ -64,36 +68,58 @@ void ClearBoundary(SineGrid& grid) {
 
 // Rows then columns: the column pass runs on the transposed grid, which the scale of the
 // two transpositions brings back to the wanted factor.
-void Transform2D(SineGrid& grid, float rowScale, float columnScale) {
-    OddTransformRows(grid);
+void Transform2D(SineGrid& grid, float rowScale, float columnScale, int threads) {
+    OddTransformRows(grid, threads);
     SineGrid transposed(grid.Height(), grid.Width());
     TransposeScaled(grid, transposed, rowScale);
-    OddTransformRows(transposed);
+    OddTransformRows(transposed, threads);
     TransposeScaled(transposed, grid, columnScale);
+}
+
+// RODFT00 of rows first .. first + count - 1 (first >= 1). Row starts are all aligned alike,
+// so the plan made for `count` rows one row into a grid fits any such run.
+void TransformRowRange(SineGrid& grid, int first, int count) {
+    fftwf_plan plan = Plans().RowsPlan(grid.Width(), count, grid.Stride());
+    float* start = grid.Row(first) + 1;
+    fftwf_execute_r2r(plan, start, start);
 }
 
 } // namespace
 
-void OddTransformRows(SineGrid& grid) {
+void OddTransformRows(SineGrid& grid, int threads) {
     int n = grid.Width(), count = grid.Height() - 1;
     if (n < 2 || count < 1) {
         grid.Fill(0.0f);
         return;
     }
-    fftwf_plan plan = Plans().RowsPlan(n, count, grid.Stride());
-    float* first = grid.Row(1) + 1;
-    fftwf_execute_r2r(plan, first, first);
+    threads = std::clamp(threads, 1, count);
+    std::vector<std::thread> helpers;
+    int first = 1;
+    try {
+        for (int t = 0; t < threads - 1; ++t) {
+            int rows = count / threads;
+            helpers.emplace_back(TransformRowRange, std::ref(grid), first, rows);
+            first += rows;
+        }
+    } catch (...) {
+        for (std::thread& h : helpers)
+            h.join();
+        throw;
+    }
+    TransformRowRange(grid, first, count - (first - 1));
+    for (std::thread& h : helpers)
+        h.join();
     ClearBoundary(grid);
 }
 
-void SineTransform2D(SineGrid& grid) {
+void SineTransform2D(SineGrid& grid, int threads) {
     // RODFT00 is twice the sine sum in each direction.
-    Transform2D(grid, 0.5f, 0.5f);
+    Transform2D(grid, 0.5f, 0.5f, threads);
 }
 
-void InverseSineTransform2D(SineGrid& grid) {
+void InverseSineTransform2D(SineGrid& grid, int threads) {
     // (2 / n) times the sine sum is (1 / n) times RODFT00.
-    Transform2D(grid, 1.0f / static_cast<float>(grid.Width()), 1.0f / static_cast<float>(grid.Height()));
+    Transform2D(grid, 1.0f / static_cast<float>(grid.Width()), 1.0f / static_cast<float>(grid.Height()), threads);
 }
 
 } // namespace stitch

@@ -13,13 +13,14 @@ namespace stitch {
 
 // The two-dimensional transform of a grid in place: the one-dimensional one over each row,
 // then over each column. Row 0 and column 0 are ignored and come out zero.
-void SineTransform2D(SineGrid& grid);
+// `threads` > 1 splits each pass's rows between that many threads (same result).
+void SineTransform2D(SineGrid& grid, int threads = 1);
 // Its inverse: the same transform scaled by (2 / width) * (2 / height).
-void InverseSineTransform2D(SineGrid& grid);
+void InverseSineTransform2D(SineGrid& grid, int threads = 1);
 
 // Building blocks for callers that keep the coefficients transposed between a forward and an
 // inverse transform (saving two transpositions):
 // RODFT00 over elements 1 .. width-1 of rows 1 .. height-1, in place (twice the sine sum).
-void OddTransformRows(SineGrid& grid);
+void OddTransformRows(SineGrid& grid, int threads = 1);
 
 } // namespace stitch

@@ -84,3 +84,16 @@ TEST(SineTransform, OneDimensionalTransformTwiceScalesByHalfTheLength) {
         EXPECT_NEAR(g.At(x, 1), 2 * 16 * (x * x % 7), 1e-3);
     EXPECT_EQ(g.At(0, 1), 0.0f);
 }
+
+TEST(SineTransform, SplittingTheRowsBetweenThreadsGivesTheSameBits) {
+    for (auto [w, h] : {std::pair{64, 64}, std::pair{128, 32}, std::pair{32, 256}}) {
+        SineGrid one(w, h), two(w, h);
+        FillPattern(one);
+        FillPattern(two);
+        stitch::SineTransform2D(one, 1);
+        stitch::SineTransform2D(two, 2);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(one.At(x, y), two.At(x, y)) << w << "x" << h << " at " << x << ", " << y;
+    }
+}
