@@ -1,0 +1,103 @@
+#include "stitching/BrightnessGradient.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "linalg/CMatrix.h"
+#include "linalg/CVector.h"
+#include "stitching/EmptySample.h"
+
+namespace stitch {
+
+namespace {
+
+struct Line {
+    double offset = 0;
+    double slope = 0;
+    double At(double t, double origin) const { return offset + slope * (t - origin); }
+};
+
+// Least-squares line through (c_i, value_i), parameterised from c_0; false when the centres
+// do not determine it.
+bool FitLine(const std::vector<double>& c, const std::vector<double>& value, Line& line) {
+    int n = static_cast<int>(c.size());
+    CMatrix A(n, 2);
+    CVector b(n);
+    for (int i = 0; i < n; ++i) {
+        A(i, 0) = 1.0;
+        A(i, 1) = c[i] - c[0];
+        b[i] = value[i];
+    }
+    CVector x(2);
+    if (!SolveLeastSquares(A, b, x))
+        return false;
+    line.offset = x[0];
+    line.slope = x[1];
+    return true;
+}
+
+bool SkipCorrection(const BrightnessGradientInput& in, bool horizontal) {
+    size_t count = horizontal ? in.cameras.size() : in.layoutPositions.size();
+    if (count < 3 || in.cameras.size() < 2 || in.layoutPositions.empty())
+        return true;
+    auto coordinate = [&](const PointD& p) { return horizontal ? p.x : p.y; };
+    auto [lo, hi] =
+        std::minmax_element(in.layoutPositions.begin(), in.layoutPositions.end(),
+                            [&](const PointD& a, const PointD& b) { return coordinate(a) < coordinate(b); });
+    double spread = coordinate(*hi) - coordinate(*lo);
+    return !(spread > (horizontal ? in.firstImageWidth : in.firstImageHeight));
+}
+
+short Level(short v, double lo, double scale) {
+    double t = std::trunc((v - lo) * scale + 0.5);
+    return static_cast<short>(std::clamp(t, -32767.0, 32767.0));
+}
+
+void LevelPixel(RgbSHORT& p, double lo, double scale) {
+    p.b = Level(p.b, lo, scale);
+    p.g = Level(p.g, lo, scale);
+    p.r = Level(p.r, lo, scale);
+}
+
+} // namespace
+
+bool QuarterTurned(double rotation) {
+    double r = std::abs(rotation);
+    const double q = std::numbers::pi / 4;
+    return (r > q && r < 3 * q) || (r > 5 * q && r < 7 * q);
+}
+
+void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& input, bool horizontal) {
+    if (SkipCorrection(input, horizontal))
+        return;
+    bool alongX = horizontal != QuarterTurned(input.rotation);
+    std::vector<double> c, minima, maxima;
+    for (const GradientCamera& camera : input.cameras) {
+        c.push_back(alongX ? camera.centre.x : camera.centre.y);
+        minima.push_back(camera.minimum);
+        maxima.push_back(camera.maximum);
+    }
+    Line lo, hi;
+    if (!FitLine(c, minima, lo) || !FitLine(c, maxima, hi))
+        return;
+    // Per line t of P: the offset and the scale that brings lo(t) .. hi(t) onto 0 .. 255.
+    int lines = alongX ? P.width : P.height;
+    std::vector<double> offset(static_cast<size_t>(lines)), scale(static_cast<size_t>(lines));
+    for (int t = 0; t < lines; ++t) {
+        double l = lo.At(t, c[0]), span = hi.At(t, c[0]) - l;
+        offset[t] = l;
+        scale[t] = span > 0 ? 255.0 / span : 1.0;
+    }
+    for (int y = 0; y < P.height; ++y) {
+        RgbSHORT* row = P.Row(y);
+        for (int x = 0; x < P.width; ++x) {
+            if (IsEmptySample(row[x]))
+                continue;
+            int t = alongX ? x : y;
+            LevelPixel(row[x], offset[t], scale[t]);
+        }
+    }
+}
+
+} // namespace stitch

@@ -1,0 +1,128 @@
+#include "stitching/CropPanorama.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "image/GaussianSmooth.h"
+#include "stitching/MixedGradients.h"
+#include "stitching/PoissonSolver.h"
+
+namespace stitch {
+
+namespace {
+
+// The strips carry a border of two zero pixels on every side.
+constexpr int kBorder = 2;
+
+uint8_t ChannelOf(const Rgb& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+uint8_t& ChannelOf(Rgb& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+
+// Channel k of the g x h source block at (x0, y0) inside a zero border.
+void StripChannel(const ImgRGB& source, int x0, int y0, int g, int h, int k, ImgFLOAT& strip) {
+    strip.Resize(g + 2 * kBorder, h + 2 * kBorder);
+    strip.FillRect(0, 0, strip.width - 1, strip.height - 1, 0.0f);
+    for (int y = 0; y < h; ++y) {
+        const Rgb* in = source.Row(y0 + y) + x0;
+        float* out = strip.Row(y + kBorder) + kBorder;
+        for (int x = 0; x < g; ++x)
+            out[x] = ChannelOf(in[x], k);
+    }
+}
+
+// Y: 1 on columns n/3 .. 2n/3, 0 elsewhere, blurred with sigma n/12.
+void MiddleWeight(int n, int rows, ImgFLOAT& Y) {
+    Y.Resize(n, rows);
+    for (int y = 0; y < rows; ++y) {
+        float* row = Y.Row(y);
+        for (int x = 0; x < n; ++x)
+            row[x] = x >= n / 3 && x <= 2 * n / 3 ? 1.0f : 0.0f;
+    }
+    GaussianSmooth(Y, n / 12.0);
+}
+
+void CopyInto(const ImgRGB& source, ImgRGB& target, int x0, int y0) {
+    target.FillRect(0, 0, target.width - 1, target.height - 1, Rgb{0, 0, 0});
+    int sx0 = std::max(x0, 0), sy0 = std::max(y0, 0);
+    int sx1 = std::min(x0 + target.width, source.width) - 1,
+        sy1 = std::min(y0 + target.height, source.height) - 1;
+    if (sx0 <= sx1 && sy0 <= sy1)
+        source.CopyRect(sx0, sy0, sx1, sy1, target, sx0 - x0, sy0 - y0);
+}
+
+} // namespace
+
+void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g) {
+    int h = target.height, n = g + 2 * kBorder, rows = h + 2 * kBorder;
+    ImgFLOAT m(n, rows), Y;
+    for (int y = 0; y < rows; ++y) {
+        float* row = m.Row(y);
+        for (int x = 0; x < n; ++x)
+            row[x] = x >= g / 2 + 2 && x <= g + 3 ? 1.0f : 0.0f;
+    }
+    MiddleWeight(n, rows, Y);
+    ImgFLOAT V, U;
+    for (int k = 0; k < 3; ++k) {
+        // V: the crop's first g columns with their left half (strip columns 2 .. g/2 + 2) taken
+        // from the strip beyond the turn; U: that strip. The mask takes U's gradients right of
+        // the middle, V's (so again U's, continued) left of it.
+        StripChannel(source, x0, y0, g, h, k, V);
+        StripChannel(source, x0 + target.width, y0, g, h, k, U);
+        for (int y = 0; y < rows; ++y)
+            std::copy(U.Row(y) + kBorder, U.Row(y) + g / 2 + 3, V.Row(y) + kBorder);
+        PoissonSolver solver(n, rows);
+        MixedDivergence(U, V, m, solver.Grid());
+        solver.Solve();
+        const SineGrid& Z = solver.Grid();
+        for (int y = 0; y < h; ++y) {
+            Rgb* out = target.Row(y);
+            const float* v = V.Row(y + kBorder) + kBorder;
+            const float* z = Z.Row(y + kBorder) + kBorder;
+            const float* weight = Y.Row(y + kBorder) + kBorder;
+            for (int x = 0; x < g; ++x) {
+                float r = v[x] * (1 - weight[x]) + std::clamp(z[x], 0.0f, 255.0f) * weight[x];
+                ChannelOf(out[x], k) = static_cast<uint8_t>(std::clamp(r, 0.0f, 255.0f));
+            }
+        }
+    }
+}
+
+bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360,
+                  const char** failure) {
+    int x0 = static_cast<int>(rect.left), y0 = static_cast<int>(rect.top);
+    int w = static_cast<int>(rect.width), h = static_cast<int>(rect.height);
+    int g = 0;
+    if (crop360.enabled) {
+        g = w - crop360.turnWidth;
+        if (g > 0)
+            w = crop360.turnWidth;
+    }
+    if (w <= 10 || h <= 10) {
+        // The whole panorama; there is no turn strip to blend in then.
+        x0 = y0 = 0;
+        w = source.width;
+        h = source.height;
+        g = 0;
+    }
+    try {
+        target.Resize(w, h);
+        CopyInto(source, target, x0, y0);
+        // The strip beyond the turn must lie in the source, and cannot be wider than the turn.
+        g = std::min({g, w, source.width - (x0 + w)});
+        if (!crop360.enabled || g <= 0 || x0 < 0 || y0 < 0 || y0 + h > source.height)
+            return true;
+        BlendTurnStrip(source, target, x0, y0, g);
+    } catch (const std::bad_alloc&) {
+        target.Resize(0, 0);
+        if (failure)
+            *failure = kCropAllocationFailure;
+        return false;
+    }
+    return true;
+}
+
+} // namespace stitch

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "image/ImgTypes.h"
+#include "stitching/CropRectangle.h"
+
+namespace stitch {
+
+// The message of a crop that could not get memory for its image.
+constexpr const char* kCropAllocationFailure = "\nCould not allocate memory for the crop image\n";
+
+struct Crop360 {
+    // A closed 360-degree panorama with "Crop and blend 360 degrees" on.
+    bool enabled = false;
+    // The width of one full turn in panorama pixels.
+    int turnWidth = 0;
+};
+
+// Cuts rect (fields truncated) out of the stitched panorama into target. A rectangle at most
+// 10 pixels wide or high crops the whole source instead. With crop360 enabled and a frame wider
+// than one turn, the crop is exactly one turn wide and the strip beyond the turn is blended into
+// its first columns, so that they continue its last column. Parts of the frame outside the
+// source come out black. False, with *failure set to kCropAllocationFailure and target left
+// empty, when memory runs out.
+bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360,
+                  const char** failure);
+
+// The 360-degree blend on its own: the first g columns of target (from (x0, y0) in the source)
+// blended with the g source columns beyond one turn, which start at x0 + target.width.
+void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g);
+
+} // namespace stitch

@@ -1,0 +1,256 @@
+#include "stitching/GradientBlend.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "image/GaussianSmooth.h"
+#include "stitching/MixedGradients.h"
+#include "stitching/PoissonSolver.h"
+
+namespace stitch {
+
+namespace {
+
+constexpr int kChannels = 3;
+// Prepare, forward transform, inverse transform, compose.
+constexpr int kStages = 4;
+
+short& ChannelOf(RgbSHORT& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+short ChannelOf(const RgbSHORT& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+
+// Channel k as floats, with the two outermost pixel rings set to 0.
+void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
+    int w = image.width, h = image.height;
+    out.Resize(w, h);
+    for (int y = 0; y < h; ++y) {
+        const RgbSHORT* in = image.Row(y);
+        float* o = out.Row(y);
+        bool ringRow = y < 2 || y >= h - 2;
+        for (int x = 0; x < w; ++x)
+            o[x] = ringRow || x < 2 || x >= w - 2 ? 0.0f : static_cast<float>(ChannelOf(in[x], k));
+    }
+}
+
+// One channel's way through the blend, in stages that announce nothing themselves.
+class ChannelBlend {
+public:
+    ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k)
+        : A_(A), B_(B), E_(E), k_(k) {}
+
+    void Run(int stage, const ImgFLOAT* omega) {
+        switch (stage) {
+        case 0:
+            Prepare();
+            break;
+        case 1:
+            solver_->Forward();
+            break;
+        case 2:
+            solver_->Inverse();
+            break;
+        default:
+            Compose(*omega);
+        }
+    }
+    const ImgFLOAT& Result() const { return b_; }
+
+private:
+    void Prepare() {
+        ImgFLOAT a;
+        ChannelWithoutRings(A_, k_, a);
+        ChannelWithoutRings(B_, k_, b_);
+        solver_.emplace(b_.width, b_.height);
+        MixedDivergence(a, b_, E_, solver_->Grid());
+    }
+
+    // b := G w + (1 - w) b; the solver's grids are released.
+    void Compose(const ImgFLOAT& omega) {
+        const SineGrid& G = solver_->Grid();
+        for (int y = 0; y < b_.height; ++y) {
+            float* b = b_.Row(y);
+            const float* g = G.Row(y);
+            const float* o = omega.Row(y);
+            for (int x = 0; x < b_.width; ++x)
+                b[x] = g[x] * o[x] + (1 - o[x]) * b[x];
+        }
+        solver_.reset();
+    }
+
+    const ImgRGBSHORT& A_;
+    const ImgRGBSHORT& B_;
+    const ImgFLOAT& E_;
+    int k_;
+    ImgFLOAT b_;
+    std::optional<PoissonSolver> solver_;
+};
+
+int ThreadCount(int requested) {
+    if (requested <= 0)
+        requested = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::min(requested, kChannels);
+}
+
+// Worker threads take whole channels; the calling thread announces each channel's steps as
+// soon as that channel has reached them. A throwing announcement cancels the workers, which
+// stop at their next stage; it is rethrown once they have ended.
+class ParallelChannels {
+public:
+    ParallelChannels(std::array<std::unique_ptr<ChannelBlend>, kChannels>& channels, int threads)
+        : channels_(channels) {
+        try {
+            for (int t = 0; t < threads; ++t)
+                workers_.emplace_back([this] { Work(); });
+        } catch (...) {
+            Stop();
+            throw;
+        }
+    }
+    ~ParallelChannels() { Stop(); }
+
+    // Called once the blend weight exists (the caller computes it while the workers solve).
+    void PublishWeight(const ImgFLOAT* omega) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        omega_ = omega;
+        changed_.notify_all();
+    }
+
+    void WaitFor(int k, int stages) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return done_[k] >= stages || error_; });
+        if (error_)
+            std::rethrow_exception(error_);
+    }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            cancelled_ = true;
+            changed_.notify_all();
+        }
+        for (std::thread& t : workers_)
+            if (t.joinable())
+                t.join();
+    }
+
+private:
+    void Work() {
+        try {
+            for (int k = next_++; k < kChannels; k = next_++)
+                for (int stage = 0; stage < kStages; ++stage) {
+                    const ImgFLOAT* omega = nullptr;
+                    {
+                        std::unique_lock<std::mutex> lock(mutex_);
+                        if (stage == kStages - 1)
+                            changed_.wait(lock, [&] { return omega_ || cancelled_; });
+                        if (cancelled_)
+                            return;
+                        omega = omega_;
+                    }
+                    channels_[k]->Run(stage, omega);
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    done_[k] = stage + 1;
+                    changed_.notify_all();
+                }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!error_)
+                error_ = std::current_exception();
+            changed_.notify_all();
+        }
+    }
+
+    std::array<std::unique_ptr<ChannelBlend>, kChannels>& channels_;
+    std::vector<std::thread> workers_;
+    std::atomic<int> next_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<int, kChannels> done_{};
+    const ImgFLOAT* omega_ = nullptr;
+    bool cancelled_ = false;
+    std::exception_ptr error_;
+};
+
+bool AnySet(const ImgUCHAR& M) {
+    for (int y = 0; y < M.height; ++y) {
+        const uint8_t* row = M.Row(y);
+        for (int x = 0; x < M.width; ++x)
+            if (row[x])
+                return true;
+    }
+    return false;
+}
+
+void Announce(const StepCallback& announce, int k, int stage) {
+    if (announce)
+        announce(kFirstBlendStep + 3 * k + stage - 1);
+}
+
+} // namespace
+
+void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M,
+                         const GradientBlendSettings& settings, const StepCallback& announce) {
+    int w = B.width, h = B.height;
+    if (w <= 0 || h <= 0)
+        return;
+    if (!AnySet(M)) {
+        // The new image owns nothing: its weight is 0 everywhere and B stays as it is.
+        for (int k = 0; k < kChannels; ++k)
+            for (int stage = 1; stage < kStages; ++stage)
+                Announce(announce, k, stage);
+        return;
+    }
+    ImgFLOAT E(w, h);
+    M.CopyTo(E);
+    GaussianSmooth(E, 0.01 * std::min(w, h));
+
+    std::array<std::unique_ptr<ChannelBlend>, kChannels> channels;
+    for (int k = 0; k < kChannels; ++k)
+        channels[k] = std::make_unique<ChannelBlend>(A, B, E, k);
+    ImgFLOAT omega;
+    int threads = ThreadCount(settings.threads);
+    if (threads <= 1) {
+        for (int k = 0; k < kChannels; ++k) {
+            for (int stage = 0; stage < kStages - 1; ++stage) {
+                channels[k]->Run(stage, nullptr);
+                Announce(announce, k, stage + 1);
+            }
+            if (k == 0)
+                BlendWeight(M, settings.widthPercent, omega);
+            channels[k]->Run(kStages - 1, &omega);
+        }
+    } else {
+        ParallelChannels parallel(channels, threads);
+        BlendWeight(M, settings.widthPercent, omega);
+        parallel.PublishWeight(&omega);
+        for (int k = 0; k < kChannels; ++k)
+            for (int stage = 1; stage < kStages; ++stage) {
+                parallel.WaitFor(k, stage);
+                Announce(announce, k, stage);
+            }
+        for (int k = 0; k < kChannels; ++k)
+            parallel.WaitFor(k, kStages);
+    }
+    // B changes only now that every channel is through.
+    for (int y = 0; y < h; ++y) {
+        RgbSHORT* out = B.Row(y);
+        for (int k = 0; k < kChannels; ++k) {
+            const float* b = channels[k]->Result().Row(y);
+            for (int x = 0; x < w; ++x)
+                ChannelOf(out[x], k) = ToChannel(b[x]);
+        }
+    }
+}
+
+} // namespace stitch

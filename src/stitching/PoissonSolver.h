@@ -1,0 +1,37 @@
+#pragma once
+
+#include "stitching/SineGrid.h"
+
+namespace stitch {
+
+// Solves the discrete Poisson equation (five-point Laplacian of G = d) for a w x h rectangle
+// on the power-of-two grid that holds it, by the two-dimensional sine transform: transform d,
+// divide every coefficient (row r, column c) by
+//     2 cos(pi c / (W - 1)) + 2 cos(pi r / (H - 1)) - 4 + 2.220446049250313e-16,
+// transform back. G is zero on row 0 and column 0 and beyond the grid. The two halves are
+// separate calls so that a caller can report progress between them.
+class PoissonSolver {
+public:
+    // W and H are the smallest powers of two >= w and >= h.
+    PoissonSolver(int w, int h);
+
+    // The right-hand side goes here before Forward (zero-filled at construction); after
+    // Inverse it holds G.
+    SineGrid& Grid() { return grid_; }
+    const SineGrid& Grid() const { return grid_; }
+
+    void Forward();
+    // The division and the inverse transform.
+    void Inverse();
+    void Solve() {
+        Forward();
+        Inverse();
+    }
+
+private:
+    SineGrid grid_;
+    // The coefficients between the two transforms, transposed (row c holds column c).
+    SineGrid coefficients_;
+};
+
+} // namespace stitch

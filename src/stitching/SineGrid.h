@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+
+namespace stitch {
+
+// A float grid whose sides are powers of two, laid out for the sine transforms: rows start on
+// one alignment so that a transform planned once per size runs on every grid of that size.
+// Row 0 and column 0 are the transforms' fixed zero boundary.
+class SineGrid {
+public:
+    // Zero-filled. Sides must be powers of two (1 allowed).
+    SineGrid(int width, int height);
+    ~SineGrid();
+    SineGrid(const SineGrid&) = delete;
+    SineGrid& operator=(const SineGrid&) = delete;
+    SineGrid(SineGrid&& other) noexcept;
+    SineGrid& operator=(SineGrid&& other) noexcept;
+
+    float* Row(int y) { return data_ + static_cast<ptrdiff_t>(y) * stride_; }
+    const float* Row(int y) const { return data_ + static_cast<ptrdiff_t>(y) * stride_; }
+    float& At(int x, int y) { return Row(y)[x]; }
+    float At(int x, int y) const { return Row(y)[x]; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int Stride() const { return stride_; }
+    void Fill(float value);
+
+    // The row stride used for grids of this width (padded so every row start shares one alignment).
+    static int StrideFor(int width);
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    float* data_ = nullptr;
+};
+
+// The smallest power of two >= n (1 for n <= 1).
+int NextPowerOfTwo(int n);
+
+// dst(x, y) := scale * src(y, x); dst must be src's height wide and src's width high.
+void TransposeScaled(const SineGrid& src, SineGrid& dst, float scale);
+
+} // namespace stitch

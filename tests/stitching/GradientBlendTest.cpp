@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "stitching/BlendWeight.h"
+#include "stitching/GradientBlend.h"
+#include "stitching/MixedGradients.h"
+#include "stitching/PoissonSolver.h"
+
+namespace {
+
+ImgRGBSHORT Flat(int w, int h, short level) {
+    ImgRGBSHORT img(w, h);
+    img.FillRect(0, 0, w - 1, h - 1, RgbSHORT{level, level, level});
+    return img;
+}
+
+// A photograph-like texture: smooth shading, edges and fine detail, channels differing.
+ImgRGBSHORT Texture(int w, int h, int seed) {
+    ImgRGBSHORT img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double v = 120 + 60 * std::sin(0.07 * x + seed) * std::cos(0.05 * y) +
+                       ((x / 9 + y / 7 + seed) % 2) * 40 + (x * 7 + y * 13 + seed) % 11;
+            img.At(x, y) = RgbSHORT{short(v), short(v * 0.8 + 10), short(250 - v * 0.5)};
+        }
+    return img;
+}
+
+// 1 right of a wavy vertical seam.
+ImgUCHAR SeamMask(int w, int h, int seamX) {
+    ImgUCHAR M(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            M.At(x, y) = x >= seamX + static_cast<int>(6 * std::sin(y * 0.1)) ? 1 : 0;
+    return M;
+}
+
+bool SamePixels(const ImgRGBSHORT& a, const ImgRGBSHORT& b) {
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.Row(y), b.Row(y), sizeof(RgbSHORT) * a.width) != 0)
+            return false;
+    return true;
+}
+
+std::vector<double> ColumnMeans(const ImgRGBSHORT& img, int margin) {
+    std::vector<double> means;
+    for (int x = margin; x < img.width - margin; ++x) {
+        double sum = 0;
+        for (int y = margin; y < img.height - margin; ++y)
+            sum += img.At(x, y).g;
+        means.push_back(sum / (img.height - 2 * margin));
+    }
+    return means;
+}
+
+double LargestStep(const std::vector<double>& v) {
+    double largest = 0;
+    for (size_t i = 1; i < v.size(); ++i)
+        largest = std::max(largest, std::abs(v[i] - v[i - 1]));
+    return largest;
+}
+
+} // namespace
+
+TEST(PoissonSolve, GivesBackAnImageFromItsOwnGradients) {
+    // With E = 0 the mixed gradients are B's alone (rings cleared): the solve must return B,
+    // pixel for pixel, up to the slightly approximate divisor.
+    int w = 150, h = 90;
+    ImgRGBSHORT tex = Texture(w, h, 3);
+    ImgFLOAT a(w, h), b(w, h), E(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            bool ring = x < 2 || y < 2 || x >= w - 2 || y >= h - 2;
+            b.At(x, y) = ring ? 0.0f : tex.At(x, y).b;
+            a.At(x, y) = 0.0f;
+            E.At(x, y) = 0.0f;
+        }
+    stitch::PoissonSolver solver(w, h);
+    EXPECT_EQ(solver.Grid().Width(), 256);
+    EXPECT_EQ(solver.Grid().Height(), 128);
+    stitch::MixedDivergence(a, b, E, solver.Grid());
+    solver.Solve();
+    double worst = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            worst = std::max(worst, double(std::abs(solver.Grid().At(x, y) - b.At(x, y))));
+    EXPECT_LT(worst, 5.0);
+}
+
+TEST(GradientBlend, FlatImagesAtTwoLevelsMeetWithoutAStep) {
+    int w = 240, h = 160;
+    ImgRGBSHORT A = Flat(w, h, 1050), B = Flat(w, h, 1000);
+    ImgUCHAR M(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            M.At(x, y) = x >= w / 2 ? 1 : 0;
+    ImgRGBSHORT pasted = Flat(w, h, 1000);
+    for (int y = 0; y < h; ++y)
+        for (int x = w / 2; x < w; ++x)
+            pasted.At(x, y) = A.At(x, y);
+    EXPECT_GE(LargestStep(ColumnMeans(pasted, 3)), 50.0);
+
+    stitch::GradientDomainBlend(A, B, M, {}, nullptr);
+    std::vector<double> means = ColumnMeans(B, 3);
+    EXPECT_LT(LargestStep(means), 2.0);
+    // Far left of the seam B stays; the new image's side rises towards its own level.
+    EXPECT_NEAR(means.front(), 1000, 1);
+    EXPECT_GT(means.back(), 1025);
+    EXPECT_GT(means[means.size() / 2 + 20] - means[means.size() / 2 - 20], 20);
+}
+
+TEST(GradientBlend, AnEmptySeamMaskLeavesTheBackgroundUnchanged) {
+    int w = 64, h = 48;
+    ImgRGBSHORT A = Texture(w, h, 1), B = Texture(w, h, 5), before = Texture(w, h, 5);
+    ImgUCHAR M(w, h);
+    M.FillRect(0, 0, w - 1, h - 1, 0);
+    std::vector<int> steps;
+    stitch::GradientDomainBlend(A, B, M, {}, [&](int s) { steps.push_back(s); });
+    EXPECT_TRUE(SamePixels(B, before));
+    EXPECT_EQ(steps, (std::vector<int>{7, 8, 9, 10, 11, 12, 13, 14, 15}));
+
+    ImgFLOAT omega;
+    stitch::BlendWeight(M, 30, omega);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(omega.At(x, y), 0.0f);
+}
+
+TEST(GradientBlend, BlendWeightRunsFromTheSeamToTheBorderWithinZeroAndOne) {
+    int w = 100, h = 60;
+    ImgUCHAR M = SeamMask(w, h, 50);
+    M.FillRect(w - 1, 0, w - 1, h - 1, 1); // M reaching the border ring: no 0 / 0 there
+    ImgFLOAT omega;
+    stitch::BlendWeight(M, 30, omega);
+    EXPECT_EQ(stitch::BlendWidth(w, h, 30), 18);
+    float largest = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float v = omega.At(x, y);
+            ASSERT_TRUE(v >= 0.0f && v <= 1.0f) << x << ", " << y << ": " << v;
+            largest = std::max(largest, v);
+            if (x == 0 || y == 0 || x == w - 1 || y == h - 1) {
+                ASSERT_EQ(v, 0.0f);
+            }
+        }
+    EXPECT_EQ(largest, 1.0f);
+    EXPECT_EQ(omega.At(20, 30), 0.0f);       // more than c_w = 18 left of the seam
+    EXPECT_GT(omega.At(45, 30), 0.0f);       // within c_w of it
+    EXPECT_FLOAT_EQ(omega.At(70, 30), 1.0f); // on the owned side, away from the border
+
+    // Feathering mixes the two images with that weight.
+    ImgRGBSHORT A = Flat(w, h, 2000), B = Flat(w, h, 1000);
+    stitch::FeatherBlend(A, B, M, 30);
+    EXPECT_EQ(B.At(70, 30).g, 2000);
+    EXPECT_EQ(B.At(20, 30).g, 1000);
+    EXPECT_EQ(B.At(45, 30).g,
+              static_cast<short>(std::trunc(2000 * omega.At(45, 30) + (1 - omega.At(45, 30)) * 1000.0f)));
+}
+
+TEST(GradientBlend, WorkerThreadsGiveTheSameBitsAndTheSameSteps) {
+    int w = 130, h = 75;
+    ImgRGBSHORT A = Texture(w, h, 2), B0 = Texture(w, h, 9);
+    ImgUCHAR M = SeamMask(w, h, 60);
+    ImgRGBSHORT single(B0), multi(B0), three(B0);
+    std::vector<int> stepsSingle, stepsMulti;
+    stitch::GradientDomainBlend(A, single, M, {30, 1}, [&](int s) { stepsSingle.push_back(s); });
+    stitch::GradientDomainBlend(A, multi, M, {30, 2}, [&](int s) { stepsMulti.push_back(s); });
+    stitch::GradientDomainBlend(A, three, M, {30, 3}, nullptr);
+    EXPECT_FALSE(SamePixels(single, B0));
+    EXPECT_TRUE(SamePixels(single, multi));
+    EXPECT_TRUE(SamePixels(single, three));
+    EXPECT_EQ(stepsSingle, (std::vector<int>{7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(stepsMulti, stepsSingle);
+}
+
+TEST(GradientBlend, AnAbortAtAStepStopsTheBlendAndLeavesTheBackgroundAlone) {
+    int w = 90, h = 70;
+    ImgRGBSHORT A = Texture(w, h, 4), before = Texture(w, h, 8);
+    ImgUCHAR M = SeamMask(w, h, 40);
+    for (int threads : {1, 2, 3}) {
+        SCOPED_TRACE(threads);
+        ImgRGBSHORT B(before);
+        std::vector<int> steps;
+        auto abortAt11 = [&](int s) {
+            steps.push_back(s);
+            if (s == 11)
+                throw "\nAborted!\n";
+        };
+        EXPECT_THROW(stitch::GradientDomainBlend(A, B, M, {30, threads}, abortAt11), const char*);
+        EXPECT_EQ(steps, (std::vector<int>{7, 8, 9, 10, 11}));
+        EXPECT_TRUE(SamePixels(B, before));
+    }
+}
