@@ -1,0 +1,15 @@
+#pragma once
+
+#include <vector>
+
+#include "linalg/PointD.h"
+#include "stitching/Camera.h"
+
+// Turns all cameras of both lists together so that the panorama's common "up" direction
+// becomes the world's y axis: photographers pan about a vertical axis, so every camera's
+// horizontal image axis is then perpendicular to it. Only the rotation matrices change, never
+// the angles. Does nothing when the layout (one position per cameraList entry) spreads less
+// than a quarter of the reference image's width sideways, since the axis cannot be told then.
+// Throws when layoutPositions has fewer entries than cameraList.
+void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
+                    const std::vector<PointD>& layoutPositions);

@@ -1,0 +1,215 @@
+#include "stitching/CameraFitter.h"
+
+#include <cmath>
+#include <utility>
+
+#include "linalg/CLevenbergMarquardt.h"
+#include "stitching/Autostraighten.h"
+#include "stitching/FocalLength.h"
+#include "stitching/PanoramaRotations.h"
+
+namespace {
+
+const char* const kNoOverlap = "Could not fit cameras, no overlapping images.";
+const char* const kDiverged = "The camera fit did not converge.";
+
+int NonRootNodes(const HierarchyNode* tree) {
+    return tree ? tree->CountNodes() - 1 : 0;
+}
+
+void AppendPairs(const HierarchyNode* node, CMatrix& input, CMatrix& observations, int& row) {
+    if (node->parentPoints.size() != node->childPoints.size())
+        throw "CameraFitter: an edge with unequal point lists";
+    for (size_t k = 0; k < node->childPoints.size(); ++k, ++row) {
+        input(row, 0) = node->childPoints[k].x;
+        input(row, 1) = node->childPoints[k].y;
+        observations(row, 0) = node->parentPoints[k].x;
+        observations(row, 1) = node->parentPoints[k].y;
+    }
+}
+
+int PairCount(const HierarchyNode* tree) {
+    int n = 0;
+    if (tree)
+        ForEachPreOrder(tree->firstChild,
+                        [&](const HierarchyNode* node) { n += static_cast<int>(node->childPoints.size()); });
+    return n;
+}
+
+bool AllFinite(const CVector& v) {
+    for (int k = 0; k < v.count; ++k)
+        if (!std::isfinite(v[k]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+CameraFitResult FitCameras(const CameraFitInput& input) {
+    CameraFitter fitter(input);
+    CameraFitResult result;
+    result.status = fitter.FitCameras();
+    result.failureReason = fitter.FailureReason();
+    result.residualStdDev = fitter.residualStdDev;
+    result.iterations = fitter.iterations;
+    if (result.status == CameraFitStatus::Fitted) {
+        result.cameraList = std::move(fitter.cameraList);
+        result.closingCameraList = std::move(fitter.closingCameraList);
+    }
+    return result;
+}
+
+CameraFitter::CameraFitter(CameraFitInput input) : in(std::move(input)) {}
+
+const char* CameraFitter::FailureReason() const {
+    switch (status) {
+    case CameraFitStatus::NoOverlap:
+        return kNoOverlap;
+    case CameraFitStatus::Diverged:
+        return kDiverged;
+    default:
+        return nullptr;
+    }
+}
+
+CameraFitStatus CameraFitter::FitCameras() {
+    cameraList.clear();
+    closingCameraList.clear();
+    edges.clear();
+    if (!in.mainTree)
+        return status = CameraFitStatus::NoTreeNodes;
+    CollectCameras();
+    if (in.layoutPositions.size() < cameraList.size())
+        throw "CameraFitter: fewer layout positions than cameras";
+    // Without an edge, or without an edge that tells a focal length, there is nothing to fit:
+    // cameras with f = 0 would make every K^-1 infinite.
+    const double f0 = InitialFocalLength(in.mainTree, in.transitionTree, in.imageSizes);
+    if (EdgeCount() == 0 || !(f0 > 0) || !std::isfinite(f0)) {
+        cameraList.clear();
+        return status = CameraFitStatus::NoOverlap;
+    }
+    EstimateMainTree(f0);
+    EstimateTransitionTree();
+    BuildEdgeList();
+
+    CMatrix input, observations;
+    BuildObservations(input, observations);
+    CVector parameters = Parameters();
+    CLevenbergMarquardt optimiser;
+    optimiser.context = &edges;
+    optimiser.Fit(input, observations, parameters,
+                  CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
+    residualStdDev = optimiser.residualStdDev;
+    iterations = optimiser.iterations;
+    // The optimiser itself always reports success; a fit that ran off to NaN or infinity, or to
+    // a focal length that looks backwards, is a failure.
+    if (!AllFinite(parameters) || !(parameters[0] > 0) || !std::isfinite(residualStdDev)) {
+        cameraList.clear();
+        closingCameraList.clear();
+        return status = CameraFitStatus::Diverged;
+    }
+    WriteParameters(parameters);
+    FinishCameras();
+    return status = CameraFitStatus::Fitted;
+}
+
+void CameraFitter::CollectCameras() {
+    cameraList.clear();
+    closingCameraList.clear();
+    if (!in.mainTree)
+        return;
+    for (int image : in.mainTree->DistinctImages()) {
+        Camera camera;
+        camera.image = image;
+        const ImageSize& size = in.imageSizes.at(static_cast<size_t>(image));
+        camera.Initialise(size.width, size.height);
+        cameraList.push_back(camera);
+    }
+}
+
+int CameraFitter::EdgeCount() const {
+    return NonRootNodes(in.mainTree) + NonRootNodes(in.transitionTree);
+}
+
+size_t CameraFitter::CameraIndex(const std::vector<Camera>& list, int image) const {
+    for (size_t k = 0; k < list.size(); ++k)
+        if (list[k].image == image)
+            return static_cast<int>(k);
+    throw "CameraFitter: a tree image without a camera";
+}
+
+void CameraFitter::BuildEdgeList() {
+    edges.clear();
+    auto add = [&](HierarchyNode* tree, bool closing) {
+        if (!tree)
+            return;
+        const std::vector<Camera>& list = closing ? closingCameraList : cameraList;
+        ForEachPreOrder(tree->firstChild, [&](const HierarchyNode* node) {
+            edges.push_back({const_cast<HierarchyNode*>(node), closing,
+                             static_cast<int>(CameraIndex(list, node->image)),
+                             static_cast<int>(CameraIndex(list, node->parent->image))});
+        });
+    };
+    add(in.mainTree, false);
+    add(in.transitionTree, true);
+}
+
+bool CameraFitter::HasLoopBlock() const {
+    return in.transitionTree && in.projectionType != ProjectionType::Planar;
+}
+
+void CameraFitter::BuildObservations(CMatrix& input, CMatrix& observations) const {
+    int rows = 0;
+    for (const CameraEdge& edge : edges)
+        rows += static_cast<int>(edge.node->childPoints.size());
+    // Planar projection has no longitude to close the loop with: block 2 is left out.
+    if (HasLoopBlock())
+        rows += PairCount(in.transitionTree);
+    input.Resize(rows, 2);
+    observations.Resize(rows, 2);
+    int row = 0;
+    for (const CameraEdge& edge : edges)
+        AppendPairs(edge.node, input, observations, row);
+    if (HasLoopBlock())
+        ForEachPreOrder(in.transitionTree->firstChild,
+                        [&](const HierarchyNode* node) { AppendPairs(node, input, observations, row); });
+}
+
+CVector CameraFitter::Parameters() const {
+    const int n1 = std::max<int>(1, static_cast<int>(cameraList.size()));
+    const int n2 = std::max<int>(1, static_cast<int>(closingCameraList.size()));
+    CVector p(3 * n1 + 3 * n2 - 5);
+    p[0] = cameraList.empty() ? 0 : cameraList[0].focalLength;
+    int k = 1;
+    for (const std::vector<Camera>* list : {&cameraList, &closingCameraList})
+        for (size_t i = 1; i < list->size(); ++i) {
+            p[k++] = (*list)[i].alpha;
+            p[k++] = (*list)[i].beta;
+            p[k++] = (*list)[i].gamma;
+        }
+    return p;
+}
+
+void CameraFitter::WriteParameters(const CVector& p) {
+    int k = 1;
+    for (std::vector<Camera>* list : {&cameraList, &closingCameraList})
+        for (size_t i = 0; i < list->size(); ++i) {
+            Camera& camera = (*list)[i];
+            camera.focalLength = p[0];
+            if (i == 0)
+                continue;
+            camera.alpha = p[k++];
+            camera.beta = p[k++];
+            camera.gamma = p[k++];
+        }
+    RefreshCameras();
+}
+
+void CameraFitter::FinishCameras() {
+    Autostraighten(cameraList, closingCameraList, in.layoutPositions);
+    ComputePanoramaRotations(cameraList, closingCameraList, in.layoutPositions, in.projectionType,
+                             in.verticalCameraRotation);
+    for (std::vector<Camera>* list : {&cameraList, &closingCameraList})
+        for (Camera& camera : *list)
+            camera.lens.RecomputeInverse();
+}

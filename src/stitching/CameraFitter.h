@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
+#include "matching/HierarchyNode.h"
+#include "stitching/Camera.h"
+#include "stitching/ImageSize.h"
+#include "stitching/Projection.h"
+
+// What the camera fit reads. The trees are rewritten: every fit refreshes the edge transfers
+// (toParent, fromParent) and the nodes' absolute rotations (workMatrix) from its cameras.
+struct CameraFitInput {
+    HierarchyNode* mainTree = nullptr;
+    HierarchyNode* transitionTree = nullptr; // null unless the images close a full circle
+    std::vector<ImageSize> imageSizes;       // by image index
+    // One position per cameraList entry, that is per distinct image of mainTree in pre-order.
+    std::vector<PointD> layoutPositions;
+    ProjectionType projectionType = ProjectionType::Planar;
+    double verticalCameraRotation = 0; // radians
+};
+
+enum class CameraFitStatus {
+    Fitted,
+    NoTreeNodes, // no mainTree
+    NoOverlap,   // no edge, or no edge that tells a focal length
+    Diverged,    // the optimiser ended on parameters that are not finite, or a focal length <= 0
+};
+
+struct CameraFitResult {
+    CameraFitStatus status = CameraFitStatus::NoTreeNodes;
+    // The text to log for NoOverlap ("Could not fit cameras, no overlapping images.") and
+    // Diverged; null otherwise.
+    const char* failureReason = nullptr;
+    // Fitted, straightened cameras with their panorama rotations; empty unless fitted.
+    std::vector<Camera> cameraList;
+    std::vector<Camera> closingCameraList;
+    double residualStdDev = 0; // pixels; the fit's quality
+    int iterations = 0;
+};
+
+// The whole camera fit on plain data.
+CameraFitResult FitCameras(const CameraFitInput& input);
+
+// One edge of the fit: a non-root tree node with the cameras of its image and of its parent's
+// image, both indices into the list named by `closing`.
+struct CameraEdge {
+    HierarchyNode* node = nullptr;
+    bool closing = false; // a transitionTree node: cameras of closingCameraList
+    int child = 0;
+    int parent = 0;
+};
+
+// Fits one focal length shared by all cameras and three angles per camera (the roots keep
+// theirs) to the corresponding points of all tree edges with Levenberg-Marquardt. The steps
+// are public so that each can be checked on its own; FitCameras() runs them in order.
+// Images outside imageSizes and layoutPositions shorter than cameraList throw const char*.
+class CameraFitter {
+public:
+    explicit CameraFitter(CameraFitInput input);
+
+    CameraFitStatus FitCameras();
+    // The text for the log of the last failure, or null.
+    const char* FailureReason() const;
+
+    // Cameras of the distinct images of each tree in pre-order, freshly initialised; the
+    // closing list only after EstimateTransitionTree().
+    void CollectCameras();
+    int EdgeCount() const;
+    // Chains the edge homographies from the root outward (two passes) into first rotations.
+    void EstimateMainTree(double focalLength);
+    void EstimateTransitionTree();
+    // K, K^-1 and rotations from the angles, then every edge's transfers from its cameras.
+    void RefreshCameras();
+    void BuildEdgeList();
+    const std::vector<CameraEdge>& Edges() const { return edges; }
+    // Block 1: one row per point pair of every edge (input: child point, observation: parent
+    // point). Block 2, for cylindrical and spherical projection with a transitionTree: its
+    // point pairs again, matched across the loop (see CameraResidual).
+    void BuildObservations(CMatrix& input, CMatrix& observations) const;
+    bool HasLoopBlock() const;
+    // [f, angles of cameraList entries 1..., angles of closingCameraList entries 1...].
+    CVector Parameters() const;
+    // The parameters into the cameras, then RefreshCameras().
+    void WriteParameters(const CVector& parameters);
+    // The model of the fit; context is the edge list.
+    void CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output, void* context);
+    // After the fit: straighten, panorama rotations and planar homographies, lens inverses.
+    void FinishCameras();
+
+    std::vector<Camera> cameraList;
+    std::vector<Camera> closingCameraList;
+    double residualStdDev = 0;
+    int iterations = 0;
+
+private:
+    size_t CameraIndex(const std::vector<Camera>& list, int image) const;
+    void EstimatePass(bool closing, double focalLength);
+    void RefreshTree(HierarchyNode* tree, std::vector<Camera>& list);
+    void LoopBlock(const CMatrix& input, int firstRow, CMatrix& output);
+
+    CameraFitInput in;
+    std::vector<CameraEdge> edges;
+    CameraFitStatus status = CameraFitStatus::NoTreeNodes;
+};

@@ -1,0 +1,125 @@
+#include "stitching/StitchGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+CMatrix Translation(double dx, double dy) {
+    const double m[9] = {1, 0, dx, 0, 1, dy, 0, 0, 1};
+    return CMatrix(3, 3, m);
+}
+
+CMatrix Rotation(double angle) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double m[9] = {c, -s, 0, s, c, 0, 0, 0, 1};
+    return CMatrix(3, 3, m);
+}
+
+CMatrix Scale(double s) {
+    const double m[9] = {s, 0, 0, 0, s, 0, 0, 0, 1};
+    return CMatrix(3, 3, m);
+}
+
+} // namespace
+
+std::vector<PointD> ImageOutlinePoints(ProjectionType type, const Camera& camera) {
+    const int w = static_cast<int>(camera.lens.width), h = static_cast<int>(camera.lens.height);
+    std::vector<PointD> points;
+    if (w < 1 || h < 1)
+        return points;
+    auto add = [&](int x, int y) { points.push_back(ProjectionCoordinates(type, camera, x, y)); };
+    for (int x = 0; x < w; ++x)
+        add(x, 0);
+    for (int y = 1; y < h - 1; ++y)
+        add(w - 1, y);
+    for (int x = w - 1; x >= 0; --x)
+        add(x, h - 1);
+    for (int y = h - 2; y >= 1; --y)
+        add(0, y);
+    add(0, 0);
+    return points;
+}
+
+RectD ImageOutline(ProjectionType type, const Camera& camera) {
+    std::vector<PointD> points = ImageOutlinePoints(type, camera);
+    if (points.empty())
+        return {0, 0, 10, 10};
+    return RectD::BoundingBox(points);
+}
+
+double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList,
+                 const HierarchyNode* transitionTree) {
+    if (!transitionTree || !transitionTree->firstChild)
+        return 0;
+    const HierarchyNode* child = transitionTree->firstChild;
+    auto camera = [&](int image) -> const Camera* {
+        for (const Camera& c : cameraList)
+            if (c.image == image)
+                return &c;
+        return nullptr;
+    };
+    const Camera* rootCamera = camera(transitionTree->image);
+    const Camera* childCamera = camera(child->image);
+    const size_t n = child->childPoints.size();
+    if (!rootCamera || !childCamera || n == 0 || child->parentPoints.size() != n)
+        return 0;
+    PointD meanChild, meanParent;
+    for (size_t k = 0; k < n; ++k) {
+        PointD c =
+            ProjectionCoordinates(type, *childCamera, child->childPoints[k].x, child->childPoints[k].y);
+        PointD p =
+            ProjectionCoordinates(type, *rootCamera, child->parentPoints[k].x, child->parentPoints[k].y);
+        meanChild.x += c.x;
+        meanChild.y += c.y;
+        meanParent.x += p.x;
+        meanParent.y += p.y;
+    }
+    // The sums' common factor 1/n cancels in the quotient.
+    const double slope = std::atan((meanParent.y - meanChild.y) / (meanParent.x - meanChild.x));
+    return std::isfinite(slope) ? slope : 0;
+}
+
+StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const HierarchyNode* transitionTree,
+                                  const StitchGeometryParameters& parameters) {
+    StitchGeometry geometry;
+    if (cameraList.empty()) {
+        geometry.failureReason = "No cameras";
+        return geometry;
+    }
+    const ProjectionType type = parameters.projectionType;
+    std::vector<RectD> outlines;
+    for (const Camera& camera : cameraList)
+        outlines.push_back(ImageOutline(type, camera));
+    RectD U = outlines[0];
+    for (const RectD& outline : outlines)
+        U = U.United(outline);
+
+    geometry.loopSlope = LoopSlope(type, cameraList, transitionTree);
+    // A closed circle that is cropped to 360 degrees must stay level: the user's rotation would
+    // tilt its seam.
+    const double rotation =
+        parameters.doCrop360Degrees && transitionTree ? 0 : parameters.panoramaImageRotation;
+    const double delta = rotation - geometry.loopSlope;
+    const RectD B = RectD{0, 0, U.width, U.height}.Transformed(Rotation(delta));
+    const double s = (parameters.size - 1) / std::max(B.width, B.height);
+    if (!(s > 0) || !std::isfinite(s)) {
+        geometry.failureReason = "Degenerate panorama size";
+        return geometry;
+    }
+    geometry.panoramaTransform =
+        Scale(s) * Translation(-B.left, -B.top) * Rotation(delta) * Translation(-U.left, -U.top);
+    // Written out from its factors rather than eliminated numerically: exact and never singular.
+    geometry.panoramaTransformInverse =
+        Translation(U.left, U.top) * Rotation(-delta) * Translation(B.left, B.top) * Scale(1 / s);
+    geometry.projectionRect = U;
+    geometry.panoramaRect = U.Transformed(geometry.panoramaTransform);
+    for (const RectD& outline : outlines)
+        geometry.imageRects.push_back(outline.Transformed(geometry.panoramaTransform));
+    for (Camera& camera : cameraList) {
+        camera.toPanorama = geometry.panoramaTransform * camera.toPanorama;
+        camera.fromPanorama = camera.fromPanorama * geometry.panoramaTransformInverse;
+    }
+    geometry.valid = true;
+    return geometry;
+}

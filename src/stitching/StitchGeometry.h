@@ -1,0 +1,60 @@
+#pragma once
+
+#include <vector>
+
+#include "linalg/CMatrix.h"
+#include "linalg/PointD.h"
+#include "linalg/RectD.h"
+#include "matching/HierarchyNode.h"
+#include "stitching/Camera.h"
+#include "stitching/Projection.h"
+
+struct StitchGeometryParameters {
+    ProjectionType projectionType = ProjectionType::Planar;
+    // The longer side of the panorama in pixels: panoramaImageSize for the final stitch,
+    // panoramaPreviewImageSize for the preview.
+    int size = 0;
+    double panoramaImageRotation = 0; // radians
+    bool doCrop360Degrees = false;
+};
+
+// Where the panorama lies: the transform from projection coordinates to panorama pixels and
+// the rectangles in panorama pixels.
+struct StitchGeometry {
+    bool valid = false;
+    const char* failureReason = nullptr; // why not valid
+    CMatrix panoramaTransform;
+    CMatrix panoramaTransformInverse;
+    RectD panoramaRect;
+    // One per cameraList entry: the outline's bounding box of that camera's image.
+    std::vector<RectD> imageRects;
+    // The union of the outlines in projection coordinates.
+    RectD projectionRect;
+    double loopSlope = 0;
+
+    // The size of the image a render makes; its longer side is `size` pixels.
+    int PanoramaWidth() const { return static_cast<int>(panoramaRect.width + 1.5); }
+    int PanoramaHeight() const { return static_cast<int>(panoramaRect.height + 1.5); }
+};
+
+// The source image's border walked pixel by pixel (top row left to right, right column down,
+// bottom row right to left, left column up, then the first pixel again) and mapped into
+// projection coordinates. The image size is the camera's (its lens model's width and height).
+std::vector<PointD> ImageOutlinePoints(ProjectionType type, const Camera& camera);
+// The bounding rectangle of the outline; 10 x 10 at the origin for an image without pixels.
+RectD ImageOutline(ProjectionType type, const Camera& camera);
+
+// The slope (radians) of the line from the transition tree's first child to its root, through
+// the mean of their edge's mapped points: across a full circle, the height the chain of images
+// gains or loses per unit of longitude. 0 without a transition tree or its points.
+double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList,
+                 const HierarchyNode* transitionTree);
+
+// The panorama transform S T(-B.left, -B.top) Rot(delta) T(-U.left, -U.top) with U the union of
+// the outlines, delta the user's rotation minus the loop slope (no user rotation for a closed
+// 360-degree panorama that is to be cropped), B the box of U turned by delta and S the scale that
+// makes B's longer side size - 1 pixels. Composes every cameraList camera's toPanorama and
+// fromPanorama with it, so that planar mapping works in panorama pixels. The cameras must
+// have their panorama rotations (ComputePanoramaRotations).
+StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const HierarchyNode* transitionTree,
+                                  const StitchGeometryParameters& parameters);

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "stitching/Autostraighten.h"
+#include "stitching/PanoramaRotations.h"
+#include "stitching/Projection.h"
+#include "support/SyntheticRig.h"
+
+using rig::Radians;
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+Camera CameraWith(const CMatrix& rotation, int image = 0, double f = 1000) {
+    Camera c;
+    c.image = image;
+    c.Initialise(800, 600);
+    c.focalLength = f;
+    c.UpdateIntrinsics();
+    c.SetRotation(rotation);
+    return c;
+}
+
+void ExpectMatrixNear(const CMatrix& a, const CMatrix& b, double tolerance) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(a(i, j), b(i, j), tolerance) << "at " << i << "," << j;
+}
+
+} // namespace
+
+TEST(PanoramaRotations, LongitudesFollowTheLayoutAcrossTheSeam) {
+    std::vector<Camera> cameras = {CameraWith(Ry(0)), CameraWith(Ry(Radians(-170)), 1),
+                                   CameraWith(Ry(Radians(170)), 2), CameraWith(Ry(Radians(-170)), 3)};
+    std::vector<Camera> closing = {CameraWith(Ry(Radians(-10)), 3), CameraWith(Ry(Radians(20)), 0)};
+    // Far to the right, far to the left, and within one image width of the reference.
+    std::vector<PointD> layout = {{0, 0}, {5000, 0}, {-5000, 0}, {300, 0}};
+    ComputePanoramaRotations(cameras, closing, layout, ProjectionType::Cylindrical, 0);
+    EXPECT_NEAR(cameras[0].lonOffset, 0, 1e-12);
+    EXPECT_NEAR(cameras[1].lonOffset, Radians(190), 1e-12);
+    EXPECT_NEAR(cameras[2].lonOffset, Radians(-190), 1e-12);
+    EXPECT_NEAR(cameras[3].lonOffset, Radians(-170), 1e-12);
+    // The closing list counts from 0 to a whole turn.
+    EXPECT_NEAR(closing[0].lonOffset, Radians(350), 1e-12);
+    EXPECT_NEAR(closing[1].lonOffset, Radians(20), 1e-12);
+    // A camera turned only sideways looks along longitude 0 of its own frame.
+    CMatrix identity;
+    identity.Identity(3);
+    for (const Camera& c : cameras) {
+        ExpectMatrixNear(c.panoRotation, identity, 1e-12);
+        EXPECT_NEAR(c.panoRow2[2], 1, 1e-12);
+    }
+}
+
+TEST(PanoramaRotations, PlanarHomographies) {
+    CMatrix identity;
+    identity.Identity(3);
+    std::vector<Camera> none;
+    for (double yaw : {0.0, 0.4}) {
+        std::vector<Camera> one = {CameraWith(Ry(yaw))};
+        ComputePanoramaRotations(one, none, {{0, 0}}, ProjectionType::Planar, 0);
+        ExpectMatrixNear(one[0].toPanorama, identity, 1e-12);
+        ExpectMatrixNear(one[0].fromPanorama, identity, 1e-12);
+    }
+    // Tilting the virtual camera up moves the image's centre down in the panorama plane.
+    std::vector<Camera> tilted = {CameraWith(Ry(0))};
+    ComputePanoramaRotations(tilted, none, {{0, 0}}, ProjectionType::Planar, Radians(10));
+    PointD centre = MapHomogeneous(tilted[0].toPanorama, 400, 300);
+    EXPECT_NEAR(centre.x, 400, 1e-9);
+    EXPECT_NEAR(centre.y, 300 - 1000 * std::tan(Radians(10)), 1e-9);
+    PointD back = MapHomogeneous(tilted[0].fromPanorama, centre.x, centre.y);
+    EXPECT_NEAR(back.y, 300, 1e-9);
+
+    // Two cameras: the plane faces the middle of their longitudes, so they land symmetrically.
+    std::vector<Camera> pair = {CameraWith(Ry(0)), CameraWith(Ry(Radians(30)), 1)};
+    ComputePanoramaRotations(pair, none, {{0, 0}, {500, 0}}, ProjectionType::Planar, 0);
+    PointD left = MapHomogeneous(pair[0].toPanorama, 400, 300);
+    PointD right = MapHomogeneous(pair[1].toPanorama, 400, 300);
+    EXPECT_NEAR((left.x + right.x) / 2, 400, 1e-9);
+    EXPECT_NEAR(right.x - left.x, 2 * 1000 * std::tan(Radians(15)), 1e-9);
+}
+
+TEST(Projection, ARayAQuarterTurnFromTheAxisLiesAtTheLongitudeOffsetPlusOrMinusNinetyDegrees) {
+    const double yaw = Radians(40), pitch = Radians(60);
+    std::vector<Camera> cameras = {CameraWith(Ry(yaw) * Rx(pitch))};
+    std::vector<Camera> none;
+    ComputePanoramaRotations(cameras, none, {{0, 0}}, ProjectionType::Cylindrical, 0);
+    const Camera& c = cameras[0];
+    ASSERT_NEAR(c.lonOffset, yaw, 1e-12);
+    // The camera looks 60 degrees up (y points down); along this row of its image the rays are
+    // horizontal in the camera's panorama frame: Z = 0 there.
+    const double y = c.principalY - c.focalLength / std::tan(pitch);
+    PointD right = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX + 100, y);
+    PointD left = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX - 100, y);
+    EXPECT_NEAR(right.x, c.lonOffset + kPi / 2, 1e-9);
+    EXPECT_NEAR(left.x, c.lonOffset - kPi / 2, 1e-9);
+    // The centre of the image lies at its own longitude, 60 degrees above the horizon.
+    PointD centre = ProjectionCoordinates(ProjectionType::Spherical, c, c.principalX, c.principalY);
+    EXPECT_NEAR(centre.x, yaw, 1e-12);
+    EXPECT_NEAR(centre.y, -pitch, 1e-12);
+    PointD onCylinder = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX, c.principalY);
+    EXPECT_NEAR(onCylinder.y, -std::tan(pitch), 1e-12);
+}
+
+TEST(Autostraighten, LevelsATiltedRigAndLeavesLevelOrNarrowOnesAlone) {
+    std::vector<Camera> closing;
+    const std::vector<PointD> wide = {{0, 0}, {600, 0}, {1200, 0}};
+    // Turned only about the vertical axis: nothing changes.
+    std::vector<Camera> level = {CameraWith(Ry(0)), CameraWith(Ry(0.6), 1), CameraWith(Ry(1.2), 2)};
+    Autostraighten(level, closing, wide);
+    for (int k = 0; k < 3; ++k)
+        ExpectMatrixNear(level[k].rotation, Ry(0.6 * k), 1e-12);
+
+    // A rig tilted 10 degrees about x comes back level; the angles are left alone.
+    auto tiltedRig = [] {
+        std::vector<Camera> cameras;
+        for (int k = 0; k < 3; ++k) {
+            cameras.push_back(CameraWith(Rx(Radians(10)) * Ry(0.6 * k), k));
+            cameras.back().alpha = 0.25;
+        }
+        return cameras;
+    };
+    std::vector<Camera> tilted = tiltedRig();
+    std::vector<Camera> tiltedClosing = {tilted[2], CameraWith(Rx(Radians(10)) * Ry(1.8), 0)};
+    Autostraighten(tilted, tiltedClosing, wide);
+    for (int k = 0; k < 3; ++k) {
+        ExpectMatrixNear(tilted[k].rotation, Ry(0.6 * k), 1e-9);
+        ExpectMatrixNear(tilted[k].rotationTransposed, tilted[k].rotation.Transpose(), 0);
+        EXPECT_EQ(tilted[k].alpha, 0.25);
+    }
+    ExpectMatrixNear(tiltedClosing[1].rotation, Ry(1.8), 1e-9);
+
+    // Spread less than a quarter of the reference width (800): too narrow to tell the axis.
+    std::vector<Camera> narrow = tiltedRig();
+    Autostraighten(narrow, closing, {{0, 0}, {150, 40}, {199, -30}});
+    for (int k = 0; k < 3; ++k)
+        ExpectMatrixNear(narrow[k].rotation, Rx(Radians(10)) * Ry(0.6 * k), 0);
+}
