@@ -55,7 +55,7 @@ bool PanoramaEngine::FindOverlappingImages() {
     texts.outOfMemory = "\nNot enouch memory to finish automatic matching!\n";
     texts.messageFormat = "\nCould not finish automatic matching: %s\n";
     texts.unknown = "\nCould not finish automatic matching because of an unknown error!\n";
-    RunOperation(
+    return RunOperation(
         texts,
         [this] {
             if (!ExtractAndMatchFeatures())
@@ -70,5 +70,4 @@ bool PanoramaEngine::FindOverlappingImages() {
             combinations = std::move(saved);
             RebuildHierarchy();
         });
-    return true;
 }

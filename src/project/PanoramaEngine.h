@@ -196,8 +196,9 @@ public:
 
     // Automatic matching of every pair; false when a message was thrown (it is logged).
     bool ExtractAndMatchFeatures();
-    // The automatic matching command: false only when there are no images. A run that fails
-    // keeps the previous pairs; LastFailure() tells a failed run from a finished one.
+    // The automatic matching command. False when there are no images or the run failed (no
+    // pair matched, a photograph could not be read, memory ran out, the user aborted): the
+    // previous pairs and hierarchy are then back in force and LastFailure() says why.
     bool FindOverlappingImages();
     // Automatic matching of one pair, named in the caller's order.
     bool MatchImagePair(int a, int b);

@@ -1,6 +1,10 @@
 #include "project/ProjectStore.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
+
+#include <map>
 
 #include "image/ImageFile.h"
 
@@ -81,14 +85,26 @@ bool ProjectStore::Save(const std::string& path) {
 
 bool ProjectStore::Create(const std::vector<std::string>& paths) {
     lastError.clear();
+    notes.clear();
     NewProjectDocument(document);
     engine.Reset();
     XmlElement* list = document.Root()->FindChild("Panorama", false)->FindChild("Images", true);
+    // One photograph under two spellings (a.jpg and ./a.jpg, or a link) would be matched with
+    // itself: it is used once.
+    std::map<QString, std::string> canonical;
     for (const std::string& p : paths) {
         Chars path(p.c_str());
         path.ToForwardSlashes();
         if (list->FindDescendant("Image", "path", path.c_str(), false))
             continue;  // the same file twice is one image
+        const QString identity = QFileInfo(QFile::decodeName(p.c_str())).canonicalFilePath();
+        if (!identity.isEmpty()) {
+            auto [at, added] = canonical.emplace(identity, p);
+            if (!added) {
+                notes.push_back(p + " is the same photograph as " + at->second + "; it is used once");
+                continue;
+            }
+        }
         auto* image = new XmlElement("Image");
         list->AppendChild(image);
         image->Attribute("path", true)->Set(path);

@@ -21,6 +21,9 @@ public:
     // the same file given twice is one image.
     bool Create(const std::vector<std::string>& paths);
     const std::string& LastError() const { return lastError; }
+    // What the last operation did besides its work that the user should know (one photograph
+    // given twice, for example).
+    const std::vector<std::string>& Notes() const { return notes; }
 
     // Size of an image file as loaded with the rotation; false when the file is not an image.
     static bool ImageSize(const std::string& path, int rotation, int* width, int* height);
@@ -31,4 +34,5 @@ private:
     PanoramaEngine& engine;
     Zelvo::XmlDocument& document;
     std::string lastError;
+    std::vector<std::string> notes;
 };

@@ -113,7 +113,9 @@ TEST(PairOperations, AFailedAutomaticRunRestoresThePreviousPairs) {
         log += t;
         return false;
     });
-    EXPECT_TRUE(engine.FindOverlappingImages());
+    // A failed run is a failure (it used to report success), and it keeps the pairs of before.
+    EXPECT_FALSE(engine.FindOverlappingImages());
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::NoOverlap);
     EXPECT_NE(log.find("Finding overlapping images automatically...\n"), std::string::npos);
     EXPECT_NE(log.find("...find overlapping images failed\n"), std::string::npos);
     EXPECT_TRUE(engine.Combinations()[0].matched);
