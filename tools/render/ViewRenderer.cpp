@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 #include "image/ImageFile.h"
@@ -15,32 +14,14 @@ namespace {
 
 constexpr double kDeg = std::numbers::pi / 180;
 
-Mat3 Multiply(const Mat3& a, const Mat3& b) {
-    Mat3 m{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k)
-                m[i * 3 + j] += a[i * 3 + k] * b[k * 3 + j];
-    return m;
-}
-
-Mat3 Transposed(const Mat3& a) {
-    return {a[0], a[3], a[6], a[1], a[4], a[7], a[2], a[5], a[8]};
-}
-
-Vec3 Apply(const Mat3& m, const Vec3& v) {
-    return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
-            m[6] * v.x + m[7] * v.y + m[8] * v.z};
-}
-
-}  // namespace
+} // namespace
 
 Mat3 WorldFromCamera(const ViewSpec& v) {
     double cy = std::cos(v.yaw * kDeg), sy = std::sin(v.yaw * kDeg);
     double cp = std::cos(v.pitch * kDeg), sp = std::sin(v.pitch * kDeg);
     double cr = std::cos(v.roll * kDeg), sr = std::sin(v.roll * kDeg);
     Mat3 yaw = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};   // forward turns toward +x (east)
-    Mat3 pitch = {1, 0, 0, 0, cp, -sp, 0, sp, cp};  // forward turns toward -y (up)
+    Mat3 pitch = {1, 0, 0, 0, cp, -sp, 0, sp, cp}; // forward turns toward -y (up)
     Mat3 roll = {cr, -sr, 0, sr, cr, 0, 0, 0, 1};
     return Multiply(yaw, Multiply(pitch, roll));
 }
@@ -49,7 +30,9 @@ Mat3 RelativeRotation(const ViewSpec& a, const ViewSpec& b) {
     return Multiply(Transposed(WorldFromCamera(b)), WorldFromCamera(a));
 }
 
-bool World::Load(const std::string& path) { return LoadImageFile(pixels, 0, QString::fromStdString(path)); }
+bool World::Load(const std::string& path) {
+    return LoadImageFile(pixels, 0, QString::fromStdString(path));
+}
 
 void World::Sample(const Vec3& d, double out[3]) const {
     const int W = pixels.width, H = pixels.height;
@@ -97,7 +80,8 @@ ImgRGB RenderView(const World& world, const ViewSpec& view) {
 }
 
 bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, double* bx, double* by) {
-    Vec3 ray = Apply(RelativeRotation(a, b), {(x - a.width / 2.0) / a.focal, (y - a.height / 2.0) / a.focal, 1});
+    Vec3 ray =
+        Apply(RelativeRotation(a, b), {(x - a.width / 2.0) / a.focal, (y - a.height / 2.0) / a.focal, 1});
     if (ray.z <= 1e-9)
         return false;
     *bx = b.width / 2.0 + b.focal * ray.x / ray.z;
@@ -105,24 +89,4 @@ bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, d
     return true;
 }
 
-std::string GroundTruthJson(const std::string& world, const std::vector<RenderedView>& views) {
-    std::string out = "{\n  \"world\": \"" + world + "\",\n  \"convention\": \"camera x right, y down, z forward; "
-                      "world x east, y down, z north; rotation = world from camera, row-major\",\n  \"views\": [\n";
-    char line[1024];
-    for (size_t i = 0; i < views.size(); ++i) {
-        const ViewSpec& v = views[i].spec;
-        Mat3 R = WorldFromCamera(v);
-        std::snprintf(line, sizeof line,
-                      "    {\"file\": \"%s\", \"width\": %d, \"height\": %d, \"focal\": %.6f, \"yaw\": %.6f, "
-                      "\"pitch\": %.6f, \"roll\": %.6f, \"gain\": %.6f, \"offset\": %.6f, \"vignetting\": %.6f, "
-                      "\"rotation\": [%.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f, %.12f]}%s\n",
-                      views[i].file.c_str(), v.width, v.height, v.focal, v.yaw, v.pitch, v.roll, v.gain, v.offset,
-                      v.vignetting, R[0], R[1], R[2], R[3], R[4], R[5], R[6], R[7], R[8],
-                      i + 1 < views.size() ? "," : "");
-        out += line;
-    }
-    out += "  ]\n}\n";
-    return out;
-}
-
-}  // namespace render
+} // namespace render

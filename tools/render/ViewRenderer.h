@@ -2,18 +2,12 @@
 
 // Renders perspective photographs from an equirectangular world with known cameras. Written
 // on its own, without the engine's projection code, so that the two cannot share a mistake.
-#include <array>
 #include <string>
-#include <vector>
 
 #include "image/ImgTypes.h"
+#include "render/Mat3.h"
 
 namespace render {
-
-using Mat3 = std::array<double, 9>;  // row-major
-struct Vec3 {
-    double x, y, z;
-};
 
 // One photograph: camera turned by yaw (to the right), pitch (up) and roll (about the optical
 // axis), all in degrees; focal length in pixels; principal point at (width / 2, height / 2).
@@ -21,7 +15,7 @@ struct ViewSpec {
     double yaw = 0, pitch = 0, roll = 0;
     double focal = 1000;
     int width = 640, height = 480;
-    double gain = 1, offset = 0, vignetting = 0;  // out = gain (1 - v r^2) in + offset, r to the corner
+    double gain = 1, offset = 0, vignetting = 0; // out = gain (1 - v r^2) in + offset, r to the corner
 };
 
 // Camera axes: x right, y down, z forward. World axes: x east, y down, z north.
@@ -46,10 +40,4 @@ bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, d
 // camera frame to b's (R_b^T R_a).
 Mat3 RelativeRotation(const ViewSpec& a, const ViewSpec& b);
 
-struct RenderedView {
-    std::string file;
-    ViewSpec spec;
-};
-std::string GroundTruthJson(const std::string& world, const std::vector<RenderedView>& views);
-
-}  // namespace render
+} // namespace render
