@@ -73,8 +73,10 @@ void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
 // Where the run writes, checked before any work: never over an input, never into a folder
 // that cannot take the file.
 std::string OutputProblem(const CommandLine& cl) {
+    // A project may be written back over the project it was read from (the save replaces it
+    // whole or not at all); never over a photograph.
     const std::string overwritten = InputAt(cl.project, cl.inputs);
-    if (!overwritten.empty())
+    if (!overwritten.empty() && !EndsWith(overwritten, ".vdp"))
         return "the project " + cl.project + " would overwrite the input " + overwritten;
     const std::string problem = WriteProblem(cl.project);
     return problem.empty() ? problem : "cannot write the project: " + problem;

@@ -20,6 +20,7 @@ std::unique_ptr<HierarchyNode> HierarchyNode::CloneSubtree() const {
     auto copy = std::make_unique<HierarchyNode>();
     copy->error = error;
     copy->image = image;
+    copy->pair = pair;
     copy->childPoints = childPoints;
     copy->parentPoints = parentPoints;
     copy->toParent = toParent;
@@ -74,13 +75,10 @@ std::vector<int> HierarchyNode::DistinctImages() const {
 }
 
 int HierarchyNode::Depth() const {
+    // The height below this node: one level per generation, counted once per node.
     int deepest = 0;
-    ForEachPreOrder(firstChild, [&](const HierarchyNode* n) {
-        int ancestors = 0;
-        for (const HierarchyNode* a = n->parent; a; a = a->parent)
-            ++ancestors;
-        deepest = std::max(deepest, ancestors);
-    });
+    for (const HierarchyNode* c = firstChild; c; c = c->nextSibling)
+        deepest = std::max(deepest, 1 + c->Depth());
     return deepest;
 }
 

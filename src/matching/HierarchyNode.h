@@ -34,6 +34,8 @@ public:
     HierarchyNode* prevSibling = nullptr;
     double error = 0;
     int image = -1;
+    // The engine's pair (combination index) that led here; -1 at a root.
+    int pair = -1;
     std::vector<PointD> childPoints;
     std::vector<PointD> parentPoints;
     CMatrix toParent;

@@ -36,7 +36,7 @@ std::unique_ptr<XmlDocument> PanoramaEngine::HierarchyDocument(const char* rootN
     auto document = std::make_unique<XmlDocument>();
     document->Reset(rootName);
     std::vector<int> groups = FindImageGroups();
-    if (images.empty() || groups.empty() || imageTrees[groups[0]]->CountNodes() <= 1)
+    if (images.empty() || groups.empty() || ImageTreeSize(groups[0]) <= 1)
         return document;
     for (int root : groups) {
         if (root == referenceIndex && mainTree) {
@@ -44,7 +44,7 @@ std::unique_ptr<XmlDocument> PanoramaEngine::HierarchyDocument(const char* rootN
             if (transitionTree)
                 WriteNodes(transitionTree.get(), document->Root(), true, images);
         } else {
-            WriteNodes(imageTrees[root].get(), document->Root(), false, images);
+            WriteNodes(ImageTree(root), document->Root(), false, images);
         }
     }
     return document;
@@ -57,7 +57,7 @@ void PanoramaEngine::GroupLayout(std::vector<PlacedImage>& placed, std::vector<i
     double yOffset = 0;
     std::vector<int> groups = FindImageGroups();
     for (size_t g = 0; g < groups.size(); ++g) {
-        const HierarchyNode* tree = g == 0 && mainTree ? mainTree.get() : imageTrees[groups[g]].get();
+        const HierarchyNode* tree = g == 0 && mainTree ? mainTree.get() : ImageTree(groups[g]);
         if (!tree || tree->CountNodes() <= 1)
             continue;
         std::map<int, PointD> position;

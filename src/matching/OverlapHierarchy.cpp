@@ -10,9 +10,10 @@
 
 namespace {
 
-// A node for the other image of pair, attached below a node of image `from`.
-std::unique_ptr<HierarchyNode> NodeFor(const ImageCombination& pair, int from) {
+// A node for the other image of pair k, attached below a node of image `from`.
+std::unique_ptr<HierarchyNode> NodeFor(const ImageCombination& pair, int k, int from) {
     auto child = std::make_unique<HierarchyNode>();
+    child->pair = k;
     child->error = pair.error;
     bool childIsFirst = pair.second == from;
     child->image = childIsFirst ? pair.first : pair.second;
@@ -83,26 +84,71 @@ Layout LayOut(const HierarchyNode* root) {
 
 bool InList(const std::vector<int>& list, int image) { return std::find(list.begin(), list.end(), image) != list.end(); }
 
+int GroupRoot(std::vector<int>& parent, int i) {
+    while (parent[static_cast<size_t>(i)] != i) {
+        parent[static_cast<size_t>(i)] = parent[static_cast<size_t>(parent[static_cast<size_t>(i)])];
+        i = parent[static_cast<size_t>(i)];
+    }
+    return i;
+}
+
+// The group of connected images (joined by matched pairs) of every image, as the index of
+// one image of the group.
+std::vector<int> GroupOfEachImage(int n, const std::vector<std::vector<int>>& pairsOfImage,
+                                  const std::vector<ImageCombination>& pairs) {
+    std::vector<int> parent(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        parent[static_cast<size_t>(i)] = i;
+    for (int i = 0; i < n && static_cast<size_t>(i) < pairsOfImage.size(); ++i)
+        for (int k : pairsOfImage[static_cast<size_t>(i)]) {
+            int a = GroupRoot(parent, pairs[k].first), b = GroupRoot(parent, pairs[k].second);
+            if (a != b)
+                parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+        }
+    std::vector<int> group(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        group[static_cast<size_t>(i)] = GroupRoot(parent, i);
+    return group;
+}
+
+// The node count of every image's tree: its root and one node per matched pair of its group.
+std::vector<int> TreeSizes(int n, const std::vector<int>& matched, const std::vector<ImageCombination>& pairs) {
+    std::vector<std::vector<int>> pairsOfImage(static_cast<size_t>(n));
+    for (int k : matched) {
+        pairsOfImage[static_cast<size_t>(pairs[k].first)].push_back(k);
+        pairsOfImage[static_cast<size_t>(pairs[k].second)].push_back(k);
+    }
+    std::vector<int> group = GroupOfEachImage(n, pairsOfImage, pairs);
+    std::vector<int> pairsOfGroup(static_cast<size_t>(n), 0);
+    for (int k : matched)
+        ++pairsOfGroup[static_cast<size_t>(group[static_cast<size_t>(pairs[k].first)])];
+    std::vector<int> sizes(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        sizes[static_cast<size_t>(i)] = 1 + pairsOfGroup[static_cast<size_t>(group[static_cast<size_t>(i)])];
+    return sizes;
+}
+
 }  // namespace
 
 // Attaches every unused matched pair of each node's image to that node, for start and its
-// following siblings, before exploring the children.
-static void Grow(HierarchyNode* start, std::vector<char>& used, const std::vector<ImageCombination>& pairs) {
+// following siblings, before exploring the children. The pairs of an image are visited in
+// index order, as a scan of all pairs would meet them.
+static void Grow(HierarchyNode* start, std::vector<char>& used, const std::vector<ImageCombination>& pairs,
+                 const std::vector<std::vector<int>>& pairsOfImage) {
     for (HierarchyNode* p = start; p; p = p->nextSibling) {
-        for (size_t k = 0; k < pairs.size(); ++k) {
-            const ImageCombination& pair = pairs[k];
-            if (!pair.matched || used[k] || (pair.first != p->image && pair.second != p->image))
+        for (int k : pairsOfImage[static_cast<size_t>(p->image)]) {
+            if (used[k])
                 continue;
             used[k] = 1;
-            p->AppendChild(NodeFor(pair, p->image));
+            p->AppendChild(NodeFor(pairs[k], k, p->image));
         }
         if (p->firstChild)
-            Grow(p->firstChild, used, pairs);
+            Grow(p->firstChild, used, pairs, pairsOfImage);
     }
 }
 
 // Appends pair k below the first node in pre-order whose image belongs to it.
-static bool Attach(HierarchyNode* root, const ImageCombination& pair) {
+static bool Attach(HierarchyNode* root, const ImageCombination& pair, int k) {
     HierarchyNode* found = nullptr;
     ForEachPreOrder(root, [&](const HierarchyNode* n) {
         if (!found && (n->image == pair.first || n->image == pair.second))
@@ -110,7 +156,7 @@ static bool Attach(HierarchyNode* root, const ImageCombination& pair) {
     });
     if (!found)
         return false;
-    found->AppendChild(NodeFor(pair, found->image));
+    found->AppendChild(NodeFor(pair, k, found->image));
     return true;
 }
 
@@ -119,6 +165,8 @@ void PanoramaEngine::ClearOverlapHierarchy() {
     closingCameraList.clear();
     layoutPositions.clear();
     imageTrees.clear();
+    pairsOfImage.clear();
+    treeSizes.clear();
     mainTree.reset();
     transitionTree.reset();
 }
@@ -127,25 +175,36 @@ namespace {
 
 // The tree of the reference restricted to a window of the layout around it (steps shared by
 // the first and the second windowed tree).
-std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members, const Layout& layout, double W,
-                            std::vector<char>& used, const std::vector<ImageCombination>& pairs) {
+std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members, const Layout& layout,
+                                            double W, std::vector<char>& used,
+                                            const std::vector<ImageCombination>& pairs,
+                                            const std::vector<std::vector<int>>& pairsOfImage,
+                                            const std::vector<int>& matched) {
     std::unique_ptr<HierarchyNode> tree = Root(reference);
     const double hw = (layout.xmax - layout.xmin) * 0.5 + W;
     const double x0 = layout.X(reference);
     const double xmin = std::fabs(layout.xmin);
-    for (size_t round = 0; round < pairs.size(); ++round)
-        for (size_t k = 0; k < pairs.size(); ++k) {
+    // Up to one round per pair; a round that attaches nothing leaves the tree as it is, so
+    // every later round would too.
+    for (size_t round = 0; round < pairs.size(); ++round) {
+        bool attached = false;
+        for (int k : matched) {
             const ImageCombination& pair = pairs[k];
-            if (!pair.matched || used[k] || !InList(members, pair.first) || !InList(members, pair.second))
+            if (used[k] || !InList(members, pair.first) || !InList(members, pair.second))
                 continue;
             double xa = layout.X(pair.first), xb = layout.X(pair.second);
             bool inside = hw >= std::fabs(x0 - xa) && hw >= std::fabs(x0 - xb);
             bool side = (hw < xmin && x0 >= xa && x0 >= xb) || (hw >= xmin && x0 <= xa && x0 <= xb);
-            if (inside && side && Attach(tree.get(), pair))
+            if (inside && side && Attach(tree.get(), pair, k)) {
                 used[k] = 1;
+                attached = true;
+            }
         }
+        if (!attached)
+            break;
+    }
     std::unique_ptr<HierarchyNode> rest = Root(reference);
-    Grow(rest.get(), used, pairs);
+    Grow(rest.get(), used, pairs, pairsOfImage);
     tree->TakeChildrenOf(*rest);
     return tree;
 }
@@ -157,11 +216,19 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     const int n = static_cast<int>(images.size());
     if (n == 0 || combinations.empty())
         return false;
-    for (int k = 0; k < n; ++k) {
-        std::vector<char> used(combinations.size(), 0);
-        imageTrees.push_back(Root(k));
-        Grow(imageTrees.back().get(), used, combinations);
-    }
+    // Every image's tree holds every matched pair it reaches, so the trees of one group of
+    // connected images all have one node per pair of the group, plus their root. Sizes come
+    // from the groups; trees are grown only where one is looked at.
+    std::vector<int> matched;
+    pairsOfImage.assign(static_cast<size_t>(n), {});
+    for (size_t k = 0; k < combinations.size(); ++k)
+        if (combinations[k].matched) {
+            matched.push_back(static_cast<int>(k));
+            pairsOfImage[static_cast<size_t>(combinations[k].first)].push_back(static_cast<int>(k));
+            pairsOfImage[static_cast<size_t>(combinations[k].second)].push_back(static_cast<int>(k));
+        }
+    treeSizes = TreeSizes(n, matched, combinations);
+    imageTrees.resize(static_cast<size_t>(n));
 
     referenceIndex = -1;
     if (!referenceImagePath.IsEmpty()) {
@@ -169,7 +236,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         for (int k = 0; k < n; ++k)
             if (images[k].path == referenceImagePath)
                 found = k;
-        if (found < 0 || imageTrees[found]->CountNodes() < 2)
+        if (found < 0 || treeSizes[static_cast<size_t>(found)] < 2)
             referenceImagePath = Zelvo::Chars();
         else
             referenceIndex = found;
@@ -177,14 +244,15 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     if (referenceIndex < 0) {
         int largest = 0;
         for (int k = 1; k < n; ++k)
-            if (imageTrees[k]->CountNodes() > imageTrees[largest]->CountNodes())
+            if (treeSizes[static_cast<size_t>(k)] > treeSizes[static_cast<size_t>(largest)])
                 largest = k;
-        if (imageTrees[largest]->CountNodes() <= 1) {
-            imageTrees.clear();
+        if (treeSizes[static_cast<size_t>(largest)] <= 1) {
+            ClearOverlapHierarchy();
             return false;
         }
-        Layout layout = LayOut(imageTrees[largest].get());
-        std::vector<int> order = imageTrees[largest]->DistinctImages();
+        const HierarchyNode* largestTree = ImageTree(largest);
+        Layout layout = LayOut(largestTree);
+        std::vector<int> order = largestTree->DistinctImages();
         int leftmost = order[0];
         for (int image : order)
             if (layout.X(image) < layout.X(leftmost))
@@ -193,7 +261,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         referenceImagePath = images[leftmost].path;
     }
 
-    const HierarchyNode* referenceTree = imageTrees[referenceIndex].get();
+    const HierarchyNode* referenceTree = ImageTree(referenceIndex);
     std::vector<int> L = referenceTree->DistinctImages();
     Layout layout = LayOut(referenceTree);
     const double W = images[referenceIndex].width;
@@ -220,7 +288,8 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         mainTree = referenceTree->CloneSubtree();
     } else {
         std::vector<char> used(combinations.size(), 0);
-        std::unique_ptr<HierarchyNode> first = WindowedTree(referenceIndex, L, layout, W, used, combinations);
+        std::unique_ptr<HierarchyNode> first =
+            WindowedTree(referenceIndex, L, layout, W, used, combinations, pairsOfImage, matched);
         if (first->DistinctImages().size() != L.size())
             throw "Error in BuildOverlapHierarchyTrees()";
         std::vector<int> L1 = first->DistinctImages();
@@ -231,7 +300,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
             throw "Error in BuildOverlapHierarchyTrees()";
         first.reset();
         std::vector<char> usedSecond = transitions;
-        mainTree = WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations);
+        mainTree = WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations, pairsOfImage, matched);
         Layout mainLayout = LayOut(mainTree.get());
         const ImageCombination& closing = combinations[best];
         int right = mainLayout.X(closing.first) > mainLayout.X(closing.second) ? closing.first : closing.second;
@@ -240,7 +309,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         for (size_t k = 0; k < combinations.size(); ++k)
             if (transitions[k])
                 onlyTransitions[k] = 0;
-        Grow(transitionTree.get(), onlyTransitions, combinations);
+        Grow(transitionTree.get(), onlyTransitions, combinations, pairsOfImage);
     }
 
     Layout mainLayout = LayOut(mainTree.get());
@@ -253,41 +322,60 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     return true;
 }
 
+const HierarchyNode* PanoramaEngine::ImageTree(int image) const {
+    if (image < 0 || static_cast<size_t>(image) >= imageTrees.size())
+        return nullptr;
+    std::unique_ptr<HierarchyNode>& tree = imageTrees[static_cast<size_t>(image)];
+    if (!tree) {
+        tree = Root(image);
+        std::vector<char> used(combinations.size(), 0);
+        Grow(tree.get(), used, combinations, pairsOfImage);
+    }
+    return tree.get();
+}
+
+int PanoramaEngine::ImageTreeSize(int image) const {
+    return image >= 0 && static_cast<size_t>(image) < treeSizes.size() ? treeSizes[static_cast<size_t>(image)] : 0;
+}
+
 std::vector<int> PanoramaEngine::FindImageGroups() const {
     std::vector<int> result;
-    if (referenceIndex < 0 || referenceIndex >= static_cast<int>(imageTrees.size()))
+    const int n = static_cast<int>(treeSizes.size());
+    if (referenceIndex < 0 || referenceIndex >= n)
         return result;
-    std::vector<std::vector<int>> groups;  // the images whose trees each group holds
-    groups.push_back({referenceIndex});
-    auto grouped = [&](int image) {
-        for (const auto& g : groups)
-            for (int t : g)
-                if (imageTrees[t]->Contains(image))
-                    return true;
-        return false;
-    };
-    const int n = static_cast<int>(imageTrees.size());
-    for (int k = 0; k < n;) {
-        if (!grouped(k) && imageTrees[k]->CountNodes() > 1) {
-            std::vector<int> group;
-            for (int b = 0; b < n; ++b)
-                if (imageTrees[b]->CountNodes() > 1 && imageTrees[b]->Contains(k))
-                    group.push_back(b);
-            groups.push_back(group);
-            k = 0;
-            continue;
-        }
-        ++k;
-    }
+    // A tree holds exactly the images of its group of connected images, so "k lies in a tree
+    // of a group" is "k is connected to it". The groups follow the reference's in the order
+    // of their first image.
+    std::vector<int> group = GroupOfEachImage(n, pairsOfImage, combinations);
     result.push_back(referenceIndex);
-    for (size_t g = 1; g < groups.size(); ++g) {
-        int best = groups[g][0];
-        for (int t : groups[g]) {
-            int nodes = imageTrees[t]->CountNodes(), bestNodes = imageTrees[best]->CountNodes();
-            if (nodes > bestNodes || (nodes == bestNodes && imageTrees[t]->Depth() < imageTrees[best]->Depth()))
-                best = t;
+    std::vector<char> taken(static_cast<size_t>(n), 0);
+    taken[static_cast<size_t>(group[static_cast<size_t>(referenceIndex)])] = 1;
+    for (int k = 0; k < n; ++k) {
+        const int g = group[static_cast<size_t>(k)];
+        if (taken[static_cast<size_t>(g)] || treeSizes[static_cast<size_t>(k)] <= 1)
+            continue;
+        taken[static_cast<size_t>(g)] = 1;
+        // Among trees of equal size, the shallowest (the first among equals) roots the group.
+        int best = k, bestDepth = std::numeric_limits<int>::max();
+        for (int b = k; b < n; ++b) {
+            if (group[static_cast<size_t>(b)] != g)
+                continue;
+            int depth = GrowTreeDepth(b);
+            if (depth < bestDepth) {
+                best = b;
+                bestDepth = depth;
+            }
         }
         result.push_back(best);
     }
     return result;
+}
+
+int PanoramaEngine::GrowTreeDepth(int image) const {
+    if (imageTrees[static_cast<size_t>(image)])
+        return imageTrees[static_cast<size_t>(image)]->Depth();
+    std::unique_ptr<HierarchyNode> tree = Root(image);
+    std::vector<char> used(combinations.size(), 0);
+    Grow(tree.get(), used, combinations, pairsOfImage);
+    return tree->Depth();
 }

@@ -54,6 +54,8 @@ void PanoramaEngine::SyncImages(XmlDocument& document) {
         entries = list->ChildElements("Image");
 
     // Every entry is read before anything changes, so a bad one leaves the project as it was.
+    if (entries.size() > static_cast<size_t>(kMaxImages))
+        throw kTooManyImages;
     std::vector<ImageRecord> newImages(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         if (!ReadImageRecord(entries[i], newImages[i]))

@@ -78,11 +78,6 @@ int PanoramaEngine::FindImage(const char* path) const {
     return -1;
 }
 
-const HierarchyNode* PanoramaEngine::ImageTree(int image) const {
-    return image >= 0 && static_cast<size_t>(image) < imageTrees.size() ? imageTrees[static_cast<size_t>(image)].get()
-                                                                         : nullptr;
-}
-
 void PanoramaEngine::RebuildCombinations() {
     ClearOverlapHierarchy();
     combinations.clear();

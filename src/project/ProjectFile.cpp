@@ -1,6 +1,7 @@
 // The engine's part of the project file: the Panorama element with the parameters, the image
 // list and the matched pairs, and the rules by which a file's values are read back.
 #include <cfloat>
+#include <new>
 #include <numbers>
 
 #include "matching/PairFit.h"
@@ -116,6 +117,8 @@ void PanoramaEngine::ReadParameters(XmlElement* p) {
 
 void PanoramaEngine::ReadImages(XmlElement* panorama) {
     std::vector<XmlElement*> list = panorama->FindChild("Images", true)->ChildElements("Image");
+    if (list.size() > static_cast<size_t>(kMaxImages))
+        throw kTooManyImages;
     images.assign(list.size(), ImageRecord());
     for (size_t k = 0; k < list.size(); ++k) {
         if (!ReadImageRecord(list[k], images[k]))
@@ -204,6 +207,11 @@ bool PanoramaEngine::ReadFrom(XmlDocument& document, const char* name) {
         Reset();
         dirty = false;
         RecordFailure(EngineFailure::Failed, message);
+        return false;
+    } catch (const std::bad_alloc&) {
+        Reset();
+        dirty = false;
+        RecordFailure(EngineFailure::OutOfMemory, "not enough memory to load the project");
         return false;
     }
 }

@@ -61,6 +61,8 @@ bool ProjectStore::Load(const std::string& path) {
     if (!LoadWithChecksum(document, path.c_str()))
         return Fail("The project could not be loaded (missing, damaged or not a project): " + path);
     XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
+    if (panorama->FindChild("Images", true)->ChildElements("Image").size() > PanoramaEngine::kMaxImages)
+        return Fail(std::string(PanoramaEngine::kTooManyImages) + ": " + path);
     int rotation = panorama->Attribute("sourceImageRotation", true)->ToInt(0, false, 0, 3);
     std::string why;
     if (!FillImageSizes(document, rotation, &why))
@@ -108,6 +110,10 @@ bool ProjectStore::Create(const std::vector<std::string>& paths) {
         auto* image = new XmlElement("Image");
         list->AppendChild(image);
         image->Attribute("path", true)->Set(path);
+    }
+    if (list->ChildElements("Image").size() > PanoramaEngine::kMaxImages) {
+        lastError = PanoramaEngine::kTooManyImages;
+        return false;
     }
     if (!FillImageSizes(document, engine.GetSourceImageRotation(), &lastError))
         return false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -263,4 +264,77 @@ TEST(StitchCommand, ATruncatedPhotographIsAnErrorNamingTheFile) {
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find("cut-short.jpg"), std::string::npos) << run.err;
     EXPECT_EQ(ReadAll(dir + "/p.vdp"), "earlier");
+}
+
+TEST(StitchCommand, OutputsAreCheckedBeforeAnyWork) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    const std::string dir = set.Folder();
+    const std::string a = set.Path(0), b = set.Path(1);
+    const std::string photo = ReadAll(a);
+    // A project name without the suffix gets it: the photograph named as the project stays.
+    RunResult suffix = Stitch({"--match-only", "-q", "--project", a, a, b}, dir);
+    EXPECT_EQ(suffix.status, 0) << suffix.err;
+    EXPECT_EQ(ReadAll(a), photo);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(a + ".vdp")));
+    // A link to a photograph under a project's name is refused before anything is read.
+    const std::string link = dir + "/link.vdp";
+    ASSERT_EQ(symlink(a.c_str(), link.c_str()), 0);
+    RunResult linked = Stitch({"--match-only", "--project", link, a, b}, dir);
+    EXPECT_EQ(linked.status, 2);
+    EXPECT_NE(linked.err.find("would overwrite the input"), std::string::npos) << linked.err;
+    EXPECT_EQ(linked.err.find("Extracting"), std::string::npos);
+    EXPECT_EQ(ReadAll(a), photo);
+    // Folders that are missing or cannot be written are found before the matching.
+    RunResult missing = Stitch({"--match-only", "--project", dir + "/no/such/p.vdp", a, b}, dir);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err.find("Extracting"), std::string::npos);
+    if (geteuid() != 0) {  // root writes anywhere
+        const std::string locked = dir + "/locked";
+        mkdir(locked.c_str(), 0555);
+        RunResult denied = Stitch({"--match-only", "--project", locked + "/p.vdp", a, b}, dir);
+        EXPECT_EQ(denied.status, 2);
+        EXPECT_NE(denied.err.find("no permission"), std::string::npos) << denied.err;
+    }
+    // A project may be re-matched into itself.
+    RunResult again = Stitch({"--match-only", "-q", "--project", a + ".vdp", a + ".vdp"}, dir);
+    EXPECT_EQ(again.status, 0) << again.err;
+    // One photograph under two spellings is one image.
+    RunResult twice = Stitch({"--match-only", "-q", "--project", dir + "/twice.vdp", a, dir + "/./view0.jpg", b}, dir);
+    EXPECT_EQ(twice.status, 0) << twice.err;
+    EXPECT_NE(twice.err.find("is the same photograph as"), std::string::npos) << twice.err;
+    EXPECT_EQ(twice.out.find("0-2"), std::string::npos);  // only two images were matched
+}
+
+TEST(StitchCommand, AReaderThatGoesAwayCostsNothingButTheOutput) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    const std::string dir = set.Folder();
+    const std::string project = dir + "/piped.vdp";
+    std::string command = "set -o pipefail; '" + std::string(VEDORA_STITCH) + "' --match-only -q --project '" + project +
+                          "' '" + set.Path(0) + "' '" + set.Path(1) + "' | true";
+    int raw = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    PanoramaEngine engine;
+    Zelvo::XmlDocument doc;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(project)) << store.LastError();
+    EXPECT_TRUE(engine.Combination(0, 1)->matched);
+}
+
+TEST(StitchCommand, APhotographTooLargeToDecodeIsAnErrorAndTheOldProjectStays) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    const std::string dir = set.Folder();
+    // A PNG whose header promises 60000 x 60000 pixels, with no data behind it.
+    const unsigned char header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                    0,    0,   0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 2, 0, 0, 0, 0x5C, 0x84, 0x4F, 0x2D};
+    const std::string huge = dir + "/huge.png";
+    std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
+    RunResult first = Stitch({"--match-only", "-q", "--project", dir + "/p.vdp", set.Path(0), set.Path(1)}, dir);
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string before = ReadAll(dir + "/p.vdp");
+    RunResult run = Stitch({"--match-only", "-q", "--project", dir + "/p.vdp", set.Path(0), set.Path(1), huge}, dir);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("huge.png"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadAll(dir + "/p.vdp"), before);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "matching/Homography.h"
@@ -124,4 +125,31 @@ TEST(PairOperations, AFailedAutomaticRunRestoresThePreviousPairs) {
 
     PanoramaEngine empty;
     EXPECT_FALSE(empty.FindOverlappingImages());
+}
+
+TEST(PairOperations, MemoryRunningOutDuringMatchingIsAFailureThatKeepsThePairs) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    PanoramaEngine engine;
+    EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1)}, 320, 240);
+    engine.SetGeneticSeed(4);
+    std::vector<PointD> a, b;
+    for (int k = 0; k < 8; ++k) {
+        a.push_back({100.0 + 20 * k, 50.0 + 15 * k});
+        b.push_back({a.back().x - 90, a.back().y});
+    }
+    ASSERT_TRUE(engine.SetCombinationPoints(0, 1, a, b));
+    std::string log;
+    int ticks = 0;
+    engine.SetLogHook([&](const char* t) {
+        log += t;
+        if (std::string(t) == "." && ++ticks == 2)
+            throw std::bad_alloc();  // the second image's extraction runs out of memory
+        return false;
+    });
+    EXPECT_FALSE(engine.FindOverlappingImages());
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::OutOfMemory);
+    EXPECT_NE(log.find("\nNot enouch memory to finish automatic matching!\n"), std::string::npos);
+    EXPECT_NE(log.find("...find overlapping images failed\n"), std::string::npos);
+    EXPECT_EQ(engine.Combination(0, 1)->P.size(), 8u);
+    EXPECT_NE(engine.MainTree(), nullptr);
 }

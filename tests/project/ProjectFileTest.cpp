@@ -260,3 +260,48 @@ TEST_F(ProjectFile, AbsurdValuesNeverBreakTheReader) {
         EXPECT_TRUE(std::isfinite(engine.GetGamma()));
     }
 }
+
+TEST(LargeProject, LoadsAndTooLargeOnesAreRefusedByName) {
+    auto document = [](XmlDocument& doc, int n) {
+        doc.Reset("VedoraProject");
+        XmlElement* panorama = doc.Root()->FindChild("Panorama", true);
+        panorama->Attribute("name", true)->Set("panorama");
+        XmlElement* images = panorama->FindChild("Images", true);
+        for (int i = 0; i < n; ++i) {
+            auto* image = new XmlElement("Image");
+            images->AppendChild(image);
+            image->Attribute("path", true)->Set(Chars::Format("p%05d.jpg", i));
+            image->Attribute("w", true)->SetInt(400);
+            image->Attribute("h", true)->SetInt(300);
+        }
+        XmlElement* pairs = panorama->FindChild("Combinations", true);
+        for (int i = 0; i + 1 < n; ++i) {  // a row: every photograph matched with the next
+            auto* pair = new XmlElement("Combination");
+            pairs->AppendChild(pair);
+            pair->Attribute("path1", true)->Set(Chars::Format("p%05d.jpg", i));
+            pair->Attribute("path2", true)->Set(Chars::Format("p%05d.jpg", i + 1));
+            pair->Attribute("f", true)->SetInt(400);
+            for (const char* side : {"P", "Q"}) {
+                auto* point = new XmlElement("Point");
+                pair->FindChild(side, true)->AppendChild(point);
+                point->Attribute("x", true)->SetInt(side[0] == 'P' ? 300 : 100);
+                point->Attribute("y", true)->SetInt(150);
+            }
+        }
+    };
+    // A row of 600 photographs: the hierarchy spans them all (this took minutes when every
+    // tree scanned every pair for every node).
+    XmlDocument row;
+    document(row, 600);
+    PanoramaEngine engine;
+    ASSERT_TRUE(engine.ReadFrom(row, "panorama")) << engine.LastError();
+    ASSERT_NE(engine.MainTree(), nullptr);
+    EXPECT_EQ(engine.MainTree()->DistinctImages().size(), 600u);
+    EXPECT_EQ(engine.ImageTreeSize(17), 600);
+    EXPECT_EQ(engine.ReferenceIndex(), 0);
+    XmlDocument tooMany;
+    document(tooMany, PanoramaEngine::kMaxImages + 1);
+    EXPECT_FALSE(engine.ReadFrom(tooMany, "panorama"));
+    EXPECT_EQ(engine.LastError(), "A project can hold at most 3000 photographs");
+    EXPECT_EQ(engine.ImageCount(), 0);
+}
