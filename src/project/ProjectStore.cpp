@@ -1,5 +1,6 @@
 #include "project/ProjectStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -7,6 +8,7 @@
 #include <map>
 
 #include "image/ImageFile.h"
+#include "project/ProjectPaths.h"
 
 using namespace Zelvo;
 
@@ -64,6 +66,7 @@ bool ProjectStore::Load(const std::string& path) {
     if (panorama->FindChild("Images", true)->ChildElements("Image").size() > PanoramaEngine::kMaxImages)
         return Fail(std::string(PanoramaEngine::kTooManyImages) + ": " + path);
     int rotation = panorama->Attribute("sourceImageRotation", true)->ToInt(0, false, 0, 3);
+    ImagePathsFromFile(document, path);
     std::string why;
     if (!FillImageSizes(document, rotation, &why))
         return Fail(why);
@@ -77,7 +80,10 @@ bool ProjectStore::Save(const std::string& path) {
     if (!document.Root())
         NewProjectDocument(document);
     engine.WriteTo(document, "panorama");
-    if (!SaveWithChecksum(document, path.c_str())) {
+    ImagePathsToFile(document, path);
+    const bool saved = SaveWithChecksum(document, path.c_str());
+    ImagePathsFromFile(document, path);
+    if (!saved) {
         engine.SetDirty(true);
         lastError = "cannot write the project " + path;
         return false;
@@ -95,7 +101,8 @@ bool ProjectStore::Create(const std::vector<std::string>& paths) {
     // itself: it is used once.
     std::map<QString, std::string> canonical;
     for (const std::string& p : paths) {
-        Chars path(p.c_str());
+        // "./a.jpg" and "a.jpg" are stored alike, so that a path reads back as it was written.
+        Chars path(QFile::encodeName(QDir::cleanPath(QFile::decodeName(p.c_str()))).constData());
         path.ToForwardSlashes();
         if (list->FindDescendant("Image", "path", path.c_str(), false))
             continue;  // the same file twice is one image

@@ -305,3 +305,51 @@ TEST(LargeProject, LoadsAndTooLargeOnesAreRefusedByName) {
     EXPECT_EQ(engine.LastError(), "A project can hold at most 3000 photographs");
     EXPECT_EQ(engine.ImageCount(), 0);
 }
+
+TEST_F(ProjectFile, RelativePathsFollowTheProjectFolder) {
+    // Photographs named relative to the current folder are written relative to the project's
+    // folder, so the folder can move and the project opens from anywhere.
+    QTemporaryDir outer;
+    const QString root = outer.filePath("shoot");
+    ASSERT_TRUE(QDir().mkpath(root + "/projects"));
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(images[i]), root + QString("/p%1.png").arg(i)));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(root));
+    {
+        PanoramaEngine engine;
+        XmlDocument doc;
+        ProjectStore store(engine, doc);
+        ASSERT_TRUE(store.Create({"p0.png", "./p1.png", "/tmp/../" + images[2].substr(1)})) << store.LastError();
+        engine.SetGeneticSeed(5);
+        std::vector<PointD> a = {{10, 10}, {20, 30}, {40, 12}, {33, 40}, {5, 25}}, b;
+        for (const PointD& p : a)
+            b.push_back({p.x - 4, p.y + 1});
+        ASSERT_TRUE(engine.SetCombinationPoints(0, 1, a, b));
+        engine.SetReferenceImagePath("p1.png");
+        ASSERT_TRUE(store.Save("projects/set.vdp")) << store.LastError();
+        EXPECT_EQ(engine.Image(1).path, "p1.png");  // memory keeps the form it was given
+    }
+    const std::string written = Bytes((root + "/projects/set.vdp").toStdString());
+    EXPECT_NE(written.find("path=\"../p0.png\""), std::string::npos) << written;
+    EXPECT_NE(written.find("path=\"../p1.png\""), std::string::npos);
+    EXPECT_NE(written.find("referenceImagePath=\"../p1.png\""), std::string::npos);
+    EXPECT_NE(written.find("path=\"" + images[2] + "\""), std::string::npos);  // absolute stays absolute
+    EXPECT_NE(written.find("path1=\"../p0.png\" path2=\"../p1.png\""), std::string::npos);
+
+    // The whole folder moves; the project is opened from another current folder.
+    const QString moved = outer.filePath("moved");
+    ASSERT_TRUE(QDir().rename(root, moved));
+    ASSERT_TRUE(QDir::setCurrent(outer.path()));
+    PanoramaEngine engine;
+    XmlDocument doc;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load("moved/projects/set.vdp")) << store.LastError();
+    EXPECT_EQ(engine.Image(0).path, "moved/p0.png");
+    EXPECT_EQ(engine.Image(1).width, 80);
+    EXPECT_TRUE(engine.GetReferenceImagePath() == "moved/p1.png");
+    EXPECT_TRUE(engine.Combination(0, 1)->matched);
+    ASSERT_TRUE(store.Save("moved/projects/again.vdp"));
+    EXPECT_EQ(Bytes((moved + "/projects/again.vdp").toStdString()), written);
+    QDir::setCurrent(before);
+}
