@@ -22,7 +22,9 @@ constexpr double kReductionSmoothing = 0.7355;
 ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, double spacingPercent,
                                          double radiusPercent) {
     ExtractionGeometry g;
-    g.scale = static_cast<double>(imageSize) / std::min(width, height);
+    // Photographs larger than the working size are reduced to it; smaller ones are matched at
+    // their own size, since enlarging adds no detail and only blurs the points apart.
+    g.scale = std::min(1.0, static_cast<double>(imageSize) / std::min(width, height));
     g.workWidth = g.scale == 1 ? width : static_cast<int>(width * g.scale);
     g.workHeight = g.scale == 1 ? height : static_cast<int>(height * g.scale);
     const int m = std::min(g.workWidth, g.workHeight);

@@ -340,3 +340,25 @@ TEST(StitchCommand, APhotographTooLargeToDecodeIsAnErrorAndTheOldProjectStays) {
     EXPECT_NE(run.err.find("huge.png"), std::string::npos) << run.err;
     EXPECT_EQ(ReadAll(dir + "/p.vdp"), before);
 }
+
+TEST(StitchCommand, SmallPhotographsAreMatchedAtTheirOwnSize) {
+    // Six small portrait photographs: enlarged four times to the working size they matched
+    // nothing; at their own size every neighbour pair matches.
+    std::vector<render::ViewSpec> views;
+    for (int k = 0; k < 6; ++k)
+        views.push_back(View(25 * k, 0, 0, 170, 150, 225));
+    RenderedViews set(views);
+    std::vector<std::string> args = {"--match-only", "-q", "--project", set.Folder() + "/small.vdp", "--seed", "3"};
+    for (size_t i = 0; i < views.size(); ++i)
+        args.push_back(set.Path(i));
+    RunResult run = Stitch(args, set.Folder());
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (int k = 0; k + 1 < 6; ++k)
+        EXPECT_NE(run.out.find(std::to_string(k) + "-" + std::to_string(k + 1) + ": "), std::string::npos)
+            << k << "\n" << run.out;
+    // A working size above the photographs' own is the same as their own.
+    RunResult large = Stitch({"--match-only", "-q", "--project", set.Folder() + "/large.vdp", "--seed", "3",
+                              "--feature-size", "2000", set.Path(0), set.Path(1)},
+                             set.Folder());
+    EXPECT_EQ(large.status, 0) << large.err;
+}
