@@ -19,30 +19,15 @@
 #include "project/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "render/ViewRenderer.h"
+#include "BenchWorld.h"
 
 namespace {
-
-render::ViewSpec Camera(double yaw, int w, int h, double f) {
-    render::ViewSpec v;
-    v.yaw = yaw;
-    v.focal = f;
-    v.width = w;
-    v.height = h;
-    return v;
-}
-
-const render::World& World() {
-    static render::World world;
-    static bool loaded = world.Load(VEDORA_SOURCE_DIR "/tests/data/world.jpg");
-    (void)loaded;
-    return world;
-}
 
 // A 12-megapixel photograph, rendered once and saved as JPEG.
 std::string Photo(double yaw) {
     std::string path = QDir::temp().filePath(QString("vedora-bench-photo-%1.jpg").arg(yaw)).toStdString();
     if (!QFile::exists(QString::fromStdString(path)))
-        SaveImageFile(render::RenderView(World(), Camera(yaw, 4000, 3000, 3500)), QString::fromStdString(path));
+        SaveImageFile(render::RenderView(BenchWorld(), BenchCamera(yaw, 4000, 3000, 3500)), QString::fromStdString(path));
     return path;
 }
 
@@ -178,7 +163,7 @@ void BM_FitPair(benchmark::State& state) {
     PanoramaEngine engine;
     EngineFixture::SetImages(engine, {ImageRecord{"a", 1600, 1200, {}, {}}, ImageRecord{"b", 1600, 1200, {}, {}}});
     engine.SetGeneticSeed(5);
-    render::ViewSpec a = Camera(0, 1600, 1200, 1400), b = Camera(25, 1600, 1200, 1400);
+    render::ViewSpec a = BenchCamera(0, 1600, 1200, 1400), b = BenchCamera(25, 1600, 1200, 1400);
     std::vector<PointD> P, Q;
     for (int k = 0; P.size() < 200; ++k) {
         double x = 800 + (k * 37) % 800, y = 50 + (k * 53) % 1100, bx, by;

@@ -6,27 +6,14 @@
 
 #include "matching/CorrespondenceRefinement.h"
 #include "render/ViewRenderer.h"
+#include "BenchWorld.h"
 
 namespace {
 
-render::ViewSpec Camera(double yaw) {
-    render::ViewSpec v;
-    v.yaw = yaw;
-    v.focal = 1400;
-    v.width = 1600;
-    v.height = 1200;
-    return v;
-}
-
-const render::World& World() {
-    static render::World world;
-    static bool loaded = world.Load(VEDORA_SOURCE_DIR "/tests/data/world.jpg");
-    (void)loaded;
-    return world;
-}
+render::ViewSpec Camera(double yaw) { return BenchCamera(yaw, 1600, 1200, 1400); }
 
 ImgFLOAT Gray(const render::ViewSpec& v) {
-    ImgRGB rgb = render::RenderView(World(), v);
+    ImgRGB rgb = render::RenderView(BenchWorld(), v);
     ImgFLOAT gray(rgb.width, rgb.height);
     rgb.CopyTo(gray);
     return gray;

@@ -48,13 +48,10 @@ bool PanoramaEngine::FindOverlappingImages() {
         return false;
     }
     std::vector<ImageCombination> saved = combinations;
-    OperationTexts texts;
+    OperationTexts texts = OperationTexts::Matching("\nCould not finish automatic matching: %s\n",
+                                                    "...find overlapping images failed\n");
     texts.heading = "Finding overlapping images automatically...\n";
     texts.done = "...find overlapping images done\n";
-    texts.failed = "...find overlapping images failed\n";
-    texts.outOfMemory = "\nNot enouch memory to finish automatic matching!\n";
-    texts.messageFormat = "\nCould not finish automatic matching: %s\n";
-    texts.unknown = "\nCould not finish automatic matching because of an unknown error!\n";
     return RunOperation(
         texts,
         [this] {

@@ -27,11 +27,8 @@ bool PanoramaEngine::MatchImagePair(int a, int b) {
     }
     dirty = true;
     std::vector<ImageCombination> saved = combinations;
-    OperationTexts texts;
-    texts.outOfMemory = "\nNot enouch memory to finish automatic matching!\n";
-    texts.messageFormat = "\nAutomatic matching failed: %s\n";
-    texts.unknown = "\nCould not finish automatic matching because of an unknown error!\n";
-    texts.failed = "...image pair matching failed\n";
+    const OperationTexts texts =
+        OperationTexts::Matching("\nAutomatic matching failed: %s\n", "...image pair matching failed\n");
     return RunOperation(
         texts,
         [this, a, b] {

@@ -41,6 +41,16 @@ struct PlacedImage {
 // The texts a long operation logs around its work; null entries are not logged. A null
 // outOfMemory or unknown lets that kind of exception pass to the caller.
 struct OperationTexts {
+    // The texts both matching commands log when memory runs out or something unknown breaks.
+    static OperationTexts Matching(const char* messageFormat, const char* failed) {
+        OperationTexts texts;
+        texts.outOfMemory = "\nNot enouch memory to finish automatic matching!\n";
+        texts.messageFormat = messageFormat;
+        texts.unknown = "\nCould not finish automatic matching because of an unknown error!\n";
+        texts.failed = failed;
+        return texts;
+    }
+
     const char* heading = nullptr;
     const char* done = nullptr;
     const char* failed = nullptr;

@@ -16,29 +16,12 @@
 #include "render/JsonAccess.h"
 #include "render/TruthPanorama.h"
 #include "support/RenderedViews.h"
+#include "support/RunProgram.h"
 
 namespace {
 
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 RunResult Render(const std::vector<std::string>& args, const std::string& folder) {
-    std::string command = std::string("'") + VEDORA_RENDER + "'";
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    command += " > '" + folder + "/out.txt' 2> '" + folder + "/err.txt'";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(folder + "/out.txt"),
-            ReadAll(folder + "/err.txt")};
+    return RunProgram(VEDORA_RENDER, args, folder);
 }
 
 std::string MatrixJson(const render::Mat3& m) {
