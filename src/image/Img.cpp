@@ -87,6 +87,27 @@ void Img::ReleaseAll() {
     ResetRegion();
 }
 
+void Img::TakeOver(Img& other) noexcept {
+    if (&other == this)
+        return;
+    ReleaseAll();
+    width = other.width;
+    height = other.height;
+    roiLeft = other.roiLeft;
+    roiTop = other.roiTop;
+    roiRight = other.roiRight;
+    roiBottom = other.roiBottom;
+    rowStride = other.rowStride;
+    ownedBlock = other.ownedBlock;
+    pixels = other.pixels;
+    rows = other.rows;
+    other.ownedBlock = nullptr;
+    other.pixels = nullptr;
+    other.rows = nullptr;
+    other.width = other.height = other.rowStride = 0;
+    other.ResetRegion();
+}
+
 void Img::ResetRegion() {
     roiLeft = 0;
     roiTop = 0;

@@ -66,4 +66,7 @@ protected:
     void AttachView(int w, int h, unsigned char* memory, int stride);
     void ReleaseAll();
     void ResetRegion();
+    // Takes over other's pixels (owned block or view) and leaves other empty; both images
+    // must have the same type code.
+    void TakeOver(Img& other) noexcept;
 };

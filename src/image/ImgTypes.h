@@ -17,6 +17,11 @@
             CopyFrom(source);                                                                   \
             return *this;                                                                       \
         }                                                                                       \
+        Name(Name&& source) noexcept : ImgT<PixelType>(Code) { TakeOver(source); }              \
+        Name& operator=(Name&& source) noexcept {                                               \
+            TakeOver(source);                                                                   \
+            return *this;                                                                       \
+        }                                                                                       \
     };
 
 VEDORA_IMAGE_CLASS(ImgUCHAR, uint8_t, kTypeUCHAR)

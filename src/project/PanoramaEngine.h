@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "image/ImgTypes.h"
 #include "linalg/CMatrix.h"
+#include "linalg/RectD.h"
 #include "matching/HierarchyNode.h"
 #include "project/EngineFailure.h"
 #include "project/ImageCombination.h"
@@ -231,6 +233,28 @@ public:
     std::unique_ptr<Zelvo::XmlDocument> HierarchyDocument(const char* rootName) const;
     void GroupLayout(std::vector<PlacedImage>& placed, std::vector<int>& unplaced) const;
 
+    // Sub-pixel refinement of every pair's inliers at full resolution before the pair fit (on
+    // by default; off reproduces matching at the working size alone). Never stored.
+    void SetRefineCorrespondences(bool on) { refineCorrespondences = on; }
+    bool GetRefineCorrespondences() const { return refineCorrespondences; }
+
+    // --- Stitching ---------------------------------------------------------------------------
+    // Fits one shared focal length and every camera's rotation to the hierarchy's points, then
+    // straightens the cameras and gives them their panorama rotations. False (logged) when
+    // there is nothing to fit or the fit fails; both camera lists are then empty.
+    bool FitCameras();
+    // The camera fit, then the panorama transform for a panorama whose longer side is size
+    // pixels, the panorama's rectangle and every image's. False (logged) when it cannot.
+    bool InitStitchGeometry(int size);
+    // Source pixel to panorama pixel and back, for a camera of the last geometry.
+    PointD ForwardMap(int type, const Camera& camera, double x, double y) const;
+    PointD InverseMap(int type, const Camera& camera, double u, double v) const;
+    // The panorama's rectangle in panorama pixels (the last geometry).
+    const RectD& PanoramaRect() const { return panoramaRect; }
+    // The quick look: every photograph resampled into the panorama at the preview size, one over
+    // the other, into target (emptied first). False with the reason logged.
+    bool PreviewStitch(ImgRGB& target);
+
     // --- The project file's Panorama element -------------------------------------------------
     bool WriteTo(Zelvo::XmlDocument& document, const char* name);
     // False with LastError() ("Bad image attribute", "Bad image combination", ...) and a new,
@@ -300,6 +324,7 @@ private:
     std::vector<PointD> layoutPositions;
     CMatrix panoramaTransform;
     CMatrix panoramaTransformInverse;
+    RectD panoramaRect;
 
     // Fixed values.
     int blendWidth = 30;
@@ -308,6 +333,7 @@ private:
 
     // Running operations.
     int32_t geneticSeed = 0;
+    bool refineCorrespondences = true;
     std::string lastError;
     EngineFailure lastFailure = EngineFailure::None;
     int progressStep = 0;

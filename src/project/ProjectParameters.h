@@ -25,8 +25,9 @@ enum ParameterId : int {
     kParameterCount
 };
 
-enum ProjectionType { kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2 };
-enum PhotometricCorrectionType { kPhotometricNone = 0, kPhotometricColor = 1, kPhotometricGray = 2 };
+// The codes of the projectionType parameter (ProjectionType in stitching/ names the same three).
+enum ProjectionCode { kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2 };
+enum PhotometricCode { kPhotometricNone = 0, kPhotometricColor = 1, kPhotometricGray = 2 };
 
 enum class ParameterKind {
     Integer,  // written as a whole number

@@ -1,0 +1,32 @@
+// The engine's camera fit: the hierarchy's trees and layout handed to the camera fitter, its
+// cameras kept for the stitch.
+#include "project/EngineText.h"
+#include "project/PanoramaEngine.h"
+#include "stitching/CameraFitter.h"
+
+bool PanoramaEngine::FitCameras() {
+    if (!mainTree) {
+        cameraList.clear();
+        closingCameraList.clear();
+        return false;
+    }
+    CameraFitInput input;
+    input.mainTree = mainTree.get();
+    input.transitionTree = transitionTree.get();
+    for (const ImageRecord& image : images)
+        input.imageSizes.push_back({image.width, image.height});
+    input.layoutPositions = layoutPositions;
+    input.projectionType = static_cast<ProjectionType>(GetProjectionType());
+    input.verticalCameraRotation = GetVerticalCameraRotation();
+    CameraFitResult fit = ::FitCameras(input);
+    if (fit.status != CameraFitStatus::Fitted) {
+        if (fit.failureReason)
+            Log(Tr(fit.failureReason));
+        cameraList.clear();
+        closingCameraList.clear();
+        return false;
+    }
+    cameraList = std::move(fit.cameraList);
+    closingCameraList = std::move(fit.closingCameraList);
+    return true;
+}

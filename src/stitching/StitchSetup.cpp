@@ -1,0 +1,47 @@
+// The engine's stitch geometry: the camera fit, then the panorama transform and rectangles
+// for one output size, and the mappings between source and panorama pixels.
+#include "project/EngineText.h"
+#include "project/PanoramaEngine.h"
+#include "stitching/StitchGeometry.h"
+
+bool PanoramaEngine::InitStitchGeometry(int size) {
+    if (images.empty()) {
+        Log(Tr("No images,stitching failed.\n"));
+        return false;
+    }
+    if (!mainTree) {
+        Log(Tr("No overlapping images,stitching failed.\n"));
+        return false;
+    }
+    Status(Tr("Fitting cameras..."));
+    if (!FitCameras()) {
+        Log(Tr("Fitting cameras failed\n"));
+        return false;
+    }
+    Status(Tr("Initialize stitch transforms and rectangles..."));
+    StitchGeometryParameters parameters;
+    parameters.projectionType = static_cast<ProjectionType>(GetProjectionType());
+    parameters.size = size;
+    parameters.panoramaImageRotation = GetPanoramaImageRotation();
+    parameters.doCrop360Degrees = GetDoCrop360Degrees();
+    StitchGeometry geometry = ::InitStitchGeometry(cameraList, transitionTree.get(), parameters);
+    if (!geometry.valid) {
+        if (geometry.failureReason)
+            Log(Tr(geometry.failureReason));
+        return false;
+    }
+    panoramaTransform = geometry.panoramaTransform;
+    panoramaTransformInverse = geometry.panoramaTransformInverse;
+    panoramaRect = geometry.panoramaRect;
+    for (size_t i = 0; i < cameraList.size(); ++i)
+        images[static_cast<size_t>(cameraList[i].image)].panoramaRect = geometry.imageRects[i];
+    return true;
+}
+
+PointD PanoramaEngine::ForwardMap(int type, const Camera& camera, double x, double y) const {
+    return ::ForwardMap(static_cast<ProjectionType>(type), camera, panoramaTransform, x, y);
+}
+
+PointD PanoramaEngine::InverseMap(int type, const Camera& camera, double u, double v) const {
+    return ::InverseMap(static_cast<ProjectionType>(type), camera, panoramaTransformInverse, u, v);
+}
