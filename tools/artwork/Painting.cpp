@@ -9,7 +9,9 @@
 
 namespace artwork {
 
-QColor Shade(const QColor& c, int percent) { return percent >= 100 ? c.lighter(percent) : c.darker(10000 / percent); }
+QColor Shade(const QColor& c, int percent) {
+    return percent >= 100 ? c.lighter(percent) : c.darker(10000 / percent);
+}
 
 namespace {
 
@@ -45,7 +47,8 @@ void Landscape(QPainter& p, const QRectF& r) {
     QPainterPath near;
     near.moveTo(r.left(), r.bottom());
     near.lineTo(r.left(), r.top() + r.height() * 0.85);
-    near.quadTo(r.left() + r.width() * 0.55, r.top() + r.height() * 0.6, r.right(), r.top() + r.height() * 0.8);
+    near.quadTo(r.left() + r.width() * 0.55, r.top() + r.height() * 0.6, r.right(),
+                r.top() + r.height() * 0.8);
     near.lineTo(r.right(), r.bottom());
     near.closeSubpath();
     p.setBrush(QColor(60, 120, 50));
@@ -53,7 +56,7 @@ void Landscape(QPainter& p, const QRectF& r) {
     p.restore();
 }
 
-}  // namespace
+} // namespace
 
 void Photo(QPainter& p, const QRectF& r, const QColor& frame, double frameWidth) {
     Landscape(p, r);
@@ -88,7 +91,8 @@ void Magnifier(QPainter& p, const QPointF& c, double radius) {
     p.drawEllipse(c, radius, radius);
 }
 
-void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width, Symbol symbol) {
+void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width,
+                Symbol symbol) {
     p.setPen(Outline(colour, width));
     p.setBrush(Qt::NoBrush);
     switch (symbol) {
@@ -295,6 +299,8 @@ void Star(QPainter& p, const QPointF& c, double radius, const QColor& fill) {
     p.drawPath(path);
 }
 
-void PanoramaStrip(QPainter& p, const QRectF& r, const QColor& frame) { Photo(p, r, frame, 1.2); }
+void PanoramaStrip(QPainter& p, const QRectF& r, const QColor& frame) {
+    Photo(p, r, frame, 1.2);
+}
 
-}  // namespace artwork
+} // namespace artwork
