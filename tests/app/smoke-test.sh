@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts the real program as a user would, under Xvfb when no display is set: waits for its
-# painted window, takes a screenshot, closes it through the window manager's close request and
-# checks that the settings file was written beside the program.
+# Starts the real program as a user would, on an Xvfb display of its own (other tests' windows
+# carry the same title): waits for its painted window, takes a screenshot, closes it through
+# the window manager's close request and checks that the settings file was written beside the
+# program.
 #
 #   smoke-test.sh VEDORA VEDORA_XWIN SCREENSHOT.png
 set -euo pipefail
@@ -11,12 +12,14 @@ vedora=$1 xwin=$2 shot=$3
 env -u DISPLAY QT_QPA_PLATFORM=none "$vedora" --version | grep -q "^vedora 1.02$"
 env -u DISPLAY QT_QPA_PLATFORM=none "$vedora" --help | grep -q "Usage: vedora \[PROJECT.vdp\]"
 
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+if [ -z "${VEDORA_SMOKE_DISPLAY:-}" ]; then
+    VEDORA_SMOKE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
 # A copy of the program keeps its settings file in the test's own folder.
 cp "$vedora" "$work/vedora"
 env -u QT_QPA_PLATFORM "$work/vedora" >"$work/out.log" 2>&1 &
