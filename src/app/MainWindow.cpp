@@ -1,0 +1,262 @@
+#include "app/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QList>
+#include <QProgressDialog>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "app/QtUserPrompts.h"
+#include "dialogs/AboutDialog.h"
+
+namespace {
+
+const char* const kSplitterStyle =
+    "QSplitter::handle:hover\t\t{background: yellow; border-radius: 3px; border: 2px outset gray;}";
+const char* const kGreenIndicator = "background-color: rgb(0,210,0)";
+const char* const kRedIndicator = "background-color: rgb(250,0,0)";
+
+} // namespace
+
+MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<UserPrompts> userPrompts,
+                       const QString& executablePath)
+    : prompts(std::move(userPrompts)) {
+    InstallEngineHooks();
+    quickTimeAvailable = true;
+    if (!prompts)
+        prompts = std::make_unique<QtUserPrompts>(this);
+    SetUpForms();
+    SetUpSplitters();
+    ConnectFrame();
+    SetUpStatusBar();
+    ui.m_toolBox->addWidget(projectPage);
+    ui.m_toolBox->addWidget(matchingPage);
+    ui.m_toolBox->addWidget(panoramaPage);
+    ui.m_toolBox->setCurrentWidget(projectPage);
+    settings.Load(SettingsFilePath(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                                            : executablePath));
+    LoadSettings();
+    NewProject();
+    this->startupProjectPath = startupProjectPath;
+}
+
+MainWindow::~MainWindow() {
+    SaveSettings();
+    hierarchyDocument.reset();
+    // A progress dialog still registered belongs to an operation that cannot outlive us.
+    currentProgress = nullptr;
+}
+
+void MainWindow::InstallEngineHooks() {
+    engine.SetLogHook([this](const char* text) { return Log(text); });
+    engine.SetStatusHook([this](const char* text) { return Status(text); });
+}
+
+void MainWindow::SetUpForms() {
+    ui.setupUi(this);
+    viewUi.setupUi(ui.m_imageViewFrame);
+    projectPage = new QWidget;
+    projectUi.setupUi(projectPage);
+    matchingPage = new QWidget;
+    matchingUi.setupUi(matchingPage);
+    panoramaPage = new QWidget;
+    panoramaUi.setupUi(panoramaPage);
+}
+
+// The view takes the extra width and the pages the extra height; the handles light up under
+// the mouse so that the user finds them.
+void MainWindow::SetUpSplitters() {
+    for (QSplitter* splitter : {ui.m_horzSplitter, ui.m_vertSplitter}) {
+        splitter->setHandleWidth(7);
+        splitter->setStyleSheet(kSplitterStyle);
+    }
+    ui.m_horzSplitter->setStretchFactor(0, 0);
+    ui.m_horzSplitter->setStretchFactor(1, 1);
+    ui.m_vertSplitter->setStretchFactor(0, 1);
+    ui.m_vertSplitter->setStretchFactor(1, 0);
+}
+
+void MainWindow::ConnectFrame() {
+    connect(ui.m_aboutAction, &QAction::triggered, this, &MainWindow::OnAbout);
+    connect(ui.m_actionQuicktimeVR, &QAction::triggered, this, &MainWindow::OnMovieDialog);
+    connect(ui.m_clearLogToolButton, &QToolButton::clicked, this, &MainWindow::OnClearLog);
+    connect(ui.m_projectToolButton, &QToolButton::clicked, this, &MainWindow::OnProjectToolButton);
+    connect(ui.m_matchingToolButton, &QToolButton::clicked, this, &MainWindow::OnMatchingToolButton);
+    connect(ui.m_panoramaToolButton, &QToolButton::clicked, this, &MainWindow::OnPanoramaToolButton);
+    connect(projectUi.m_actionSaveProject, &QAction::triggered, this, &MainWindow::OnSaveProjectAction);
+    connect(projectUi.m_actionSaveProjectAs, &QAction::triggered, this, &MainWindow::OnSaveProjectAsAction);
+    ViewWidget()->installEventFilter(this);
+}
+
+void MainWindow::SetUpStatusBar() {
+    projectLabel = new QLabel(tr(" New project "));
+    viewLabel = new QLabel(QStringLiteral("        "));
+    statusBar()->addPermanentWidget(projectLabel);
+    statusBar()->addPermanentWidget(viewLabel);
+}
+
+void MainWindow::LoadSettings() {
+    textureLimits = settings.ReadTextureLimits();
+    pointMarkers = settings.ReadPointMarkers();
+    SplitterSizes s = settings.ReadSplitterSizes();
+    ui.m_horzSplitter->setSizes({s.s1, s.s2});
+    ui.m_vertSplitter->setSizes({s.s3, s.s4});
+    ui.m_statusTextEdit->clear();
+}
+
+// The size stored is the window's own, not the frame's: the frame includes the window
+// manager's decoration, and restoring it as the window size would grow the window by the title
+// bar at every start.
+void MainWindow::SaveSettings() {
+    WindowPlacement placement;
+    placement.x = pos().x();
+    placement.y = pos().y();
+    placement.w = width();
+    placement.h = height();
+    settings.WritePlacement(placement);
+    QList<int> h = ui.m_horzSplitter->sizes();
+    QList<int> v = ui.m_vertSplitter->sizes();
+    settings.WriteSplitterSizes({h.value(0), h.value(1), v.value(0), v.value(1)});
+    settings.WriteTextureLimits(textureLimits);
+    settings.WritePointMarkers(pointMarkers);
+    settings.Save();
+}
+
+void MainWindow::RestoreGeometry() {
+    WindowPlacement p = settings.ReadWindowPlacement();
+    move(p.x, p.y);
+    resize(p.w, p.h);
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (firstPaintDone)
+        return;
+    firstPaintDone = true;
+    QTimer::singleShot(1, this, &MainWindow::OnStartupAfterPaint);
+    QTimer::singleShot(1000, this, &MainWindow::OnTimer);
+}
+
+// The project named on the command line waits for the first paint, so that its loading
+// progress shows over a complete window.
+void MainWindow::OnStartupAfterPaint() {
+    if (!startupProjectPath.IsEmpty())
+        LogText(tr("Project to open: %1\n").arg(QString::fromUtf8(startupProjectPath.c_str())));
+    ZoomAllAndFocusView();
+}
+
+// Red while there is work that a quit would lose: a saved project changed since, or a new one
+// that already holds pictures.
+void MainWindow::OnTimer() {
+    bool unsaved = currentProjectPath.IsEmpty() ? HasSourcePictures() : engine.IsDirty();
+    SaveIndicator wanted = unsaved ? SaveIndicator::Red : SaveIndicator::Green;
+    if (wanted != saveIndicator) {
+        projectLabel->setStyleSheet(wanted == SaveIndicator::Red ? kRedIndicator : kGreenIndicator);
+        saveIndicator = wanted;
+    }
+    QTimer::singleShot(1000, this, &MainWindow::OnTimer);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ShowViewSize();
+}
+
+// The view also changes size without the window when a splitter moves, and the layout sizes it
+// only after the window's own resize event; both reach the label through here.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ViewWidget() && event->type() == QEvent::Resize)
+        ShowViewSize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The visible part of the scene in scene units, and the zoom.
+void MainWindow::ShowViewSize() {
+    QWidget* view = ViewWidget();
+    if (!viewLabel)
+        return;
+    viewLabel->setText(QString::asprintf(qPrintable(tr(" View:[%dx%d] Zoom:%1.2f ")),
+                                         static_cast<int>(view->width() / viewZoom),
+                                         static_cast<int>(view->height() / viewZoom), viewZoom));
+}
+
+void MainWindow::OnClearLog() {
+    ui.m_statusTextEdit->clear();
+}
+
+void MainWindow::OnAbout(bool) {
+    AboutDialog about(this);
+    about.setWindowTitle(tr("Vedora 1.02"));
+    prompts->RunDialog(about);
+}
+
+void MainWindow::OnMovieDialog(bool) {
+    if (!quickTimeAvailable) {
+        prompts->Warn(
+            tr("Vedora 1.02"),
+            tr("Quicktime could not be initialized.\nYou must install Quicktime in order to use this "
+               "function.\n"));
+    }
+}
+
+void MainWindow::OnProjectToolButton() {
+    ShowPage(projectPage, ui.m_projectToolButton);
+    ZoomAllAndFocusView();
+}
+
+void MainWindow::OnMatchingToolButton() {
+    ShowPage(matchingPage, ui.m_matchingToolButton);
+    ZoomAllAndFocusView();
+}
+
+void MainWindow::OnPanoramaToolButton() {
+    ShowPage(panoramaPage, ui.m_panoramaToolButton);
+    ZoomAllAndFocusView();
+}
+
+void MainWindow::ShowPage(QWidget* page, QAbstractButton* button) {
+    ui.m_toolBox->setCurrentWidget(page);
+    button->setChecked(true);
+}
+
+QWidget* MainWindow::ViewWidget() const {
+    return viewUi.m_viewContainer;
+}
+
+// Until the GL view fills its container there is nothing to zoom; the container takes the
+// keyboard focus in its place.
+void MainWindow::ZoomAllAndFocusView() {
+    ViewWidget()->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!HasSourcePictures()) {
+        event->accept();
+        return;
+    }
+    const QString title = tr("Vedora 1.02");
+    if (engine.IsDirty()) {
+        enum { Save, DontSave, Cancel };
+        int answer = prompts->Ask(
+            UserPrompts::Kind::Question, title,
+            tr("The applicaion is about to quit.\nDo you want to save the project before quitting?"),
+            {tr("Save"), tr("Don't save"), tr("Chancel and don't quit")}, Save, Cancel);
+        if (answer == Save ? SaveBeforeQuit() : answer == DontSave)
+            event->accept();
+        else
+            event->ignore();
+        return;
+    }
+    if (!HasResultPictures()) {
+        event->accept();
+        return;
+    }
+    enum { Quit, DontQuit };
+    int answer = prompts->Ask(UserPrompts::Kind::Question, title, tr("Do you want to quit the application?"),
+                              {tr("Quit"), tr("Don't quit")}, DontQuit, DontQuit);
+    if (answer == DontQuit)
+        event->ignore();
+    else
+        event->accept();
+}

@@ -1,0 +1,86 @@
+// Long operations: the engine's log and status hooks, the abortable progress dialog around
+// user-started operations and the cancel-less one for loading.
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QStatusBar>
+#include <QTextCursor>
+
+#include <new>
+
+#include "app/MainWindow.h"
+
+bool MainWindow::Log(const char* utf8) {
+    QTextEdit* log = ui.m_statusTextEdit;
+    if (utf8 && *utf8 && log) {
+        log->moveCursor(QTextCursor::End);
+        log->insertPlainText(QString::fromUtf8(utf8));
+        log->moveCursor(QTextCursor::End);
+    }
+    QCoreApplication::processEvents();
+    if (currentProgress && currentProgress->wasCanceled()) {
+        if (log)
+            log->moveCursor(QTextCursor::End);
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::Status(const char* utf8) {
+    if (utf8 && *utf8 && ui.statusbar)
+        statusBar()->showMessage(QString::fromUtf8(utf8));
+    if (currentProgress && utf8)
+        currentProgress->setLabelText(QString::fromUtf8(utf8));
+    QCoreApplication::processEvents();
+    return currentProgress && currentProgress->wasCanceled();
+}
+
+void MainWindow::LogText(const QString& text) {
+    Log(text.toUtf8().constData());
+}
+
+// Only the label and the "Abort" button show: the operations report their progress in words,
+// so the dialog carries a bar that is never shown.
+bool MainWindow::RunWithProgress(const QString& label, const std::function<bool()>& operation) {
+    QProgressDialog dialog(label, tr("Abort"), 1, 1, this);
+    dialog.setWindowTitle(windowTitle());
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(0);
+    auto* bar = new QProgressBar(&dialog);
+    dialog.setBar(bar);
+    bar->hide();
+    dialog.show();
+    currentProgress = &dialog;
+    bool done = false;
+    try {
+        done = operation();
+    } catch (const std::bad_alloc&) {
+        LogText(tr("\nNot enough memory to complete the operation\n"));
+    } catch (const char* message) {
+        LogText(tr(message));
+    } catch (...) {
+        LogText(tr("\nCan't complete the operation because of an unknown error\n"));
+    }
+    currentProgress = nullptr;
+    return done;
+}
+
+std::unique_ptr<QProgressDialog> MainWindow::BeginProgress(const QString& label) {
+    auto dialog = std::make_unique<QProgressDialog>(label, QString(), 0, 0, this);
+    dialog->setWindowTitle(windowTitle());
+    dialog->setCancelButton(nullptr);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(0);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    SetRotationButtonsEnabled(false);
+    connect(dialog.get(), &QObject::destroyed, this, [this] { SetRotationButtonsEnabled(true); });
+    return dialog;
+}
+
+void MainWindow::SetRotationButtonsEnabled(bool enabled) {
+    for (QRadioButton* button :
+         {projectUi.m_rotateImages0RadioButton, projectUi.m_rotateImages90RadioButton,
+          projectUi.m_rotateImages180RadioButton, projectUi.m_rotateImages270RadioButton})
+        button->setEnabled(enabled);
+}

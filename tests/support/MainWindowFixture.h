@@ -1,0 +1,50 @@
+#pragma once
+
+// Reaches into a MainWindow for the states and parts that tests need: the engine, the forms,
+// the settings and the long-operation helpers.
+#include <QLabel>
+#include <QProgressDialog>
+
+#include <functional>
+#include <memory>
+
+#include "app/MainWindow.h"
+
+class MainWindowFixture {
+public:
+    static PanoramaEngine& Engine(MainWindow& w) { return w.engine; }
+    static Ui::MainWindow& Frame(MainWindow& w) { return w.ui; }
+    static Ui::ImageViewForm& View(MainWindow& w) { return w.viewUi; }
+    static Ui::ProjectForm& ProjectPage(MainWindow& w) { return w.projectUi; }
+    static Ui::MatchingForm& MatchingPage(MainWindow& w) { return w.matchingUi; }
+    static Ui::PanoramaForm& PanoramaPage(MainWindow& w) { return w.panoramaUi; }
+    static QWidget* Page(MainWindow& w, int k) {
+        QWidget* pages[] = {w.projectPage, w.matchingPage, w.panoramaPage};
+        return pages[k];
+    }
+    static SettingsDocument& Settings(MainWindow& w) { return w.settings; }
+    static QLabel* ProjectLabel(MainWindow& w) { return w.projectLabel; }
+    static QLabel* ViewLabel(MainWindow& w) { return w.viewLabel; }
+    static const Zelvo::Chars& CurrentProjectPath(MainWindow& w) { return w.currentProjectPath; }
+    static const Zelvo::Chars& StartupProjectPath(MainWindow& w) { return w.startupProjectPath; }
+    static QProgressDialog* CurrentProgress(MainWindow& w) { return w.currentProgress; }
+
+    // Stand-ins for the pictures that the view will hold: the frame only counts them.
+    static void SetSourcePictureCount(MainWindow& w, int n) {
+        w.sourcePictures.assign(static_cast<size_t>(n), nullptr);
+    }
+    static void SetResultPictureCount(MainWindow& w, int n) {
+        w.panoramaPictures.assign(static_cast<size_t>(n), nullptr);
+    }
+    static void SetZoom(MainWindow& w, double zoom) {
+        w.viewZoom = zoom;
+        w.ShowViewSize();
+    }
+
+    static bool RunWithProgress(MainWindow& w, const QString& label, const std::function<bool()>& operation) {
+        return w.RunWithProgress(label, operation);
+    }
+    static std::unique_ptr<QProgressDialog> BeginProgress(MainWindow& w, const QString& label) {
+        return w.BeginProgress(label);
+    }
+};
