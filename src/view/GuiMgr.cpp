@@ -266,6 +266,17 @@ void GuiMgr::LeftPress(double x, double y) {
     const PointD p{x, y};
     dragging = true;
     GuiObj* q = HitTest(x, y);
+    if (selected && q != selected) {
+        // The selected object keeps a press on its handles, and one inside it where the hit
+        // found only a group that carries it (a crop frame on its picture).
+        ComputeSelectionHandles();
+        const bool onHandle = HandleAt(p) >= 0;
+        const bool insideOnCarrier = q && IsWithin(selected, q) && selected->Contains(selected->ToLayer(p));
+        if (onHandle || insideOnCarrier) {
+            q = selected;
+            currentLayer = selected->Layer();
+        }
+    }
     if (q) {
         GuiHandles h;
         q->ComputeHandles(h, kGuiHandleSize, q->LayerTransform());

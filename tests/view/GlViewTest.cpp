@@ -386,3 +386,49 @@ TEST(GlView, FocusFrameFollowsTheKeyboardFocus) {
     QApplication::processEvents();
     EXPECT_TRUE(s.view.styleSheet().contains("0px solid"));
 }
+
+TEST(GlView, SelectedCropFrameShowsItsDashesAndHandles) {
+    REQUIRE_GL();
+    Scene s;
+    // A yellow crop frame on the photograph, as the panorama page places it.
+    GuiRect crop;
+    crop.SetColor(1, 1, 0, 1);
+    crop.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable | kGuiKeepInside);
+    crop.SetAnchorKind(RotatedRect::kTopLeft);
+    crop.SetPosition({30, 20});
+    crop.SetWidth(100);
+    crop.SetHeight(70);
+    s.photo.AddChild(&crop);
+    s.Mgr().SetZoom(2, true);
+    s.Mgr().SetOffset(-10, -15, true);
+    QImage img = s.Grab();
+    // Unselected: the yellow outline at image x = 30, screen 2 * (20 + 30 - 10) = 80.
+    EXPECT_TRUE(AnyNear(img, 80, 150, 1, [](const QColor& c) { return Near(c, QColor(255, 255, 0)); }));
+    s.Mgr().Select(&crop);
+    img = s.Grab();
+    SaveFrame(img, "crop-frame-selected");
+    // The corner handle at image (30, 20) = screen (80, 70): a filled square, red at 0.6 over
+    // the dark red photograph.
+    const QColor handle = img.pixelColor(82, 72);
+    EXPECT_GT(handle.red(), 220);
+    EXPECT_LT(handle.green(), 40);
+    // The left edge's middle handle, at screen (80, 140).
+    EXPECT_GT(img.pixelColor(78, 142).red(), 220);
+    // Orange dashes along the outline, between the handles: some pixels orange, some not.
+    int orange = 0, other = 0;
+    for (int y = 90; y < 130; ++y) {
+        const bool isOrange =
+            AnyNear(img, 80, y, 1, [](const QColor& c) { return Near(c, QColor(255, 165, 0), 20); });
+        (isOrange ? orange : other) += 1;
+    }
+    EXPECT_GT(orange, 5);
+    EXPECT_GT(other, 5);
+    // Dragged beyond the photograph's right edge, the frame stays on it.
+    QTest::mousePress(s.Gl(), Qt::LeftButton, Qt::NoModifier, QPoint(180, 110));
+    QTest::mouseMove(s.Gl(), QPoint(400, 110));
+    QTest::mouseRelease(s.Gl(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 110));
+    EXPECT_NEAR(crop.Rect().Corner(1).x, 160, 1e-9);
+    EXPECT_NEAR(crop.TopLeft().x, 60, 1e-9);
+    img = s.Grab();
+    SaveFrame(img, "crop-frame-dragged");
+}

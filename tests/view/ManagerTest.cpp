@@ -208,6 +208,39 @@ TEST(Manager, DragMovesBySceneUnitsAndReleaseStops) {
     EXPECT_NEAR(frame.TopLeft().x, 310, 1e-9);
 }
 
+TEST(Manager, ASelectedFrameOnAPictureKeepsPressesInsideIt) {
+    GuiMgr mgr;
+    Recorder rec;
+    rec.Attach(mgr);
+    GuiGroup photo;
+    Place(photo, 0, 0, 400, 300);
+    photo.SetFlags(kGuiVisible | kGuiMovable);
+    mgr.Add(&photo);
+    GuiRect crop;
+    Place(crop, 50, 50, 200, 100);
+    crop.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable | kGuiKeepInside);
+    photo.AddChild(&crop);
+    // Deep inside the frame the press finds the picture (the frame is hit by its outline).
+    mgr.LeftPress(150, 100);
+    EXPECT_EQ(mgr.Selected(), &photo);
+    mgr.LeftRelease(150, 100);
+    mgr.LeftPress(52, 100);
+    EXPECT_EQ(mgr.Selected(), &crop);
+    mgr.LeftRelease(52, 100);
+    // Once selected, the frame keeps presses inside it and is dragged, not the picture.
+    rec.seen.clear();
+    mgr.LeftPress(150, 100);
+    EXPECT_EQ(mgr.Selected(), &crop);
+    EXPECT_EQ(rec.Codes(), (std::vector<int>{kGuiBeforeDrag, kGuiPressedAgain, kGuiAfterDrag}));
+    mgr.LeftDrag(400, 100);
+    EXPECT_NEAR(crop.Rect().Corner(1).x, 400, 1e-9); // pushed back inside the picture
+    EXPECT_NEAR(photo.TopLeft().x, 0, 1e-9);
+    mgr.LeftRelease(400, 100);
+    // Outside the frame the picture is selected again.
+    mgr.LeftPress(380, 280);
+    EXPECT_EQ(mgr.Selected(), &photo);
+}
+
 TEST(Manager, HandlesAreGrabbedBeforeTheObject) {
     GuiMgr mgr;
     GuiRect frame;
