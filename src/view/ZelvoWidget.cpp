@@ -66,6 +66,11 @@ void ZelvoWidget::ConnectManager(GuiMgr& mgr) {
     });
 }
 
+void ZelvoWidget::FocusView() {
+    if (glWidget)
+        glWidget->setFocus(Qt::OtherFocusReason);
+}
+
 void ZelvoWidget::OnFocusChanged(bool hasFocus) {
     setStyleSheet(hasFocus ? kFocusedStyle : kUnfocusedStyle);
 }

@@ -26,6 +26,8 @@ public:
     bool HasOpenGL() const { return glWidget != nullptr; }
     // Updates the scene and repaints the view.
     void Repaint() { Manager().Paint(); }
+    // Gives the keyboard focus to the view (after a toolbar command).
+    void FocusView();
     void SetWarningPrompt(ZelvoGLWidget::WarningPrompt prompt);
 
     static QString UnavailableText();

@@ -379,8 +379,9 @@ TEST(GlView, FocusFrameFollowsTheKeyboardFocus) {
     s.view.activateWindow();
     if (!QTest::qWaitForWindowActive(&s.view))
         GTEST_SKIP() << "the display gives no window the focus";
-    s.Gl()->setFocus(Qt::OtherFocusReason);
+    s.view.FocusView();
     QApplication::processEvents();
+    EXPECT_TRUE(s.Gl()->hasFocus());
     EXPECT_TRUE(s.view.styleSheet().contains("3px solid"));
     s.Gl()->clearFocus();
     QApplication::processEvents();
