@@ -8,6 +8,12 @@ struct PointD {
     double y = 0;
 };
 
+inline PointD operator+(const PointD& a, const PointD& b) { return {a.x + b.x, a.y + b.y}; }
+inline PointD operator-(const PointD& a, const PointD& b) { return {a.x - b.x, a.y - b.y}; }
+inline PointD operator*(const PointD& a, double s) { return {a.x * s, a.y * s}; }
+// Exact comparison: points are equal only when both coordinates are.
+inline bool operator==(const PointD& a, const PointD& b) { return a.x == b.x && a.y == b.y; }
+
 // The mean of the points; (0, 0) for none.
 inline PointD Centroid(const std::vector<PointD>& points) {
     PointD c;
