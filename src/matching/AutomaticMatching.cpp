@@ -12,6 +12,7 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
     return RunOperation(
         texts,
         [this] {
+            FullResolutionScope photographs(*this);
             dirty = true;
             RebuildCombinations();
             ExtractFeaturesOfAllImages();

@@ -9,6 +9,7 @@
 #include "matching/FeatureExtractor.h"
 #include "image/ImageFile.h"
 #include "image/ResampleImage.h"
+#include "matching/FullResolutionImages.h"
 #include "project/PanoramaEngine.h"
 
 namespace {
@@ -43,6 +44,8 @@ void PanoramaEngine::ExtractImageFeatures(int index) {
         ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),
                               GetFeatureExtractionSpacing(), GetFeatureMatchingRadius());
     const double s = g.scale;
+    if (fullResolution)
+        fullResolution->Keep(index, gray);
 
     ImgFLOAT work;
     ResampleImageConsuming(gray, work, s, kReductionSmoothing);

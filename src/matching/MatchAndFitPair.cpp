@@ -1,7 +1,15 @@
 // The step that automatic matching and pair matching share: descriptors of the pair's two
 // images matched into P and Q, then RANSAC and the pure-rotation fit on the inliers.
+#include <QString>
+
+#include <cmath>
+
+#include "image/ImageFile.h"
+#include "matching/CorrespondenceRefinement.h"
+#include "matching/FullResolutionImages.h"
 #include "matching/Homography.h"
 #include "matching/MatchDescriptors.h"
+#include "matching/PairFit.h"
 #include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
 
@@ -9,6 +17,13 @@ namespace {
 
 // Matches whose descriptors correlate less than this are not taken.
 constexpr double kMinCorrelation = 0.948;
+// After refinement a pair keeps only points its refitted rotation carries within this many
+// full-resolution pixels of their partners.
+constexpr double kRefinedTolerance = 1.0;
+// Fewer refined points than this: the refinement is not trusted and the pair keeps its own.
+constexpr size_t kMinRefinedPoints = 8;
+// Memory the full-resolution photographs of a matching run may hold.
+constexpr size_t kFullResolutionBudget = size_t(1) << 30;
 
 }  // namespace
 
@@ -27,6 +42,64 @@ bool PanoramaEngine::FitPairFromMatches(ImageCombination& pair) {
     Log(Zelvo::Chars::Format(Tr("Images %d,%d: %d matches found\n").c_str(), pair.first, pair.second,
                              static_cast<int>(pair.P.size()))
             .c_str());
+    const bool refined = refineCorrespondences && RefinePairPoints(pair, H);
     StorePairFit(pair, FitPair(pair.first, pair.second, pair.P, pair.Q));
+    if (refined)
+        DropPointsOffTheFit(pair);
     return true;
+}
+
+void PanoramaEngine::BeginFullResolution() {
+    if (!refineCorrespondences) {
+        fullResolution.reset();
+        return;
+    }
+    fullResolution = std::make_unique<FullResolutionImages>(kFullResolutionBudget, [this](int index, ImgFLOAT& image) {
+        return LoadImageFileGray(image, GetSourceImageRotation(),
+                                 QString::fromUtf8(images[static_cast<size_t>(index)].path.c_str()));
+    });
+}
+
+void PanoramaEngine::EndFullResolution() { fullResolution.reset(); }
+
+bool PanoramaEngine::RefinePairPoints(ImageCombination& pair, const CMatrix& H) {
+    if (!fullResolution)
+        return false;
+    auto [first, second] = fullResolution->Pair(pair.first, pair.second);
+    if (!first || !second)
+        return false;
+    RefinedCorrespondences refined = RefineCorrespondences(*first, *second, H, pair.P, pair.Q);
+    if (static_cast<size_t>(refined.kept) < kMinRefinedPoints)
+        return false;
+    KeepRefined(refined, pair.P, pair.Q);
+    return true;
+}
+
+// Points the refined fit still misses by more than a pixel are outliers that survived RANSAC's
+// looser test at the working size: they go, and the rotation is polished on the rest.
+void PanoramaEngine::DropPointsOffTheFit(ImageCombination& pair) {
+    std::vector<PointD> P, Q;
+    for (size_t k = 0; k < pair.P.size(); ++k) {
+        const PointD m = ApplyTransform(pair.forward, pair.P[k]);
+        if (std::hypot(m.x - pair.Q[k].x, m.y - pair.Q[k].y) <= kRefinedTolerance) {
+            P.push_back(pair.P[k]);
+            Q.push_back(pair.Q[k]);
+        }
+    }
+    if (P.size() == pair.P.size() || P.size() < kMinRefinedPoints)
+        return;
+    pair.P = std::move(P);
+    pair.Q = std::move(Q);
+    const ImageRecord& first = images[static_cast<size_t>(pair.first)];
+    const PointD c{first.width / 2, first.height / 2};
+    PairRotation rotation{pair.f, pair.omega, pair.phi, pair.kappa};
+    RefinePairRotation(c, pair.P, pair.Q, rotation);
+    PairFitResult fit;
+    fit.f = rotation.f;
+    fit.omega = rotation.omega;
+    fit.phi = rotation.phi;
+    fit.kappa = rotation.kappa;
+    PairMatricesFromParameters(rotation.f, rotation.omega, rotation.phi, rotation.kappa, c, c, fit.forward,
+                               fit.backward);
+    StorePairFit(pair, fit);
 }

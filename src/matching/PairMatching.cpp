@@ -32,6 +32,7 @@ bool PanoramaEngine::MatchImagePair(int a, int b) {
     return RunOperation(
         texts,
         [this, a, b] {
+            FullResolutionScope photographs(*this);
             Log(Tr("Image pair automatic matching...\n"));
             const int order[2] = {std::min(a, b), std::max(a, b)};
             for (int e = 0; e < 2; ++e) {

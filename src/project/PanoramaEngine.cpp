@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "matching/FullResolutionImages.h"
 #include "project/EngineText.h"
 
 using Zelvo::Chars;
@@ -26,6 +27,9 @@ ImageCombination::ImageCombination() {
 }
 
 PanoramaEngine::PanoramaEngine() { Reset(); }
+PanoramaEngine::PanoramaEngine(PanoramaEngine&&) = default;
+PanoramaEngine& PanoramaEngine::operator=(PanoramaEngine&&) = default;
+PanoramaEngine::~PanoramaEngine() = default;
 
 // --- Parameters ------------------------------------------------------------------------------
 

@@ -22,6 +22,8 @@
 #define VEDORA_STRING_OF(x) #x
 #define VEDORA_STRING(x) VEDORA_STRING_OF(x)
 
+class FullResolutionImages;
+
 namespace Zelvo {
 class XmlDocument;
 class XmlElement;
@@ -86,8 +88,9 @@ public:
     static constexpr const char* kTooManyImages = "A project can hold at most " VEDORA_STRING(VEDORA_MAX_IMAGES) " photographs";
 
     PanoramaEngine();
-    PanoramaEngine(PanoramaEngine&&) = default;
-    PanoramaEngine& operator=(PanoramaEngine&&) = default;
+    PanoramaEngine(PanoramaEngine&&);
+    PanoramaEngine& operator=(PanoramaEngine&&);
+    ~PanoramaEngine();
 
     // --- Hooks -------------------------------------------------------------------------------
     void SetLogHook(TextHook hook) { logHook = std::move(hook); }
@@ -290,6 +293,17 @@ private:
     // returns false when RANSAC left no points.
     void MatchPairDescriptors(ImageCombination& pair) const;
     bool FitPairFromMatches(ImageCombination& pair);
+    // The full-resolution photographs that refinement works on, held while matching runs.
+    void BeginFullResolution();
+    void EndFullResolution();
+    // Holds the full-resolution photographs for the life of one matching operation.
+    struct FullResolutionScope {
+        explicit FullResolutionScope(PanoramaEngine& e) : engine(e) { engine.BeginFullResolution(); }
+        ~FullResolutionScope() { engine.EndFullResolution(); }
+        PanoramaEngine& engine;
+    };
+    bool RefinePairPoints(ImageCombination& pair, const CMatrix& H);
+    void DropPointsOffTheFit(ImageCombination& pair);
 
     // Rebuilds the hierarchy for the mutators: an inconsistent 360-degree construction is
     // logged and leaves no hierarchy instead of unwinding into the caller.
@@ -334,6 +348,7 @@ private:
     // Running operations.
     int32_t geneticSeed = 0;
     bool refineCorrespondences = true;
+    std::unique_ptr<FullResolutionImages> fullResolution;
     std::string lastError;
     EngineFailure lastFailure = EngineFailure::None;
     int progressStep = 0;
