@@ -10,23 +10,37 @@
 namespace {
 
 const char* const kUsageHead =
-    "usage: vedora-stitch --match-only --project OUT.vdp [options] IMAGE...\n"
-    "       vedora-stitch --match-only --project OUT.vdp IN.vdp\n"
+    "usage: vedora-stitch -o PANORAMA [options] IMAGE...      stitch photographs into a panorama\n"
+    "       vedora-stitch -o PANORAMA [options] IN.vdp        stitch a project\n"
+    "       vedora-stitch --match-only --project OUT.vdp [options] IMAGE... | IN.vdp\n"
     "\n"
-    "Finds which photographs overlap and how the camera turned between them, and writes the\n"
-    "project. Progress goes to stderr; the overlap hierarchy and the matched pairs to stdout.\n"
+    "Finds which photographs overlap and how the camera turned between them, fits the cameras\n"
+    "and draws the panorama in the format its file name's suffix names (JPEG for any other).\n"
+    "A project that already holds matched pairs is not matched again unless --rematch is given.\n"
+    "Progress goes to stderr; the overlap hierarchy and the matched pairs to stdout.\n"
     "\n"
-    "options:\n";
+    "what to write:\n"
+    "  -o PANORAMA          the panorama image (written whole or not at all)\n"
+    "  --preview            a quick look: no blending, photometric or tonal corrections, no crop\n"
+    "  --project OUT.vdp    also write the project (.vdp is appended when missing)\n"
+    "  --cameras FILE.json  the fitted cameras and the panorama's geometry\n"
+    "  --match-only         match and write the project, draw nothing\n"
+    "\n"
+    "options:\n"
+    "  --size N|native      the panorama's longer side in pixels, 128..32768 (1024); native: one\n"
+    "                       panorama pixel per source pixel at the image centres\n";
 
 const char* const kUsageTail =
+    "  --rematch            match a project's photographs again\n"
+    "  --no-refine          keep the points where matching found them (no sub-pixel refinement)\n"
     "  --reference PATH     reference image (as given among the images)\n"
     "  --seed N             fixed seed of the genetic pair search, for reproducible runs\n"
     "  -q, --quiet          no progress on stderr\n"
     "  -h, --help           this text\n"
     "  --version            the program's version\n"
     "\n"
-    "exit status: 0 matched, 1 no images overlap (the project is still written),\n"
-    "             2 bad usage or unreadable input, 130 interrupted\n";
+    "exit status: 0 done, 1 no images overlap (a project asked for is still written),\n"
+    "             2 bad usage, unreadable input or a failed write, 130 interrupted\n";
 
 // The way a range or a default is shown: whole numbers without decimals.
 std::string Number(double v) { return Zelvo::Chars::Format("%g", v).c_str(); }
@@ -59,11 +73,26 @@ const ParameterSpec* ParameterOption(const std::string& arg) {
     return nullptr;
 }
 
+std::string ChoiceList(const ParameterSpec& spec) {
+    std::string names;
+    for (int code = 0; code < spec.choices->count; ++code)
+        names += std::string(code == 0 ? "" : code + 1 == spec.choices->count ? " or " : ", ") +
+                 spec.choices->names[code];
+    return names;
+}
+
 // Reads the value of a parameter option within the project file's range.
 bool ParameterValue(const ParameterSpec& spec, const char* text, CommandLine& out, std::string* message) {
     double parsed = 0;
     const std::string range = Number(spec.minimum) + " to " + Number(spec.maximum);
-    if (spec.kind == ParameterKind::Integer) {
+    if (spec.kind == ParameterKind::Choice) {
+        const int code = ChoiceCode(spec, text);
+        if (std::string(ChoiceName(spec, code)) != text) {
+            *message = std::string(spec.option) + " takes " + ChoiceList(spec) + ", not '" + text + "'";
+            return false;
+        }
+        parsed = code;
+    } else if (spec.kind == ParameterKind::Integer) {
         if (!ParseInt(text, spec.minimum, spec.maximum, &parsed)) {
             *message = std::string(spec.option) + " takes a whole number from " + range + ", not '" + text + "'";
             return false;
@@ -73,6 +102,40 @@ bool ParameterValue(const ParameterSpec& spec, const char* text, CommandLine& ou
         return false;
     }
     out.parameters[spec.id] = ToEngineUnit(spec, parsed);
+    // Asking for a gamma means wanting it applied.
+    if (spec.id == kGamma)
+        out.parameters[kDoGammaCorrection] = 1;
+    return true;
+}
+
+bool ParseCrop(const char* text, CropOption* crop) {
+    char tail = 0;
+    return std::sscanf(text, "%d,%d,%d,%d%c", &crop->left, &crop->top, &crop->width, &crop->height, &tail) == 4 &&
+           crop->left >= 0 && crop->top >= 0 && crop->width > 0 && crop->height > 0;
+}
+
+// What the options together must make sense as.
+bool CheckCombination(const CommandLine& out, std::string* message) {
+    if (out.matchOnly && out.Stitches()) {
+        *message = "--match-only draws nothing; leave out -o";
+        return false;
+    }
+    if (out.matchOnly && out.project.empty()) {
+        *message = "--match-only needs --project OUT.vdp";
+        return false;
+    }
+    if (!out.matchOnly && !out.Stitches()) {
+        *message = "say what to write: -o PANORAMA, or --match-only --project OUT.vdp";
+        return false;
+    }
+    if (out.inputs.empty()) {
+        *message = "no images or project given";
+        return false;
+    }
+    if (out.preview && (out.crop || !out.uncropped.empty())) {
+        *message = "a preview is not cropped; --crop and --uncropped go with the final stitch";
+        return false;
+    }
     return true;
 }
 
@@ -85,9 +148,16 @@ std::string Usage() {
             continue;
         std::string head = std::string("  ") + spec.option + " " + spec.optionValue;
         head.resize(std::max<size_t>(head.size() + 1, 23), ' ');
-        text += head + spec.help + ", " + Number(spec.minimum) + ".." + Number(spec.maximum) + " (" +
-                Number(spec.initial) + ")\n";
+        std::string values = spec.kind == ParameterKind::Choice
+                                 ? ChoiceList(spec) + " (" + ChoiceName(spec, static_cast<int>(spec.initial)) + ")"
+                                 : Number(spec.minimum) + ".." + Number(spec.maximum) + " (" + Number(spec.initial) + ")";
+        text += head + spec.help + ", " + values + "\n";
     }
+    text += "  --no-crop-360        do not limit a closed 360-degree panorama to one turn\n"
+            "  --crop L,T,W,H       crop to this rectangle of the uncropped panorama instead of the\n"
+            "                       automatic one\n"
+            "  --uncropped FILE     also write the stitched panorama before cropping\n"
+            "  --quality Q          JPEG quality, 1..100 (100)\n";
     return text + kUsageTail;
 }
 
@@ -102,24 +172,75 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             *v = argv[++i];
             return true;
         };
+        auto text = [&](std::string& target) {
+            const char* v = nullptr;
+            if (!value(&v))
+                return false;
+            target = v;
+            return true;
+        };
         const char* v = nullptr;
         bool ok = true;
         if (const ParameterSpec* spec = ParameterOption(arg))
             ok = value(&v) && ParameterValue(*spec, v, out, message);
         else if (arg == "--match-only")
             out.matchOnly = true;
+        else if (arg == "--preview")
+            out.preview = true;
+        else if (arg == "--rematch")
+            out.rematch = true;
+        else if (arg == "--no-refine")
+            out.noRefine = true;
+        else if (arg == "--no-crop-360")
+            out.noCrop360 = true;
         else if (arg == "-q" || arg == "--quiet")
             out.quiet = true;
         else if (arg == "-h" || arg == "--help")
             out.help = true;
         else if (arg == "--version")
             out.version = true;
-        else if (arg == "--project") {
-            if ((ok = value(&v)))
-                out.project = v;
-        } else if (arg == "--reference") {
-            if ((ok = value(&v)))
-                out.reference = v;
+        else if (arg == "--project")
+            ok = text(out.project);
+        else if (arg == "-o")
+            ok = text(out.output);
+        else if (arg == "--cameras")
+            ok = text(out.cameras);
+        else if (arg == "--uncropped")
+            ok = text(out.uncropped);
+        else if (arg == "--reference") {
+            std::string reference;
+            if ((ok = text(reference)))
+                out.reference = reference;
+        } else if (arg == "--size") {
+            double size = 0;
+            if ((ok = value(&v))) {
+                if (std::string(v) == "native")
+                    out.nativeSize = true;
+                else if (ParseInt(v, 128, 32768, &size))
+                    out.size = static_cast<int>(size);
+                else {
+                    *message = arg + " takes a whole number from 128 to 32768 or 'native', not '" + v + "'";
+                    ok = false;
+                }
+            }
+        } else if (arg == "--quality") {
+            double quality = 0;
+            ok = value(&v);
+            if (ok && !ParseInt(v, 1, 100, &quality)) {
+                *message = arg + " takes a whole number from 1 to 100, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.quality = static_cast<int>(quality);
+        } else if (arg == "--crop") {
+            CropOption crop;
+            ok = value(&v);
+            if (ok && !ParseCrop(v, &crop)) {
+                *message = arg + " takes LEFT,TOP,WIDTH,HEIGHT in pixels, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.crop = crop;
         } else if (arg == "--seed") {
             double seed = 0;
             ok = value(&v);
@@ -139,17 +260,5 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
     }
     if (out.help || out.version)
         return true;
-    if (!out.matchOnly) {
-        *message = "only --match-only is available in this version; the final stitch is not built yet";
-        return false;
-    }
-    if (out.project.empty()) {
-        *message = "--project OUT.vdp is required";
-        return false;
-    }
-    if (out.inputs.empty()) {
-        *message = "no images or project given";
-        return false;
-    }
-    return true;
+    return CheckCombination(out, message);
 }

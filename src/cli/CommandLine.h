@@ -7,24 +7,42 @@
 
 #include "project/ProjectParameters.h"
 
+// A crop rectangle in pixels of the uncropped panorama.
+struct CropOption {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
 // What the command line asked for.
 struct CommandLine {
     bool matchOnly = false;
+    bool preview = false;
+    bool rematch = false;
+    bool noRefine = false;
+    bool noCrop360 = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::string project;
+    std::string project;  // --project: the project to write
+    std::string output;   // -o: the panorama to write
+    std::string cameras;  // --cameras: the fit as JSON
+    std::string uncropped;
     std::vector<std::string> inputs;
     // Project parameters given as options, in the engine's unit, by ParameterId.
     std::array<std::optional<double>, kParameterCount> parameters;
+    std::optional<int> size;  // --size N
+    bool nativeSize = false;  // --size native
+    std::optional<CropOption> crop;
+    int quality = 100;
     std::optional<int> seed;
     std::optional<std::string> reference;
 
     std::optional<double> Parameter(ParameterId id) const { return parameters[id]; }
+    // The run draws a panorama (a preview or the final stitch).
+    bool Stitches() const { return !output.empty(); }
 };
 
 // Parses argv; false with a one-line message for bad usage (unknown option, missing or
-// out-of-range value).
+// out-of-range value, a combination that means nothing).
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* message);
 
 // The --help text.

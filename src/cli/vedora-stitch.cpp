@@ -1,14 +1,17 @@
-// vedora-stitch: the engine from the command line. This version matches: it finds which
-// photographs overlap, fits every overlapping pair and writes the project.
+// vedora-stitch: the engine from the command line. It finds which photographs overlap, fits
+// every overlapping pair, fits the cameras and draws the panorama, and writes the project.
 #include <unistd.h>
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
 
+#include "cli/CamerasJson.h"
 #include "cli/CommandLine.h"
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
@@ -72,19 +75,41 @@ void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
 
 // Where the run writes, checked before any work: never over an input, never into a folder
 // that cannot take the file.
-std::string OutputProblem(const CommandLine& cl) {
+std::string OutputProblem(const std::string& what, const std::string& path, const std::vector<std::string>& inputs,
+                          bool mayReplaceProject) {
     // A project may be written back over the project it was read from (the save replaces it
     // whole or not at all); never over a photograph.
-    const std::string overwritten = InputAt(cl.project, cl.inputs);
-    if (!overwritten.empty() && !EndsWith(overwritten, ".vdp"))
-        return "the project " + cl.project + " would overwrite the input " + overwritten;
-    const std::string problem = WriteProblem(cl.project);
-    return problem.empty() ? problem : "cannot write the project: " + problem;
+    const std::string overwritten = InputAt(path, inputs);
+    if (!overwritten.empty() && !(mayReplaceProject && EndsWith(overwritten, ".vdp")))
+        return what + " " + path + " would overwrite the input " + overwritten;
+    const std::string problem = WriteProblem(path);
+    return problem.empty() ? problem : "cannot write " + what + ": " + problem;
 }
+
+std::string OutputsProblem(const CommandLine& cl) {
+    std::string problem;
+    if (!cl.project.empty())
+        problem = OutputProblem("the project", cl.project, cl.inputs, true);
+    if (problem.empty() && cl.Stitches()) {
+        if (UnwritableImageSuffix(cl.output))
+            return "cannot write " + cl.output + ": no writer for that image format";
+        problem = OutputProblem("the panorama", cl.output, cl.inputs, false);
+    }
+    if (problem.empty() && !cl.uncropped.empty()) {
+        if (UnwritableImageSuffix(cl.uncropped))
+            return "cannot write " + cl.uncropped + ": no writer for that image format";
+        problem = OutputProblem("the uncropped panorama", cl.uncropped, cl.inputs, false);
+    }
+    if (problem.empty() && !cl.cameras.empty())
+        problem = OutputProblem("the cameras file", cl.cameras, cl.inputs, false);
+    return problem;
+}
+
+bool FromProject(const CommandLine& cl) { return cl.inputs.size() == 1 && EndsWith(cl.inputs[0], ".vdp"); }
 
 // The project to work on: a saved one, or a new one holding the photographs.
 bool OpenProject(const CommandLine& cl, ProjectStore& store, std::string* message) {
-    if (cl.inputs.size() == 1 && EndsWith(cl.inputs[0], ".vdp")) {
+    if (FromProject(cl)) {
         if (store.Load(cl.inputs[0]))
             return true;
         *message = store.LastError();
@@ -122,9 +147,79 @@ void InstallHooks(PanoramaEngine& engine, Progress& progress) {
     sigaction(SIGINT, &action, nullptr);
 }
 
+// The exit status for an engine operation that did not finish; 0 when it did.
+int FailureStatus(const PanoramaEngine& engine, const char* what) {
+    const EngineFailure failure = engine.LastFailure();
+    if (interrupted || failure == EngineFailure::Aborted) {
+        std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
+        return kInterrupted;
+    }
+    if (failure == EngineFailure::None)
+        return 0;
+    if (failure == EngineFailure::NoOverlap)
+        return kNoOverlap;
+    return Fail(std::string(what) + ": " + engine.LastError() + "; nothing written");
+}
+
+// Matching, unless the project already holds matched pairs and was not asked to match again.
+int Match(const CommandLine& cl, PanoramaEngine& engine) {
+    if (FromProject(cl) && !cl.rematch && MatchedPairs(engine) > 0)
+        return 0;
+    engine.FindOverlappingImages();
+    return FailureStatus(engine, "matching failed");
+}
+
+// The longer side at which one panorama pixel spans about one source pixel at the image
+// centres: the focal length times the panorama's longer extent in projection units (planar:
+// the extent itself, in pixels of the reference's image plane).
+int NativeSize(PanoramaEngine& engine) {
+    constexpr int kProbe = 1024;
+    if (!engine.InitStitchGeometry(kProbe))
+        return 0;
+    const CMatrix& T = engine.PanoramaTransform();
+    const double scale = std::hypot(T(0, 0), T(1, 0));  // pixels per projection unit at kProbe
+    const double extent = (kProbe - 1) / scale;
+    const double f = engine.GetProjectionType() == kProjectionPlanar ? 1 : engine.CameraList()[0].focalLength;
+    return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, 32768.0));
+}
+
+// The preview or the final stitch into the output files.
+int Draw(const CommandLine& cl, PanoramaEngine& engine) {
+    if (!engine.MainTree()) {
+        std::fputs("vedora-stitch: no images overlap; nothing drawn\n", stderr);
+        return kNoOverlap;
+    }
+    if (cl.nativeSize) {
+        const int native = NativeSize(engine);
+        if (native == 0) {
+            const int status = FailureStatus(engine, "the camera fit failed");
+            return status ? status : Fail("the camera fit failed; nothing written");
+        }
+        engine.SetPanoramaImageSize(native);
+        engine.SetPanoramaPreviewImageSize(native);
+    }
+    ImgRGB panorama;
+    if (!engine.PreviewStitch(panorama)) {
+        const int status = FailureStatus(engine, "the preview failed");
+        return status ? status : Fail("the preview failed; nothing written");
+    }
+    std::string why;
+    if (!SaveImageWhole(panorama, cl.output, cl.quality, [] { return interrupted == 0; }, &why)) {
+        if (interrupted) {
+            std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
+            return kInterrupted;
+        }
+        return Fail(why);
+    }
+    if (!cl.cameras.empty() && !SaveTextWhole(CamerasJson(engine, panorama.width, panorama.height), cl.cameras, &why))
+        return Fail(why);
+    return 0;
+}
+
 int Run(CommandLine& cl) {
-    cl.project = WithProjectSuffix(cl.project);
-    const std::string outputProblem = OutputProblem(cl);
+    if (!cl.project.empty())
+        cl.project = WithProjectSuffix(cl.project);
+    const std::string outputProblem = OutputsProblem(cl);
     if (!outputProblem.empty())
         return Fail(outputProblem);
 
@@ -135,6 +230,13 @@ int Run(CommandLine& cl) {
     if (!OpenProject(cl, store, &message))
         return Fail(message);
     ApplyOptions(cl, engine);
+    if (cl.size) {
+        engine.SetPanoramaImageSize(*cl.size);
+        engine.SetPanoramaPreviewImageSize(*cl.size);
+    }
+    if (cl.noCrop360)
+        engine.SetDoCrop360Degrees(false);
+    engine.SetRefineCorrespondences(!cl.noRefine);
     std::string reference;
     if (cl.reference) {
         reference = *cl.reference;
@@ -147,23 +249,21 @@ int Run(CommandLine& cl) {
 
     Progress progress(stderr, cl.quiet, ::isatty(STDERR_FILENO) == 1);
     InstallHooks(engine, progress);
-    engine.FindOverlappingImages();
-    if (!reference.empty() && engine.MainTree())
+    int status = Match(cl, engine);
+    if (status == 0 && !reference.empty() && engine.MainTree())
         engine.SetReferenceImagePath(reference.c_str());  // matching picks its own; the user's wins
+    if (status == 0 && cl.Stitches())
+        status = Draw(cl, engine);
     progress.Finish();
-
-    const EngineFailure failure = engine.LastFailure();
-    if (interrupted || failure == EngineFailure::Aborted) {
-        std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
-        return kInterrupted;
-    }
-    if (failure != EngineFailure::None && failure != EngineFailure::NoOverlap)
-        return Fail(engine.LastError() + "; nothing written");
+    if (status != 0 && status != kNoOverlap)
+        return status;
     // The project is written before anything is printed, so a closed stdout cannot cost it.
-    if (!store.Save(cl.project))
+    if (!cl.project.empty() && !store.Save(cl.project))
         return Fail(store.LastError());
     PrintResults(engine);
-    return failure == EngineFailure::None && MatchedPairs(engine) > 0 ? kMatched : kNoOverlap;
+    if (status == kNoOverlap || MatchedPairs(engine) == 0)
+        return kNoOverlap;
+    return kMatched;
 }
 
 }  // namespace

@@ -139,7 +139,9 @@ bool ReadImageFileSize(const QString& path, int orientation, int* width, int* he
     return true;
 }
 
-bool SaveImageFile(const ImgRGB& image, const QString& path) {
+bool SaveImageFile(const ImgRGB& image, const QString& path) { return SaveImageFile(image, path, 100); }
+
+bool SaveImageFile(const ImgRGB& image, const QString& path, int quality) {
     if (!image.HasPixels())
         return false;
     QImage out(image.width, image.height, QImage::Format_RGB32);
@@ -155,6 +157,6 @@ bool SaveImageFile(const ImgRGB& image, const QString& path) {
     QString suffix = QFileInfo(path).suffix().toLower();
     for (const char* known : kBySuffix)
         if (suffix == QLatin1String(known))
-            return out.save(path, nullptr, 100);
-    return out.save(path, "JPG", 100);
+            return out.save(path, nullptr, quality);
+    return out.save(path, "JPG", quality);
 }

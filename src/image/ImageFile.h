@@ -22,6 +22,8 @@ bool ReadImageFileSize(const QString& path, int orientation, int* width, int* he
 
 // Writes the format that the file name's suffix names, JPEG for any other suffix, quality 100.
 bool SaveImageFile(const ImgRGB& image, const QString& path);
+// The same with a JPEG quality of 1..100 (the other formats ignore it).
+bool SaveImageFile(const ImgRGB& image, const QString& path, int quality);
 
 // Copies decoded 32-bit pixels (0xAARRGGBB) into a 24-bit image of the same size.
 class QImage;
