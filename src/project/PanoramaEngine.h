@@ -257,6 +257,17 @@ public:
     // The quick look: every photograph resampled into the panorama at the preview size, one over
     // the other, into target (emptied first). False with the reason logged.
     bool PreviewStitch(ImgRGB& target);
+    // The final stitch: the whole panorama into stitched, its automatic crop into cropped, and
+    // that crop's rectangle (panorama pixels) into cropRectangle. False with the reason logged.
+    bool StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cropRectangle);
+    // Gains, offsets and the shared vignetting of every fitted camera, so that overlapping
+    // photographs agree; false only when the user aborted.
+    bool FitPhotometricCorrection();
+    // Cuts rect out of a stitched panorama (one turn wide and blended across the wrap for a
+    // closed panorama with doCrop360Degrees); false (logged) when memory runs out.
+    bool CropPanorama(const ImgRGB& source, ImgRGB& target, const RectD& rect);
+    // The width of one full turn in panorama pixels; 0 unless the images close a circle.
+    int Width360() const;
 
     // --- The project file's Panorama element -------------------------------------------------
     bool WriteTo(Zelvo::XmlDocument& document, const char* name);
@@ -310,6 +321,11 @@ private:
     void RebuildHierarchy();
     void ClearOverlapHierarchy();
     int GrowTreeDepth(int image) const;
+
+    void SetWorkingScales();
+    void RenderStep(int step, int image, int count);
+    void RenderImages(ImgRGBSHORT& panorama);
+    void CorrectBrightness(ImgRGBSHORT& panorama);
 
     void SetFixedValues();
     void SetDefaults(ParameterGroup group);

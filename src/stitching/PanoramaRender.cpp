@@ -1,0 +1,208 @@
+#include "stitching/PanoramaRender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "image/BilinearSample.h"
+#include "image/GaussianSmooth.h"
+#include "image/WarpImage.h"
+#include "stitching/EmptySample.h"
+#include "stitching/RenderMasks.h"
+
+namespace {
+
+const RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
+
+// The anti-alias blur of a reduction, per channel, values truncated back toward zero.
+void BlurChannels(const ImgRGBSHORT& source, ImgRGBSHORT& blurred, double sigma) {
+    const int w = source.width, h = source.height;
+    blurred.Resize(w, h);
+    ImgFLOAT channel(w, h);
+    for (int k = 0; k < 3; ++k) {
+        for (int y = 0; y < h; ++y) {
+            const int16_t* in = &source.Row(y)->b + k;
+            float* out = channel.Row(y);
+            for (int x = 0; x < w; ++x)
+                out[x] = in[3 * x];
+        }
+        GaussianSmooth(channel, sigma);
+        for (int y = 0; y < h; ++y) {
+            const float* in = channel.Row(y);
+            int16_t* out = &blurred.Row(y)->b + k;
+            for (int x = 0; x < w; ++x)
+                out[3 * x] = static_cast<int16_t>(std::clamp(in[x], -32767.0f, 32767.0f));
+        }
+    }
+}
+
+// The scaling leaves the last column or row unwritten where the bilinear sample would need a
+// neighbour beyond the source; those pixels take the nearest written value, so that samples
+// near the working copy's edge never mix in the empty marker.
+void ReplicateIntoUnwritten(ImgRGBSHORT& image) {
+    const int W = image.width, H = image.height;
+    int lastFull = -1;
+    for (int y = 0; y < H; ++y) {
+        RgbSHORT* row = image.Row(y);
+        int first = 0;
+        while (first < W && row[first].b == EMPTY_SAMPLE)
+            ++first;
+        if (first == W)
+            continue;
+        for (int x = 0; x < first; ++x)
+            row[x] = row[first];
+        for (int x = first + 1; x < W; ++x)
+            if (row[x].b == EMPTY_SAMPLE)
+                row[x] = row[x - 1];
+        if (lastFull < 0)
+            for (int above = 0; above < y; ++above)
+                std::copy(row, row + W, image.Row(above));
+        lastFull = y;
+    }
+    for (int y = 0; y < H && lastFull >= 0; ++y)
+        if (image.Row(y)[0].b == EMPTY_SAMPLE)
+            std::copy(image.Row(lastFull), image.Row(lastFull) + W, image.Row(y));
+}
+
+}  // namespace
+
+void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy) {
+    copy.scale = scale;
+    copy.image.Resize(workWidth, workHeight);
+    copy.image.FillRect(0, 0, workWidth - 1, workHeight - 1, kEmpty);
+    const double m[] = {scale, 0, 0, 0, scale, 0, 0, 0, 1};
+    if (scale > 0 && scale < 1) {
+        ImgRGBSHORT blurred;
+        BlurChannels(corrected, blurred, -0.5 * std::log2(scale));
+        WarpImage(blurred, copy.image, CMatrix(3, 3, m), false);
+    } else {
+        WarpImage(corrected, copy.image, CMatrix(3, 3, m), false);
+    }
+    int low = std::numeric_limits<int>::max(), high = std::numeric_limits<int>::min();
+    for (int y = 0; y < workHeight; ++y) {
+        const RgbSHORT* row = copy.image.Row(y);
+        for (int x = 0; x < workWidth; ++x) {
+            if (row[x].b == EMPTY_SAMPLE)
+                continue;
+            low = std::min({low, int(row[x].b), int(row[x].g), int(row[x].r)});
+            high = std::max({high, int(row[x].b), int(row[x].g), int(row[x].r)});
+        }
+    }
+    copy.minimum = low <= high ? low : 0;
+    copy.maximum = low <= high ? high : 0;
+    ReplicateIntoUnwritten(copy.image);
+}
+
+PixelRect PixelRectOf(const RectD& rect) {
+    PixelRect r;
+    r.left = static_cast<int>(rect.left);
+    r.top = static_cast<int>(rect.top);
+    r.width = static_cast<int>(rect.Right()) - r.left + 1;
+    r.height = static_cast<int>(rect.Bottom()) - r.top + 1;
+    return r;
+}
+
+ForwardMapper::ForwardMapper(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform)
+    : type(type), f(camera.focalLength), cx(camera.principalX), cy(camera.principalY), lon(camera.lonOffset) {
+    const CMatrix& M = type == ProjectionType::Planar ? camera.toPanorama : panoramaTransform;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            m[3 * i + j] = M(i, j);
+            r[3 * i + j] = camera.panoRotation(i, j);
+        }
+}
+
+bool ForwardMapper::Panorama(double x, double y, double* u, double* v) const {
+    double a = x, b = y;
+    if (type != ProjectionType::Planar) {
+        const double dx = x - cx, dy = y - cy;
+        const double X = r[0] * dx + r[1] * dy + r[2] * f;
+        const double Y = r[3] * dx + r[4] * dy + r[5] * f;
+        const double Z = r[6] * dx + r[7] * dy + r[8] * f;
+        const double rho = std::sqrt(X * X + Z * Z);
+        if (type == ProjectionType::Cylindrical) {
+            a = std::asin(X / rho) + lon;
+            b = Y / rho;
+        } else {
+            a = std::atan(X / Z) + lon;
+            b = std::atan(Y / rho);
+        }
+    }
+    const double w = m[6] * a + m[7] * b + m[8];
+    *u = (m[0] * a + m[1] * b + m[2]) / w;
+    *v = (m[3] * a + m[4] * b + m[5]) / w;
+    return std::isfinite(*u) && std::isfinite(*v);
+}
+
+void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
+              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier,
+              ImgUCHAR& seam) {
+    const int w = copy.image.width, h = copy.image.height;
+    seam.Resize(w, h);
+    seam.FillRect(0, 0, w - 1, h - 1, 1);
+    if (earlier.empty())
+        return;
+    ImgFLOAT tent, earlierTent;
+    stitch::TentWeight(w, h, tent);
+    const ForwardMapper forward(type, camera, panoramaTransform);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const EarlierImage& f : earlier) {
+        stitch::TentWeight(f.workWidth, f.workHeight, earlierTent);
+        const InverseMapper inverse(type, *f.camera, panoramaTransformInverse);
+        stitch::ClearSeamMaskWhereEarlierWins(seam, tent, earlierTent, [&](int i, double* xs, double* ys) {
+            for (int j = 0; j < w; ++j) {
+                double u, v, x, y;
+                if (forward.Panorama(j / copy.scale, i / copy.scale, &u, &v) && inverse.Source(u, v, &x, &y)) {
+                    xs[j] = x * f.scale;
+                    ys[j] = y * f.scale;
+                } else {
+                    xs[j] = ys[j] = nan;
+                }
+            }
+        });
+    }
+}
+
+void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, const ImgUCHAR& seam, const PixelRect& r,
+                       const ImgRGBSHORT& panorama, ImgRGBSHORT& A, ImgRGBSHORT& B, ImgUCHAR& C, ImgUCHAR& M) {
+    A.Resize(r.width, r.height);
+    B.Resize(r.width, r.height);
+    C.Resize(r.width, r.height);
+    M.Resize(r.width, r.height);
+    const ImgRGBSHORT& W = copy.image;
+    const int ww = W.width, wh = W.height;
+    const RgbSHORT zero{0, 0, 0};
+    for (int y = 0; y < r.height; ++y) {
+        const int v = r.top + y;
+        RgbSHORT* a = A.Row(y);
+        RgbSHORT* b = B.Row(y);
+        uint8_t* c = C.Row(y);
+        uint8_t* m = M.Row(y);
+        const RgbSHORT* p = v >= 0 && v < panorama.height ? panorama.Row(v) : nullptr;
+        for (int x = 0; x < r.width; ++x) {
+            const int u = r.left + x;
+            double sx, sy;
+            bool inside = p && u >= 0 && u < panorama.width && mapper.Source(u, v, &sx, &sy);
+            int k = 0, l = 0;
+            if (inside) {
+                sx *= copy.scale;
+                sy *= copy.scale;
+                inside = sx > 0 && sx < ww - 1 && sy > 0 && sy < wh - 1;
+                if (inside) {
+                    k = static_cast<int>(sx);
+                    l = static_cast<int>(sy);
+                    inside = k > 0 && l > 0;
+                }
+            }
+            if (!inside) {
+                a[x] = b[x] = zero;
+                c[x] = m[x] = 0;
+                continue;
+            }
+            BilinearSample(W.Row(l), W.Row(l + 1), &a[x], sx, sy, k, l);
+            b[x] = p[u].b == EMPTY_SAMPLE ? a[x] : p[u];
+            c[x] = 1;
+            m[x] = seam.Row(l)[k];
+        }
+    }
+}

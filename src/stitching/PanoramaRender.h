@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+
+#include "image/ImgTypes.h"
+#include "linalg/RectD.h"
+#include "stitching/Camera.h"
+#include "stitching/InverseMapper.h"
+
+// The per-image pieces of the final render: the working copy of a photograph, the seam mask
+// against earlier images, and the warp of the working copy into its rectangle of the panorama.
+
+// A photograph's working copy: its photometrically corrected 16-bit pixels scaled by `scale`
+// (blurred first when reduced), workWidth x workHeight, with the smallest and largest channel
+// value it holds. Pixels the scaling cannot reach take their nearest neighbour's value.
+struct WorkingCopy {
+    ImgRGBSHORT image;
+    double scale = 1;
+    int minimum = 0;
+    int maximum = 0;
+};
+void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy);
+
+// The rectangle of the panorama an image is drawn over: columns trunc(left) .. trunc(right),
+// rows trunc(top) .. trunc(bottom), inclusive.
+struct PixelRect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+PixelRect PixelRectOf(const RectD& rect);
+
+// Maps a working pixel of one image into an earlier image's working pixels, row by row.
+class ForwardMapper {
+public:
+    ForwardMapper(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform);
+    // Panorama pixel of source pixel (x, y); false when it has no finite answer.
+    bool Panorama(double x, double y, double* u, double* v) const;
+
+private:
+    ProjectionType type;
+    double f, cx, cy, lon;
+    double m[9];   // planar: toPanorama; otherwise panoramaTransform
+    double r[9];   // panoRotation
+};
+
+// The new image's seam mask at working resolution: 1 where it owns a working pixel, 0 where an
+// earlier image whose rectangle meets its own covers the pixel with a larger tent weight.
+struct EarlierImage {
+    const Camera* camera;
+    double scale;
+    int workWidth, workHeight;
+};
+void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
+              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier,
+              ImgUCHAR& seam);
+
+// The warp of one image into its panorama rectangle r: for every pixel (u, v) whose source
+// position lands inside the working copy (0 < trunc < size - 1), A is the working copy's
+// bilinear sample, B the panorama's pixel (A where the panorama is empty), C = 1 and M the
+// seam mask there; elsewhere all four are 0.
+void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, const ImgUCHAR& seam, const PixelRect& r,
+                       const ImgRGBSHORT& panorama, ImgRGBSHORT& A, ImgRGBSHORT& B, ImgUCHAR& C, ImgUCHAR& M);
