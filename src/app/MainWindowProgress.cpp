@@ -39,6 +39,22 @@ void MainWindow::LogText(const QString& text) {
     Log(text.toUtf8().constData());
 }
 
+void MainWindow::StatusText(const QString& text) {
+    Status(text.toUtf8().constData());
+}
+
+void MainWindow::LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        LogText(outOfMemory);
+    } catch (const char* message) {
+        LogText(tr(message));
+    } catch (...) {
+        LogText(unknown);
+    }
+}
+
 // Only the label and the "Abort" button show: the operations report their progress in words,
 // so the dialog carries a bar that is never shown.
 bool MainWindow::RunWithProgress(const QString& label, const std::function<bool()>& operation) {

@@ -7,7 +7,7 @@
 namespace Zelvo {
 class XmlDocument;
 class XmlElement;
-} // namespace Zelvo
+}  // namespace Zelvo
 
 // A list whose rows are the children of one XML element: each row shows its element's `item`
 // attribute and keeps the element's address under Qt::UserRole, so the document itself is the

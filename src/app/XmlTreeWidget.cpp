@@ -49,6 +49,4 @@ QTreeWidgetItem* XmlTreeWidget::RowOf(const XmlElement* element) {
     return element ? static_cast<QTreeWidgetItem*>(element->TreeItem()) : nullptr;
 }
 
-void XmlTreeWidget::OnExpandCollapse(QTreeWidgetItem*) {
-    resizeColumnToContents(0);
-}
+void XmlTreeWidget::OnExpandCollapse(QTreeWidgetItem*) { resizeColumnToContents(0); }

@@ -5,7 +5,7 @@
 namespace Zelvo {
 class XmlDocument;
 class XmlElement;
-} // namespace Zelvo
+}  // namespace Zelvo
 
 // A one-column tree of an XML element and its descendants: the top row shows the element's
 // name, every other row the `item` attribute of its element. Rows and elements are linked both

@@ -13,7 +13,6 @@ using Zelvo::XmlElement;
 
 namespace {
 
-
 QStringList Texts(const QListWidget& list) {
     QStringList texts;
     for (int i = 0; i < list.count(); ++i)
@@ -21,7 +20,7 @@ QStringList Texts(const QListWidget& list) {
     return texts;
 }
 
-} // namespace
+}  // namespace
 
 TEST(XmlListWidget, RowsShowTheItemsOfTheChildrenAndLeadBackToThem) {
     XmlDocument d;
