@@ -90,7 +90,14 @@ std::unique_ptr<QProgressDialog> MainWindow::BeginProgress(const QString& label)
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     SetRotationButtonsEnabled(false);
-    connect(dialog.get(), &QObject::destroyed, this, [this] { SetRotationButtonsEnabled(true); });
+    // The view shows the pictures once they are all loaded: repainting the scene for every
+    // picture on the way costs more than the loading itself on a software renderer.
+    ViewWidget()->setUpdatesEnabled(false);
+    connect(dialog.get(), &QObject::destroyed, this, [this] {
+        SetRotationButtonsEnabled(true);
+        ViewWidget()->setUpdatesEnabled(true);
+        RepaintView();
+    });
     return dialog;
 }
 
