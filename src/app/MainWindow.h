@@ -163,7 +163,8 @@ private:
     void MakeNewProject();
     void MakeNewProjectSafely();
     // The question before the open project is replaced; saves when the user asks for it.
-    void AskToSaveProject(const QString& question);
+    // False when the project was to be saved and is not: the caller stops.
+    bool AskToSaveProject(const QString& question);
     bool SaveBeforeQuit();
     QString RegisterProject(const Zelvo::Chars& path);
     QString UniqueProjectName(const QString& baseName);

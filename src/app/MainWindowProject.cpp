@@ -56,12 +56,13 @@ void MainWindow::ConnectProjectPage() {
 }
 
 void MainWindow::OnNewProject() {
-    AskToSaveProject(tr("Creating a blank project.\nDo you want to save the current project ?"));
-    LoadProject(Zelvo::Chars());
+    if (AskToSaveProject(tr("Creating a blank project.\nDo you want to save the current project ?")))
+        LoadProject(Zelvo::Chars());
 }
 
 void MainWindow::OnLoadProject() {
-    AskToSaveProject(tr("Loading a project.\nDo you want to save the current project ?"));
+    if (!AskToSaveProject(tr("Loading a project.\nDo you want to save the current project ?")))
+        return;
     QString file =
         prompts->ChooseOpenFile(tr("Load project..."), settings.ProjectsFolder(), tr("Vedora Project (*.vdp)"));
     if (file.isEmpty())
@@ -73,19 +74,22 @@ void MainWindow::OnLoadProject() {
     LoadProject(ToChars(file));
 }
 
-// Only a project with pictures has anything to lose; either answer lets the caller go on.
-void MainWindow::AskToSaveProject(const QString& question) {
+// Only a project with pictures has anything to lose. "Don't save" goes on; "Save" goes on once
+// the project is saved. A save that was cancelled or failed keeps the project open: the user
+// asked for it to be kept, and the failure has just been shown.
+bool MainWindow::AskToSaveProject(const QString& question) {
     if (!HasSourcePictures() || !engine.IsDirty())
-        return;
+        return true;
     enum { Save, DontSave };
-    int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"), question, {tr("Save"), tr("Don't save")},
-                              Save, DontSave);
+    int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"), question,
+                              {tr("Save"), tr("Don't save")}, Save, DontSave);
     if (answer != Save)
-        return;
+        return true;
     if (currentProjectPath.IsEmpty())
         OnSaveProjectAsAction(false);
     else
         OnSaveProjectAction(false);
+    return !currentProjectPath.IsEmpty() && !engine.IsDirty();
 }
 
 // Whatever goes wrong, the window ends with a usable project: the one asked for, or a new one.
@@ -275,7 +279,9 @@ bool MainWindow::SaveProject(const Zelvo::Chars& path) {
     return true;
 }
 
-// The project list's name of the file: its entry's, or a new entry with a name of its own.
+// The project list's name of the file: its entry's, or a new entry with a name of its own. An
+// entry without a name (only a damaged settings file has one) gets one here: refusing it would
+// fail a save that has already written the file, or a load of a sound project.
 QString MainWindow::RegisterProject(const Zelvo::Chars& path) {
     XmlElement* projects = settings.Section("Projects");
     for (XmlElement* entry : projects->ChildElements("Project")) {
@@ -283,8 +289,12 @@ QString MainWindow::RegisterProject(const Zelvo::Chars& path) {
         if (!entryPath || entryPath->Value() != path)
             continue;
         XmlAttribute* item = entry->Attribute("item", false);
-        if (!item)
-            throw "No item attribute";
+        if (!item) {
+            const QString name = UniqueProjectName(QFileInfo(FromChars(path)).completeBaseName());
+            entry->Attribute("item", true)->Set(ToChars(name));
+            RefillProjectList();
+            return name;
+        }
         return FromChars(item->Value());
     }
     projects->Attribute("currentPath", true)->Set(FolderWithSlash(FromChars(path)));

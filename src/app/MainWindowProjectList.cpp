@@ -76,7 +76,8 @@ void MainWindow::OnLoadSelectedProjectFromList() {
     }
     // Saving may register a project and refill the list: the path is taken first.
     const Zelvo::Chars path = XmlListWidget::ElementOf(selectedProjectRow)->Attribute("path", false)->Value();
-    AskToSaveProject(tr("Loading a project.\nDo you want to save the current project ?"));
+    if (!AskToSaveProject(tr("Loading a project.\nDo you want to save the current project ?")))
+        return;
     projectListDialog->accept();
     LoadProject(path);
 }

@@ -171,6 +171,24 @@ TEST(ProjectFlow, LoadingAskedForThroughTheFileDialogWithTheSavePrompt) {
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 
+TEST(ProjectFlow, ASaveAskedForButCancelledKeepsTheProjectOpen) {
+    QTemporaryDir dir;
+    TestWindow w = ShownWindow(dir);
+    AddPhotos(w, Photos({0, 1}));
+    // "Save", then the file dialog cancelled: the pictures are not thrown away.
+    w.prompts->AnswerAsk("Save");
+    w.prompts->AnswerSaveFile(QString());
+    MainWindowFixture::ProjectPage(*w).m_newProjectToolButton->click();
+    EXPECT_EQ(ImageRows(*w).size(), 2);
+    // "Save" with a file: saved, then the blank project.
+    w.prompts->AnswerAsk("Save");
+    w.prompts->AnswerSaveFile(dir.filePath("kept.vdp"));
+    MainWindowFixture::ProjectPage(*w).m_newProjectToolButton->click();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("kept.vdp")));
+    ExpectNewProject(w);
+    EXPECT_EQ(w.prompts->Pending(), 0u);
+}
+
 TEST(ProjectFlow, AFailedSaveKeepsTheOldFileAndTheProjectDirty) {
     QTemporaryDir dir;
     TestWindow w = ShownWindow(dir);

@@ -200,6 +200,25 @@ TEST(ProjectList, EntriesWithoutNameOrPathAreNotListedAndADoubleClickLoads) {
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 
+TEST(ProjectList, AnEntryWithoutANameGetsOneWhenItsProjectOpens) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("trip.vdp");
+    {
+        TestWindow saver = ShownWindow(dir);
+        AddPhotos(saver, Photos({0}));
+        saver.prompts->AnswerSaveFile(file);
+        MainWindowFixture::ProjectPage(*saver).m_actionSaveProjectAs->trigger();
+    }
+    const QString settings =
+        QString("<Vedora Version=\"1\"><Projects><Project path=\"%1\"/></Projects></Vedora>").arg(file);
+    ASSERT_TRUE(WriteSettings(dir.filePath("vedora.xml"), settings.toUtf8().constData()));
+    TestWindow w = ShownWindow(dir);
+    EXPECT_TRUE(MainWindowFixture::LoadProject(*w, file.toUtf8().constData()));
+    EXPECT_EQ(MainWindowFixture::ProjectLabel(*w)->text(), " Project: trip ");
+    EXPECT_EQ(Listed(w), QStringList({"trip"}));
+    EXPECT_EQ(MainWindowFixture::Settings(*w).Section("Projects")->ChildElements("Project").size(), 1u);
+}
+
 TEST(ProjectList, SavingANewProjectRegistersAUniqueName) {
     QTemporaryDir dir;
     const QString settings = QString("<Vedora Version=\"1\"><Projects>"
