@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QList>
 #include <QProgressDialog>
@@ -9,6 +10,7 @@
 
 #include "app/QtUserPrompts.h"
 #include "dialogs/AboutDialog.h"
+#include "view/GuiBitmap.h"
 
 namespace {
 
@@ -29,6 +31,9 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     SetUpForms();
     SetUpSplitters();
     ConnectFrame();
+    ConnectProjectPage();
+    ConnectProjectList();
+    ConnectView();
     SetUpStatusBar();
     ui.m_toolBox->addWidget(projectPage);
     ui.m_toolBox->addWidget(matchingPage);
@@ -37,15 +42,20 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     settings.Load(SettingsFilePath(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
                                                             : executablePath));
     LoadSettings();
-    NewProject();
+    LoadProject(Zelvo::Chars());
     this->startupProjectPath = startupProjectPath;
 }
 
+// The pictures leave the view before the view itself goes (it is a child widget, destroyed
+// after the members); dropping the selection first keeps the list and the view in step.
 MainWindow::~MainWindow() {
+    DropViewSelection();
     SaveSettings();
     hierarchyDocument.reset();
     // A progress dialog still registered belongs to an operation that cannot outlive us.
     currentProgress = nullptr;
+    sourcePictures.clear();
+    panoramaPictures.clear();
 }
 
 void MainWindow::InstallEngineHooks() {
@@ -58,6 +68,8 @@ void MainWindow::SetUpForms() {
     viewUi.setupUi(ui.m_imageViewFrame);
     projectPage = new QWidget;
     projectUi.setupUi(projectPage);
+    projectListDialog = new QDialog(this);
+    projectListUi.setupUi(projectListDialog);
     matchingPage = new QWidget;
     matchingUi.setupUi(matchingPage);
     panoramaPage = new QWidget;
@@ -84,9 +96,6 @@ void MainWindow::ConnectFrame() {
     connect(ui.m_projectToolButton, &QToolButton::clicked, this, &MainWindow::OnProjectToolButton);
     connect(ui.m_matchingToolButton, &QToolButton::clicked, this, &MainWindow::OnMatchingToolButton);
     connect(ui.m_panoramaToolButton, &QToolButton::clicked, this, &MainWindow::OnPanoramaToolButton);
-    connect(projectUi.m_actionSaveProject, &QAction::triggered, this, &MainWindow::OnSaveProjectAction);
-    connect(projectUi.m_actionSaveProjectAs, &QAction::triggered, this, &MainWindow::OnSaveProjectAsAction);
-    ViewWidget()->installEventFilter(this);
 }
 
 void MainWindow::SetUpStatusBar() {
@@ -142,7 +151,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
 // progress shows over a complete window.
 void MainWindow::OnStartupAfterPaint() {
     if (!startupProjectPath.IsEmpty())
-        LogText(tr("Project to open: %1\n").arg(QString::fromUtf8(startupProjectPath.c_str())));
+        LoadProject(startupProjectPath);
     ZoomAllAndFocusView();
 }
 
@@ -169,16 +178,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ViewWidget() && event->type() == QEvent::Resize)
         ShowViewSize();
     return QMainWindow::eventFilter(watched, event);
-}
-
-// The visible part of the scene in scene units, and the zoom.
-void MainWindow::ShowViewSize() {
-    QWidget* view = ViewWidget();
-    if (!viewLabel)
-        return;
-    viewLabel->setText(QString::asprintf(qPrintable(tr(" View:[%dx%d] Zoom:%1.2f ")),
-                                         static_cast<int>(view->width() / viewZoom),
-                                         static_cast<int>(view->height() / viewZoom), viewZoom));
 }
 
 void MainWindow::OnClearLog() {
@@ -212,7 +211,7 @@ void MainWindow::OnMatchingToolButton() {
 
 void MainWindow::OnPanoramaToolButton() {
     ShowPage(panoramaPage, ui.m_panoramaToolButton);
-    ZoomAllAndFocusView();
+    OnZoomToPanorama();
 }
 
 void MainWindow::ShowPage(QWidget* page, QAbstractButton* button) {
@@ -220,17 +219,8 @@ void MainWindow::ShowPage(QWidget* page, QAbstractButton* button) {
     button->setChecked(true);
 }
 
-QWidget* MainWindow::ViewWidget() const {
-    return viewUi.m_viewContainer;
-}
-
-// Until the GL view fills its container there is nothing to zoom; the container takes the
-// keyboard focus in its place.
-void MainWindow::ZoomAllAndFocusView() {
-    ViewWidget()->setFocus(Qt::OtherFocusReason);
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
+    DropViewSelection();
     if (!HasSourcePictures()) {
         event->accept();
         return;

@@ -3,30 +3,41 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/SettingsDocument.h"
 #include "app/UserPrompts.h"
+#include "linalg/PointD.h"
 #include "project/PanoramaEngine.h"
 #include "ui_ImageViewForm.h"
 #include "ui_MainWindow.h"
 #include "ui_MatchingForm.h"
 #include "ui_PanoramaForm.h"
 #include "ui_ProjectForm.h"
+#include "ui_ProjectListForm.h"
 #include "xml/Chars.h"
 #include "xml/XmlDocument.h"
 
 class GuiBitmap;
+class GuiMgr;
+class GuiObj;
+class GuiRect;
+class QDialog;
+class QKeyEvent;
 class QLabel;
+class QListWidgetItem;
 class QProgressDialog;
 
 // The single top-level window. It owns the engine, the settings and project documents, the
 // pictures of the view and the three task pages, and it only drives: its slots read widgets,
 // call the engine and show results. The frame (this file's .cpp) builds the window, keeps the
 // settings, the status bar and the quit prompts; MainWindowProgress.cpp holds the long
-// operations' hooks and progress dialogs; each page keeps its slots in a file of its own.
+// operations' hooks and progress dialogs; each page keeps its slots in a file of its own
+// (MainWindowProject.cpp the project, MainWindowImages.cpp the source image list,
+// MainWindowProjectList.cpp the project list dialog, MainWindowView.cpp the view toolbar).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -34,8 +45,7 @@ public:
     // startupProjectPath: the project to open after the first paint (empty for none).
     // prompts: every question and message of the window; Qt's dialogs when null.
     // executablePath: where the settings file is looked for; the running program when empty.
-    explicit MainWindow(const Zelvo::Chars& startupProjectPath,
-                        std::unique_ptr<UserPrompts> prompts = nullptr,
+    explicit MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<UserPrompts> prompts = nullptr,
                         const QString& executablePath = QString());
     ~MainWindow() override;
 
@@ -62,8 +72,52 @@ private slots:
     void OnMatchingToolButton();
     void OnPanoramaToolButton();
     void OnMovieDialog(bool checked);
+
+    // Project (MainWindowProject.cpp).
+    void OnNewProject();
+    void OnLoadProject();
     void OnSaveProjectAction(bool checked);
     void OnSaveProjectAsAction(bool checked);
+
+    // Source image list (MainWindowImages.cpp).
+    void OnLoadImages();
+    void OnRemoveSelectedImage();
+    void OnRemoveAllImages();
+    void OnImageItemClicked(QListWidgetItem* row);
+    void OnRotateImages0();
+    void OnRotateImages90();
+    void OnRotateImages180();
+    void OnRotateImages270();
+
+    // Project list dialog (MainWindowProjectList.cpp).
+    void OnLoadProjectFromList();
+    void OnInsertProjectToList();
+    void OnRemoveSelectedProjectFromList();
+    void OnRemoveAllProjectsFromList();
+    void OnRenameProjectInList();
+    void OnProjectItemClicked(QListWidgetItem* row);
+    void OnProjectItemDoubleClicked(QListWidgetItem* row);
+    void OnProjectRenamed(QListWidgetItem* row, const QString& oldText);
+    void OnLoadSelectedProjectFromList();
+
+    // View toolbar (MainWindowView.cpp), in the order the toolbar's description gives them.
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomToSelection();
+    void OnZoomAll();
+    void OnBringToFront();
+    void OnSendToBack();
+    void OnArrange();
+    void OnAlign();
+    void OnZoomChanged(double zoom);
+    void OnImageViewSettings();
+    void OnImageViewKeyPressed(QKeyEvent* event);
+    void OnZoomToPanorama();
+    void OnBringFirstToFront();
+    void OnBringSecondToFront();
+    void OnZoomTo();
+    void OnObjectSelected(GuiObj* obj);
+    void OnObjectDeselected(GuiObj* obj);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,7 +126,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class MainWindowFixture; // tests/support: puts the window into the states tests need
+    friend class MainWindowFixture;  // tests/support: puts the window into the states tests need
 
     enum class SaveIndicator { None, Green, Red };
 
@@ -81,6 +135,9 @@ private:
     void SetUpForms();
     void SetUpSplitters();
     void ConnectFrame();
+    void ConnectProjectPage();
+    void ConnectProjectList();
+    void ConnectView();
     void SetUpStatusBar();
     void LoadSettings();
     void SaveSettings();
@@ -94,10 +151,20 @@ private:
     std::unique_ptr<QProgressDialog> BeginProgress(const QString& label);
     void SetRotationButtonsEnabled(bool enabled);
     void LogText(const QString& text);
+    void StatusText(const QString& text);
+    // Logs what a loading loop caught: the memory text, the message itself, or the unknown text.
+    void LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown);
 
-    // The project (MainWindowProject.cpp).
-    void NewProject();
+    // The project (MainWindowProject.cpp). LoadProject with an empty path makes a new project.
+    bool LoadProject(const Zelvo::Chars& path);
     bool SaveProject(const Zelvo::Chars& path);
+    void OpenProjectFile(const Zelvo::Chars& path);
+    void ReadProjectPictures(QProgressDialog* progress);
+    void MakeNewProject();
+    void MakeNewProjectSafely();
+    // The question before the open project is replaced; saves when the user asks for it.
+    // False when the project was to be saved and is not: the caller stops.
+    bool AskToSaveProject(const QString& question);
     bool SaveBeforeQuit();
     QString RegisterProject(const Zelvo::Chars& path);
     QString UniqueProjectName(const QString& baseName);
@@ -105,10 +172,38 @@ private:
     void ShowProjectPathTips();
     void ShowEngineValues();
 
-    // The view until the GL view is placed into m_viewContainer.
+    // The source image list (MainWindowImages.cpp).
+    Zelvo::XmlElement* PanoramaElement();
+    Zelvo::XmlElement* ImagesElement();
+    // A new picture of the file, loaded turned by rotation (0..3) and shown the way source
+    // pictures look; null when the file cannot be decoded.
+    std::unique_ptr<GuiBitmap> NewSourcePicture(const QString& path, int rotation);
+    // Top-left corner of a picture that follows previous (null for the first) in the cascade.
+    static PointD CascadePosition(const GuiBitmap* previous, const GuiBitmap& picture);
+    GuiBitmap* FindSourcePicture(const Zelvo::Chars& path) const;
+    void RelabelImages();
+    void RefillImageList();
+    void AfterImageListChange();
+    void SyncEngineImages();
+    void ShowImagePathTips();
+    QString ImageFolder();
+    void RotateImages(int rotation);
+    void ReloadSourcePictures(int rotation, QProgressDialog& progress);
+
+    // The project list dialog (MainWindowProjectList.cpp).
+    void RefillProjectList();
+    void RenameProjectFile(QListWidgetItem* row, const QString& oldText);
+
+    // The view (MainWindowView.cpp).
+    GuiMgr& ViewManager() const;
     QWidget* ViewWidget() const;
     void ShowViewSize();
     void ZoomAllAndFocusView();
+    void FocusView();
+    void RepaintView();
+    void DropViewSelection();
+    std::vector<GuiRect*> SourceRects() const;
+    std::vector<GuiRect*> PanoramaRects() const;
     void ShowPage(QWidget* page, QAbstractButton* button);
 
     bool HasSourcePictures() const { return !sourcePictures.empty(); }
@@ -118,14 +213,17 @@ private:
     SettingsDocument settings;
     Zelvo::XmlDocument projectDocument;
     std::unique_ptr<Zelvo::XmlDocument> hierarchyDocument;
-    // Pictures of the view, owned by its scene: one per source image, and the stitched and
-    // cropped panorama.
-    std::vector<GuiBitmap*> sourcePictures;
-    std::vector<GuiBitmap*> panoramaPictures;
+    // Pictures of the view, one per source image in list order, and the stitched and cropped
+    // panorama. The window owns them; the view's scene only shows them, and a picture leaves
+    // the scene when it is destroyed.
+    std::vector<std::unique_ptr<GuiBitmap>> sourcePictures;
+    std::vector<std::unique_ptr<GuiBitmap>> panoramaPictures;
     PanoramaEngine engine;
 
     Zelvo::Chars currentProjectPath;
     QString projectName;
+    // The source image chosen in the list or in the view; empty for none.
+    Zelvo::Chars selectedImagePath;
     Zelvo::Chars startupProjectPath;
     TextureLimits textureLimits;
     PointMarkerStyle pointMarkers;
@@ -138,13 +236,16 @@ private:
     Ui::ProjectForm projectUi{};
     Ui::MatchingForm matchingUi{};
     Ui::PanoramaForm panoramaUi{};
+    Ui::ProjectListForm projectListUi{};
+    QDialog* projectListDialog = nullptr;
+    // The project list's row chosen by a click; forgotten at every refill.
+    QListWidgetItem* selectedProjectRow = nullptr;
     QWidget* projectPage = nullptr;
     QWidget* matchingPage = nullptr;
     QWidget* panoramaPage = nullptr;
     QLabel* projectLabel = nullptr;
     QLabel* viewLabel = nullptr;
 
-    double viewZoom = 1.0;
     bool firstPaintDone = false;
     SaveIndicator saveIndicator = SaveIndicator::None;
 };

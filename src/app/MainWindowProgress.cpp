@@ -39,6 +39,22 @@ void MainWindow::LogText(const QString& text) {
     Log(text.toUtf8().constData());
 }
 
+void MainWindow::StatusText(const QString& text) {
+    Status(text.toUtf8().constData());
+}
+
+void MainWindow::LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        LogText(outOfMemory);
+    } catch (const char* message) {
+        LogText(tr(message));
+    } catch (...) {
+        LogText(unknown);
+    }
+}
+
 // Only the label and the "Abort" button show: the operations report their progress in words,
 // so the dialog carries a bar that is never shown.
 bool MainWindow::RunWithProgress(const QString& label, const std::function<bool()>& operation) {
@@ -74,7 +90,14 @@ std::unique_ptr<QProgressDialog> MainWindow::BeginProgress(const QString& label)
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     SetRotationButtonsEnabled(false);
-    connect(dialog.get(), &QObject::destroyed, this, [this] { SetRotationButtonsEnabled(true); });
+    // The view shows the pictures once they are all loaded: repainting the scene for every
+    // picture on the way costs more than the loading itself on a software renderer.
+    ViewWidget()->setUpdatesEnabled(false);
+    connect(dialog.get(), &QObject::destroyed, this, [this] {
+        SetRotationButtonsEnabled(true);
+        ViewWidget()->setUpdatesEnabled(true);
+        RepaintView();
+    });
     return dialog;
 }
 

@@ -1,59 +1,231 @@
-// The project as the window keeps it: a new project, saving (also from the quit prompt) and
-// the project's name and paths on the page and in the status bar.
+// The project as the window keeps it: new, load and save with their prompts and messages, the
+// project's name and paths on the page and in the status bar.
 #include <QFileInfo>
 #include <QLabel>
+#include <QProgressDialog>
 
 #include <cmath>
 #include <new>
 
 #include "app/MainWindow.h"
+#include "app/ProjectImagePaths.h"
 #include "app/UserPrompts.h"
+#include "project/ProjectPaths.h"
+#include "view/GuiBitmap.h"
+#include "view/GuiMgr.h"
 
 namespace {
 
 using Zelvo::XmlAttribute;
 using Zelvo::XmlElement;
 
-QString FromChars(const Zelvo::Chars& text) {
-    return QString::fromUtf8(text.c_str());
-}
-
-Zelvo::Chars ToChars(const QString& text) {
-    return Zelvo::Chars(text.toUtf8().constData());
-}
-
-// The folder of a file with a trailing "/", in "/" separators.
-Zelvo::Chars FolderWithSlash(const QString& file) {
-    QString folder = QFileInfo(file).absolutePath() + "/";
-    folder.replace('\\', '/');
-    return ToChars(folder);
-}
-
 void SetTips(QWidget* widget, const QString& tip) {
     widget->setToolTip(tip);
     widget->setStatusTip(tip);
 }
 
-} // namespace
+// Stored picture positions are used only when both are numbers; anything else cascades.
+bool ReadPosition(XmlElement* image, PointD& position) {
+    XmlAttribute* x = image->Attribute("x", false);
+    XmlAttribute* y = image->Attribute("y", false);
+    if (!x || !y)
+        return false;
+    bool okX = false, okY = false;
+    position.x = QString::fromUtf8(x->Value().c_str()).toDouble(&okX);
+    position.y = QString::fromUtf8(y->Value().c_str()).toDouble(&okY);
+    return okX && okY && std::isfinite(position.x) && std::isfinite(position.y) && std::abs(position.x) < 1e9 &&
+           std::abs(position.y) < 1e9;
+}
 
-void MainWindow::NewProject() {
+}  // namespace
+
+void MainWindow::ConnectProjectPage() {
+    connect(projectUi.m_newProjectToolButton, &QToolButton::clicked, this, &MainWindow::OnNewProject);
+    connect(projectUi.m_loadProjectToolButton, &QToolButton::clicked, this, &MainWindow::OnLoadProject);
+    connect(projectUi.m_loadProjectFromListToolButton, &QToolButton::clicked, this, &MainWindow::OnLoadProjectFromList);
+    connect(projectUi.m_actionSaveProject, &QAction::triggered, this, &MainWindow::OnSaveProjectAction);
+    connect(projectUi.m_actionSaveProjectAs, &QAction::triggered, this, &MainWindow::OnSaveProjectAsAction);
+    connect(projectUi.m_loadImagesButton, &QPushButton::released, this, &MainWindow::OnLoadImages);
+    connect(projectUi.m_removeAllImagesButton, &QPushButton::released, this, &MainWindow::OnRemoveAllImages);
+    connect(projectUi.m_removeSelectedImageButton, &QPushButton::released, this, &MainWindow::OnRemoveSelectedImage);
+    connect(projectUi.m_xmlListWidget, &QListWidget::itemClicked, this, &MainWindow::OnImageItemClicked);
+    connect(projectUi.m_rotateImages0RadioButton, &QRadioButton::released, this, &MainWindow::OnRotateImages0);
+    connect(projectUi.m_rotateImages90RadioButton, &QRadioButton::released, this, &MainWindow::OnRotateImages90);
+    connect(projectUi.m_rotateImages180RadioButton, &QRadioButton::released, this, &MainWindow::OnRotateImages180);
+    connect(projectUi.m_rotateImages270RadioButton, &QRadioButton::released, this, &MainWindow::OnRotateImages270);
+}
+
+void MainWindow::OnNewProject() {
+    if (AskToSaveProject(tr("Creating a blank project.\nDo you want to save the current project ?")))
+        LoadProject(Zelvo::Chars());
+}
+
+void MainWindow::OnLoadProject() {
+    if (!AskToSaveProject(tr("Loading a project.\nDo you want to save the current project ?")))
+        return;
+    QString file =
+        prompts->ChooseOpenFile(tr("Load project..."), settings.ProjectsFolder(), tr("Vedora Project (*.vdp)"));
+    if (file.isEmpty())
+        return;
+    settings.Section("Projects")->Attribute("currentPath", true)->Set(FolderWithSlash(file));
+    if (QFileInfo(file).suffix().isEmpty())
+        file += ".vdp";
+    file.replace('\\', '/');
+    LoadProject(ToChars(file));
+}
+
+// Only a project with pictures has anything to lose. "Don't save" goes on; "Save" goes on once
+// the project is saved. A save that was cancelled or failed keeps the project open: the user
+// asked for it to be kept, and the failure has just been shown.
+bool MainWindow::AskToSaveProject(const QString& question) {
+    if (!HasSourcePictures() || !engine.IsDirty())
+        return true;
+    enum { Save, DontSave };
+    int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"), question,
+                              {tr("Save"), tr("Don't save")}, Save, DontSave);
+    if (answer != Save)
+        return true;
+    if (currentProjectPath.IsEmpty())
+        OnSaveProjectAsAction(false);
+    else
+        OnSaveProjectAction(false);
+    return !currentProjectPath.IsEmpty() && !engine.IsDirty();
+}
+
+// Whatever goes wrong, the window ends with a usable project: the one asked for, or a new one.
+bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
+    const Zelvo::Chars path = AbsolutePath(requested);
+    std::unique_ptr<QProgressDialog> progress;
+    if (!path.IsEmpty()) {
+        progress = BeginProgress(tr("Loading project"));
+        progress->show();
+        LogText(QString::asprintf(qPrintable(tr("Loading project '%s' ")), path.c_str()));
+    }
+    DropViewSelection();
+    projectUi.m_xmlListWidget->clear();
+    sourcePictures.clear();
+    panoramaPictures.clear();
+    selectedImagePath = Zelvo::Chars();
+    bool loaded = false;
+    if (!path.IsEmpty()) {
+        try {
+            OpenProjectFile(path);
+            ReadProjectPictures(progress.get());
+            RelabelImages();
+            RefillImageList();
+            if (!engine.ReadFrom(projectDocument, "panorama")) {
+                LogText("\n" + tr(engine.LastError().c_str()) + "\n");
+                throw "";
+            }
+            projectName = RegisterProject(path);
+            loaded = true;
+        } catch (...) {
+            LogLoadError(std::current_exception(), tr("\nNot enough memory to load the image(s)\n"),
+                         tr("\nCould not load the image(s) because of an unknown error\n"));
+        }
+    }
+    if (!loaded) {
+        progress.reset();
+        if (!path.IsEmpty())
+            prompts->Warn(tr("Vedora 1.02"), tr("The project could not be loaded !\n"));
+        MakeNewProjectSafely();
+    }
+    ShowProjectName(projectName);
+    ShowEngineValues();
+    if (loaded)
+        ShowImagePathTips();
+    else
+        SetTips(projectUi.m_loadImagesButton, tr("Load images..."));
+    if (!path.IsEmpty())
+        LogText(loaded ? tr(" done\n") : tr(" failed\n"));
+    if (currentProjectPath.IsEmpty())
+        projectLabel->setText(tr(" New project "));
+    ViewManager().ZoomToFitAll();
+    RepaintView();
+    return loaded;
+}
+
+// The file's document with its image paths as the window keeps them: a path the file gives
+// relative to its own folder becomes relative to the current folder, as vedora-stitch reads
+// it. A file that is missing, truncated or fails its checksum is one failure: "could not be
+// loaded".
+void MainWindow::OpenProjectFile(const Zelvo::Chars& path) {
+    if (!Zelvo::LoadWithChecksum(projectDocument, path.c_str()))
+        throw "";
+    ImagePathsFromFile(projectDocument, path.c_str());
+    currentProjectPath = path;
+}
+
+// One picture per Image, loaded with the project's rotation; the sizes they load with are the
+// sizes the engine reads. Pictures stand where the project left them, or in a cascade.
+void MainWindow::ReadProjectPictures(QProgressDialog* progress) {
+    XmlElement* images = ImagesElement();
+    const int rotation = PanoramaElement()->Attribute("sourceImageRotation", true)->ToInt(0, true, 0, 3);
+    std::vector<XmlElement*> list = images->ChildElements("Image");
+    if (list.size() > static_cast<size_t>(PanoramaEngine::kMaxImages))
+        throw PanoramaEngine::kTooManyImages;
+    if (progress)
+        progress->setRange(0, std::max(0, static_cast<int>(list.size()) - 1));
+    const GuiBitmap* previous = nullptr;
+    for (size_t i = 0; i < list.size(); ++i) {
+        XmlAttribute* path = list[i]->Attribute("path", false);
+        if (!path)
+            continue;
+        const QString file = FromChars(path->Value());
+        StatusText(QString::asprintf(qPrintable(tr("Loading: %s")), path->Value().FileName().c_str()));
+        std::unique_ptr<GuiBitmap> picture = NewSourcePicture(file, rotation);
+        if (!picture) {
+            LogText(tr("\nCould not load a image!\n") + file + "\n");
+            throw "";
+        }
+        list[i]->Attribute("w", true)->SetInt(picture->Image().width);
+        list[i]->Attribute("h", true)->SetInt(picture->Image().height);
+        PointD stored;
+        picture->SetTopLeft(ReadPosition(list[i], stored) ? stored : CascadePosition(previous, *picture));
+        ViewManager().Add(picture.get());
+        previous = picture.get();
+        sourcePictures.push_back(std::move(picture));
+        LogText(".");
+        if (progress)
+            progress->setValue(static_cast<int>(i));
+    }
+}
+
+void MainWindow::MakeNewProject() {
+    DropViewSelection();
+    projectUi.m_xmlListWidget->clear();
+    sourcePictures.clear();
+    panoramaPictures.clear();
+    selectedImagePath = Zelvo::Chars();
     projectDocument.Reset("VedoraProject");
     projectDocument.Root()->Attribute("Version", true)->SetInt(1);
     engine.Reset();
+    projectName = tr("New project");
     currentProjectPath = Zelvo::Chars();
-    sourcePictures.clear();
-    panoramaPictures.clear();
-    projectDocument.Root()->FindDescendant("Panorama", "name", "panorama", true)->FindChild("Images", true);
-    projectUi.m_xmlListWidget->clear();
-    ShowProjectName(tr("New project"));
-    ShowEngineValues();
+    ImagesElement();
+    RefillImageList();
+}
+
+void MainWindow::MakeNewProjectSafely() {
+    try {
+        MakeNewProject();
+        return;
+    } catch (...) {
+    }
+    prompts->Warn(tr("Vedora 1.02"), tr("An exception occured while initalizing a new project !\n"));
+    try {
+        MakeNewProject();
+    } catch (...) {
+        // Nothing more can be done than what the first attempt tried; the lists are empty.
+        sourcePictures.clear();
+        panoramaPictures.clear();
+    }
     projectLabel->setText(tr(" New project "));
 }
 
 void MainWindow::ShowEngineValues() {
     QRadioButton* rotation[] = {projectUi.m_rotateImages0RadioButton, projectUi.m_rotateImages90RadioButton,
-                                projectUi.m_rotateImages180RadioButton,
-                                projectUi.m_rotateImages270RadioButton};
+                                projectUi.m_rotateImages180RadioButton, projectUi.m_rotateImages270RadioButton};
     rotation[engine.GetSourceImageRotation() & 3]->setChecked(true);
     panoramaUi.m_imageSizeSpinBox->setValue(engine.GetPanoramaImageSize());
     panoramaUi.m_previewImageSizeSpinBox->setValue(engine.GetPanoramaPreviewImageSize());
@@ -71,8 +243,7 @@ void MainWindow::ShowProjectName(const QString& name) {
 void MainWindow::ShowProjectPathTips() {
     bool saved = !currentProjectPath.IsEmpty();
     QString folder = saved ? FromChars(currentProjectPath) : settings.ProjectsFolder();
-    QString nameTip =
-        saved ? tr("Current path: %1").arg(folder) : tr("New project (Current path: %1)").arg(folder);
+    QString nameTip = saved ? tr("Current path: %1").arg(folder) : tr("New project (Current path: %1)").arg(folder);
     SetTips(projectUi.m_currentProjectLineEdit, nameTip);
     SetTips(projectLabel, nameTip);
     SetTips(projectUi.m_loadProjectToolButton, tr("Load project... (Current path: %1)").arg(folder));
@@ -81,7 +252,9 @@ void MainWindow::ShowProjectPathTips() {
 
 // The file is written from a copy of the project document: the engine rebuilds the Images and
 // Combinations elements for the file, while the open document keeps the elements (with their
-// sizes) that the image list shows.
+// sizes and list labels) that the image list shows. The copy gets the pictures' positions and
+// the paths relative to the project's folder. The write goes to a temporary file that replaces
+// the old one only when complete, so a failed save leaves the old file as it was.
 bool MainWindow::SaveProject(const Zelvo::Chars& path) {
     if (path.IsEmpty())
         return false;
@@ -89,16 +262,26 @@ bool MainWindow::SaveProject(const Zelvo::Chars& path) {
     if (!file.Parse(Zelvo::Serialise(projectDocument)))
         return false;
     engine.WriteTo(file, "panorama");
+    XmlElement* images = file.Root()->FindDescendant("Panorama", "name", "panorama", true)->FindChild("Images", true);
+    for (const auto& picture : sourcePictures)
+        if (XmlElement* image = images->FindDescendant("Image", "path", picture->Name().c_str(), false)) {
+            image->Attribute("x", true)->SetDouble(picture->TopLeft().x);
+            image->Attribute("y", true)->SetDouble(picture->TopLeft().y);
+        }
+    ImagePathsToFile(file, path.c_str());
     if (!Zelvo::SaveWithChecksum(file, path.c_str()))
         return false;
-    settings.Section("Projects")->Attribute("currentPath", true)->Set(FolderWithSlash(FromChars(path)));
+    XmlElement* projects = settings.Section("Projects");
+    projects->Attribute("currentPath", true)->Set(FolderWithSlash(FromChars(path)));
     QString name = currentProjectPath.IsEmpty() ? RegisterProject(path) : projectName;
     currentProjectPath = path;
     ShowProjectName(name);
     return true;
 }
 
-// The project list's name of the file: its entry's, or a new entry with a name of its own.
+// The project list's name of the file: its entry's, or a new entry with a name of its own. An
+// entry without a name (only a damaged settings file has one) gets one here: refusing it would
+// fail a save that has already written the file, or a load of a sound project.
 QString MainWindow::RegisterProject(const Zelvo::Chars& path) {
     XmlElement* projects = settings.Section("Projects");
     for (XmlElement* entry : projects->ChildElements("Project")) {
@@ -106,18 +289,25 @@ QString MainWindow::RegisterProject(const Zelvo::Chars& path) {
         if (!entryPath || entryPath->Value() != path)
             continue;
         XmlAttribute* item = entry->Attribute("item", false);
-        if (!item)
-            throw "No item attribute";
+        if (!item) {
+            const QString name = UniqueProjectName(QFileInfo(FromChars(path)).completeBaseName());
+            entry->Attribute("item", true)->Set(ToChars(name));
+            RefillProjectList();
+            return name;
+        }
         return FromChars(item->Value());
     }
+    projects->Attribute("currentPath", true)->Set(FolderWithSlash(FromChars(path)));
     QString name = UniqueProjectName(QFileInfo(FromChars(path)).completeBaseName());
     auto* entry = new XmlElement("Project");
     projects->AppendChild(entry);
     entry->Attribute("item", true)->Set(ToChars(name));
     entry->Attribute("path", true)->Set(path);
+    RefillProjectList();
     return name;
 }
 
+// The base name, or "%s(%d)" with the first number that no entry of the list uses yet.
 QString MainWindow::UniqueProjectName(const QString& baseName) {
     QStringList taken;
     for (XmlElement* entry : settings.Section("Projects")->ChildElements("Project"))
@@ -125,7 +315,7 @@ QString MainWindow::UniqueProjectName(const QString& baseName) {
             taken << FromChars(item->Value());
     QString name = baseName;
     for (int k = 1; taken.contains(name); ++k)
-        name = QString("%1(%2)").arg(baseName).arg(k);
+        name = QString::asprintf("%s(%d)", baseName.toUtf8().constData(), k);
     return name;
 }
 
@@ -133,7 +323,7 @@ QString MainWindow::UniqueProjectName(const QString& baseName) {
 bool MainWindow::SaveBeforeQuit() {
     if (currentProjectPath.IsEmpty()) {
         OnSaveProjectAsAction(false);
-        return !currentProjectPath.IsEmpty();
+        return !currentProjectPath.IsEmpty() && !engine.IsDirty();
     }
     try {
         if (!SaveProject(currentProjectPath))
@@ -157,7 +347,7 @@ void MainWindow::OnSaveProjectAction(bool) {
         return;
     }
     try {
-        LogText(tr("Saving project '%1' ... ").arg(FromChars(currentProjectPath)));
+        LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), currentProjectPath.c_str()));
         if (!SaveProject(currentProjectPath))
             throw "\nCould not save the project\n";
         LogText(tr("done.\n"));
@@ -174,8 +364,8 @@ void MainWindow::OnSaveProjectAction(bool) {
 }
 
 void MainWindow::OnSaveProjectAsAction(bool) {
-    QString file = prompts->ChooseSaveFile(tr("Save the project as..."), settings.ProjectsFolder(),
-                                           tr("Vedora Project (*.vdp)"));
+    QString file =
+        prompts->ChooseSaveFile(tr("Save the project as..."), settings.ProjectsFolder(), tr("Vedora Project (*.vdp)"));
     if (file.isEmpty())
         return;
     settings.Section("Projects")->Attribute("currentPath", true)->Set(FolderWithSlash(file));
@@ -185,13 +375,12 @@ void MainWindow::OnSaveProjectAsAction(bool) {
             if (QFileInfo::exists(file) &&
                 prompts->AskStandard(UserPrompts::Kind::Question, tr("Vedora 1.02"),
                                      tr("The file exits!\nDo you want to overwrite it ?"),
-                                     QMessageBox::Yes | QMessageBox::Cancel,
-                                     QMessageBox::Cancel) != QMessageBox::Yes)
+                                     QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Yes)
                 throw "";
         }
         file.replace('\\', '/');
         Zelvo::Chars path = ToChars(file);
-        LogText(tr("Saving project '%1' ... ").arg(file));
+        LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), path.c_str()));
         if (!SaveProject(path))
             throw "\nCould not save the procject\n";
         currentProjectPath = path;
@@ -199,6 +388,7 @@ void MainWindow::OnSaveProjectAsAction(bool) {
         QString baseName = QFileInfo(file).completeBaseName();
         ShowProjectName(baseName);
         projectLabel->setText(tr(" Project:") + baseName + " ");
+        RefillProjectList();
         LogText(tr("done\n"));
         return;
     } catch (const std::bad_alloc&) {

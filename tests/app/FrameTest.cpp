@@ -324,18 +324,20 @@ TEST(Frame, StatusLogClearsAndTheMenusAnswer) {
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 
-TEST(Frame, TheCommandLineProjectIsKeptForAfterTheFirstPaint) {
+TEST(Frame, TheCommandLineProjectIsOpenedAfterTheFirstPaint) {
     QTemporaryDir dir;
     TestWindow w = OpenWindow(NewExe(dir), "C:/data/p.vdp");
     EXPECT_EQ(MainWindowFixture::StartupProjectPath(*w), "C:/data/p.vdp");
     EXPECT_TRUE(MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText().isEmpty());
+    // No such project here: after the first paint the load fails with its message.
+    w.prompts->ExpectWarn();
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText().contains("C:/data/p.vdp");
-        },
-        500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.prompts->Pending() == 0; }, 1000));
+    QString log = MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText();
+    EXPECT_TRUE(log.contains("Loading project '")) << log.toStdString();
+    EXPECT_TRUE(log.contains("C:/data/p.vdp'  failed\n")) << log.toStdString();
+    EXPECT_EQ(w.prompts->Last().text, "The project could not be loaded !\n");
 }
 
 TEST(Notify, AnExceptionFromAnEventHandlerIsShownAndRethrown) {

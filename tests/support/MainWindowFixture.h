@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "app/MainWindow.h"
+#include "view/GuiBitmap.h"
+#include "view/GuiMgr.h"
 
 class MainWindowFixture {
 public:
@@ -28,16 +30,32 @@ public:
     static const Zelvo::Chars& CurrentProjectPath(MainWindow& w) { return w.currentProjectPath; }
     static const Zelvo::Chars& StartupProjectPath(MainWindow& w) { return w.startupProjectPath; }
     static QProgressDialog* CurrentProgress(MainWindow& w) { return w.currentProgress; }
+    static Zelvo::XmlDocument& ProjectDocument(MainWindow& w) { return w.projectDocument; }
+    static const Zelvo::Chars& SelectedImagePath(MainWindow& w) { return w.selectedImagePath; }
+    static Ui::ProjectListForm& ProjectList(MainWindow& w) { return w.projectListUi; }
+    static QDialog* ProjectListDialog(MainWindow& w) { return w.projectListDialog; }
+    static GuiMgr& ViewManager(MainWindow& w) { return w.ViewManager(); }
+    static std::vector<GuiBitmap*> SourcePictures(MainWindow& w) {
+        std::vector<GuiBitmap*> pictures;
+        for (const auto& p : w.sourcePictures)
+            pictures.push_back(p.get());
+        return pictures;
+    }
+    static bool LoadProject(MainWindow& w, const Zelvo::Chars& path) { return w.LoadProject(path); }
 
-    // Stand-ins for the pictures that the view will hold: the frame only counts them.
+    // Empty pictures, outside the view, for the flows that only count them.
     static void SetSourcePictureCount(MainWindow& w, int n) {
-        w.sourcePictures.assign(static_cast<size_t>(n), nullptr);
+        w.sourcePictures.clear();
+        for (int i = 0; i < n; ++i)
+            w.sourcePictures.push_back(std::make_unique<GuiBitmap>());
     }
     static void SetResultPictureCount(MainWindow& w, int n) {
-        w.panoramaPictures.assign(static_cast<size_t>(n), nullptr);
+        w.panoramaPictures.clear();
+        for (int i = 0; i < n; ++i)
+            w.panoramaPictures.push_back(std::make_unique<GuiBitmap>());
     }
     static void SetZoom(MainWindow& w, double zoom) {
-        w.viewZoom = zoom;
+        w.ViewManager().SetZoom(zoom, false);
         w.ShowViewSize();
     }
 
