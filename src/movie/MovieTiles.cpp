@@ -8,9 +8,8 @@
 
 #include <algorithm>
 
-#include "image/JpegIntegrity.h"
 #include "movie/AtomReader.h"
-#include "movie/JpegEncoder.h"
+#include "movie/JpegCodec.h"
 #include "movie/ParallelFor.h"
 
 namespace {
@@ -122,13 +121,13 @@ bool DecodeTile(uint32_t codec, int depth, std::span<const uint8_t> sample, int 
     bool decoded = false;
     if (codec == kCodecRaw) {
         decoded = DecodeRaw(depth, sample, width, height, out);
-    } else if (codec == kCodecJpeg || codec == kCodecPng) {
+    } else if (codec == kCodecJpeg) {
+        decoded = DecodeJpeg(sample.data(), sample.size(), width, height, out);
+    } else if (codec == kCodecPng) {
         QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(sample.data()),
                                                    static_cast<qsizetype>(sample.size()));
         QImage image;
-        if ((codec != kCodecJpeg || JpegDataComplete(bytes)) &&
-            image.loadFromData(bytes, codec == kCodecJpeg ? "JPEG" : "PNG") && image.width() == width &&
-            image.height() == height) {
+        if (image.loadFromData(bytes, "PNG") && image.width() == width && image.height() == height) {
             image = image.convertToFormat(QImage::Format_RGB888);
             *out = ImgRGB(width, height);
             for (int y = 0; y < height; ++y) {

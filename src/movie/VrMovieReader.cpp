@@ -190,17 +190,22 @@ bool AssemblePanorama(const MovieTrackInfo& image, VrMovie* movie, std::string* 
             return;
         }
         const int x0 = (k % movie->framesX) * tw, y0 = (k / movie->framesX) * th;
+        if (!turned) {
+            for (int y = 0; y < th; ++y)
+                std::copy(tile.Row(y), tile.Row(y) + tw, panorama.Row(y0 + y) + x0);
+            return;
+        }
+        // Stored row r is upright column W - 1 - r, stored column c upright row c. Bands of
+        // stored rows keep both the reads and the writes within a few cache lines.
+        constexpr int kBand = 16;
         const int W = panorama.width;
-        for (int y = 0; y < th; ++y) {
-            const Rgb* in = tile.Row(y);
-            if (!turned) {
-                std::copy(in, in + tw, panorama.Row(y0 + y) + x0);
-                continue;
+        for (int b = 0; b < th; b += kBand) {
+            const int rows = std::min(kBand, th - b);
+            for (int x = 0; x < tw; ++x) {
+                Rgb* out = panorama.Row(x0 + x) + (W - 1 - (y0 + b));
+                for (int y = 0; y < rows; ++y)
+                    out[-y] = tile.Row(b + y)[x];
             }
-            // Stored row r is upright column W - 1 - r; stored column c is upright row c.
-            const int column = W - 1 - (y0 + y);
-            for (int x = 0; x < tw; ++x)
-                panorama.Row(x0 + x)[column] = in[x];
         }
     });
     for (int k = 0; k < movie->tiles; ++k) {

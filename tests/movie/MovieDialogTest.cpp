@@ -78,6 +78,8 @@ TEST(MovieParametersDialog, EditorsRangesTextsAndSetDefaults) {
     settings.windowHeight = 300;
     MovieParametersDialog dialog(&settings);
     EXPECT_EQ(dialog.windowTitle(), "Parameters for a cylindrical Quicktime VR movie");
+    dialog.show();
+    dialog.grab().save(QString(VEDORA_SHOT_DIR) + "/movie-parameters.png");
     auto* tiles = Child<QSpinBox>(dialog, "m_nofTilesSpinBox");
     auto* angle = Child<QSpinBox>(dialog, "m_angleSpinBox");
     auto* width = Child<QSpinBox>(dialog, "m_widthSpinBox");
