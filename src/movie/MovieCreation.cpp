@@ -1,5 +1,6 @@
 #include "movie/MovieCreation.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,14 +18,33 @@ namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("MovieCreation", text); }
 
-bool WriteWholeFile(const QString& path, const std::vector<uint8_t>& bytes) {
+bool WriteWholeFile(const QString& path, const void* data, size_t size) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    qint64 written = file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    qint64 written = file.write(static_cast<const char*>(data), static_cast<qint64>(size));
     bool flushed = file.flush();
     file.close();
-    return written == static_cast<qint64>(bytes.size()) && flushed && file.error() == QFileDevice::NoError;
+    return written == static_cast<qint64>(size) && flushed && file.error() == QFileDevice::NoError;
+}
+
+bool WriteWholeFile(const QString& path, const std::vector<uint8_t>& bytes) {
+    return WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+// The image is encoded in memory and then written: the file's write errors (a full disk) are
+// reported by the file, and the encoder never sees them (Qt's PNG writer loses memory when its
+// output fails half-way).
+bool SavePng(const QImage& image, const QString& path) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter png(&buffer, "png");
+    png.setQuality(100);
+    if (!png.write(image))
+        return false;
+    buffer.close();
+    return WriteWholeFile(path, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 bool ReadWholeFile(const QString& path, std::vector<uint8_t>* bytes) {
@@ -61,9 +81,7 @@ public:
         if (image.width() < settings.tiles)
             return Failed(Tr("The image is narrower than the %1 tiles of the movie.").arg(settings.tiles));
         image = FitImageToTiles(image, settings.tiles);
-        QImageWriter png(pngPath, "png");
-        png.setQuality(100);
-        if (!png.write(image))
+        if (!SavePng(image, pngPath))
             return Failed(Tr("The temporary image %1 could not be written.").arg(pngPath));
         image = QImage();
         Tick();

@@ -176,9 +176,14 @@ struct Reader {
         const AtomSpan* udta = FindAtom(moov, FourCC("udta"));
         std::vector<AtomSpan> entries;
         std::string ignored;
-        // User data may end with a 32-bit zero; a damaged user data only loses the controller type.
-        if (!udta ||
-            !ListAtoms(data, udta->payload, udta->payload + (udta->size & ~uint64_t(3)), true, &entries, &ignored))
+        if (!udta)
+            return 0;
+        // User data may end with a 32-bit zero after its last entry; a damaged user data only
+        // loses the controller type.
+        const uint64_t end = udta->payload + udta->size;
+        if (!ListAtoms(data, udta->payload, end, false, &entries, &ignored) &&
+            !(udta->size >= 4 && ByteCursor(data.subspan(end - 4, 4)).U32() == 0 &&
+              ListAtoms(data, udta->payload, end - 4, false, &entries, &ignored)))
             return 0;
         const AtomSpan* ctyp = FindAtom(entries, FourCC("ctyp"));
         if (!ctyp)

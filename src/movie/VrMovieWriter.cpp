@@ -235,17 +235,22 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
 bool WriteVrMovie(const ImgRGB& panorama, const VrMovieSettings& settings, const std::string& path, std::string* why) {
     if (!ValidateVrMovieSettings(settings, why))
         return false;
-    ImgRGB fitted;
-    if (!FitPanoramaToTiles(panorama, settings.tiles, &fitted, why))
-        return false;
+    // A panorama of the right width is diced as it is, without a copy.
+    ImgRGB scaled;
+    const ImgRGB* fitted = &panorama;
+    if (!panorama.HasPixels() || TiledWidth(panorama.width, settings.tiles) != panorama.width) {
+        if (!FitPanoramaToTiles(panorama, settings.tiles, &scaled, why))
+            return false;
+        fitted = &scaled;
+    }
     MovieTiles tiles;
-    if (!EncodeTiles(fitted, settings.tiles, settings.quality, &tiles, why))
+    if (!EncodeTiles(*fitted, settings.tiles, settings.quality, &tiles, why))
         return false;
     VrMovieDescription d;
-    d.panoramaWidth = fitted.width;
-    d.panoramaHeight = fitted.height;
+    d.panoramaWidth = fitted->width;
+    d.panoramaHeight = fitted->height;
     d.angles =
-        AnglesForPanorama(fitted.width, fitted.height, settings.angle, settings.windowWidth, settings.windowHeight);
+        AnglesForPanorama(fitted->width, fitted->height, settings.angle, settings.windowWidth, settings.windowHeight);
     d.windowWidth = settings.windowWidth;
     d.windowHeight = settings.windowHeight;
     std::vector<uint8_t> movie = BuildVrMovie(tiles, d);
