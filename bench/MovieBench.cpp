@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFile>
 
 #include <cmath>
 #include <numbers>
@@ -59,6 +60,7 @@ void OpenMovie9000x1500(benchmark::State& state) {
             state.SkipWithError(why.c_str());
         benchmark::DoNotOptimize(movie.panorama.pixels);
     }
+    QFile::remove(QString::fromStdString(MoviePath()));
 }
 BENCHMARK(OpenMovie9000x1500)->Unit(benchmark::kMillisecond)->UseRealTime();
 
