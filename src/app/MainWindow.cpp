@@ -190,15 +190,6 @@ void MainWindow::OnAbout(bool) {
     prompts->RunDialog(about);
 }
 
-void MainWindow::OnMovieDialog(bool) {
-    if (!quickTimeAvailable) {
-        prompts->Warn(
-            tr("Vedora 1.02"),
-            tr("Quicktime could not be initialized.\nYou must install Quicktime in order to use this "
-               "function.\n"));
-    }
-}
-
 void MainWindow::OnProjectToolButton() {
     ShowPage(projectPage, ui.m_projectToolButton);
     ZoomAllAndFocusView();

@@ -11,6 +11,7 @@
 #include "app/SettingsDocument.h"
 #include "app/UserPrompts.h"
 #include "linalg/PointD.h"
+#include "movie/VrMovieSettings.h"
 #include "project/PanoramaEngine.h"
 #include "ui_ImageViewForm.h"
 #include "ui_MainWindow.h"
@@ -206,6 +207,9 @@ private:
     std::vector<GuiRect*> PanoramaRects() const;
     void ShowPage(QWidget* page, QAbstractButton* button);
 
+    // The movie dialog (MainWindowMovie.cpp): where its file dialogs start.
+    QString MovieImageFolder();
+
     bool HasSourcePictures() const { return !sourcePictures.empty(); }
     bool HasResultPictures() const { return !panoramaPictures.empty(); }
 
@@ -229,6 +233,8 @@ private:
     PointMarkerStyle pointMarkers;
     QProgressDialog* currentProgress = nullptr;
     bool quickTimeAvailable = true;
+    // The movie parameters (MainWindowMovie.cpp), kept for the window's life.
+    VrMovieSettings movieSettings;
 
     // Value-initialised so that the hooks can tell whether the forms exist yet.
     Ui::MainWindow ui{};
