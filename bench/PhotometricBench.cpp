@@ -24,8 +24,9 @@ constexpr double kFocal = 3300;
 
 CMatrix Transfer(const render::ViewSpec& child, const render::ViewSpec& parent) {
     const render::Mat3 K = {kFocal, 0, kWidth / 2.0, 0, kFocal, kHeight / 2.0, 0, 0, 1};
-    const render::Mat3 KInverse = {1 / kFocal, 0, -kWidth / 2.0 / kFocal, 0, 1 / kFocal, -kHeight / 2.0 / kFocal, 0,
-                                   0,          1};
+    const render::Mat3 KInverse = {1 / kFocal, 0,          -kWidth / 2.0 / kFocal,   //
+                                   0,          1 / kFocal, -kHeight / 2.0 / kFocal,  //
+                                   0,          0,          1};
     const render::Mat3 H = render::Multiply(K, render::Multiply(render::RelativeRotation(child, parent), KInverse));
     return CMatrix(3, 3, H.data());
 }

@@ -34,7 +34,8 @@ struct PhotometricInput {
     // Called once before the fit for the status "Fitting photometric correction ...".
     std::function<void()> fitting;
     // Threads for the small copies: 0 one per core (at most one per photograph), 1 everything on
-    // the calling thread. The result is the same either way.
+    // the calling thread. The result is the same either way. Each worker holds one full-size
+    // photograph and one float channel of it (84 MB at 4000 x 3000).
     int threads = 0;
 };
 
@@ -48,11 +49,13 @@ struct PhotometricFitSummary {
 };
 
 // Fits the photometric fields of every camera (gains, offsets, shared vignetting about each image
-// centre) so that overlapping photographs agree, and writes them into cameras. Every camera is
-// reset first (offset 0, gain 1, no vignetting); mode 0 stops there. Returns false only when the
-// user aborted (cameras then reset). A fit without any usable sample, or one that diverges, leaves
-// the reset values and still returns true: the stitch goes on uncorrected.
-// Throws what loadFailed throws (or "\nCould not load a image!\n"), and whatever load throws.
+// centre, taken from the camera's lens size) so that overlapping photographs agree, and writes
+// them into cameras. Every camera is reset first (offset 0, gain 1, no vignetting); mode 0 stops
+// there. Returns false only when the user aborted (cameras then reset). A fit without any usable
+// sample, or one that diverges, leaves the reset values and still returns true: the stitch goes
+// on uncorrected. Throws what loadFailed throws (or "\nCould not load a image!\n"), whatever
+// load throws, and a const char* for an edge whose camera is out of range or whose transfers
+// are not 3 x 3 (before anything is decoded).
 bool FitPhotometricCorrection(std::vector<Camera>& cameras, const PhotometricInput& input,
                               PhotometricFitSummary* summary = nullptr);
 

@@ -7,7 +7,7 @@ constexpr int kPhotometricImageWidth = 300;
 // The blur of the small copies, in small-image pixels: colours are compared as local averages,
 // so that a small error of the geometry or fine texture does not count as a difference of
 // brightness. It must stay well below the distance of the outer samples from an image border
-// (a tenth of the overlap, some 15 small pixels): a wider blur (30 was once proposed) mixes the
+// (a tenth of the overlap, some 15 small pixels): a wide blur such as sigma 30 mixes the
 // border colours of one photograph into its samples while the other sees the scene beyond,
 // and the fit then follows those false differences (on rendered rows whose true correction is
 // known, 30 left the overlaps 4.7 % apart where 5 leaves 1.2 %, the truth 1.1 %).

@@ -25,30 +25,25 @@ CMatrix ToMatrix(const render::Mat3& m) { return CMatrix(3, 3, m.data()); }
 // child -> parent pixels through the true cameras: K R_p^T R_c K^-1.
 CMatrix TrueTransfer(const render::ViewSpec& child, const render::ViewSpec& parent) {
     const render::Mat3 K = {kFocal, 0, kWidth / 2.0, 0, kFocal, kHeight / 2.0, 0, 0, 1};
-    const render::Mat3 KInverse = {1 / kFocal, 0, -kWidth / 2.0 / kFocal, 0, 1 / kFocal, -kHeight / 2.0 / kFocal, 0,
-                                   0,          1};
+    const render::Mat3 KInverse = {1 / kFocal, 0,          -kWidth / 2.0 / kFocal,   //
+                                   0,          1 / kFocal, -kHeight / 2.0 / kFocal,  //
+                                   0,          0,          1};
     return ToMatrix(render::Multiply(K, render::Multiply(render::RelativeRotation(child, parent), KInverse)));
 }
 
-// A row of five: the reference in the middle, exposures from 0.7 to 1.3 with some black-level
-// shifts, every lens darkening its corners by a quarter. List order is the tree's pre-order:
-// 0 (yaw 0) -> 1 (-30) -> 2 (-60), 0 -> 3 (30) -> 4 (60).
-struct RowSettings {
-    double step = 30;  // degrees between neighbours
-    double pitch = 0;  // degrees up
-    double vignetting = 0.25;
-    double gain[5] = {1.0, 0.85, 0.7, 1.15, 1.3};
-    double offset[5] = {0, 4, 0, -5, 0};
-};
-
+// A row of five looking up by `pitch` degrees: the reference in the middle, exposures from 0.7
+// to 1.3 with some black-level shifts, every lens darkening its corners by a quarter. List
+// order is the tree's pre-order: 0 (yaw 0) -> 1 (-30) -> 2 (-60), 0 -> 3 (30) -> 4 (60).
 struct RenderedRow {
-    explicit RenderedRow(const RowSettings& settings = RowSettings{}) {
-        const double yaw[5] = {0, -1, -2, 1, 2};
+    explicit RenderedRow(double pitch) {
+        const double yaw[5] = {0, -30, -60, 30, 60};
+        const double gain[5] = {1.0, 0.85, 0.7, 1.15, 1.3};
+        const double offset[5] = {0, 4, 0, -5, 0};
         for (int i = 0; i < 5; ++i) {
-            render::ViewSpec v = View(yaw[i] * settings.step, settings.pitch, 0, kFocal, kWidth, kHeight);
-            v.gain = settings.gain[i];
-            v.offset = settings.offset[i];
-            v.vignetting = settings.vignetting;
+            render::ViewSpec v = View(yaw[i], pitch, 0, kFocal, kWidth, kHeight);
+            v.gain = gain[i];
+            v.offset = offset[i];
+            v.vignetting = 0.25;
             views.push_back(v);
             photographs.push_back(render::RenderView(TestWorld(), v));
             cameras.emplace_back();
@@ -147,9 +142,7 @@ double RelativeDifference(const RenderedRow& row, const std::vector<Camera>& cam
 }  // namespace
 
 TEST(PhotometricRendered, CorrectedPhotographsAgreeWhereTheyOverlap) {
-    RowSettings settings;
-    settings.pitch = 20;  // the lake, the sky and the boats: bright and varied
-    RenderedRow row(settings);
+    RenderedRow row(20);  // the lake, the sky and the boats: bright and varied
     std::vector<Camera> cameras = row.cameras;
     const double before = RelativeDifference(row, cameras);
 
