@@ -2,6 +2,7 @@
 // next '>' and decided by the bytes around them. The parser accepts what the writer produces
 // and stops quietly at the first construct it does not understand.
 #include <cstring>
+#include <iterator>
 
 #include "xml/XmlDocument.h"
 
@@ -26,29 +27,17 @@ int FindWhite(const Chars& text, int from, int to) {
     return -1;
 }
 
-Chars UnescapeText(const Chars& raw) {
+// The writer escapes in one left-to-right pass, so reading undoes it in one pass as well:
+// every entity is decoded exactly once, and bytes a decoded entity produces are never read
+// as part of another entity ("&ampgt" is the text "&gt", not ">"). Element text, tail text
+// and attribute values share the table.
+Chars Unescape(const Chars& raw) {
+    static const Chars::Substitution kEntities[] = {
+        {"&quot", "\""}, {"&apos", "'"}, {"&lt", "<"}, {"&gt", ">"}, {"&amp", "&"}};
     Chars text = raw;
-    if (text.Find('&') < 0)
-        return text;
-    text.Replace("&quot", "\"");
-    text.Replace("&apos", "'");
-    text.Replace("&lt", "<");
-    text.Replace("&gt", ">");
-    text.Replace("&amp", "&");
+    if (text.Find('&') >= 0)
+        text.MultiReplace(kEntities, static_cast<int>(std::size(kEntities)));
     return text;
-}
-
-// Attribute values take "&amp" before "&lt" and "&gt", so "&ampgt" reads as ">".
-Chars UnescapeAttribute(const Chars& raw) {
-    Chars value = raw;
-    if (value.Find('&') < 0)
-        return value;
-    value.Replace("&quot", "\"");
-    value.Replace("&apos", "'");
-    value.Replace("&amp", "&");
-    value.Replace("&lt", "<");
-    value.Replace("&gt", ">");
-    return value;
 }
 
 class Parser {
@@ -68,12 +57,14 @@ private:
     const Chars& text;
 };
 
+// Character data up to the next markup, or up to the end of the text after the last node,
+// so that text the writer put after the root element reads back.
 void Parser::ReadTail(XmlNode* node, int& position) {
     int next = text.Find('<', position);
     if (next < 0)
-        return;
+        next = text.Length();
     if (next > position) {
-        node->SetTail(UnescapeText(text.Mid(position, next - position)));
+        node->SetTail(Unescape(text.Mid(position, next - position)));
         position = next;
     }
 }
@@ -161,7 +152,7 @@ bool Parser::ReadAttribute(XmlElement* element, int& position, int tagEnd) {
     name.Trim(' ');
     if (name.IsEmpty())
         return false;
-    element->AddAttribute(XmlAttribute(name, UnescapeAttribute(text.Mid(open + 1, close - open - 1)), quote));
+    element->AddAttribute(XmlAttribute(name, Unescape(text.Mid(open + 1, close - open - 1)), quote));
     position = close + 1;
     return true;
 }
@@ -208,7 +199,7 @@ XmlNode* Parser::Element(int a, int b, int& position, int depth) {
     if (!empty) {
         int next = text.Find('<', at);
         if (next > at) {
-            element->SetText(UnescapeText(text.Mid(at, next - at)));
+            element->SetText(Unescape(text.Mid(at, next - at)));
             at = next;
         }
         if (!EndTagFollows(element, at)) {
