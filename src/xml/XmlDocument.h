@@ -38,7 +38,9 @@ private:
     XmlNode* first = nullptr;
 };
 
-// The deepest element nesting the parser accepts; deeper input is treated as malformed.
+// The deepest element nesting the parser accepts; deeper input is treated as malformed. The
+// parser and the writer keep no per-level state on the call stack, so this bound is not
+// about them: it keeps absurd files away from code that shows or walks the tree.
 constexpr int kMaxXmlNesting = 10000;
 
 // Parses one node at position; on success the position moves past the node and its tail.

@@ -17,8 +17,10 @@ public:
     Chars Result() const { return Chars(out.data(), static_cast<int>(out.size())); }
 
 private:
-    void Node(const XmlNode* node);
-    void ElementNode(const XmlElement* element);
+    bool Open(const XmlNode* node);
+    void Leaf(const XmlNode* node);
+    void Close(const XmlElement* element);
+    void Tail(const XmlNode* node);
     void Attributes(const XmlElement* element);
     void LineBreakUnless(const Chars& following);
     void Text(const Chars& text);
@@ -27,19 +29,66 @@ private:
     std::string out;
 };
 
+// Walks the tree in document order by its links, without recursion, so that no depth of
+// nesting can exhaust the stack: an element with children is opened, its children follow,
+// and it is closed when the walk climbs back out of them.
 void Writer::Chain(const XmlNode* node) {
-    for (; node; node = node->NextSibling()) {
-        Node(node);
-        LineBreakUnless(node->Tail());
-        Text(node->Tail());
+    const XmlNode* outside = node ? node->Parent() : nullptr;
+    while (node) {
+        if (Open(node)) {
+            node = node->FirstChild();
+            continue;
+        }
+        Tail(node);
+        while (!node->NextSibling()) {
+            node = node->Parent();
+            if (node == outside)
+                return;
+            Close(static_cast<const XmlElement*>(node));
+            Tail(node);
+        }
+        node = node->NextSibling();
     }
 }
 
-void Writer::Node(const XmlNode* node) {
+// Writes the start of an element with children and returns true; any other node is written
+// whole. Only elements have their children written.
+bool Writer::Open(const XmlNode* node) {
+    if (node->Type() != XmlNode::ElementNode || !node->FirstChild()) {
+        Leaf(node);
+        return false;
+    }
+    const auto* element = static_cast<const XmlElement*>(node);
+    out += '<';
+    out += element->Name().c_str();
+    Attributes(element);
+    out += '>';
+    LineBreakUnless(element->Text());
+    Text(element->Text());
+    return true;
+}
+
+void Writer::Close(const XmlElement* element) {
+    out += "</";
+    out += element->Name().c_str();
+    out += '>';
+}
+
+void Writer::Tail(const XmlNode* node) {
+    LineBreakUnless(node->Tail());
+    Text(node->Tail());
+}
+
+void Writer::Leaf(const XmlNode* node) {
     switch (node->Type()) {
-    case XmlNode::ElementNode:
-        ElementNode(static_cast<const XmlElement*>(node));
+    case XmlNode::ElementNode: {
+        const auto* element = static_cast<const XmlElement*>(node);
+        out += '<';
+        out += element->Name().c_str();
+        Attributes(element);
+        out += "/>";
         break;
+    }
     case XmlNode::CommentNode:
         out += "<!--";
         out += static_cast<const XmlTextNode*>(node)->Content().c_str();
@@ -71,25 +120,6 @@ void Writer::Node(const XmlNode* node) {
     default:
         break;
     }
-}
-
-// Children are written one nesting level per call; the parser bounds how deep a loaded
-// document can be, and documents built by the program are shallow.
-void Writer::ElementNode(const XmlElement* element) {
-    out += '<';
-    out += element->Name().c_str();
-    Attributes(element);
-    if (!element->FirstChild()) {
-        out += "/>";
-        return;
-    }
-    out += '>';
-    LineBreakUnless(element->Text());
-    Text(element->Text());
-    Chain(element->FirstChild());
-    out += "</";
-    out += element->Name().c_str();
-    out += '>';
 }
 
 void Writer::Attributes(const XmlElement* element) {
