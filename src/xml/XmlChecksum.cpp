@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "xml/FileErrors.h"
 #include "xml/XmlDocument.h"
 
 namespace Zelvo {
@@ -114,24 +115,31 @@ bool SaveWithChecksum(const XmlDocument& document, const char* path) {
     return true;
 }
 
-bool LoadWithChecksum(XmlDocument& document, const char* path) {
+// Every refusal names its cause, so that the person opening the file learns whether it is
+// missing, not a project at all, or damaged.
+bool LoadWithChecksum(XmlDocument& document, const char* path, std::string* why) {
+    document.Clear();
     Chars text;
-    if (!text.ReadFile(path) || text.IsEmpty() || !document.Parse(text)) {
-        document.Clear();
+    if (!text.ReadFile(path, why))
         return false;
-    }
+    std::string name = path;
+    if (text.IsEmpty())
+        return Fail(why, Quoted(name) + " is empty");
+    if (!document.Parse(text))
+        return Fail(why, Quoted(name) + " is not a document this program can read");
     XmlInstruction* instruction = document.FindInstruction(kChecksumTarget, document.FirstNode(), false);
-    bool ok = instruction && instruction == document.FirstNode() && ChecksumDataWellFormed(instruction->Data());
-    if (ok) {
-        int stored = std::atoi(instruction->Data().c_str());
-        int headerEnd = text.FindString("?>");
-        int start = headerEnd + 2;
-        unsigned short actual = Checksum(text.Data() + start, text.Length() - start);
-        ok = headerEnd >= 0 && static_cast<int>(actual) == stored && document.Root();
-    }
-    if (!ok) {
+    if (!instruction || instruction != document.FirstNode() || !ChecksumDataWellFormed(instruction->Data())) {
         document.Clear();
-        return false;
+        return Fail(why, Quoted(name) + " does not start with this program's checksum");
+    }
+    int stored = std::atoi(instruction->Data().c_str());
+    int headerEnd = text.FindString("?>");
+    int start = headerEnd + 2;
+    unsigned short actual = Checksum(text.Data() + start, text.Length() - start);
+    if (headerEnd < 0 || static_cast<int>(actual) != stored || !document.Root()) {
+        document.Clear();
+        return Fail(why, Quoted(name) +
+                             " is damaged or was changed outside this program (its checksum does not match)");
     }
     document.DeleteNode(instruction);
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "xml/Chars.h"
 #include "xml/XmlElement.h"
 #include "xml/XmlNode.h"
@@ -49,6 +51,8 @@ XmlNode* ParseNode(const Chars& text, int& position);
 Chars Serialise(const XmlDocument& document);
 unsigned short Checksum(const char* bytes, int length);
 bool SaveWithChecksum(const XmlDocument& document, const char* path);
-bool LoadWithChecksum(XmlDocument& document, const char* path);
+// True when the file was read, parsed and its checksum matched; otherwise the document is
+// empty and *why, when given, says what was wrong.
+bool LoadWithChecksum(XmlDocument& document, const char* path, std::string* why = nullptr);
 
 }  // namespace Zelvo
