@@ -50,7 +50,9 @@ XmlNode* ParseNode(const Chars& text, int& position);
 
 Chars Serialise(const XmlDocument& document);
 unsigned short Checksum(const char* bytes, int length);
-bool SaveWithChecksum(const XmlDocument& document, const char* path);
+// Writes the checksum instruction and the document, replacing the file at path atomically
+// (WriteFileAtomically); false with the reason in *why when given.
+bool SaveWithChecksum(const XmlDocument& document, const char* path, std::string* why = nullptr);
 // True when the file was read, parsed and its checksum matched; otherwise the document is
 // empty and *why, when given, says what was wrong.
 bool LoadWithChecksum(XmlDocument& document, const char* path, std::string* why = nullptr);
