@@ -112,6 +112,7 @@ bool WriteFileAtomically(const std::string& path, std::initializer_list<std::str
     OldFile old;
     if (!ResolveSaveTarget(path, &target, why) || !InspectOldFile(target, &old, why))
         return false;
+    RemoveStaleTemporaries(target);
     std::string temporary;
     int fd = CreateTemporaryBeside(target, old.exists ? (old.info.st_mode & 0777) : 0666, &temporary, why);
     if (fd < 0)

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -179,4 +182,43 @@ TEST(XmlSave, ReasonsNameTheCause) {
         return reason.find("no permission to create files in the folder") == std::string::npos ? 2 : 0;
     });
     EXPECT_EQ(status, 0);
+}
+
+// A save killed before its rename leaves ".<name>.vedora-save-XXXXXX" beside the project; the
+// next save of that project removes such files, and nothing else: not other projects' files,
+// not near-misses of the pattern, not links or folders, and not a file a running save holds.
+TEST(XmlSave, StaleTemporaryFilesOfTheTargetAreRemoved) {
+    TempFolder temp;
+    std::string path = temp.Path("p.vdp");
+    ASSERT_TRUE(Save(path, 1));
+    auto touch = [&](const std::string& name) { ASSERT_TRUE(Chars("x").WriteFile(temp.Path(name).c_str())); };
+    for (const char* stale :
+         {".p.vdp.vedora-save-Ab12Cd", ".p.vdp.vedora-save-zzzzzz", ".p.vdp.vedora-save-000000"})
+        touch(stale);
+    std::vector<std::string> kept = {
+        ".p.vdp.vedora-save-Ab12C",  ".p.vdp.vedora-save-Ab12Cde", ".p.vdp.vedora-save-Ab!2Cd",
+        ".q.vdp.vedora-save-Ab12Cd", "p.vdp.vedora-save-Ab12Cd",   ".p.vdp.vedora-save-",
+        "p.vdp.tmpAb12Cd",           ".p.vdp.vedora-save-Ab12Cd~", "x.p.vdp.vedora-save-Ab12Cd"};
+    for (const std::string& name : kept)
+        touch(name);
+    touch("target-of-link");
+    ASSERT_EQ(::symlink("target-of-link", temp.Path(".p.vdp.vedora-save-LiNk00").c_str()), 0);
+    std::filesystem::create_directories(temp.Folder() / ".p.vdp.vedora-save-Folder");
+    touch(".p.vdp.vedora-save-InUse0");
+    int inUse = ::open(temp.Path(".p.vdp.vedora-save-InUse0").c_str(), O_RDONLY);
+    ASSERT_GE(inUse, 0);
+    ASSERT_EQ(::flock(inUse, LOCK_EX), 0); // as a save running in another process holds it
+
+    std::string why;
+    ASSERT_TRUE(Save(path, 2, &why)) << why;
+    ::close(inUse);
+    kept.insert(kept.end(), {"p.vdp", "target-of-link", ".p.vdp.vedora-save-LiNk00",
+                             ".p.vdp.vedora-save-Folder", ".p.vdp.vedora-save-InUse0"});
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(temp.Entries(), kept);
+    EXPECT_EQ(SavedVersion(path), 2);
+
+    ASSERT_TRUE(Save(path, 3, &why)) << why; // the lock is gone now
+    kept.erase(std::find(kept.begin(), kept.end(), ".p.vdp.vedora-save-InUse0"));
+    EXPECT_EQ(temp.Entries(), kept);
 }
