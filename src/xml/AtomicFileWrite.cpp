@@ -9,6 +9,7 @@
 
 #include "xml/FileErrors.h"
 #include "xml/FilePaths.h"
+#include "xml/SaveFaults.h"
 #include "xml/SaveTarget.h"
 #include "xml/TemporaryFile.h"
 
@@ -46,6 +47,8 @@ bool InspectOldFile(const std::string& target, OldFile* old, std::string* why) {
 // process may give a file away: EPERM leaves it ours, and the group is then kept when we
 // belong to it. The mode comes last because a change of owner may clear set-id bits.
 bool TakeOverMetadata(int fd, const struct stat& old, const std::string& target, std::string* why) {
+    if (!SaveStepAllowed(SaveStep::SetOwnerAndMode))
+        return Fail(why, Cannot(target, DescribeFileError(errno)));
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
         if (errno != EPERM && errno != EINVAL)
             return Fail(why, Cannot(target, DescribeFileError(errno)));
@@ -59,7 +62,7 @@ bool TakeOverMetadata(int fd, const struct stat& old, const std::string& target,
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        ssize_t written = SaveStepAllowed(SaveStep::Write) ? ::write(fd, bytes.data(), bytes.size()) : -1;
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -68,6 +71,16 @@ bool WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
+}
+
+// The descriptor is closed even when the step is made to fail.
+bool Close(int fd) {
+    bool allowed = SaveStepAllowed(SaveStep::Close);
+    int injected = errno;
+    if (::close(fd) != 0)
+        return false;
+    errno = injected;
+    return allowed;
 }
 
 // Sets up, fills, flushes and closes the temporary file; the descriptor is closed on every path.
@@ -81,9 +94,9 @@ bool WriteTemporary(int fd, const OldFile& old, std::initializer_list<std::strin
     for (std::string_view piece : pieces)
         if (ok && !WriteAll(fd, piece))
             ok = Fail(why, Cannot(target, DescribeFileError(errno)));
-    if (ok && ::fsync(fd) != 0)
+    if (ok && !(SaveStepAllowed(SaveStep::Flush) && ::fsync(fd) == 0))
         ok = Fail(why, Cannot(target, DescribeFileError(errno)));
-    if (::close(fd) != 0 && ok)
+    if (!Close(fd) && ok)
         ok = Fail(why, Cannot(target, DescribeFileError(errno)));
     return ok;
 }
@@ -91,6 +104,9 @@ bool WriteTemporary(int fd, const OldFile& old, std::initializer_list<std::strin
 // Makes the rename itself durable. Some file systems cannot flush a folder (EINVAL); any
 // other failure is reported although the new file is already in place.
 bool SyncFolder(const std::string& target, std::string* why) {
+    if (!SaveStepAllowed(SaveStep::SyncFolder))
+        return Fail(why, Quoted(target) + " was saved, but its folder could not be flushed to disk: " +
+                             DescribeFileError(errno));
     int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return Fail(why, Quoted(target) + " was saved, but its folder could not be opened to flush it: " +
@@ -118,7 +134,7 @@ bool WriteFileAtomically(const std::string& path, std::initializer_list<std::str
     if (fd < 0)
         return false;
     bool ok = WriteTemporary(fd, old, pieces, target, why);
-    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0)
+    if (ok && !(SaveStepAllowed(SaveStep::Rename) && std::rename(temporary.c_str(), target.c_str()) == 0))
         ok = Fail(why, Cannot(target, DescribeFileError(errno)));
     if (!ok) {
         ::unlink(temporary.c_str());

@@ -11,6 +11,7 @@
 
 #include "xml/FileErrors.h"
 #include "xml/FilePaths.h"
+#include "xml/SaveFaults.h"
 
 namespace Zelvo {
 
@@ -82,7 +83,9 @@ int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string* t
     std::string stem = BesidePath(target, TemporaryPrefix(NameOf(target)));
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temporary = stem + RandomLetters();
-        int fd = ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        int fd = SaveStepAllowed(SaveStep::CreateTemporary)
+                     ? ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode)
+                     : -1;
         if (fd >= 0) {
             // Where the file system has no locks, stale files are simply left alone.
             ::flock(fd, LOCK_EX | LOCK_NB);
