@@ -50,7 +50,7 @@ int Depth(const XmlDocument& doc) {
 
 constexpr size_t kSmallStack = 256 * 1024;
 
-} // namespace
+}  // namespace
 
 // Parsing, writing and destroying never recurse per nesting level: a million levels on a
 // 256 KB stack are refused cleanly, the deepest accepted document round-trips, and a tree of a

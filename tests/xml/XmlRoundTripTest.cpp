@@ -39,7 +39,7 @@ std::vector<std::string> AwkwardValues() {
     return values;
 }
 
-} // namespace
+}  // namespace
 
 TEST(XmlRoundTrip, AttributeValuesReadBackByteForByte) {
     TempFolder temp;

@@ -66,7 +66,7 @@ int AsUnprivilegedUser(const std::function<int()>& check) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 
-} // namespace
+}  // namespace
 
 // A save replaces the content, never who may read it: the permission bits of the old file
 // stay, and so do its owner and group where the process may set them.
