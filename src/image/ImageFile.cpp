@@ -83,11 +83,12 @@ void CopyQImageGrayInto(const QImage& decoded, ImgFLOAT& target) {
 
 namespace {
 
-// Decodes, then hands the upright pixels to copy and turns them into target.
+// Decodes, then hands the upright pixels to copy and turns them into target. Only regular
+// files are opened: a named pipe would block the decoder until something writes to it.
 template <class Image, class Copy>
 bool LoadOriented(Image& target, int orientation, const QString& path, Copy copy) {
     QImage decoded;
-    if (target.IsView() || !decoded.load(path) || decoded.isNull())
+    if (target.IsView() || !QFileInfo(path).isFile() || !decoded.load(path) || decoded.isNull())
         return false;
     // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
     // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.

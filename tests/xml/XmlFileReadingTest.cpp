@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <string>
-#include <thread>
 
+#include "support/NamedPipe.h"
 #include "support/TempFolder.h"
 #include "xml/XmlDocument.h"
 
@@ -16,35 +16,7 @@ namespace {
 
 const char kValidFile[] = "<?XmlFileChecksum 13695 ?><r/>\r";
 
-// Offers a valid file through a named pipe to whoever opens it for reading. The writer
-// blocks until a reader comes; Release() is that reader when the code under test never
-// opened the pipe, so the test ends either way without waiting on a clock.
-class PipeWriter {
-public:
-    explicit PipeWriter(const std::string& pipePath) : path(pipePath) {
-        writer = std::thread([this] {
-            int fd = ::open(path.c_str(), O_WRONLY);
-            if (fd >= 0) {
-                ssize_t ignored = ::write(fd, kValidFile, sizeof kValidFile - 1);
-                (void)ignored;
-                ::close(fd);
-            }
-        });
-    }
-    // Holding both ends open lets the writer's open complete whether or not it has started.
-    void Release() {
-        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
-        writer.join();
-        if (fd >= 0)
-            ::close(fd);
-    }
-
-private:
-    std::string path;
-    std::thread writer;
-};
-
-} // namespace
+}  // namespace
 
 // Only regular files are read, and only up to the cap; everything else is refused at once
 // with a reason, instead of waiting on a pipe or reading a device without end.
@@ -53,11 +25,11 @@ TEST(XmlFileReading, OnlyRegularFilesUpToTheCap) {
     XmlDocument doc;
     std::string why;
 
-    std::string pipe = temp.Path("project.vdp");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    PipeWriter writer(pipe);
-    bool loaded = LoadWithChecksum(doc, pipe.c_str(), &why);
-    writer.Release();
+    std::string pipePath = temp.Path("project.vdp");
+    NamedPipe pipe(pipePath, kValidFile);
+    ASSERT_TRUE(pipe.Created());
+    bool loaded = LoadWithChecksum(doc, pipePath.c_str(), &why);
+    pipe.Release();
     EXPECT_FALSE(loaded);
     EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
     EXPECT_EQ(doc.FirstNode(), nullptr);
