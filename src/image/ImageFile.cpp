@@ -131,7 +131,14 @@ bool ReadImageFileSize(const QString& path, int orientation, int* width, int* he
         return false;
     QImageReader reader(path);
     QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || size.width() <= 0 || size.height() <= 0)
+    // For GIF the header's size and the decoded size can differ: Qt's header scan and its
+    // decoder treat a logical screen much larger than the first frame differently. What
+    // counts is the size the file loads with, so a GIF is decoded (they are rare and small).
+    if (reader.format() == "gif")
+        size = reader.read().size();
+    else if (!reader.canRead())
+        return false;
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0)
         return false;
     bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
     *width = turned ? size.height() : size.width();
