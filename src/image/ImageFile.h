@@ -23,6 +23,14 @@ bool ReadImageFileSize(const QString& path, int orientation, int* width, int* he
 // Writes the format that the file name's suffix names, JPEG for any other suffix, quality 100.
 bool SaveImageFile(const ImgRGB& image, const QString& path);
 
+// The same four, for a path given as the bytes the file system uses (a command-line argument,
+// a path stored in a project). Every name reaches its file exactly, also one that is not
+// valid UTF-8, which a QString cannot hold.
+bool LoadImageFile(ImgRGB& target, int orientation, const char* path);
+bool LoadImageFileGray(ImgFLOAT& target, int orientation, const char* path);
+bool ReadImageFileSize(const char* path, int orientation, int* width, int* height);
+bool SaveImageFile(const ImgRGB& image, const char* path);
+
 // Copies decoded 32-bit pixels (0xAARRGGBB) into a 24-bit image of the same size.
 class QImage;
 void CopyQImageInto(const QImage& decoded, ImgRGB& target);
