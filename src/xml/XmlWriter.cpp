@@ -24,6 +24,7 @@ private:
     void Attributes(const XmlElement* element);
     void LineBreakUnless(const Chars& following);
     void Text(const Chars& text);
+    int LineFeeds(const char* s, int i, int n);
     void AttributeValue(const Chars& value, char quote);
 
     std::string out;
@@ -139,21 +140,38 @@ void Writer::LineBreakUnless(const Chars& following) {
         out += '\r';
 }
 
+// The pair LF CR is written as CR. A run of LFs right before a CR goes with it: keeping all
+// but the last would leave an LF before the written CR, which the next load and save would
+// turn into CR again, so a saved file would not save back to the same bytes.
 void Writer::Text(const Chars& text) {
     const char* s = text.Data();
     int n = text.Length();
     for (int i = 0; i < n; ++i) {
         char c = s[i];
-        if (c == '<')
+        if (c == '<') {
             out += "&lt";
-        else if (c == '&')
+        } else if (c == '&') {
             out += "&amp";
-        else if (c == '\n' && i + 1 < n && s[i + 1] == '\r') {
-            out += '\r';
-            ++i;
-        } else
+        } else if (c == '\n') {
+            i = LineFeeds(s, i, n);
+        } else {
             out += c;
+        }
     }
+}
+
+// Writes the run of LFs that starts at i; returns the index of its last byte, or of the CR
+// that ends it.
+int Writer::LineFeeds(const char* s, int i, int n) {
+    int end = i;
+    while (end < n && s[end] == '\n')
+        ++end;
+    if (end < n && s[end] == '\r') {
+        out += '\r';
+        return end;
+    }
+    out.append(static_cast<size_t>(end - i), '\n');
+    return end - 1;
 }
 
 void Writer::AttributeValue(const Chars& value, char quote) {
