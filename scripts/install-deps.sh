@@ -8,6 +8,7 @@ PACKAGES=(
     qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins
     libgl-dev libgl1-mesa-dri xvfb xauth cmake g++ ninja-build
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()
