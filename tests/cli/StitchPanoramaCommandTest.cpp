@@ -30,28 +30,38 @@ struct StitchRun {
     render::TruthPanorama truth;
 };
 
-// The stitch normalises contrast (stretch, output range), so the comparison first fits each
-// channel of the truth to the stitch with a straight line a v + b over the compared pixels.
+// The stitch normalises contrast (a stretch that clips the extremes, the output range), a
+// global tone curve that is not its geometry's business. So the comparison first maps each
+// channel of the truth through the curve the data show: every truth value to the mean of the
+// stitched values at the pixels that hold it (values never seen are interpolated). Seams,
+// ghosts and misregistration are local and stay in the difference.
 double TonalPsnr(const ImgRGB& stitched, const ImgRGB& truth, const ImgUCHAR& mask) {
     ImgRGB fitted(truth);
     for (int k = 0; k < 3; ++k) {
-        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+        double sum[256] = {}, count[256] = {};
         for (int y = 0; y < truth.height; ++y)
-            for (int x = 0; x < truth.width; ++x) {
-                if (!mask.At(x, y))
-                    continue;
-                const double t = (&truth.At(x, y).b)[k], s = (&stitched.At(x, y).b)[k];
-                n += 1;
-                sx += t;
-                sy += s;
-                sxx += t * t;
-                sxy += t * s;
-            }
-        const double a = (n * sxy - sx * sy) / (n * sxx - sx * sx), b = (sy - a * sx) / n;
+            for (int x = 0; x < truth.width; ++x)
+                if (mask.At(x, y)) {
+                    const int t = (&truth.At(x, y).b)[k];
+                    sum[t] += (&stitched.At(x, y).b)[k];
+                    count[t] += 1;
+                }
+        double curve[256];
+        int last = -1;
+        for (int v = 0; v < 256; ++v) {
+            if (count[v] == 0)
+                continue;
+            curve[v] = sum[v] / count[v];
+            for (int u = last + 1; u < v; ++u)
+                curve[u] = last < 0 ? curve[v] : curve[last] + (curve[v] - curve[last]) * (u - last) / (v - last);
+            last = v;
+        }
+        for (int u = last + 1; u < 256; ++u)
+            curve[u] = last < 0 ? u : curve[last];
         for (int y = 0; y < truth.height; ++y)
             for (int x = 0; x < truth.width; ++x) {
                 uint8_t& v = (&fitted.At(x, y).b)[k];
-                v = static_cast<uint8_t>(std::clamp(a * v + b + 0.5, 0.0, 255.0));
+                v = static_cast<uint8_t>(std::clamp(curve[v] + 0.5, 0.0, 255.0));
             }
     }
     return render::Psnr(stitched, fitted, &mask).decibels;
