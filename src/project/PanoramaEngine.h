@@ -261,7 +261,8 @@ public:
     // that crop's rectangle (panorama pixels) into cropRectangle. False with the reason logged.
     bool StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cropRectangle);
     // Gains, offsets and the shared vignetting of every fitted camera, so that overlapping
-    // photographs agree; false only when the user aborted.
+    // photographs agree. Runs inside an operation: an abort throws like every tick does;
+    // false when the stage could not finish otherwise.
     bool FitPhotometricCorrection();
     // Cuts rect out of a stitched panorama (one turn wide and blended across the wrap for a
     // closed panorama with doCrop360Degrees); false (logged) when memory runs out.

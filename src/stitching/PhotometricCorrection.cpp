@@ -40,9 +40,17 @@ bool PanoramaEngine::FitPhotometricCorrection() {
     };
     input.loadFailed = [this](int camera) { ThrowUnreadableImage(cameraList[static_cast<size_t>(camera)].image); };
     const int count = static_cast<int>(cameraList.size());
-    input.blurring = [this, count](int step, int total) {
-        return Step(step, total, Zelvo::Chars::Format(Tr("Blurring: Image %d of %d").c_str(), step, count).c_str());
+    // The stage stops at an abort and returns false, as it does when it cannot fit; which of
+    // the two it was is remembered here, so that an abort is reported as one.
+    bool aborted = false;
+    input.blurring = [this, count, &aborted](int step, int total) {
+        aborted = aborted ||
+                  Step(step, total, Zelvo::Chars::Format(Tr("Blurring: Image %d of %d").c_str(), step, count).c_str());
+        return aborted;
     };
     input.fitting = [this] { Status(Tr("Fitting photometric correction ...")); };
-    return ::FitPhotometricCorrection(cameraList, input);
+    const bool fitted = ::FitPhotometricCorrection(cameraList, input);
+    if (aborted)
+        ThrowAborted();
+    return fitted;
 }
