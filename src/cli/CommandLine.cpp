@@ -13,6 +13,7 @@ const char* const kUsageHead =
     "usage: vedora-stitch -o PANORAMA [options] IMAGE...      stitch photographs into a panorama\n"
     "       vedora-stitch -o PANORAMA [options] IN.vdp        stitch a project\n"
     "       vedora-stitch --match-only --project OUT.vdp [options] IMAGE... | IN.vdp\n"
+    "       vedora-stitch --vr-movie OUT.mov --from-image PANORAMA [movie options]\n"
     "\n"
     "Finds which photographs overlap and how the camera turned between them, fits the cameras\n"
     "and draws the panorama in the format its file name's suffix names (JPEG for any other).\n"
@@ -114,8 +115,45 @@ bool ParseCrop(const char* text, CropOption* crop) {
            crop->left >= 0 && crop->top >= 0 && crop->width > 0 && crop->height > 0;
 }
 
+// One of the movie options; the message names the accepted values.
+bool ParseMovieOption(const std::string& option, const std::string& text, CommandLine& out, std::string* message) {
+    out.vrOptionGiven = true;
+    std::string why;
+    bool ok;
+    if (option == "--tiles")
+        ok = ParseVrTiles(text, &out.vr.tiles, &why);
+    else if (option == "--vr-quality")
+        ok = ParseVrQuality(text, &out.vr.quality, &why);
+    else if (option == "--vr-angle")
+        ok = ParseVrAngle(text, &out.vr.angle, &why);
+    else
+        ok = ParseVrWindow(text, &out.vr.windowWidth, &out.vr.windowHeight, &why);
+    if (!ok)
+        *message = option + ": " + why;
+    return ok;
+}
+
 // What the options together must make sense as.
 bool CheckCombination(const CommandLine& out, std::string* message) {
+    if (out.MovieFromImage()) {
+        if (out.vrMovie.empty()) {
+            *message = "--from-image makes a movie: give --vr-movie OUT.mov";
+            return false;
+        }
+        if (!out.inputs.empty() || !out.output.empty() || out.matchOnly || !out.project.empty()) {
+            *message = "--from-image makes a movie of that image only; leave out photographs, -o, --project";
+            return false;
+        }
+        return true;
+    }
+    if (out.vrOptionGiven && out.vrMovie.empty()) {
+        *message = "--tiles, --vr-quality, --vr-angle and --vr-window go with --vr-movie";
+        return false;
+    }
+    if (out.matchOnly && !out.vrMovie.empty()) {
+        *message = "--match-only draws nothing; leave out --vr-movie";
+        return false;
+    }
     if (out.matchOnly && out.Stitches()) {
         *message = "--match-only draws nothing; leave out -o";
         return false;
@@ -125,7 +163,7 @@ bool CheckCombination(const CommandLine& out, std::string* message) {
         return false;
     }
     if (!out.matchOnly && !out.Stitches()) {
-        *message = "say what to write: -o PANORAMA, or --match-only --project OUT.vdp";
+        *message = "say what to write: -o PANORAMA, --vr-movie OUT.mov, or --match-only --project OUT.vdp";
         return false;
     }
     if (out.inputs.empty()) {
@@ -157,7 +195,15 @@ std::string Usage() {
             "  --crop L,T,W,H       crop to this rectangle of the uncropped panorama instead of the\n"
             "                       automatic one\n"
             "  --uncropped FILE     also write the stitched panorama before cropping\n"
-            "  --quality Q          JPEG quality, 1..100 (100)\n";
+            "  --quality Q          JPEG quality, 1..100 (100)\n"
+            "\n"
+            "QuickTime VR movies (a cylindrical panorama, stitched here or given):\n"
+            "  --vr-movie OUT.mov   also write the panorama as a QuickTime VR movie\n"
+            "  --from-image PANO    make the movie of this panorama image; nothing is stitched\n"
+            "  --tiles N            tiles the panorama is cut into, 4..64 (4)\n"
+            "  --vr-quality NAME    lossless, high, normal or low (high)\n"
+            "  --vr-angle DEG       the panorama's angle around the cylinder, 1..360 (360)\n"
+            "  --vr-window WxH      the player's window, 128..2048 x 100..2048 (640x480)\n";
     return text + kUsageTail;
 }
 
@@ -207,6 +253,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             ok = text(out.cameras);
         else if (arg == "--uncropped")
             ok = text(out.uncropped);
+        else if (arg == "--vr-movie")
+            ok = text(out.vrMovie);
+        else if (arg == "--from-image")
+            ok = text(out.fromImage);
+        else if (arg == "--tiles" || arg == "--vr-quality" || arg == "--vr-angle" || arg == "--vr-window")
+            ok = value(&v) && ParseMovieOption(arg, v, out, message);
         else if (arg == "--reference") {
             std::string reference;
             if ((ok = text(reference)))

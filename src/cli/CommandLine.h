@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/VrMovieSettings.h"
 #include "project/ProjectParameters.h"
 
 // A crop rectangle in pixels of the uncropped panorama.
@@ -26,6 +27,10 @@ struct CommandLine {
     std::string output;   // -o: the panorama to write
     std::string cameras;  // --cameras: the fit as JSON
     std::string uncropped;
+    std::string vrMovie;    // --vr-movie: a QuickTime VR movie of the panorama
+    std::string fromImage;  // --from-image: make the movie of this image instead of stitching
+    VrMovieSettings vr;
+    bool vrOptionGiven = false;  // --tiles, --vr-quality, --vr-angle or --vr-window
     std::vector<std::string> inputs;
     // Project parameters given as options, in the engine's unit, by ParameterId.
     std::array<std::optional<double>, kParameterCount> parameters;
@@ -37,8 +42,10 @@ struct CommandLine {
     std::optional<std::string> reference;
 
     std::optional<double> Parameter(ParameterId id) const { return parameters[id]; }
-    // The run draws a panorama (a preview or the final stitch).
-    bool Stitches() const { return !output.empty(); }
+    // The run draws a panorama (a preview or the final stitch), to write it or its movie.
+    bool Stitches() const { return fromImage.empty() && (!output.empty() || !vrMovie.empty()); }
+    // The run only turns an image into a movie.
+    bool MovieFromImage() const { return !fromImage.empty(); }
 };
 
 // Parses argv; false with a one-line message for bad usage (unknown option, missing or

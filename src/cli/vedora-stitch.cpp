@@ -15,6 +15,8 @@
 #include "cli/CommandLine.h"
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
+#include "image/ImageFile.h"
+#include "movie/VrMovieWriter.h"
 #include "project/ProjectStore.h"
 #include "xml/XmlDocument.h"
 
@@ -90,7 +92,7 @@ std::string OutputsProblem(const CommandLine& cl) {
     std::string problem;
     if (!cl.project.empty())
         problem = OutputProblem("the project", cl.project, cl.inputs, true);
-    if (problem.empty() && cl.Stitches()) {
+    if (problem.empty() && cl.Stitches() && !cl.output.empty()) {
         if (UnwritableImageSuffix(cl.output))
             return "cannot write " + cl.output + ": no writer for that image format";
         problem = OutputProblem("the panorama", cl.output, cl.inputs, false);
@@ -102,6 +104,12 @@ std::string OutputsProblem(const CommandLine& cl) {
     }
     if (problem.empty() && !cl.cameras.empty())
         problem = OutputProblem("the cameras file", cl.cameras, cl.inputs, false);
+    if (problem.empty() && !cl.vrMovie.empty()) {
+        std::vector<std::string> inputs = cl.inputs;
+        if (cl.MovieFromImage())
+            inputs.push_back(cl.fromImage);
+        problem = OutputProblem("the movie", cl.vrMovie, inputs, false);
+    }
     return problem;
 }
 
@@ -225,6 +233,31 @@ int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, ImgRGB& written, 
     return 0;
 }
 
+// The movie of what was drawn, when one was asked for.
+int WriteMovie(const CommandLine& cl, const ImgRGB& panorama) {
+    if (cl.vrMovie.empty())
+        return 0;
+    std::string why;
+    if (!WriteVrMovie(panorama, cl.vr, cl.vrMovie, &why))
+        return Fail(why);
+    if (Interrupted()) {
+        std::fputs("vedora-stitch: interrupted\n", stderr);
+        return kInterrupted;
+    }
+    return 0;
+}
+
+// --from-image: a saved panorama turned into a movie, nothing stitched.
+int MovieFromImage(const CommandLine& cl) {
+    const std::string problem = OutputsProblem(cl);
+    if (!problem.empty())
+        return Fail(problem);
+    ImgRGB panorama;
+    if (!LoadImageFile(panorama, 0, cl.fromImage.c_str()))
+        return Fail("cannot read image " + cl.fromImage + " (missing, a folder, or not an image)");
+    return WriteMovie(cl, panorama);
+}
+
 // The preview or the final stitch into the output files.
 int Draw(const CommandLine& cl, PanoramaEngine& engine) {
     if (!engine.MainTree()) {
@@ -252,7 +285,10 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
     } else if (int status = FinalStitch(cl, engine, panorama, extras)) {
         return status;
     }
-    if (int status = WriteImage(panorama, cl.output, cl.quality))
+    if (!cl.output.empty())
+        if (int status = WriteImage(panorama, cl.output, cl.quality))
+            return status;
+    if (int status = WriteMovie(cl, panorama))
         return status;
     std::string why;
     if (!cl.cameras.empty() &&
@@ -334,7 +370,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        return Run(cl);
+        return cl.MovieFromImage() ? MovieFromImage(cl) : Run(cl);
     } catch (const std::bad_alloc&) {
         return Fail("not enough memory; nothing written");
     } catch (const char* thrown) {

@@ -56,3 +56,39 @@ TEST(CommandLine, OptionsRangesAndUsage) {
     EXPECT_TRUE(cl.help);
     EXPECT_TRUE(Parse({"--version"}, cl, message));
 }
+
+TEST(CommandLine, MovieOptions) {
+    CommandLine cl;
+    std::string message;
+    ASSERT_TRUE(Parse({"--vr-movie", "m.mov", "--from-image", "p.jpg", "--tiles", "6", "--vr-quality", "low",
+                       "--vr-angle", "180", "--vr-window", "800x600"},
+                      cl, message))
+        << message;
+    EXPECT_TRUE(cl.MovieFromImage());
+    EXPECT_FALSE(cl.Stitches());
+    EXPECT_EQ(cl.vr.tiles, 6);
+    EXPECT_EQ(cl.vr.quality, VrQuality::Low);
+    EXPECT_EQ(cl.vr.angle, 180);
+    EXPECT_EQ(cl.vr.windowWidth, 800);
+    EXPECT_EQ(cl.vr.windowHeight, 600);
+    // The defaults are the movie dialog's.
+    ASSERT_TRUE(Parse({"--vr-movie", "m.mov", "a.jpg", "b.jpg"}, cl, message)) << message;
+    EXPECT_TRUE(cl.Stitches());
+    EXPECT_EQ(cl.vr, VrMovieSettings());
+
+    const std::vector<std::vector<std::string>> refused = {
+        {"--vr-movie", "m.mov", "--tiles", "3", "a.jpg"},
+        {"--vr-movie", "m.mov", "--vr-quality", "best", "a.jpg"},
+        {"--vr-movie", "m.mov", "--vr-angle", "0", "a.jpg"},
+        {"--vr-movie", "m.mov", "--vr-window", "640", "a.jpg"},
+        {"--from-image", "p.jpg"},                                         // no movie named
+        {"--vr-movie", "m.mov", "--from-image", "p.jpg", "a.jpg"},        // photographs too
+        {"-o", "p.jpg", "--tiles", "8", "a.jpg"},                          // a movie option without a movie
+        {"--match-only", "--project", "o.vdp", "--vr-movie", "m.mov", "a.jpg"},
+    };
+    for (const std::vector<std::string>& args : refused) {
+        EXPECT_FALSE(Parse(args, cl, message)) << args[0] << " " << args[1] << " " << args[2];
+        EXPECT_FALSE(message.empty());
+    }
+    EXPECT_NE(Usage().find("--vr-movie OUT.mov"), std::string::npos);
+}

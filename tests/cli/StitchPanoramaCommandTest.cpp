@@ -12,6 +12,7 @@
 #include <numbers>
 
 #include "image/ImageFile.h"
+#include "movie/VrMovieReader.h"
 #include "render/CamerasFile.h"
 #include "render/ImageCompare.h"
 #include "render/TruthPanorama.h"
@@ -72,6 +73,10 @@ void Stitch(const std::vector<render::ViewSpec>& views, StitchRun& r, std::vecto
     r.folder = r.set->Folder();
     std::vector<std::string> args = {"-q", "-o", r.folder + "/pano.png", "--cameras", r.folder + "/cams.json",
                                      "--seed", "7"};
+    // An option value "@/name" names a file in the set's folder.
+    for (std::string& option : options)
+        if (option.rfind("@/", 0) == 0)
+            option = r.folder + option.substr(1);
     args.insert(args.end(), options.begin(), options.end());
     std::vector<render::RenderedView> truth;
     for (size_t i = 0; i < views.size(); ++i) {
@@ -220,4 +225,39 @@ TEST(StitchPanoramaCommand, TheRingWrapsAround) {
     EXPECT_LT(difference(p.width - 1, 0), 1.5 * neighbours + 1);
     // One turn at f = 600 is 2 pi 600 pixels of the native panorama.
     EXPECT_NEAR(p.width, 2 * std::numbers::pi * r.cameras.focalLength, 3);
+}
+
+TEST(StitchPanoramaCommand, MoviesOfAStitchAndOfASavedPanorama) {
+    // The movie of the panorama just stitched (the run's folder is its working folder).
+    StitchRun stitched;
+    Stitch(Row(3, 30, 0, 500), stitched, {"--projection", "cylindrical", "--vr-movie", "@/direct.mov"});
+    ASSERT_EQ(stitched.run.status, 0) << stitched.run.err;
+    VrMovie direct;
+    std::string why;
+    ASSERT_TRUE(ReadVrMovieFile(stitched.folder + "/direct.mov", &direct, &why)) << why;
+    EXPECT_EQ(direct.tiles, 4);
+    EXPECT_EQ(direct.panorama.width, stitched.panorama.width / 4 * 4);
+
+    // The movie of a saved panorama, with every movie option.
+    const std::string movie = stitched.folder + "/pano.mov";
+    RunResult run = RunProgram(VEDORA_STITCH,
+                               {"--vr-movie", movie, "--from-image", stitched.folder + "/pano.png", "--tiles", "6",
+                                "--vr-angle", "90", "--vr-window", "320x240"},
+                               stitched.folder);
+    ASSERT_EQ(run.status, 0) << run.err;
+    VrMovie read;
+    ASSERT_TRUE(ReadVrMovieFile(movie, &read, &why)) << why;
+    EXPECT_EQ(read.tiles, 6);
+    EXPECT_EQ(read.windowWidth, 320);
+    EXPECT_EQ(read.windowHeight, 240);
+    const int tiledWidth = stitched.panorama.width / 6 * 6;
+    EXPECT_EQ(read.panorama.width, tiledWidth);
+    EXPECT_NEAR(read.panorama.height, double(stitched.panorama.height) * tiledWidth / stitched.panorama.width, 1);
+    // A movie written over the image it is made of is refused.
+    RunResult over = RunProgram(VEDORA_STITCH,
+                                {"--vr-movie", stitched.folder + "/pano.png", "--from-image",
+                                 stitched.folder + "/pano.png"},
+                                stitched.folder);
+    EXPECT_EQ(over.status, 2);
+    EXPECT_NE(over.err.find("would overwrite the input"), std::string::npos) << over.err;
 }
