@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -169,6 +170,7 @@ private:
     bool RunWithProgress(const QString& label, const std::function<bool()>& operation);
     std::unique_ptr<QProgressDialog> BeginProgress(const QString& label);
     void SetRotationButtonsEnabled(bool enabled);
+    void ProcessPendingEvents();
     void LogText(const QString& text);
     void StatusText(const QString& text);
     // Logs what a loading loop caught: the memory text, the message itself, or the unknown text.
@@ -308,6 +310,8 @@ private:
     TextureLimits textureLimits;
     PointMarkerStyle pointMarkers;
     QProgressDialog* currentProgress = nullptr;
+    // When the hooks last processed events during the current operation.
+    QElapsedTimer operationEvents;
     bool quickTimeAvailable = true;
     // The movie parameters (MainWindowMovie.cpp), kept for the window's life.
     VrMovieSettings movieSettings;
