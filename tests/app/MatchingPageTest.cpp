@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QProgressDialog>
 #include <QTimer>
@@ -386,6 +387,98 @@ TEST(MatchingPage, TreeClicksSelectPairsAndTheReferenceRebuildsTheHierarchy) {
     t.Page().m_selectRefPushButton->click();
     EXPECT_EQ(t.Engine().ReferenceIndex(), chosen);
     EXPECT_EQ(TreeRows(t.Tree())[1]->text(0), QString("Reference image %1").arg(chosen));
+    EXPECT_EQ(t.w.prompts->Pending(), 0u);
+}
+
+// The node image and the parent image a row's text names ("3-1: 40 matches, err:0.2").
+std::pair<size_t, size_t> RowImages(const QTreeWidgetItem* row) {
+    const QStringList images = row->text(0).section(':', 0, 0).split('-');
+    return {images.value(0).toULongLong(), images.value(1).toULongLong()};
+}
+
+TEST(MatchingPage, ATreeClickOffersToSaveChangedPointsAndTheTreeFollowsTheSavedFit) {
+    MatchingWindow t(Photos({0, 1, 2, 3}));
+    // Before any matching the feature sets are there, and empty.
+    t.Page().m_showFeaturePointsCheckBox->setChecked(true);
+    ASSERT_EQ(MainWindowFixture::FeatureMarkerCount(*t.w), 4u);
+    for (GuiBitmap* picture : t.pictures) {
+        ASSERT_EQ(picture->ChildLayer().Objects().size(), 1u);
+        EXPECT_EQ(dynamic_cast<GuiPoints*>(picture->ChildLayer().Objects()[0])->Count(), 0);
+    }
+    t.Page().m_showFeaturePointsCheckBox->setChecked(false);
+    EXPECT_EQ(MainWindowFixture::FeatureMarkerCount(*t.w), 0u);
+
+    t.Page().m_automaticMatchingButton->click();
+    ASSERT_TRUE(t.Engine().MainTree());
+    std::vector<QTreeWidgetItem*> rows = TreeRows(t.Tree());
+    ASSERT_GE(rows.size(), 4u);
+    auto click = [&](QTreeWidgetItem* row) {
+        QTest::mouseClick(t.Tree()->viewport(), Qt::LeftButton, {}, t.Tree()->visualItemRect(row).center());
+    };
+    const auto [a, b] = RowImages(rows[2]);
+    const auto [c, d] = RowImages(rows.back());
+    ASSERT_TRUE(std::set<size_t>({a, b}) != std::set<size_t>({c, d}));
+
+    // One point of the pair (a, b) moved, then another pair chosen in the tree.
+    click(rows[2]);
+    ASSERT_EQ(MainWindowFixture::FirstImagePath(*t.w), t.Path(a));
+    const int count = t.First().Count();
+    ASSERT_GT(count, 4);
+    t.View().ZoomToFit({t.pictures[a], t.pictures[b]});
+    t.Key(Qt::Key_1);
+    const PointD moved{t.First().Point(0).x + 9, t.First().Point(0).y + 6};
+    t.DragPoint(t.First(), 0, moved);
+    const std::vector<PointD> edited = t.First().Points(), editedSecond = t.Second().Points();
+    ASSERT_FALSE(t.Engine().ComparePoints(static_cast<int>(a), static_cast<int>(b), edited, editedSecond));
+    t.w.prompts->AnswerAsk("Save changes");
+    click(rows.back());
+    EXPECT_EQ(t.w.prompts->Last().text, "The corresponding points have changed!\nDo you want to save the chages ?");
+    EXPECT_TRUE(t.Engine().ComparePoints(static_cast<int>(a), static_cast<int>(b), edited, editedSecond));
+    EXPECT_EQ(MainWindowFixture::FirstImagePath(*t.w), t.Path(c));
+    EXPECT_EQ(MainWindowFixture::SecondImagePath(*t.w), t.Path(d));
+
+    // Once the click has returned the tree shows the refit, and the new pair keeps its icons.
+    QCoreApplication::processEvents();
+    const ImageCombination* refitted = t.Engine().Combination(static_cast<int>(a), static_cast<int>(b));
+    int redRows = 0, blueRows = 0;
+    bool refitShown = false;
+    for (QTreeWidgetItem* row : TreeRows(t.Tree())) {
+        const auto images = RowImages(row);
+        if (std::set<size_t>({images.first, images.second}) == std::set<size_t>({a, b}))
+            refitShown = row->text(0).endsWith(QString::asprintf("%d matches, err:%3.1f", count, refitted->error));
+        if (HasIcon(row, ":/images/IconRedFrame.png")) {
+            ++redRows;
+            EXPECT_EQ(images, std::make_pair(c, d));
+        }
+        if (HasIcon(row, ":/images/IconBlueFrame.png")) {
+            ++blueRows;
+            EXPECT_TRUE(row->text(0).startsWith(QString("%1-").arg(d)) || row->text(0).endsWith(QString(" %1").arg(d)));
+        }
+    }
+    EXPECT_TRUE(refitShown);
+    EXPECT_EQ(redRows, 1);
+    EXPECT_EQ(blueRows, 1);
+
+    // "Don't save changes" on the next click leaves the stored points as they are.
+    std::vector<PointD> storedFirst, storedSecond;
+    t.Engine().GetCombinationPoints(static_cast<int>(c), static_cast<int>(d), storedFirst, storedSecond);
+    t.View().ZoomToFit({t.pictures[c], t.pictures[d]});
+    t.Key(Qt::Key_1);
+    t.DragPoint(t.First(), 1, {t.First().Point(1).x - 7, t.First().Point(1).y + 4});
+    t.w.prompts->AnswerAsk("Don't save changes");
+    click(TreeRows(t.Tree())[2]);
+    EXPECT_TRUE(t.Engine().ComparePoints(static_cast<int>(c), static_cast<int>(d), storedFirst, storedSecond));
+    EXPECT_EQ(MainWindowFixture::FirstImagePath(*t.w), t.Path(a));
+    EXPECT_EQ(t.w.prompts->Pending(), 0u);
+
+    // The parameters button runs the matching parameters dialog on the engine's values.
+    t.w.prompts->AnswerDialog(QDialog::Rejected, [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Automatic matching parameters");
+        auto* radius = dialog.findChild<QDoubleSpinBox*>("m_matchingRadiusDSpinBox");
+        ASSERT_NE(radius, nullptr);
+        EXPECT_DOUBLE_EQ(radius->value(), t.Engine().GetFeatureMatchingRadius());
+    });
+    t.Page().m_matchingParametersToolButton->click();
     EXPECT_EQ(t.w.prompts->Pending(), 0u);
 }
 
