@@ -21,7 +21,8 @@ test)
     ;;
 "")
     if [ -x build/src/cli/vedora-stitch ]; then
-        build/src/cli/vedora-stitch --match-only --project build/sample.vdp samples/sample*.jpg
+        build/src/cli/vedora-stitch --project build/sample.vdp -o build/sample-panorama.jpg samples/sample*.jpg
+        echo "The panorama: build/sample-panorama.jpg (the project: build/sample.vdp)"
     else
         echo "Built the libraries into build/. The command-line stitcher is not part of this build yet."
     fi

@@ -18,6 +18,8 @@
 //               frame), "yaw_deg", "pitch_deg", "roll_deg", "gain": [r, g, b], "offset": [r, g, b]}]}
 // Images left out of the fit have "registered": false and no rotation.
 struct CamerasJsonExtras {
+    int panoramaWidth = 0;  // the uncropped panorama
+    int panoramaHeight = 0;
     std::optional<RectD> crop;
     bool photometry = false;  // write the cameras' gains, offsets and vignetting
 };

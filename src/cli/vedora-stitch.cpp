@@ -183,6 +183,48 @@ int NativeSize(PanoramaEngine& engine) {
     return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, 32768.0));
 }
 
+bool Interrupted() { return interrupted != 0; }
+
+// Writes an image whole; an interrupt that arrives while it is written keeps the old file.
+int WriteImage(const ImgRGB& image, const std::string& path, int quality) {
+    std::string why;
+    if (SaveImageWhole(image, path, quality, [] { return !Interrupted(); }, &why))
+        return 0;
+    if (Interrupted()) {
+        std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
+        return kInterrupted;
+    }
+    return Fail(why);
+}
+
+// The final stitch: the cropped panorama into -o (the automatic crop, or --crop), the whole
+// one into --uncropped.
+int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, ImgRGB& written, CamerasJsonExtras& extras) {
+    ImgRGB stitched;
+    RectD crop;
+    if (!engine.StitchPanorama(stitched, written, crop)) {
+        const int status = FailureStatus(engine, "the stitch failed");
+        return status ? status : Fail("the stitch failed; nothing written");
+    }
+    if (cl.crop) {
+        crop = {double(cl.crop->left), double(cl.crop->top), double(cl.crop->width), double(cl.crop->height)};
+        if (!engine.CropPanorama(stitched, written, crop))
+            return Fail("not enough memory for the crop; nothing written");
+    }
+    // What was written, in uncropped panorama pixels: a frame of 10 pixels or less takes the
+    // whole panorama, a closed panorama's crop is one turn wide.
+    if (crop.width <= 10 || crop.height <= 10)
+        crop = {0, 0, double(stitched.width), double(stitched.height)};
+    extras.crop = RectD{std::trunc(crop.left), std::trunc(crop.top), double(written.width), double(written.height)};
+    extras.photometry = engine.GetPhotometricCorrectionType() != kPhotometricNone;
+    extras.panoramaWidth = stitched.width;
+    extras.panoramaHeight = stitched.height;
+    if (!cl.uncropped.empty())
+        if (int status = WriteImage(stitched, cl.uncropped, cl.quality))
+            return status;
+    return 0;
+}
+
 // The preview or the final stitch into the output files.
 int Draw(const CommandLine& cl, PanoramaEngine& engine) {
     if (!engine.MainTree()) {
@@ -199,19 +241,22 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
         engine.SetPanoramaPreviewImageSize(native);
     }
     ImgRGB panorama;
-    if (!engine.PreviewStitch(panorama)) {
-        const int status = FailureStatus(engine, "the preview failed");
-        return status ? status : Fail("the preview failed; nothing written");
-    }
-    std::string why;
-    if (!SaveImageWhole(panorama, cl.output, cl.quality, [] { return interrupted == 0; }, &why)) {
-        if (interrupted) {
-            std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
-            return kInterrupted;
+    CamerasJsonExtras extras;
+    if (cl.preview) {
+        if (!engine.PreviewStitch(panorama)) {
+            const int status = FailureStatus(engine, "the preview failed");
+            return status ? status : Fail("the preview failed; nothing written");
         }
-        return Fail(why);
+        extras.panoramaWidth = panorama.width;
+        extras.panoramaHeight = panorama.height;
+    } else if (int status = FinalStitch(cl, engine, panorama, extras)) {
+        return status;
     }
-    if (!cl.cameras.empty() && !SaveTextWhole(CamerasJson(engine, panorama.width, panorama.height), cl.cameras, &why))
+    if (int status = WriteImage(panorama, cl.output, cl.quality))
+        return status;
+    std::string why;
+    if (!cl.cameras.empty() &&
+        !SaveTextWhole(CamerasJson(engine, extras.panoramaWidth, extras.panoramaHeight, extras), cl.cameras, &why))
         return Fail(why);
     return 0;
 }

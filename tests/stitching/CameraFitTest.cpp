@@ -24,6 +24,8 @@ CameraFitInput InputOf(rig::Rig& r, ProjectionType type) {
 // Every fitted camera's rotation relative to the root, against the truth (degrees).
 double WorstRelativeRotation(const rig::Rig& r, const std::vector<Camera>& cameras) {
     double worst = 0;
+    if (cameras.empty())
+        return worst;
     const Camera& root = cameras[0];
     for (const Camera& c : cameras) {
         CMatrix fitted = root.rotation.Transpose() * c.rotation;

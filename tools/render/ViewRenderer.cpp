@@ -70,10 +70,11 @@ ImgRGB RenderView(const World& world, const ViewSpec& view) {
             world.Sample(ray, rgb);
             double r2 = ((x - cx) * (x - cx) + (y - cy) * (y - cy)) / corner2;
             double scale = view.gain * (1 - view.vignetting * r2);
-            auto toByte = [&](double c) {
-                return static_cast<uint8_t>(std::clamp(std::lround(c * scale + view.offset), 0L, 255L));
+            auto toByte = [&](double c, double balance) {
+                return static_cast<uint8_t>(std::clamp(std::lround(c * scale * balance + view.offset), 0L, 255L));
             };
-            row[x] = Rgb{toByte(rgb[2]), toByte(rgb[1]), toByte(rgb[0])};
+            row[x] = Rgb{toByte(rgb[2], view.whiteBalance[2]), toByte(rgb[1], view.whiteBalance[1]),
+                         toByte(rgb[0], view.whiteBalance[0])};
         }
     }
     return img;

@@ -16,6 +16,7 @@ struct ViewSpec {
     double focal = 1000;
     int width = 640, height = 480;
     double gain = 1, offset = 0, vignetting = 0; // out = gain (1 - v r^2) in + offset, r to the corner
+    double whiteBalance[3] = {1, 1, 1};           // red, green, blue factors on top of the gain
 };
 
 // Camera axes: x right, y down, z forward. World axes: x east, y down, z north.

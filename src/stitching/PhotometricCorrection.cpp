@@ -1,0 +1,48 @@
+// The engine's photometric fit: the main tree's edges and the photographs handed to the
+// photometric stage, its gains, offsets and vignetting kept in the fitted cameras.
+#include <QString>
+
+#include "image/ImageFile.h"
+#include "project/EngineText.h"
+#include "project/PanoramaEngine.h"
+#include "stitching/PhotometricFit.h"
+
+namespace {
+
+int CameraIndex(const std::vector<Camera>& cameras, int image) {
+    for (size_t i = 0; i < cameras.size(); ++i)
+        if (cameras[i].image == image)
+            return static_cast<int>(i);
+    throw "A tree image without a camera";
+}
+
+}  // namespace
+
+bool PanoramaEngine::FitPhotometricCorrection() {
+    PhotometricInput input;
+    input.mode = GetPhotometricCorrectionType();
+    input.correctionLimit = GetCorrectionLimit();
+    if (mainTree)
+        ForEachPreOrder(mainTree->firstChild, [&](const HierarchyNode* node) {
+            PhotometricEdge edge;
+            edge.childCamera = CameraIndex(cameraList, node->image);
+            edge.parentCamera = CameraIndex(cameraList, node->parent->image);
+            edge.parentToChild = node->fromParent;
+            // The pair's own homography from the node's image to its parent's.
+            const ImageCombination& pair = combinations[static_cast<size_t>(node->pair)];
+            edge.childToParent = pair.first == node->image ? pair.forward : pair.backward;
+            input.edges.push_back(edge);
+        });
+    const int rotation = GetSourceImageRotation();
+    input.load = [this, rotation](int camera, ImgRGB& image) {
+        const ImageRecord& record = images[static_cast<size_t>(cameraList[static_cast<size_t>(camera)].image)];
+        return LoadImageFile(image, rotation, QString::fromUtf8(record.path.c_str()));
+    };
+    input.loadFailed = [this](int camera) { ThrowUnreadableImage(cameraList[static_cast<size_t>(camera)].image); };
+    const int count = static_cast<int>(cameraList.size());
+    input.blurring = [this, count](int step, int total) {
+        return Step(step, total, Zelvo::Chars::Format(Tr("Blurring: Image %d of %d").c_str(), step, count).c_str());
+    };
+    input.fitting = [this] { Status(Tr("Fitting photometric correction ...")); };
+    return ::FitPhotometricCorrection(cameraList, input);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <vector>
+
+#include "linalg/CMatrix.h"
+#include "stitching/Camera.h"
+#include "stitching/PhotometricSamples.h"
+
+enum class PhotometricFitStatus {
+    Fitted,
+    NoSamples,  // no edge gave a sample: nothing to fit, the cameras keep their values
+    Diverged,   // the optimiser ended on numbers that are not finite: the cameras are reset
+};
+
+// The gains, offsets and the shared vignetting of all cameras, fitted with Levenberg-Marquardt so
+// that the corrected colours of both photographs agree at every sample. The reference camera
+// (entry 0) keeps offset 0 and gain 1. Parameters: [k1, k2, k3], then per camera after the
+// first [o, g] (gray: one pair for all channels) or [o0, o1, o2, g0, g1, g2] (colour). Writing
+// parameters clamps them: offsets to +-2.55 L, gains to [1 - L/100, 1 / (1 - L/100)], and a
+// negative k1 turns the vignetting off for every camera.
+class PhotometricFitter {
+public:
+    // The cameras are written by every residual evaluation and hold the result after Fit().
+    PhotometricFitter(std::vector<Camera>& cameras, bool colour, double correctionLimit,
+                      std::vector<PhotometricEdgeSamples> edges);
+
+    int SampleCount() const { return sampleCount_; }
+    // Rows of the fit: one per sample, then one pull row per edge that has samples.
+    int RowCount() const { return sampleCount_ + pullRows_; }
+    // X (child colours) and Y (parent colours), one row per sample in edge and sample order,
+    // followed by the pull rows (0 in both).
+    void BuildMatrices(CMatrix& X, CMatrix& Y) const;
+    // The current camera values as a parameter vector.
+    CVector Parameters() const;
+    // Writes the parameters into the cameras, clamped.
+    void WriteParameters(const CVector& parameters);
+    // The model the optimiser matches to Y. Sample rows, per channel:
+    // Y + (g_p Y + o_p) V_p - (g_c X + o_c) V_c, so that the residual Y - model is the
+    // difference of the corrected child and parent colours. Pull rows, one per edge with
+    // samples: 20 ((1 - g_c) + (1 - g_p)), holding the gains towards 1 where the samples say
+    // little. The pull has rows of its own: added to every sample it would be a constant per
+    // edge, which the offsets cancel at once, so that it would only shift the offsets by 20 per
+    // unit of gain. The context is unused (the fitter holds the edges).
+    void PhotometricResidual(const CMatrix& X, const CVector& parameters, CMatrix& model, void* context);
+    // At most 100 iterations from the current camera values. On divergence every camera is
+    // reset to the neutral values.
+    PhotometricFitStatus Fit();
+
+    // The optimiser's result before clamping (empty until Fit() has run the optimiser).
+    CVector fittedParameters;
+    double residualStdDev = 0;
+    int iterations = 0;
+
+private:
+    int ParametersPerCamera() const { return colour_ ? 6 : 2; }
+
+    std::vector<Camera>& cameras_;
+    bool colour_;
+    double offsetBound_;
+    double gainLow_;
+    double gainHigh_;
+    std::vector<PhotometricEdgeSamples> edges_;
+    int sampleCount_ = 0;
+    int pullRows_ = 0;
+    CMatrix Y_;
+};
