@@ -34,6 +34,7 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     ConnectProjectPage();
     ConnectProjectList();
     ConnectView();
+    ConnectMatchingPage();
     SetUpStatusBar();
     ui.m_toolBox->addWidget(projectPage);
     ui.m_toolBox->addWidget(matchingPage);
@@ -50,6 +51,9 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
 // after the members); dropping the selection first keeps the list and the view in step.
 MainWindow::~MainWindow() {
     DropViewSelection();
+    // Nothing may be asked any more; a pair still selected (the window was never closed) goes
+    // without its question.
+    ForgetPair();
     SaveSettings();
     hierarchyDocument.reset();
     // A progress dialog still registered belongs to an operation that cannot outlive us.
@@ -216,6 +220,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    Guarded([this] {
+        DeselectFirst();
+        DeselectSecond();
+    });
     const QString title = tr("Vedora 1.02");
     if (engine.IsDirty()) {
         enum { Save, DontSave, Cancel };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -13,6 +14,7 @@
 #include "linalg/PointD.h"
 #include "movie/VrMovieSettings.h"
 #include "project/PanoramaEngine.h"
+#include "view/GuiChainedPoints.h"
 #include "ui_ImageViewForm.h"
 #include "ui_MainWindow.h"
 #include "ui_MatchingForm.h"
@@ -25,12 +27,14 @@
 class GuiBitmap;
 class GuiMgr;
 class GuiObj;
+class GuiPoints;
 class GuiRect;
 class QDialog;
 class QKeyEvent;
 class QLabel;
 class QListWidgetItem;
 class QProgressDialog;
+class QTreeWidgetItem;
 
 // The single top-level window. It owns the engine, the settings and project documents, the
 // pictures of the view and the three task pages, and it only drives: its slots read widgets,
@@ -38,7 +42,8 @@ class QProgressDialog;
 // settings, the status bar and the quit prompts; MainWindowProgress.cpp holds the long
 // operations' hooks and progress dialogs; each page keeps its slots in a file of its own
 // (MainWindowProject.cpp the project, MainWindowImages.cpp the source image list,
-// MainWindowProjectList.cpp the project list dialog, MainWindowView.cpp the view toolbar).
+// MainWindowProjectList.cpp the project list dialog, MainWindowMatching.cpp the matching page,
+// MainWindowView.cpp the view toolbar).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -101,6 +106,20 @@ private slots:
     void OnProjectRenamed(QListWidgetItem* row, const QString& oldText);
     void OnLoadSelectedProjectFromList();
 
+    // Matching page (MainWindowMatching.cpp). None lets an exception escape.
+    void OnMoreMatchingParamters();
+    void OnAutomaticMatching();
+    void OnShowFeaturePoints(int state);
+    void OnSelectFirst();
+    void OnSelectSecond();
+    void OnPairAutomaticMatching();
+    void OnInsertPoint();
+    void OnDeletePoint();
+    void OnDeleteAllPoints();
+    void OnApplyManualChanges();
+    void OnSelectReference();
+    void OnHierarchyItemClicked(QTreeWidgetItem* item, int column);
+
     // View toolbar (MainWindowView.cpp), in the order the toolbar's description gives them.
     void OnZoomIn();
     void OnZoomOut();
@@ -151,6 +170,7 @@ private:
     bool RunWithProgress(const QString& label, const std::function<bool()>& operation);
     std::unique_ptr<QProgressDialog> BeginProgress(const QString& label);
     void SetRotationButtonsEnabled(bool enabled);
+    void ProcessPendingEvents();
     void LogText(const QString& text);
     void StatusText(const QString& text);
     // Logs what a loading loop caught: the memory text, the message itself, or the unknown text.
@@ -206,6 +226,48 @@ private:
     std::vector<GuiRect*> SourceRects() const;
     std::vector<GuiRect*> PanoramaRects() const;
     void ShowPage(QWidget* page, QAbstractButton* button);
+    void BringPairImageToFront(const Zelvo::Chars& own, const Zelvo::Chars& other);
+    void ZoomToPair();
+
+    // The matching page (MainWindowMatching.cpp).
+    enum class PairRole { First, Second };
+    void ConnectMatchingPage();
+    // Runs a slot's work; what it throws is logged with the long operations' texts.
+    void Guarded(const std::function<void()>& work);
+    // The hierarchy of the engine in the page's tree, with the tips naming the images.
+    void ShowOverlapHierarchy();
+    // A refit after saved points changes the hierarchy; the tree follows once the slot that
+    // saved them has returned (it may still hold one of the tree's rows).
+    void RefreshOutdatedHierarchy();
+    // Leaving an image of the pair: offers to save changed points, then the image looks as
+    // every source picture does and the pair's markers leave the view.
+    void DeselectFirst();
+    void DeselectSecond();
+    void Deselect(PairRole role);
+    // Drops the pair without a question, for pictures that are going away.
+    void ForgetPair();
+    void AskSaveChangedPoints();
+    void DeleteAllPairPoints();
+    // The pair's corresponding points on its two pictures; reload takes them from the engine.
+    void ShowPairPoints(bool reload);
+    void SelectPairImage(PairRole role, const Zelvo::Chars& path, float opacity);
+    void SelectPairFromView(PairRole role);
+    Zelvo::Chars& PairPath(PairRole role) { return role == PairRole::First ? firstImagePath : secondImagePath; }
+    bool HasPair() const { return !firstImagePath.IsEmpty() && !secondImagePath.IsEmpty(); }
+    // Engine index of an image path; -1 when the engine does not hold it.
+    int ImageIndex(const Zelvo::Chars& path) const;
+    // Index in the view's list of pictures; -1 when none shows the path.
+    int PictureIndex(const Zelvo::Chars& path) const;
+    GuiBitmap* SourcePictureOf(const GuiObj* obj) const;
+    // Tree rows: the red and blue frame icons of the pair.
+    std::vector<QTreeWidgetItem*> HierarchyRows() const;
+    static Zelvo::Chars RowPath(const QTreeWidgetItem* row);
+    void ClearPairIcons(const Zelvo::Chars& path);
+    void MarkPairEdge();
+    void MarkFirstRowsOfPair();
+    void RemoveFeatureMarkers();
+    void RefreshFeatureMarkers();
+    void ShowMatchingResults();
 
     // The movie dialog (MainWindowMovie.cpp): where its file dialogs start.
     QString MovieImageFolder();
@@ -224,6 +286,22 @@ private:
     std::vector<std::unique_ptr<GuiBitmap>> panoramaPictures;
     PanoramaEngine engine;
 
+    // The matching page's image pair: the paths of its first and second image (empty when
+    // unset), their corresponding points as two linked marker sets shown on the pictures, and
+    // the feature points of every picture while they are shown.
+    Zelvo::Chars firstImagePath;
+    Zelvo::Chars secondImagePath;
+    GuiChainedPoints firstPointMarkers;
+    GuiChainedPoints secondPointMarkers;
+    std::vector<std::unique_ptr<GuiPoints>> featurePointMarkers;
+    bool showFeaturePoints = false;
+    // The reference image the user chose last on the matching page.
+    Zelvo::Chars selectedReferencePath;
+    bool hierarchyOutdated = false;
+    // Where the next inserted point goes on the insertion grid; kept between insertions.
+    int insertOffsetX = 0;
+    int insertOffsetY = 0;
+
     Zelvo::Chars currentProjectPath;
     QString projectName;
     // The source image chosen in the list or in the view; empty for none.
@@ -232,6 +310,8 @@ private:
     TextureLimits textureLimits;
     PointMarkerStyle pointMarkers;
     QProgressDialog* currentProgress = nullptr;
+    // When the hooks last processed events during the current operation.
+    QElapsedTimer operationEvents;
     bool quickTimeAvailable = true;
     // The movie parameters (MainWindowMovie.cpp), kept for the window's life.
     VrMovieSettings movieSettings;

@@ -182,6 +182,7 @@ void MainWindow::AfterImageListChange() {
     }
     RefillImageList();
     ShowImagePathTips();
+    ShowMatchingResults();
     RepaintView();
 }
 
@@ -208,6 +209,9 @@ void MainWindow::OnRemoveSelectedImage() {
     if (!picture)
         return;
     DropViewSelection();
+    // A pair that loses an image goes without its question: its points go with the image.
+    if (path == firstImagePath || path == secondImagePath)
+        ForgetPair();
     projectUi.m_xmlListWidget->clear();
     if (XmlElement* image = ImagesElement()->FindDescendant("Image", "path", path.c_str(), false))
         Zelvo::XmlNode::Delete(image);
@@ -237,9 +241,12 @@ void MainWindow::OnRemoveAllImages() {
     for (const char* name : {"Images", "Combinations"})
         if (XmlElement* element = panorama->FindChild(name, false))
             Zelvo::XmlNode::Delete(element);
+    ForgetPair();
+    RemoveFeatureMarkers();
     sourcePictures.clear();
     selectedImagePath = Zelvo::Chars();
     SyncEngineImages();
+    ShowMatchingResults();
     RepaintView();
 }
 
@@ -258,9 +265,15 @@ void MainWindow::RotateImages(int rotation) {
     progress->show();
     if (engine.GetSourceImageRotation() != rotation) {
         DropViewSelection();
+        // The pair's points are turned with the engine's: edits are saved (or dropped) first.
+        Guarded([this] {
+            DeselectFirst();
+            DeselectSecond();
+        });
         ReloadSourcePictures(rotation, *progress);
         engine.RotateSourceImages(rotation);
         SyncEngineImages();
+        ShowMatchingResults();
     }
     ShowEngineValues();
     RepaintView();

@@ -1,6 +1,7 @@
 // Long operations: the engine's log and status hooks, the abortable progress dialog around
 // user-started operations and the cancel-less one for loading.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QStatusBar>
@@ -10,6 +11,19 @@
 
 #include "app/MainWindow.h"
 
+// Every repaint of the window while the view is in it composes the whole window through
+// OpenGL, which on a software renderer costs as much as the matching it reports on when the
+// hooks come every few milliseconds. So while an operation runs, events are processed at most
+// every kOperationEventIntervalMs: the log, the label and the "Abort" button still answer at
+// ten frames a second, and a press is seen at the first hook call after it was processed.
+void MainWindow::ProcessPendingEvents() {
+    constexpr qint64 kOperationEventIntervalMs = 100;
+    if (currentProgress && operationEvents.isValid() && operationEvents.elapsed() < kOperationEventIntervalMs)
+        return;
+    QCoreApplication::processEvents();
+    operationEvents.start();
+}
+
 bool MainWindow::Log(const char* utf8) {
     QTextEdit* log = ui.m_statusTextEdit;
     if (utf8 && *utf8 && log) {
@@ -17,7 +31,7 @@ bool MainWindow::Log(const char* utf8) {
         log->insertPlainText(QString::fromUtf8(utf8));
         log->moveCursor(QTextCursor::End);
     }
-    QCoreApplication::processEvents();
+    ProcessPendingEvents();
     if (currentProgress && currentProgress->wasCanceled()) {
         if (log)
             log->moveCursor(QTextCursor::End);
@@ -31,7 +45,7 @@ bool MainWindow::Status(const char* utf8) {
         statusBar()->showMessage(QString::fromUtf8(utf8));
     if (currentProgress && utf8)
         currentProgress->setLabelText(QString::fromUtf8(utf8));
-    QCoreApplication::processEvents();
+    ProcessPendingEvents();
     return currentProgress && currentProgress->wasCanceled();
 }
 
@@ -67,6 +81,7 @@ bool MainWindow::RunWithProgress(const QString& label, const std::function<bool(
     bar->hide();
     dialog.show();
     currentProgress = &dialog;
+    operationEvents.invalidate();  // the first hook call shows the dialog
     bool done = false;
     try {
         done = operation();

@@ -78,6 +78,12 @@ void MainWindow::OnLoadProject() {
 // the project is saved. A save that was cancelled or failed keeps the project open: the user
 // asked for it to be kept, and the failure has just been shown.
 bool MainWindow::AskToSaveProject(const QString& question) {
+    // Points edited on the matching page reach the engine (and so the project) only when the
+    // pair is left.
+    Guarded([this] {
+        DeselectFirst();
+        DeselectSecond();
+    });
     if (!HasSourcePictures() || !engine.IsDirty())
         return true;
     enum { Save, DontSave };
@@ -102,6 +108,9 @@ bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
         LogText(QString::asprintf(qPrintable(tr("Loading project '%s' ")), path.c_str()));
     }
     DropViewSelection();
+    ForgetPair();
+    RemoveFeatureMarkers();
+    selectedReferencePath = Zelvo::Chars();
     projectUi.m_xmlListWidget->clear();
     sourcePictures.clear();
     panoramaPictures.clear();
@@ -140,6 +149,7 @@ bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
         LogText(loaded ? tr(" done\n") : tr(" failed\n"));
     if (currentProjectPath.IsEmpty())
         projectLabel->setText(tr(" New project "));
+    ShowMatchingResults();
     ViewManager().ZoomToFitAll();
     RepaintView();
     return loaded;
@@ -193,6 +203,8 @@ void MainWindow::ReadProjectPictures(QProgressDialog* progress) {
 
 void MainWindow::MakeNewProject() {
     DropViewSelection();
+    ForgetPair();
+    RemoveFeatureMarkers();
     projectUi.m_xmlListWidget->clear();
     sourcePictures.clear();
     panoramaPictures.clear();

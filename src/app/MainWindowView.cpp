@@ -170,7 +170,9 @@ void MainWindow::OnImageViewSettings() {
             try {
                 if (!LoadImageFileToBitmap(picture, engine.GetSourceImageRotation(), path))
                     throw "\nCould not reload a source image!\n";
-                picture.SetTextureLimit(textureLimits.sourceImages);
+                const Zelvo::Chars name(picture.Name().c_str());
+                const bool inPair = name == firstImagePath || name == secondImagePath;
+                picture.SetTextureLimit(inPair ? textureLimits.imagePair : textureLimits.sourceImages);
                 picture.MarkForUpload();
             } catch (...) {
                 LogLoadError(std::current_exception(), tr("\nNot enough memory to load the image(s)\n"),
@@ -178,6 +180,10 @@ void MainWindow::OnImageViewSettings() {
             }
             progress->setValue(static_cast<int>(i));
         }
+    }
+    for (GuiChainedPoints* markers : {&firstPointMarkers, &secondPointMarkers}) {
+        markers->SetMarkerHalfSize(pointMarkers.size);
+        markers->SetLineWidth(pointMarkers.thickness);
     }
     for (const auto& picture : panoramaPictures) {
         if (picture->Name() == "stitchImage")
@@ -193,16 +199,23 @@ void MainWindow::OnImageViewKeyPressed(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     switch (event->key()) {
     case Qt::Key_1:
-        if (!ctrl)
+        if (ctrl)
+            OnSelectFirst();
+        else
             OnBringFirstToFront();
         break;
     case Qt::Key_2:
-        if (!ctrl)
+        if (ctrl)
+            OnSelectSecond();
+        else
             OnBringSecondToFront();
         break;
     case Qt::Key_End:
-        // Without an image pair (the matching page sets one) End fits the selected object.
-        ZoomToSelection(ViewManager());
+        // The image pair when there is one, the selected object otherwise.
+        if (HasPair())
+            ZoomToPair();
+        else
+            ZoomToSelection(ViewManager());
         break;
     default: break;
     }
@@ -220,15 +233,35 @@ void MainWindow::OnZoomToPanorama() {
     FocusView();
 }
 
-// The image pair belongs to the matching page, which brings its two pictures forward; until it
-// has chosen a pair these commands have nothing to act on.
-void MainWindow::OnBringFirstToFront() { FocusView(); }
+// One picture of the matching page's pair over the other, selected; nothing without a pair.
+void MainWindow::BringPairImageToFront(const Zelvo::Chars& own, const Zelvo::Chars& other) {
+    GuiBitmap* picture = own.IsEmpty() || other.IsEmpty() ? nullptr : FindSourcePicture(own);
+    if (picture) {
+        picture->BringToFront();
+        ViewManager().Select(picture);
+        RepaintView();
+    }
+    FocusView();
+}
 
-void MainWindow::OnBringSecondToFront() { FocusView(); }
+void MainWindow::OnBringFirstToFront() { BringPairImageToFront(firstImagePath, secondImagePath); }
 
-// Without an image pair the view shows everything.
+void MainWindow::OnBringSecondToFront() { BringPairImageToFront(secondImagePath, firstImagePath); }
+
+// The pictures of the pair that are set; everything when neither is.
+void MainWindow::ZoomToPair() {
+    std::vector<GuiObj*> pair;
+    for (const Zelvo::Chars* path : {&firstImagePath, &secondImagePath})
+        if (GuiBitmap* picture = path->IsEmpty() ? nullptr : FindSourcePicture(*path))
+            pair.push_back(picture);
+    if (pair.empty())
+        ViewManager().ZoomToFitAll();
+    else
+        ViewManager().ZoomToFit(pair);
+}
+
 void MainWindow::OnZoomTo() {
-    ViewManager().ZoomToFitAll();
+    ZoomToPair();
     FocusView();
 }
 

@@ -43,6 +43,14 @@ public:
     }
     static bool LoadProject(MainWindow& w, const Zelvo::Chars& path) { return w.LoadProject(path); }
 
+    // The matching page's image pair and what it shows.
+    static const Zelvo::Chars& FirstImagePath(MainWindow& w) { return w.firstImagePath; }
+    static const Zelvo::Chars& SecondImagePath(MainWindow& w) { return w.secondImagePath; }
+    static GuiChainedPoints& FirstMarkers(MainWindow& w) { return w.firstPointMarkers; }
+    static GuiChainedPoints& SecondMarkers(MainWindow& w) { return w.secondPointMarkers; }
+    static size_t FeatureMarkerCount(MainWindow& w) { return w.featurePointMarkers.size(); }
+    static Zelvo::XmlDocument* HierarchyDocument(MainWindow& w) { return w.hierarchyDocument.get(); }
+
     // Empty pictures, outside the view, for the flows that only count them.
     static void SetSourcePictureCount(MainWindow& w, int n) {
         w.sourcePictures.clear();
