@@ -34,6 +34,7 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     ConnectProjectPage();
     ConnectProjectList();
     ConnectView();
+    ConnectPanoramaPage();
     SetUpStatusBar();
     ui.m_toolBox->addWidget(projectPage);
     ui.m_toolBox->addWidget(matchingPage);

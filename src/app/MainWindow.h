@@ -38,7 +38,8 @@ class QProgressDialog;
 // settings, the status bar and the quit prompts; MainWindowProgress.cpp holds the long
 // operations' hooks and progress dialogs; each page keeps its slots in a file of its own
 // (MainWindowProject.cpp the project, MainWindowImages.cpp the source image list,
-// MainWindowProjectList.cpp the project list dialog, MainWindowView.cpp the view toolbar).
+// MainWindowProjectList.cpp the project list dialog, MainWindowView.cpp the view toolbar,
+// MainWindowPanorama.cpp the panorama page).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -119,6 +120,17 @@ private slots:
     void OnZoomTo();
     void OnObjectSelected(GuiObj* obj);
     void OnObjectDeselected(GuiObj* obj);
+
+    // Panorama page (MainWindowPanorama.cpp), in the order the page's description gives them.
+    void OnStitchPanorama();
+    void OnStitchPreview();
+    void OnPanoramaImageSize(int size);
+    void OnPanoramaPreviewImageSize(int size);
+    void OnCropImage();
+    void OnEnableCrop360Degrees(int state);
+    void OnMoreStitchParameters();
+    void OnSavePanoramaImage();
+    void OnPanoramaImageRotation(double degrees);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -207,6 +219,25 @@ private:
     std::vector<GuiRect*> PanoramaRects() const;
     void ShowPage(QWidget* page, QAbstractButton* button);
 
+    // The panorama page (MainWindowPanorama.cpp). The pictures "stitchImage" and "cropImage"
+    // are found by name; PanoramaPicture creates a missing one below everything the view holds.
+    void ConnectPanoramaPage();
+    void ShowPanoramaValues();
+    void ShowPanoramaPathTip();
+    QString PanoramaImageFolder();
+    GuiBitmap* FindPanoramaPicture(const char* name) const;
+    GuiBitmap* PanoramaPicture(const char* name);
+    void RemovePanoramaPicture(const char* name);
+    void RemovePanoramaPictures();
+    // Puts a finished image into a panorama picture and schedules its texture.
+    GuiBitmap* ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit);
+    void PlaceCropPictureBelowStitch();
+    void ShowCropFrame(GuiBitmap& stitch, const RectD& rect);
+    void HideCropFrame();
+    bool CropFrameShown() const;
+    void UpdateMarker360();
+    void SavePanoramaImage(const GuiBitmap& crop, const QString& file);
+
     // The movie dialog (MainWindowMovie.cpp): where its file dialogs start.
     QString MovieImageFolder();
 
@@ -222,6 +253,10 @@ private:
     // the scene when it is destroyed.
     std::vector<std::unique_ptr<GuiBitmap>> sourcePictures;
     std::vector<std::unique_ptr<GuiBitmap>> panoramaPictures;
+    // The crop frame and the 360-degree marker on "stitchImage" (in its child layer, so they
+    // leave the view with it); null until the first stitch.
+    std::unique_ptr<GuiRect> cropFrame;
+    std::unique_ptr<GuiRect> marker360;
     PanoramaEngine engine;
 
     Zelvo::Chars currentProjectPath;

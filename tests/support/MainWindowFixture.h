@@ -42,6 +42,11 @@ public:
         return pictures;
     }
     static bool LoadProject(MainWindow& w, const Zelvo::Chars& path) { return w.LoadProject(path); }
+    // The panorama page's pictures by name ("stitchImage", "cropImage"); null when missing.
+    static GuiBitmap* PanoramaPicture(MainWindow& w, const char* name) { return w.FindPanoramaPicture(name); }
+    static size_t PanoramaPictureCount(MainWindow& w) { return w.panoramaPictures.size(); }
+    static GuiRect* CropFrame(MainWindow& w) { return w.cropFrame.get(); }
+    static GuiRect* Marker360(MainWindow& w) { return w.marker360.get(); }
 
     // Empty pictures, outside the view, for the flows that only count them.
     static void SetSourcePictureCount(MainWindow& w, int n) {
