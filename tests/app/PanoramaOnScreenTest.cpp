@@ -99,3 +99,21 @@ TEST(PanoramaOnScreen, FromAnEmptyProjectToASavedPanorama) {
     EXPECT_TRUE(LogText(*w).endsWith(" ... done\n"));
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
+
+// A ring that closes a full turn: the frame is wider than one turn and the red marker shows
+// the strip that the 360-degree crop blends into the left edge.
+TEST(PanoramaOnScreen, TheRingShowsTheMarkerBeyondOneTurn) {
+    if (!OpenGLAvailable())
+        GTEST_SKIP() << "no OpenGL view on this platform (run under xvfb-run)";
+    QTemporaryDir dir;
+    TestWindow w = OpenWindow(dir.filePath("vedora"));
+    w->resize(1180, 760);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    AddAndMatchRing(w);
+    QTest::mouseClick(MainWindowFixture::Frame(*w).m_panoramaToolButton, Qt::LeftButton);
+    QTest::mouseClick(MainWindowFixture::PanoramaPage(*w).m_stitchPushButton, Qt::LeftButton);
+    ASSERT_TRUE(Shown(MainWindowFixture::Marker360(*w))) << LogText(*w).toStdString();
+    Screenshot(*w, "panorama-ring");
+    EXPECT_EQ(w.prompts->Pending(), 0u);
+}

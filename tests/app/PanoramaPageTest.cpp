@@ -258,6 +258,20 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     EXPECT_TRUE(LogText(*w).endsWith("pano.gif ... failed\n\nCould not save the panorama image!\n"));
     EXPECT_FALSE(QFile::exists(dir.filePath("pano.gif")));
     EXPECT_TRUE(HiddenFiles(dir.path()).isEmpty()) << HiddenFiles(dir.path()).join(" ").toStdString();
+    // An old file of that name is left as it was; so is everything when the folder is missing.
+    {
+        QFile old(dir.filePath("old.gif"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("GIF89a old");
+    }
+    w.prompts->AnswerSaveFile(dir.filePath("old.gif"));
+    page.m_savePanoramaPushButton->click();
+    EXPECT_EQ(FileBytes(dir.filePath("old.gif")), QByteArray("GIF89a old"));
+    EXPECT_TRUE(LogText(*w).endsWith("old.gif ... failed\n\nCould not save the panorama image!\n"));
+    w.prompts->AnswerSaveFile(dir.filePath("missing/pano.png"));
+    page.m_savePanoramaPushButton->click();
+    EXPECT_TRUE(LogText(*w).endsWith("missing/pano.png ... failed\n\nCould not save the panorama image!\n"));
+    EXPECT_TRUE(HiddenFiles(dir.path()).isEmpty());
 
     // A preview replaces the stitched panorama, hides the frame and removes the crop image.
     page.m_stitchPreviewPushButton->click();
