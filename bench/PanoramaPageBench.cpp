@@ -112,6 +112,24 @@ void BM_FinalStitchFromTheWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_FinalStitchFromTheWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The engine's stitch alone in the window's engine, its hooks removed: what the window adds
+// (hooks, progress dialog, pictures, texture upload) is the difference to the window's time.
+void BM_EngineStitchInTheWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        Window w;
+        MainWindowFixture::LoadProject(*w.window, projectFile.toUtf8().constData());
+        MainWindowFixture::Engine(*w.window).SetLogHook({});
+        MainWindowFixture::Engine(*w.window).SetStatusHook({});
+        state.ResumeTiming();
+        ImgRGB stitched, cropped;
+        RectD crop;
+        if (!MainWindowFixture::Engine(*w.window).StitchPanorama(stitched, cropped, crop))
+            state.SkipWithError("the stitch failed");
+    }
+}
+BENCHMARK(BM_EngineStitchInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 void BM_FinalStitchByVedoraStitch(benchmark::State& state) {
     const std::string command = std::string("'") + VEDORA_STITCH + "' -q -o '" +
                                 folder->filePath("cli.jpg").toStdString() + "' '" + projectFile.toStdString() + "'";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -165,6 +166,7 @@ private:
     void SetRotationButtonsEnabled(bool enabled);
     void LogText(const QString& text);
     void StatusText(const QString& text);
+    void ProcessHookEvents();
     // Logs what a loading loop caught: the memory text, the message itself, or the unknown text.
     void LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown);
 
@@ -222,6 +224,8 @@ private:
     // The panorama page (MainWindowPanorama.cpp). The pictures "stitchImage" and "cropImage"
     // are found by name; PanoramaPicture creates a missing one below everything the view holds.
     void ConnectPanoramaPage();
+    // RunWithProgress with the view's painting held back until the operation ends.
+    bool RunPanoramaOperation(const QString& label, const std::function<bool()>& operation);
     void ShowPanoramaValues();
     void ShowPanoramaPathTip();
     QString PanoramaImageFolder();
@@ -267,6 +271,8 @@ private:
     TextureLimits textureLimits;
     PointMarkerStyle pointMarkers;
     QProgressDialog* currentProgress = nullptr;
+    // Since the hooks last processed pending events (see ProcessHookEvents).
+    QElapsedTimer sinceHookEvents;
     bool quickTimeAvailable = true;
     // The movie parameters (MainWindowMovie.cpp), kept for the window's life.
     VrMovieSettings movieSettings;

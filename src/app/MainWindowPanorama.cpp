@@ -155,11 +155,23 @@ void MainWindow::PlaceCropPictureBelowStitch() {
 
 // --- Stitching -------------------------------------------------------------------------------
 
+// The view is not painted while the engine works: the hooks process events at every step, and
+// on a software renderer each repaint of the scene costs as much as a step of the stitch. It
+// shows the result once the operation is over.
+bool MainWindow::RunPanoramaOperation(const QString& label, const std::function<bool()>& operation) {
+    QWidget* view = ViewWidget();
+    view->setUpdatesEnabled(false);
+    const bool done = RunWithProgress(label, operation);
+    view->setUpdatesEnabled(true);
+    RepaintView();
+    return done;
+}
+
 // The engine draws into images of its own; only a finished result replaces the pictures. A
 // failure or an abort leaves no panorama picture at all rather than a stale or half-made one.
 void MainWindow::OnStitchPanorama() {
     DropViewSelection();
-    RunWithProgress(tr("Stitching panorama ... "), [this] {
+    RunPanoramaOperation(tr("Stitching panorama ... "), [this] {
         if (engine.ImageCount() == 0)
             return false;
         ImgRGB stitched, cropped;
@@ -185,7 +197,7 @@ void MainWindow::OnStitchPanorama() {
 void MainWindow::OnStitchPreview() {
     DropViewSelection();
     HideCropFrame();
-    RunWithProgress(tr("Previewing panorama ... "), [this] {
+    RunPanoramaOperation(tr("Previewing panorama ... "), [this] {
         if (engine.ImageCount() == 0)
             return false;
         RemovePanoramaPicture(kCropImage);

@@ -17,7 +17,7 @@ bool MainWindow::Log(const char* utf8) {
         log->insertPlainText(QString::fromUtf8(utf8));
         log->moveCursor(QTextCursor::End);
     }
-    QCoreApplication::processEvents();
+    ProcessHookEvents();
     if (currentProgress && currentProgress->wasCanceled()) {
         if (log)
             log->moveCursor(QTextCursor::End);
@@ -31,8 +31,20 @@ bool MainWindow::Status(const char* utf8) {
         statusBar()->showMessage(QString::fromUtf8(utf8));
     if (currentProgress && utf8)
         currentProgress->setLabelText(QString::fromUtf8(utf8));
-    QCoreApplication::processEvents();
+    ProcessHookEvents();
     return currentProgress && currentProgress->wasCanceled();
+}
+
+// While an operation runs, pending events are processed at most every kHookEventInterval ms:
+// each pass repaints the window, which the GL view makes a composition of the whole window (tens
+// of milliseconds on a software renderer), and a stitch calls the hooks hundreds of times. An
+// "Abort" still gets through within the interval; cancel() itself is seen at once.
+void MainWindow::ProcessHookEvents() {
+    constexpr qint64 kHookEventInterval = 50;
+    if (currentProgress && sinceHookEvents.isValid() && sinceHookEvents.elapsed() < kHookEventInterval)
+        return;
+    QCoreApplication::processEvents();
+    sinceHookEvents.start();
 }
 
 void MainWindow::LogText(const QString& text) {
@@ -67,6 +79,7 @@ bool MainWindow::RunWithProgress(const QString& label, const std::function<bool(
     bar->hide();
     dialog.show();
     currentProgress = &dialog;
+    sinceHookEvents.invalidate();
     bool done = false;
     try {
         done = operation();
