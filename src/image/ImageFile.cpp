@@ -1,9 +1,6 @@
 #include "image/ImageFile.h"
-#include "image/JpegIntegrity.h"
 
-#include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 
 #include <cstring>
 
@@ -80,83 +77,4 @@ void CopyQImageGrayInto(const QImage& decoded, ImgFLOAT& target) {
             out[x] = static_cast<float>((11 * blue + 16 * green + 5 * red) / 32);
         }
     }
-}
-
-namespace {
-
-// Decodes, then hands the upright pixels to copy and turns them into target.
-template <class Image, class Copy>
-bool LoadOriented(Image& target, int orientation, const QString& path, Copy copy) {
-    QImage decoded;
-    if (target.IsView() || !decoded.load(path) || decoded.isNull() || IsTruncatedJpeg(path))
-        return false;
-    // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
-    // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.
-    if (decoded.format() != QImage::Format_RGB32 && decoded.format() != QImage::Format_ARGB32)
-        decoded = decoded.convertToFormat(QImage::Format_RGB32, Qt::AutoColor);
-    if (decoded.isNull())
-        return false;
-    const int W = decoded.width(), H = decoded.height();
-    bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
-    if (!turned && orientation != kOrientation180) {
-        target.Resize(W, H);
-        copy(decoded, target);
-        return true;
-    }
-    Image upright(W, H);
-    copy(decoded, upright);
-    decoded = QImage();
-    target.Resize(turned ? H : W, turned ? W : H);
-    if (orientation == kOrientationCw90)
-        upright.Rotate90(target);
-    else if (orientation == kOrientation180)
-        upright.Rotate180(target);
-    else
-        upright.Rotate270(target);
-    return true;
-}
-
-}  // namespace
-
-bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
-    return LoadOriented(target, orientation, path, [](const QImage& q, ImgRGB& t) { CopyQImageInto(q, t); });
-}
-
-bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path) {
-    return LoadOriented(target, orientation, path, [](const QImage& q, ImgFLOAT& t) { CopyQImageGrayInto(q, t); });
-}
-
-bool ReadImageFileSize(const QString& path, int orientation, int* width, int* height) {
-    if (!QFileInfo(path).isFile())
-        return false;
-    QImageReader reader(path);
-    QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || size.width() <= 0 || size.height() <= 0)
-        return false;
-    bool turned = orientation == kOrientationCw90 || orientation == kOrientationCcw90;
-    *width = turned ? size.height() : size.width();
-    *height = turned ? size.width() : size.height();
-    return true;
-}
-
-bool SaveImageFile(const ImgRGB& image, const QString& path) { return SaveImageFile(image, path, 100); }
-
-bool SaveImageFile(const ImgRGB& image, const QString& path, int quality) {
-    if (!image.HasPixels())
-        return false;
-    QImage out(image.width, image.height, QImage::Format_RGB32);
-    if (out.isNull())
-        return false;
-    for (int y = 0; y < image.height; ++y) {
-        const Rgb* in = image.Row(y);
-        auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
-        for (int x = 0; x < image.width; ++x)
-            line[x] = 0xFF000000u | uint32_t(in[x].r) << 16 | uint32_t(in[x].g) << 8 | in[x].b;
-    }
-    static const char* const kBySuffix[] = {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "gif"};
-    QString suffix = QFileInfo(path).suffix().toLower();
-    for (const char* known : kBySuffix)
-        if (suffix == QLatin1String(known))
-            return out.save(path, nullptr, quality);
-    return out.save(path, "JPG", quality);
 }

@@ -43,8 +43,11 @@ public:
     int FillRect(int x0, int y0, int x1, int y1, const T& value);
     int DrawLine(int x0, int y0, int x1, int y1, const T& value);
     void DrawRectOutline(int x0, int y0, int x1, int y1, const T& value);
-    int MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const
-        requires std::is_arithmetic_v<T>;
+    // Scalar images only. A member template, so that instantiating the whole class for a
+    // pixel structure never instantiates it.
+    template <class U = T>
+        requires std::is_arithmetic_v<U>
+    int MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const;
 
 protected:
     explicit ImgT(int code) : Img(code) {}
@@ -182,9 +185,9 @@ void ImgT<T>::DrawRectOutline(int x0, int y0, int x1, int y1, const T& value) {
 }
 
 template <class T>
-int ImgT<T>::MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const
-    requires std::is_arithmetic_v<T>
-{
+template <class U>
+    requires std::is_arithmetic_v<U>
+int ImgT<T>::MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const {
     if (!HasPixels() || ClipRect(x0, y0, x1, y1) < 0)
         return -1;
     float lo = static_cast<float>(Row(y0)[x0]), hi = lo;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "image/Img.h"
 
 namespace {
@@ -54,7 +56,9 @@ bool SaveRawImage(const Img& image, const char* path) {
 }
 
 bool LoadRawImage(Img& image, const char* path) {
-    if (!path)
+    // Only regular files: opening a named pipe would wait for a writer.
+    struct stat info;
+    if (!path || ::stat(path, &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     File file(std::fopen(path, "rb"));
     if (!file)

@@ -38,7 +38,7 @@ ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, d
 void PanoramaEngine::ExtractImageFeatures(int index) {
     ImageRecord& record = images.at(static_cast<size_t>(index));
     ImgFLOAT gray;
-    if (!LoadImageFileGray(gray, GetSourceImageRotation(), QString::fromUtf8(record.path.c_str())))
+    if (!LoadImageFileGray(gray, GetSourceImageRotation(), record.path.c_str()))
         ThrowUnreadableImage(index);
     const ExtractionGeometry g =
         ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),

@@ -55,8 +55,7 @@ void PanoramaEngine::BeginFullResolution() {
         return;
     }
     fullResolution = std::make_unique<FullResolutionImages>(kFullResolutionBudget, [this](int index, ImgFLOAT& image) {
-        return LoadImageFileGray(image, GetSourceImageRotation(),
-                                 QString::fromUtf8(images[static_cast<size_t>(index)].path.c_str()));
+        return LoadImageFileGray(image, GetSourceImageRotation(), images[static_cast<size_t>(index)].path.c_str());
     });
 }
 

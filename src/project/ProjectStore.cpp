@@ -5,9 +5,11 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <filesystem>
 #include <map>
 
 #include "image/ImageFile.h"
+#include "image/ImageSource.h"
 #include "project/ProjectPaths.h"
 
 using namespace Zelvo;
@@ -44,10 +46,20 @@ bool FillImageSizes(XmlDocument& document, int rotation, std::string* message) {
     return true;
 }
 
+// "./a.jpg" and "a.jpg" alike; a name that is not valid UTF-8 is cleaned by its bytes.
+std::string CleanPath(const std::string& path) {
+    if (NameSurvivesQString(path.c_str()))
+        return QFile::encodeName(QDir::cleanPath(QFile::decodeName(path.c_str()))).toStdString();
+    std::string clean = std::filesystem::path(path).lexically_normal().string();
+    if (clean.size() > 1 && clean.back() == '/')
+        clean.pop_back();
+    return clean;
+}
+
 }  // namespace
 
 bool ProjectStore::ImageSize(const std::string& path, int rotation, int* width, int* height) {
-    return ReadImageFileSize(QString::fromUtf8(path.c_str()), rotation, width, height);
+    return ReadImageFileSize(path.c_str(), rotation, width, height);
 }
 
 bool ProjectStore::Fail(const std::string& why) {
@@ -81,11 +93,12 @@ bool ProjectStore::Save(const std::string& path) {
         NewProjectDocument(document);
     engine.WriteTo(document, "panorama");
     ImagePathsToFile(document, path);
-    const bool saved = SaveWithChecksum(document, path.c_str());
+    std::string why;
+    const bool saved = SaveWithChecksum(document, path.c_str(), &why);
     ImagePathsFromFile(document, path);
     if (!saved) {
         engine.SetDirty(true);
-        lastError = "cannot write the project " + path;
+        lastError = why.empty() ? "cannot write the project " + path : why;
         return false;
     }
     return true;
@@ -99,15 +112,16 @@ bool ProjectStore::Create(const std::vector<std::string>& paths) {
     XmlElement* list = document.Root()->FindChild("Panorama", false)->FindChild("Images", true);
     // One photograph under two spellings (a.jpg and ./a.jpg, or a link) would be matched with
     // itself: it is used once.
-    std::map<QString, std::string> canonical;
+    std::map<std::string, std::string> canonical;
     for (const std::string& p : paths) {
         // "./a.jpg" and "a.jpg" are stored alike, so that a path reads back as it was written.
-        Chars path(QFile::encodeName(QDir::cleanPath(QFile::decodeName(p.c_str()))).constData());
+        Chars path(CleanPath(p).c_str());
         path.ToForwardSlashes();
         if (list->FindDescendant("Image", "path", path.c_str(), false))
             continue;  // the same file twice is one image
-        const QString identity = QFileInfo(QFile::decodeName(p.c_str())).canonicalFilePath();
-        if (!identity.isEmpty()) {
+        std::error_code error;
+        const std::string identity = std::filesystem::canonical(p, error).string();
+        if (!error && !identity.empty()) {
             auto [at, added] = canonical.emplace(identity, p);
             if (!added) {
                 notes.push_back(p + " is the same photograph as " + at->second + "; it is used once");

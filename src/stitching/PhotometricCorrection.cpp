@@ -36,7 +36,7 @@ bool PanoramaEngine::FitPhotometricCorrection() {
     const int rotation = GetSourceImageRotation();
     input.load = [this, rotation](int camera, ImgRGB& image) {
         const ImageRecord& record = images[static_cast<size_t>(cameraList[static_cast<size_t>(camera)].image)];
-        return LoadImageFile(image, rotation, QString::fromUtf8(record.path.c_str()));
+        return LoadImageFile(image, rotation, record.path.c_str());
     };
     input.loadFailed = [this](int camera) { ThrowUnreadableImage(cameraList[static_cast<size_t>(camera)].image); };
     const int count = static_cast<int>(cameraList.size());

@@ -38,8 +38,7 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
                 if (Step(done + 1, count, Chars::Format(Tr("Rendering: Image %d of %d").c_str(), done + 1, count).c_str()))
                     ThrowAborted();
                 ImgRGB source;
-                if (!LoadImageFile(source, GetSourceImageRotation(),
-                                   QString::fromUtf8(images[static_cast<size_t>(camera.image)].path.c_str())))
+                if (!LoadImageFile(source, GetSourceImageRotation(), images[static_cast<size_t>(camera.image)].path.c_str()))
                     ThrowUnreadableImage(camera.image);
                 InverseMapper mapper(static_cast<ProjectionType>(GetProjectionType()), camera, panoramaTransformInverse);
                 RenderPreviewImage(source, mapper, images[static_cast<size_t>(camera.image)].panoramaRect, work);

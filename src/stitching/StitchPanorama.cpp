@@ -1,11 +1,10 @@
 // The final stitch: camera fit and geometry at the panorama size, the photometric fit, then
 // image after image a corrected working copy warped into the 16-bit panorama and blended in
 // across its seam; then the tonal steps, the 8-bit output and the automatic crop.
-#include <QString>
-
 #include <algorithm>
 #include <future>
 #include <memory>
+#include <string>
 
 #include "image/ImageFile.h"
 #include "project/EngineText.h"
@@ -33,11 +32,11 @@ struct PreparedImage {
     WorkingCopy copy;
 };
 
-PreparedImage Prepare(const QString& path, int rotation, const Camera& camera, double scale, int workWidth,
+PreparedImage Prepare(const std::string& path, int rotation, const Camera& camera, double scale, int workWidth,
                       int workHeight) {
     PreparedImage prepared;
     ImgRGB source;
-    if (!LoadImageFile(source, rotation, path))
+    if (!LoadImageFile(source, rotation, path.c_str()))
         return prepared;
     ImgRGBSHORT corrected(source.width, source.height);
     ApplyPhotometricCorrection(camera, source, corrected);
@@ -92,7 +91,7 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
     auto prepare = [this, rotation](int a) {
         const Camera& camera = cameraList[static_cast<size_t>(a)];
         const ImageRecord& image = images[static_cast<size_t>(camera.image)];
-        return std::async(std::launch::async, Prepare, QString::fromUtf8(image.path.c_str()), rotation, camera,
+        return std::async(std::launch::async, Prepare, std::string(image.path.c_str()), rotation, camera,
                           image.workScale, image.workWidth, image.workHeight);
     };
     std::future<PreparedImage> next = prepare(0);

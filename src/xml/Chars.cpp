@@ -1,6 +1,5 @@
 #include "xml/Chars.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -240,47 +239,6 @@ bool Chars::IsNumber() const {
         return i > digitsStart && i == length;
     }
     return true;
-}
-
-// Files are read whole in binary mode. Texts never hold NUL bytes, so the text ends at the
-// first NUL the file contains.
-bool Chars::ReadFile(const char* path) {
-    if (!path)
-        return false;
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    std::string content;
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        content.append(chunk, got);
-        if (content.size() > 0x7FFFFFF0u) {
-            std::fclose(file);
-            return false;
-        }
-    }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        return false;
-    size_t nul = content.find('\0');
-    if (nul != std::string::npos)
-        content.resize(nul);
-    *this = Chars(content.data(), static_cast<int>(content.size()));
-    return true;
-}
-
-bool Chars::WriteFile(const char* path) const {
-    if (!path)
-        return false;
-    FILE* file = std::fopen(path, "wb");
-    if (!file)
-        return false;
-    size_t written = std::fwrite(Data(), 1, static_cast<size_t>(length), file);
-    bool ok = written == static_cast<size_t>(length) && std::fflush(file) == 0;
-    ok = (std::fclose(file) == 0) && ok;
-    return ok;
 }
 
 }  // namespace Zelvo

@@ -2,8 +2,13 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <string>
 
 namespace Zelvo {
+
+// The largest file Chars::ReadFile reads. Project and settings files are far smaller; a file
+// near this size is not one of them, and reading it whole would only cost memory and time.
+constexpr int64_t kMaxReadFileBytes = int64_t(256) << 20;
 
 // The library's byte string: a length and an owned buffer that always ends in one NUL.
 // Bytes are taken as they come; no character set conversion happens here.
@@ -63,7 +68,10 @@ public:
     // Whether the text starts like a decimal number (see the definition in the .cpp).
     bool IsNumber() const;
 
-    bool ReadFile(const char* path);
+    // Reads a whole regular file of at most kMaxReadFileBytes. Anything else (a folder, a
+    // pipe, a device, a larger file) is refused without waiting on it, with the reason in
+    // *why when asked.
+    bool ReadFile(const char* path, std::string* why = nullptr);
     bool WriteFile(const char* path) const;
 
     // printf-compatible formatting.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "xml/Chars.h"
 #include "xml/XmlElement.h"
 #include "xml/XmlNode.h"
@@ -38,7 +40,9 @@ private:
     XmlNode* first = nullptr;
 };
 
-// The deepest element nesting the parser accepts; deeper input is treated as malformed.
+// The deepest element nesting the parser accepts; deeper input is treated as malformed. The
+// parser and the writer keep no per-level state on the call stack, so this bound is not
+// about them: it keeps absurd files away from code that shows or walks the tree.
 constexpr int kMaxXmlNesting = 10000;
 
 // Parses one node at position; on success the position moves past the node and its tail.
@@ -46,7 +50,11 @@ XmlNode* ParseNode(const Chars& text, int& position);
 
 Chars Serialise(const XmlDocument& document);
 unsigned short Checksum(const char* bytes, int length);
-bool SaveWithChecksum(const XmlDocument& document, const char* path);
-bool LoadWithChecksum(XmlDocument& document, const char* path);
+// Writes the checksum instruction and the document, replacing the file at path atomically
+// (WriteFileAtomically); false with the reason in *why when given.
+bool SaveWithChecksum(const XmlDocument& document, const char* path, std::string* why = nullptr);
+// True when the file was read, parsed and its checksum matched; otherwise the document is
+// empty and *why, when given, says what was wrong.
+bool LoadWithChecksum(XmlDocument& document, const char* path, std::string* why = nullptr);
 
 }  // namespace Zelvo

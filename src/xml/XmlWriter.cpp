@@ -17,29 +17,79 @@ public:
     Chars Result() const { return Chars(out.data(), static_cast<int>(out.size())); }
 
 private:
-    void Node(const XmlNode* node);
-    void ElementNode(const XmlElement* element);
+    bool Open(const XmlNode* node);
+    void Leaf(const XmlNode* node);
+    void Close(const XmlElement* element);
+    void Tail(const XmlNode* node);
     void Attributes(const XmlElement* element);
     void LineBreakUnless(const Chars& following);
     void Text(const Chars& text);
+    int LineFeeds(const char* s, int i, int n);
     void AttributeValue(const Chars& value, char quote);
 
     std::string out;
 };
 
+// Walks the tree in document order by its links, without recursion, so that no depth of
+// nesting can exhaust the stack: an element with children is opened, its children follow,
+// and it is closed when the walk climbs back out of them.
 void Writer::Chain(const XmlNode* node) {
-    for (; node; node = node->NextSibling()) {
-        Node(node);
-        LineBreakUnless(node->Tail());
-        Text(node->Tail());
+    const XmlNode* outside = node ? node->Parent() : nullptr;
+    while (node) {
+        if (Open(node)) {
+            node = node->FirstChild();
+            continue;
+        }
+        Tail(node);
+        while (!node->NextSibling()) {
+            node = node->Parent();
+            if (node == outside)
+                return;
+            Close(static_cast<const XmlElement*>(node));
+            Tail(node);
+        }
+        node = node->NextSibling();
     }
 }
 
-void Writer::Node(const XmlNode* node) {
+// Writes the start of an element with children and returns true; any other node is written
+// whole. Only elements have their children written.
+bool Writer::Open(const XmlNode* node) {
+    if (node->Type() != XmlNode::ElementNode || !node->FirstChild()) {
+        Leaf(node);
+        return false;
+    }
+    const auto* element = static_cast<const XmlElement*>(node);
+    out += '<';
+    out += element->Name().c_str();
+    Attributes(element);
+    out += '>';
+    LineBreakUnless(element->Text());
+    Text(element->Text());
+    return true;
+}
+
+void Writer::Close(const XmlElement* element) {
+    out += "</";
+    out += element->Name().c_str();
+    out += '>';
+}
+
+void Writer::Tail(const XmlNode* node) {
+    LineBreakUnless(node->Tail());
+    Text(node->Tail());
+}
+
+void Writer::Leaf(const XmlNode* node) {
     switch (node->Type()) {
-    case XmlNode::ElementNode:
-        ElementNode(static_cast<const XmlElement*>(node));
+    case XmlNode::ElementNode: {
+        const auto* element = static_cast<const XmlElement*>(node);
+        out += '<';
+        out += element->Name().c_str();
+        Attributes(element);
+        out += "/>";
         break;
+    }
     case XmlNode::CommentNode:
         out += "<!--";
         out += static_cast<const XmlTextNode*>(node)->Content().c_str();
@@ -73,25 +123,6 @@ void Writer::Node(const XmlNode* node) {
     }
 }
 
-// Children are written one nesting level per call; the parser bounds how deep a loaded
-// document can be, and documents built by the program are shallow.
-void Writer::ElementNode(const XmlElement* element) {
-    out += '<';
-    out += element->Name().c_str();
-    Attributes(element);
-    if (!element->FirstChild()) {
-        out += "/>";
-        return;
-    }
-    out += '>';
-    LineBreakUnless(element->Text());
-    Text(element->Text());
-    Chain(element->FirstChild());
-    out += "</";
-    out += element->Name().c_str();
-    out += '>';
-}
-
 void Writer::Attributes(const XmlElement* element) {
     for (int i = 0; i < element->AttributeCount(); ++i) {
         const XmlAttribute* attribute = element->AttributeAt(i);
@@ -109,21 +140,38 @@ void Writer::LineBreakUnless(const Chars& following) {
         out += '\r';
 }
 
+// The pair LF CR is written as CR. A run of LFs right before a CR goes with it: keeping all
+// but the last would leave an LF before the written CR, which the next load and save would
+// turn into CR again, so a saved file would not save back to the same bytes.
 void Writer::Text(const Chars& text) {
     const char* s = text.Data();
     int n = text.Length();
     for (int i = 0; i < n; ++i) {
         char c = s[i];
-        if (c == '<')
+        if (c == '<') {
             out += "&lt";
-        else if (c == '&')
+        } else if (c == '&') {
             out += "&amp";
-        else if (c == '\n' && i + 1 < n && s[i + 1] == '\r') {
-            out += '\r';
-            ++i;
-        } else
+        } else if (c == '\n') {
+            i = LineFeeds(s, i, n);
+        } else {
             out += c;
+        }
     }
+}
+
+// Writes the run of LFs that starts at i; returns the index of its last byte, or of the CR
+// that ends it.
+int Writer::LineFeeds(const char* s, int i, int n) {
+    int end = i;
+    while (end < n && s[end] == '\n')
+        ++end;
+    if (end < n && s[end] == '\r') {
+        out += '\r';
+        return end;
+    }
+    out.append(static_cast<size_t>(end - i), '\n');
+    return end - 1;
 }
 
 void Writer::AttributeValue(const Chars& value, char quote) {

@@ -325,6 +325,27 @@ TEST(StitchCommand, APhotographTooLargeToDecodeIsAnErrorAndTheOldProjectStays) {
     EXPECT_EQ(ReadAll(dir + "/p.vdp"), before);
 }
 
+TEST(StitchCommand, NamesThatAreNotUtf8AreMatchedAndAFailedSaveSaysWhy) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    const std::string dir = set.Folder();
+    // Latin-1 names, as an old camera card or archive leaves them: not valid UTF-8.
+    const std::string first = dir + "/caf\xe9-1.jpg", second = dir + "/caf\xe9-2.jpg";
+    ASSERT_EQ(rename(set.Path(0).c_str(), first.c_str()), 0);
+    ASSERT_EQ(rename(set.Path(1).c_str(), second.c_str()), 0);
+    RunResult run = Stitch({"--match-only", "-q", "--project", dir + "/p.vdp", first, second}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    PanoramaEngine engine;
+    Zelvo::XmlDocument doc;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(dir + "/p.vdp")) << store.LastError();
+    EXPECT_TRUE(engine.Combination(0, 1)->matched);
+    EXPECT_EQ(std::string(engine.Image(0).path.c_str()), first);
+    // A project saved over a folder says what is in the way.
+    mkdir((dir + "/taken.vdp").c_str(), 0755);
+    EXPECT_FALSE(store.Save(dir + "/taken.vdp"));
+    EXPECT_NE(store.LastError().find("it is a folder"), std::string::npos) << store.LastError();
+}
+
 TEST(StitchCommand, SmallPhotographsAreMatchedAtTheirOwnSize) {
     // Six small portrait photographs: enlarged four times to the working size they matched
     // nothing; at their own size every neighbour pair matches.

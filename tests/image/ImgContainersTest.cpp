@@ -54,7 +54,8 @@ TEST(ImgContainers, ViewsShareMemoryOwnersDoNot) {
     EXPECT_NE(dynamic_cast<ImgRGB*>(emptyClone), nullptr);
     delete emptyClone;
 
-    copy = copy;  // onto itself: nothing happens
+    const ImgRGB& alias = copy;
+    copy = alias;  // onto itself: nothing happens
     EXPECT_EQ(copy.At(0, 0).b, 9);
     copy = owner;
     EXPECT_EQ(copy.At(0, 0).b, 1);

@@ -34,7 +34,8 @@ TEST(CMatrix, LayoutAndConstruction) {
     CMatrix copy(m);
     copy(0, 0) = 9;
     EXPECT_EQ(m(0, 0), 1);
-    copy = copy;
+    const CMatrix& alias = copy;
+    copy = alias;  // onto itself
     EXPECT_EQ(copy(0, 0), 9);
     CMatrix other(5, 5);
     other = m;

@@ -1,0 +1,103 @@
+#include <QImage>
+#include <QImageReader>
+
+#include "image/ImageFile.h"
+#include "image/ImageSource.h"
+
+namespace {
+
+bool IsTurned(int orientation) {
+    return orientation == kOrientationCw90 || orientation == kOrientationCcw90;
+}
+
+// Decodes, then hands the upright pixels to copy and turns them into target.
+template <class Image, class Copy>
+bool LoadOriented(Image& target, int orientation, ImageSource& source, Copy copy) {
+    if (target.IsView() || !source.IsOpen())
+        return false;
+    QImage decoded = source.Reader().read();
+    if (decoded.isNull() || source.IsTruncatedJpeg())
+        return false;
+    // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
+    // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.
+    if (decoded.format() != QImage::Format_RGB32 && decoded.format() != QImage::Format_ARGB32)
+        decoded = decoded.convertToFormat(QImage::Format_RGB32, Qt::AutoColor);
+    if (decoded.isNull())
+        return false;
+    const int W = decoded.width(), H = decoded.height();
+    bool turned = IsTurned(orientation);
+    if (!turned && orientation != kOrientation180) {
+        target.Resize(W, H);
+        copy(decoded, target);
+        return true;
+    }
+    Image upright(W, H);
+    copy(decoded, upright);
+    decoded = QImage();
+    target.Resize(turned ? H : W, turned ? W : H);
+    if (orientation == kOrientationCw90)
+        upright.Rotate90(target);
+    else if (orientation == kOrientation180)
+        upright.Rotate180(target);
+    else
+        upright.Rotate270(target);
+    return true;
+}
+
+void CopyColour(const QImage& decoded, ImgRGB& target) {
+    CopyQImageInto(decoded, target);
+}
+void CopyGray(const QImage& decoded, ImgFLOAT& target) {
+    CopyQImageGrayInto(decoded, target);
+}
+
+bool ReadSize(ImageSource& source, int orientation, int* width, int* height) {
+    if (!source.IsOpen())
+        return false;
+    QImageReader& reader = source.Reader();
+    QSize size = reader.size();
+    // For GIF the header's size and the decoded size can differ: Qt's header scan and its
+    // decoder treat a logical screen much larger than the first frame differently. What
+    // counts is the size the file loads with, so a GIF is decoded (they are rare and small).
+    if (reader.format() == "gif")
+        size = reader.read().size();
+    else if (!reader.canRead())
+        return false;
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0)
+        return false;
+    *width = IsTurned(orientation) ? size.height() : size.width();
+    *height = IsTurned(orientation) ? size.width() : size.height();
+    return true;
+}
+
+}  // namespace
+
+bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
+    ImageSource source(path);
+    return LoadOriented(target, orientation, source, CopyColour);
+}
+
+bool LoadImageFile(ImgRGB& target, int orientation, const char* path) {
+    ImageSource source(path);
+    return LoadOriented(target, orientation, source, CopyColour);
+}
+
+bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path) {
+    ImageSource source(path);
+    return LoadOriented(target, orientation, source, CopyGray);
+}
+
+bool LoadImageFileGray(ImgFLOAT& target, int orientation, const char* path) {
+    ImageSource source(path);
+    return LoadOriented(target, orientation, source, CopyGray);
+}
+
+bool ReadImageFileSize(const QString& path, int orientation, int* width, int* height) {
+    ImageSource source(path);
+    return ReadSize(source, orientation, width, height);
+}
+
+bool ReadImageFileSize(const char* path, int orientation, int* width, int* height) {
+    ImageSource source(path);
+    return ReadSize(source, orientation, width, height);
+}
