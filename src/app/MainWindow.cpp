@@ -35,6 +35,7 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     ConnectProjectList();
     ConnectView();
     ConnectMatchingPage();
+    ConnectPanoramaPage();
     SetUpStatusBar();
     ui.m_toolBox->addWidget(projectPage);
     ui.m_toolBox->addWidget(matchingPage);

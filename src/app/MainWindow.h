@@ -43,7 +43,7 @@ class QTreeWidgetItem;
 // operations' hooks and progress dialogs; each page keeps its slots in a file of its own
 // (MainWindowProject.cpp the project, MainWindowImages.cpp the source image list,
 // MainWindowProjectList.cpp the project list dialog, MainWindowMatching.cpp the matching page,
-// MainWindowView.cpp the view toolbar).
+// MainWindowPanorama.cpp the panorama page, MainWindowView.cpp the view toolbar).
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -139,6 +139,17 @@ private slots:
     void OnObjectSelected(GuiObj* obj);
     void OnObjectDeselected(GuiObj* obj);
 
+    // Panorama page (MainWindowPanorama.cpp), in the order the page's description gives them.
+    void OnStitchPanorama();
+    void OnStitchPreview();
+    void OnPanoramaImageSize(int size);
+    void OnPanoramaPreviewImageSize(int size);
+    void OnCropImage();
+    void OnEnableCrop360Degrees(int state);
+    void OnMoreStitchParameters();
+    void OnSavePanoramaImage();
+    void OnPanoramaImageRotation(double degrees);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -170,9 +181,9 @@ private:
     bool RunWithProgress(const QString& label, const std::function<bool()>& operation);
     std::unique_ptr<QProgressDialog> BeginProgress(const QString& label);
     void SetRotationButtonsEnabled(bool enabled);
-    void ProcessPendingEvents();
     void LogText(const QString& text);
     void StatusText(const QString& text);
+    void ProcessHookEvents();
     // Logs what a loading loop caught: the memory text, the message itself, or the unknown text.
     void LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown);
 
@@ -269,6 +280,27 @@ private:
     void RefreshFeatureMarkers();
     void ShowMatchingResults();
 
+    // The panorama page (MainWindowPanorama.cpp). The pictures "stitchImage" and "cropImage"
+    // are found by name; PanoramaPicture creates a missing one below everything the view holds.
+    void ConnectPanoramaPage();
+    // RunWithProgress with the view's painting held back until the operation ends.
+    bool RunPanoramaOperation(const QString& label, const std::function<bool()>& operation);
+    void ShowPanoramaValues();
+    void ShowPanoramaPathTip();
+    QString PanoramaImageFolder();
+    GuiBitmap* FindPanoramaPicture(const char* name) const;
+    GuiBitmap* PanoramaPicture(const char* name);
+    void RemovePanoramaPicture(const char* name);
+    void RemovePanoramaPictures();
+    // Puts a finished image into a panorama picture and schedules its texture.
+    GuiBitmap* ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit);
+    void PlaceCropPictureBelowStitch();
+    void ShowCropFrame(GuiBitmap& stitch, const RectD& rect);
+    void HideCropFrame();
+    bool CropFrameShown() const;
+    void UpdateMarker360();
+    void SavePanoramaImage(const GuiBitmap& crop, const QString& file);
+
     // The movie dialog (MainWindowMovie.cpp): where its file dialogs start.
     QString MovieImageFolder();
 
@@ -284,6 +316,10 @@ private:
     // the scene when it is destroyed.
     std::vector<std::unique_ptr<GuiBitmap>> sourcePictures;
     std::vector<std::unique_ptr<GuiBitmap>> panoramaPictures;
+    // The crop frame and the 360-degree marker on "stitchImage" (in its child layer, so they
+    // leave the view with it); null until the first stitch.
+    std::unique_ptr<GuiRect> cropFrame;
+    std::unique_ptr<GuiRect> marker360;
     PanoramaEngine engine;
 
     // The matching page's image pair: the paths of its first and second image (empty when
@@ -310,8 +346,8 @@ private:
     TextureLimits textureLimits;
     PointMarkerStyle pointMarkers;
     QProgressDialog* currentProgress = nullptr;
-    // When the hooks last processed events during the current operation.
-    QElapsedTimer operationEvents;
+    // Since the hooks last processed pending events (see ProcessHookEvents).
+    QElapsedTimer sinceHookEvents;
     bool quickTimeAvailable = true;
     // The movie parameters (MainWindowMovie.cpp), kept for the window's life.
     VrMovieSettings movieSettings;

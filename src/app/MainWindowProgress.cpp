@@ -11,19 +11,6 @@
 
 #include "app/MainWindow.h"
 
-// Every repaint of the window while the view is in it composes the whole window through
-// OpenGL, which on a software renderer costs as much as the matching it reports on when the
-// hooks come every few milliseconds. So while an operation runs, events are processed at most
-// every kOperationEventIntervalMs: the log, the label and the "Abort" button still answer at
-// ten frames a second, and a press is seen at the first hook call after it was processed.
-void MainWindow::ProcessPendingEvents() {
-    constexpr qint64 kOperationEventIntervalMs = 100;
-    if (currentProgress && operationEvents.isValid() && operationEvents.elapsed() < kOperationEventIntervalMs)
-        return;
-    QCoreApplication::processEvents();
-    operationEvents.start();
-}
-
 bool MainWindow::Log(const char* utf8) {
     QTextEdit* log = ui.m_statusTextEdit;
     if (utf8 && *utf8 && log) {
@@ -31,7 +18,7 @@ bool MainWindow::Log(const char* utf8) {
         log->insertPlainText(QString::fromUtf8(utf8));
         log->moveCursor(QTextCursor::End);
     }
-    ProcessPendingEvents();
+    ProcessHookEvents();
     if (currentProgress && currentProgress->wasCanceled()) {
         if (log)
             log->moveCursor(QTextCursor::End);
@@ -45,8 +32,21 @@ bool MainWindow::Status(const char* utf8) {
         statusBar()->showMessage(QString::fromUtf8(utf8));
     if (currentProgress && utf8)
         currentProgress->setLabelText(QString::fromUtf8(utf8));
-    ProcessPendingEvents();
+    ProcessHookEvents();
     return currentProgress && currentProgress->wasCanceled();
+}
+
+// While an operation runs, pending events are processed at most every kHookEventInterval ms:
+// each pass repaints the window, which the GL view makes a composition of the whole window (tens
+// of milliseconds on a software renderer), and matching or a stitch calls the hooks hundreds of
+// times. The log, the label and "Abort" still answer at ten frames a second; a press is seen at
+// the first hook call after it was processed.
+void MainWindow::ProcessHookEvents() {
+    constexpr qint64 kHookEventInterval = 100;
+    if (currentProgress && sinceHookEvents.isValid() && sinceHookEvents.elapsed() < kHookEventInterval)
+        return;
+    QCoreApplication::processEvents();
+    sinceHookEvents.start();
 }
 
 void MainWindow::LogText(const QString& text) {
@@ -81,7 +81,7 @@ bool MainWindow::RunWithProgress(const QString& label, const std::function<bool(
     bar->hide();
     dialog.show();
     currentProgress = &dialog;
-    operationEvents.invalidate();  // the first hook call shows the dialog
+    sinceHookEvents.invalidate();
     bool done = false;
     try {
         done = operation();

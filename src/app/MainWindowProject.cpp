@@ -239,10 +239,7 @@ void MainWindow::ShowEngineValues() {
     QRadioButton* rotation[] = {projectUi.m_rotateImages0RadioButton, projectUi.m_rotateImages90RadioButton,
                                 projectUi.m_rotateImages180RadioButton, projectUi.m_rotateImages270RadioButton};
     rotation[engine.GetSourceImageRotation() & 3]->setChecked(true);
-    panoramaUi.m_imageSizeSpinBox->setValue(engine.GetPanoramaImageSize());
-    panoramaUi.m_previewImageSizeSpinBox->setValue(engine.GetPanoramaPreviewImageSize());
-    panoramaUi.m_imageRotationDSpinBox->setValue(engine.GetPanoramaImageRotation() * 57.29577951308232);
-    panoramaUi.m_crop360CheckBox->setChecked(engine.GetDoCrop360Degrees());
+    ShowPanoramaValues();
 }
 
 void MainWindow::ShowProjectName(const QString& name) {

@@ -42,6 +42,11 @@ public:
         return pictures;
     }
     static bool LoadProject(MainWindow& w, const Zelvo::Chars& path) { return w.LoadProject(path); }
+    // The panorama page's pictures by name ("stitchImage", "cropImage"); null when missing.
+    static GuiBitmap* PanoramaPicture(MainWindow& w, const char* name) { return w.FindPanoramaPicture(name); }
+    static size_t PanoramaPictureCount(MainWindow& w) { return w.panoramaPictures.size(); }
+    static GuiRect* CropFrame(MainWindow& w) { return w.cropFrame.get(); }
+    static GuiRect* Marker360(MainWindow& w) { return w.marker360.get(); }
 
     // The matching page's image pair and what it shows.
     static const Zelvo::Chars& FirstImagePath(MainWindow& w) { return w.firstImagePath; }
