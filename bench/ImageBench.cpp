@@ -61,7 +61,8 @@ void BM_GaussianSmooth(benchmark::State& state) {
     double sigma = state.range(0) / 10.0;
     for (auto _ : state)
         GaussianSmooth(img, sigma);
-    state.counters["Mpixel/s"] = benchmark::Counter(double(kW) * kH * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(kW) * kH * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_GaussianSmooth)->Arg(18)->Arg(36)->Arg(300)->Unit(benchmark::kMillisecond);
 

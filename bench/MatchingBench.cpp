@@ -9,17 +9,17 @@
 #include <string>
 #include <type_traits>
 
-#include "matching/ExtractionGeometry.h"
-#include "matching/FeatureExtractor.h"
+#include "BenchWorld.h"
 #include "image/ImageFile.h"
 #include "image/ResampleImage.h"
 #include "image/WarpImage.h"
-#include "matching/MatchDescriptors.h"
 #include "matching/DescriptorTree.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/FeatureExtractor.h"
+#include "matching/MatchDescriptors.h"
 #include "project/PanoramaEngine.h"
-#include "support/EngineFixture.h"
 #include "render/ViewRenderer.h"
-#include "BenchWorld.h"
+#include "support/EngineFixture.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ namespace {
 std::string Photo(double yaw) {
     std::string path = QDir::temp().filePath(QString("vedora-bench-photo-%1.jpg").arg(yaw)).toStdString();
     if (!QFile::exists(QString::fromStdString(path)))
-        SaveImageFile(render::RenderView(BenchWorld(), BenchCamera(yaw, 4000, 3000, 3500)), QString::fromStdString(path));
+        SaveImageFile(render::RenderView(BenchWorld(), BenchCamera(yaw, 4000, 3000, 3500)),
+                      QString::fromStdString(path));
     return path;
 }
 

@@ -186,8 +186,8 @@ void MakeProject(const QString& file) {
             std::vector<PointD> P, Q;
             for (int i = 0; i < 30; ++i) {
                 double x = 100 + (i * 397) % 1400, y = 100 + (i * 211) % 1000, bx, by;
-                if (render::MapBetweenViews(photographs->views[a], photographs->views[b], x, y, &bx, &by) &&
-                    bx >= 0 && by >= 0 && bx < 1600 && by < 1200) {
+                if (render::MapBetweenViews(photographs->views[a], photographs->views[b], x, y, &bx, &by) && bx >= 0 &&
+                    by >= 0 && bx < 1600 && by < 1200) {
                     P.push_back({x, y});
                     Q.push_back({bx, by});
                 }
@@ -200,7 +200,7 @@ void MakeProject(const QString& file) {
     MainWindowFixture::ProjectPage(*w.window).m_actionSaveProjectAs->trigger();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

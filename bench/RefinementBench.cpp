@@ -4,9 +4,9 @@
 
 #include <random>
 
+#include "BenchWorld.h"
 #include "matching/CorrespondenceRefinement.h"
 #include "render/ViewRenderer.h"
-#include "BenchWorld.h"
 
 namespace {
 
@@ -22,8 +22,7 @@ ImgFLOAT Gray(const render::ViewSpec& v) {
 CMatrix TrueTransform(const render::ViewSpec& a, const render::ViewSpec& b) {
     render::Mat3 R = render::RelativeRotation(a, b);
     render::Mat3 K = {a.focal, 0, a.width / 2.0, 0, a.focal, a.height / 2.0, 0, 0, 1};
-    render::Mat3 Kinv = {
-        1 / a.focal, 0, -a.width / 2.0 / a.focal, 0, 1 / a.focal, -a.height / 2.0 / a.focal, 0, 0, 1};
+    render::Mat3 Kinv = {1 / a.focal, 0, -a.width / 2.0 / a.focal, 0, 1 / a.focal, -a.height / 2.0 / a.focal, 0, 0, 1};
     render::Mat3 H = render::Multiply(K, render::Multiply(R, Kinv));
     return CMatrix(3, 3, H.data());
 }
@@ -39,8 +38,7 @@ void BM_RefineCorrespondences(benchmark::State& state) {
     while (P.size() < 200) {
         PointD p{x(random), y(random)};
         double bx, by;
-        if (!render::MapBetweenViews(a, b, p.x, p.y, &bx, &by) || bx < 40 || by < 40 || bx > 1560 ||
-            by > 1160)
+        if (!render::MapBetweenViews(a, b, p.x, p.y, &bx, &by) || bx < 40 || by < 40 || bx > 1560 || by > 1160)
             continue;
         P.push_back(p);
         Q.push_back({bx + noise(random), by + noise(random)});
@@ -60,6 +58,6 @@ void BM_RefineCorrespondences(benchmark::State& state) {
 }
 BENCHMARK(BM_RefineCorrespondences)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

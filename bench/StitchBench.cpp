@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "stitching/GradientBlend.h"
-#include "stitching/GradientBlend.h"
 #include "stitching/SineTransform.h"
 
 namespace {
@@ -20,7 +19,7 @@ void BM_SineTransform2D(benchmark::State& state) {
     int n = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
     stitch::SineGrid g(n, n);
     FillGrid(g);
-    stitch::SineTransform2D(g, threads); // plans once per size, outside the timing
+    stitch::SineTransform2D(g, threads);  // plans once per size, outside the timing
     for (auto _ : state) {
         stitch::SineTransform2D(g, threads);
         benchmark::ClobberMemory();
@@ -57,6 +56,6 @@ void BM_GradientDomainBlend(benchmark::State& state) {
 }
 BENCHMARK(BM_GradientDomainBlend)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

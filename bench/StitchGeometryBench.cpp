@@ -53,6 +53,6 @@ void BM_InitStitchGeometryRing(benchmark::State& state) {
 }
 BENCHMARK(BM_InitStitchGeometryRing)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -25,8 +25,8 @@ void FillPhoto(ImgRGB& img, int w, int h, int seed) {
         Rgb* row = img.Row(y);
         for (int x = 0; x < w; ++x) {
             const uint8_t checker = ((x >> 3) + (y >> 3)) & 1 ? 40 : 0;
-            row[x] = Rgb{uint8_t(x * 200 / w + checker), uint8_t(y * 200 / h + seed),
-                         uint8_t((x + y + seed * 7) & 255)};
+            row[x] =
+                Rgb{uint8_t(x * 200 / w + checker), uint8_t(y * 200 / h + seed), uint8_t((x + y + seed * 7) & 255)};
         }
     }
 }
@@ -77,12 +77,12 @@ View* sharedView = nullptr;
 void BM_LoadTextures40Photos(benchmark::State& state) {
     View& view = *sharedView;
     Project project(view, 40, 1600, 1200, 512);
-    view.Render(); // first contact: capabilities, GL warm-up
+    view.Render();  // first contact: capabilities, GL warm-up
     for (auto _ : state) {
         state.PauseTiming();
         view.ReleaseTextures();
         state.ResumeTiming();
-        view.Render(); // makes 40 textures, reduces each photograph to 512 x 512, uploads, draws
+        view.Render();  // makes 40 textures, reduces each photograph to 512 x 512, uploads, draws
     }
     state.counters["textures"] = 40;
 }
@@ -122,14 +122,13 @@ void BM_UploadPanorama9000x1500(benchmark::State& state) {
 }
 BENCHMARK(BM_UploadPanorama9000x1500)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     QApplication app(argc, argv);
     if (!OpenGLAvailable()) {
-        std::fprintf(stderr,
-                     "bench_view needs OpenGL: run it under xvfb-run -a -s \"-screen 0 1280x1024x24\"\n");
+        std::fprintf(stderr, "bench_view needs OpenGL: run it under xvfb-run -a -s \"-screen 0 1280x1024x24\"\n");
         return 0;
     }
     View view;

@@ -19,7 +19,7 @@ const char* const kSplitterStyle =
 const char* const kGreenIndicator = "background-color: rgb(0,210,0)";
 const char* const kRedIndicator = "background-color: rgb(250,0,0)";
 
-} // namespace
+}  // namespace
 
 MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<UserPrompts> userPrompts,
                        const QString& executablePath)
@@ -41,8 +41,8 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     ui.m_toolBox->addWidget(matchingPage);
     ui.m_toolBox->addWidget(panoramaPage);
     ui.m_toolBox->setCurrentWidget(projectPage);
-    settings.Load(SettingsFilePath(executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
-                                                            : executablePath));
+    settings.Load(
+        SettingsFilePath(executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath));
     LoadSettings();
     LoadProject(Zelvo::Chars());
     this->startupProjectPath = startupProjectPath;
@@ -185,9 +185,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::OnClearLog() {
-    ui.m_statusTextEdit->clear();
-}
+void MainWindow::OnClearLog() { ui.m_statusTextEdit->clear(); }
 
 void MainWindow::OnAbout(bool) {
     AboutDialog about(this);
@@ -228,10 +226,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const QString title = tr("Vedora 1.02");
     if (engine.IsDirty()) {
         enum { Save, DontSave, Cancel };
-        int answer = prompts->Ask(
-            UserPrompts::Kind::Question, title,
-            tr("The applicaion is about to quit.\nDo you want to save the project before quitting?"),
-            {tr("Save"), tr("Don't save"), tr("Chancel and don't quit")}, Save, Cancel);
+        int answer =
+            prompts->Ask(UserPrompts::Kind::Question, title,
+                         tr("The applicaion is about to quit.\nDo you want to save the project before quitting?"),
+                         {tr("Save"), tr("Don't save"), tr("Chancel and don't quit")}, Save, Cancel);
         if (answer == Save ? SaveBeforeQuit() : answer == DontSave)
             event->accept();
         else

@@ -306,8 +306,7 @@ QString MainWindow::PanoramaImageFolder() {
 }
 
 void MainWindow::ShowPanoramaPathTip() {
-    SetTips(panoramaUi.m_savePanoramaPushButton,
-            tr("Save panorama... (CurrentPath: %1)").arg(PanoramaImageFolder()));
+    SetTips(panoramaUi.m_savePanoramaPushButton, tr("Save panorama... (CurrentPath: %1)").arg(PanoramaImageFolder()));
 }
 
 void MainWindow::OnSavePanoramaImage() {
@@ -330,7 +329,8 @@ void MainWindow::OnSavePanoramaImage() {
     if (QFileInfo(file).suffix().isEmpty()) {
         file += ".jpg";
         if (QFileInfo::exists(file) &&
-            prompts->AskStandard(UserPrompts::Kind::Question, title, tr("The file exits!\nDo you want to overwrite it ?"),
+            prompts->AskStandard(UserPrompts::Kind::Question, title,
+                                 tr("The file exits!\nDo you want to overwrite it ?"),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
             prompts->Inform(title, tr("Could not save the panorama image!"));
             return;

@@ -49,13 +49,9 @@ void MainWindow::ProcessHookEvents() {
     sinceHookEvents.start();
 }
 
-void MainWindow::LogText(const QString& text) {
-    Log(text.toUtf8().constData());
-}
+void MainWindow::LogText(const QString& text) { Log(text.toUtf8().constData()); }
 
-void MainWindow::StatusText(const QString& text) {
-    Status(text.toUtf8().constData());
-}
+void MainWindow::StatusText(const QString& text) { Status(text.toUtf8().constData()); }
 
 void MainWindow::LogLoadError(std::exception_ptr error, const QString& outOfMemory, const QString& unknown) {
     try {
@@ -117,8 +113,7 @@ std::unique_ptr<QProgressDialog> MainWindow::BeginProgress(const QString& label)
 }
 
 void MainWindow::SetRotationButtonsEnabled(bool enabled) {
-    for (QRadioButton* button :
-         {projectUi.m_rotateImages0RadioButton, projectUi.m_rotateImages90RadioButton,
-          projectUi.m_rotateImages180RadioButton, projectUi.m_rotateImages270RadioButton})
+    for (QRadioButton* button : {projectUi.m_rotateImages0RadioButton, projectUi.m_rotateImages90RadioButton,
+                                 projectUi.m_rotateImages180RadioButton, projectUi.m_rotateImages270RadioButton})
         button->setEnabled(enabled);
 }

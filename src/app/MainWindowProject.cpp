@@ -87,8 +87,8 @@ bool MainWindow::AskToSaveProject(const QString& question) {
     if (!HasSourcePictures() || !engine.IsDirty())
         return true;
     enum { Save, DontSave };
-    int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"), question,
-                              {tr("Save"), tr("Don't save")}, Save, DontSave);
+    int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"), question, {tr("Save"), tr("Don't save")},
+                              Save, DontSave);
     if (answer != Save)
         return true;
     if (currentProjectPath.IsEmpty())

@@ -18,8 +18,7 @@ bool MyApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const char* message) {
-        Prompts().Warn(tr("Exception"),
-                       QString::asprintf(qPrintable(tr("Exception in notify(): %s!")), message));
+        Prompts().Warn(tr("Exception"), QString::asprintf(qPrintable(tr("Exception in notify(): %s!")), message));
         throw;
     } catch (...) {
         Prompts().Warn(tr("Exception"), tr("Unknown exception in notify()!"));

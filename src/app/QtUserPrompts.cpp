@@ -10,19 +10,15 @@ namespace {
 
 QMessageBox::Icon IconOf(UserPrompts::Kind kind) {
     switch (kind) {
-    case UserPrompts::Kind::Information:
-        return QMessageBox::Information;
-    case UserPrompts::Kind::Question:
-        return QMessageBox::Question;
-    case UserPrompts::Kind::Warning:
-        return QMessageBox::Warning;
-    case UserPrompts::Kind::Critical:
-        return QMessageBox::Critical;
+    case UserPrompts::Kind::Information: return QMessageBox::Information;
+    case UserPrompts::Kind::Question: return QMessageBox::Question;
+    case UserPrompts::Kind::Warning: return QMessageBox::Warning;
+    case UserPrompts::Kind::Critical: return QMessageBox::Critical;
     }
     return QMessageBox::NoIcon;
 }
 
-} // namespace
+}  // namespace
 
 int QtUserPrompts::Ask(Kind kind, const QString& title, const QString& text, const QStringList& buttons,
                        int defaultIndex, int escapeIndex) {
@@ -51,20 +47,15 @@ QMessageBox::StandardButton QtUserPrompts::AskStandard(Kind kind, const QString&
     return box.standardButton(box.clickedButton());
 }
 
-void QtUserPrompts::Inform(const QString& title, const QString& text) {
-    QMessageBox::information(parent, title, text);
-}
+void QtUserPrompts::Inform(const QString& title, const QString& text) { QMessageBox::information(parent, title, text); }
 
-void QtUserPrompts::Warn(const QString& title, const QString& text) {
-    QMessageBox::warning(parent, title, text);
-}
+void QtUserPrompts::Warn(const QString& title, const QString& text) { QMessageBox::warning(parent, title, text); }
 
 QString QtUserPrompts::ChooseOpenFile(const QString& title, const QString& folder, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, folder, filter);
 }
 
-QStringList QtUserPrompts::ChooseOpenFiles(const QString& title, const QString& folder,
-                                           const QString& filter) {
+QStringList QtUserPrompts::ChooseOpenFiles(const QString& title, const QString& folder, const QString& filter) {
     return QFileDialog::getOpenFileNames(parent, title, folder, filter);
 }
 
@@ -72,6 +63,4 @@ QString QtUserPrompts::ChooseSaveFile(const QString& title, const QString& folde
     return QFileDialog::getSaveFileName(parent, title, folder, filter);
 }
 
-int QtUserPrompts::RunDialog(QDialog& dialog) {
-    return dialog.exec();
-}
+int QtUserPrompts::RunDialog(QDialog& dialog) { return dialog.exec(); }

@@ -10,8 +10,8 @@ class QtUserPrompts : public UserPrompts {
 public:
     explicit QtUserPrompts(QWidget* parent = nullptr) : parent(parent) {}
 
-    int Ask(Kind kind, const QString& title, const QString& text, const QStringList& buttons,
-            int defaultIndex, int escapeIndex) override;
+    int Ask(Kind kind, const QString& title, const QString& text, const QStringList& buttons, int defaultIndex,
+            int escapeIndex) override;
     QMessageBox::StandardButton AskStandard(Kind kind, const QString& title, const QString& text,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton) override;

@@ -13,9 +13,7 @@ int ReadInt(XmlElement* element, const char* name, int defaultValue, int min, in
     return element->Attribute(name, true)->ToInt(defaultValue, true, min, max);
 }
 
-void WriteInt(XmlElement* element, const char* name, int value) {
-    element->Attribute(name, true)->SetInt(value);
-}
+void WriteInt(XmlElement* element, const char* name, int value) { element->Attribute(name, true)->SetInt(value); }
 
 // Whether a file can be created in the folder: tried for real, because permission bits say
 // nothing about read-only file systems and mean little to root.
@@ -32,7 +30,7 @@ QString HomeWithForwardSlashes() {
     return home;
 }
 
-} // namespace
+}  // namespace
 
 QString SettingsFilePath(const QString& executablePath) {
     QFileInfo executable(executablePath);
@@ -74,13 +72,9 @@ bool SettingsDocument::Save() const {
     return Zelvo::SaveWithChecksum(document, QFile::encodeName(path).constData());
 }
 
-XmlElement* SettingsDocument::Section(const char* name) {
-    return Root()->FindChild(name, true);
-}
+XmlElement* SettingsDocument::Section(const char* name) { return Root()->FindChild(name, true); }
 
-XmlElement* SettingsDocument::MainWindowElement() {
-    return document.FindElement("MainWindow", nullptr, true);
-}
+XmlElement* SettingsDocument::MainWindowElement() { return document.FindElement("MainWindow", nullptr, true); }
 
 WindowPlacement SettingsDocument::ReadWindowPlacement() {
     XmlElement* e = MainWindowElement();

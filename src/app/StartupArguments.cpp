@@ -18,9 +18,7 @@ StartupRequest ReadStartupRequest(int argc, char** argv) {
     return request;
 }
 
-std::string VersionText() {
-    return "vedora 1.02\n";
-}
+std::string VersionText() { return "vedora 1.02\n"; }
 
 std::string HelpText() {
     return "Usage: vedora [PROJECT.vdp]\n"

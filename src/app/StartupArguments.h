@@ -10,7 +10,7 @@
 struct StartupRequest {
     enum Action { Run, PrintVersion, PrintHelp, BadOption };
     Action action = Run;
-    std::string option; // the unknown option of BadOption
+    std::string option;  // the unknown option of BadOption
 };
 
 // Looks at the raw arguments for the options answered without a window (--version, --help).

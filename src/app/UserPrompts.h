@@ -17,8 +17,8 @@ public:
 
     // A message box with buttons of the given texts, in that order. Returns the index of the
     // button pressed; closing the box without pressing one answers escapeIndex.
-    virtual int Ask(Kind kind, const QString& title, const QString& text, const QStringList& buttons,
-                    int defaultIndex, int escapeIndex) = 0;
+    virtual int Ask(Kind kind, const QString& title, const QString& text, const QStringList& buttons, int defaultIndex,
+                    int escapeIndex) = 0;
     // A message box with standard buttons (Yes, No, Cancel, ...); returns the one pressed.
     virtual QMessageBox::StandardButton AskStandard(Kind kind, const QString& title, const QString& text,
                                                     QMessageBox::StandardButtons buttons,
@@ -29,8 +29,7 @@ public:
 
     // File dialogs; an empty answer means the user cancelled.
     virtual QString ChooseOpenFile(const QString& title, const QString& folder, const QString& filter) = 0;
-    virtual QStringList ChooseOpenFiles(const QString& title, const QString& folder,
-                                        const QString& filter) = 0;
+    virtual QStringList ChooseOpenFiles(const QString& title, const QString& folder, const QString& filter) = 0;
     virtual QString ChooseSaveFile(const QString& title, const QString& folder, const QString& filter) = 0;
 
     // Runs a modal dialog of the program (about box, parameter dialogs) and returns its result

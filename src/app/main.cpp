@@ -12,17 +12,12 @@ namespace {
 // --version and --help answer without a display.
 int AnswerWithoutWindow(const StartupRequest& request) {
     switch (request.action) {
-    case StartupRequest::PrintVersion:
-        std::fputs(VersionText().c_str(), stdout);
-        return 0;
-    case StartupRequest::PrintHelp:
-        std::fputs(HelpText().c_str(), stdout);
-        return 0;
+    case StartupRequest::PrintVersion: std::fputs(VersionText().c_str(), stdout); return 0;
+    case StartupRequest::PrintHelp: std::fputs(HelpText().c_str(), stdout); return 0;
     case StartupRequest::BadOption:
         std::fprintf(stderr, "vedora: unknown option %s\n\n%s", request.option.c_str(), HelpText().c_str());
         return 2;
-    case StartupRequest::Run:
-        break;
+    case StartupRequest::Run: break;
     }
     return -1;
 }
@@ -41,7 +36,7 @@ int RunWindow(MyApplication& app, bool movieExport) {
     return result;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     StartupRequest request = ReadStartupRequest(argc, argv);

@@ -57,7 +57,8 @@ void Angles(const CMatrix& R, double* yaw, double* pitch, double* roll) {
     const double horizontal = std::hypot(ax, az);
     const double levelX = -ay * ax / horizontal, levelY = horizontal, levelZ = -ay * az / horizontal;
     const double side[3] = {az / horizontal, 0, -ax / horizontal};  // level camera's x axis
-    *roll = std::atan2(-(ux * side[0] + uy * side[1] + uz * side[2]), ux * levelX + uy * levelY + uz * levelZ) * kDegree;
+    *roll =
+        std::atan2(-(ux * side[0] + uy * side[1] + uz * side[2]), ux * levelX + uy * levelY + uz * levelZ) * kDegree;
 }
 
 const Camera* CameraOf(const PanoramaEngine& engine, int image) {
@@ -87,8 +88,9 @@ std::string CamerasJson(const PanoramaEngine& engine, int panoramaWidth, int pan
     const int type = std::clamp(engine.GetProjectionType(), 0, 2);
     std::string json = "{\n  \"projection\": \"" + std::string(names[type]) + "\",\n";
     json += "  \"focal_length\": " + Number(cameras.empty() ? 0 : cameras[0].focalLength) + ",\n";
-    json += "  \"panorama\": {\"width\": " + std::to_string(panoramaWidth) + ", \"height\": " +
-            std::to_string(panoramaHeight) + ", \"transform\": " + Matrix(engine.PanoramaTransform()) + "}";
+    json += "  \"panorama\": {\"width\": " + std::to_string(panoramaWidth) +
+            ", \"height\": " + std::to_string(panoramaHeight) +
+            ", \"transform\": " + Matrix(engine.PanoramaTransform()) + "}";
     if (type == kProjectionPlanar && !cameras.empty())
         json += PlanarFrame(engine);
     if (extras.crop)

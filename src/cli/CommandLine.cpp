@@ -77,7 +77,9 @@ const ParameterSpec* ParameterOption(const std::string& arg) {
 std::string ChoiceList(const ParameterSpec& spec) {
     std::string names;
     for (int code = 0; code < spec.choices->count; ++code)
-        names += std::string(code == 0 ? "" : code + 1 == spec.choices->count ? " or " : ", ") +
+        names += std::string(code == 0                         ? ""
+                             : code + 1 == spec.choices->count ? " or "
+                                                               : ", ") +
                  spec.choices->names[code];
     return names;
 }
@@ -186,9 +188,10 @@ std::string Usage() {
             continue;
         std::string head = std::string("  ") + spec.option + " " + spec.optionValue;
         head.resize(std::max<size_t>(head.size() + 1, 23), ' ');
-        std::string values = spec.kind == ParameterKind::Choice
-                                 ? ChoiceList(spec) + " (" + ChoiceName(spec, static_cast<int>(spec.initial)) + ")"
-                                 : Number(spec.minimum) + ".." + Number(spec.maximum) + " (" + Number(spec.initial) + ")";
+        std::string values =
+            spec.kind == ParameterKind::Choice
+                ? ChoiceList(spec) + " (" + ChoiceName(spec, static_cast<int>(spec.initial)) + ")"
+                : Number(spec.minimum) + ".." + Number(spec.maximum) + " (" + Number(spec.initial) + ")";
         text += head + spec.help + ", " + values + "\n";
     }
     text += "  --no-crop-360        do not limit a closed 360-degree panorama to one turn\n"

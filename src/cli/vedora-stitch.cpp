@@ -196,7 +196,8 @@ bool Interrupted() { return interrupted != 0; }
 // Writes an image whole; an interrupt that arrives while it is written keeps the old file.
 int WriteImage(const ImgRGB& image, const std::string& path, int quality) {
     std::string why;
-    if (SaveImageWhole(image, path, quality, [] { return !Interrupted(); }, &why))
+    if (SaveImageWhole(
+            image, path, quality, [] { return !Interrupted(); }, &why))
         return 0;
     if (Interrupted()) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);

@@ -1,5 +1,3 @@
 #include "dialogs/AboutDialog.h"
 
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    ui.setupUi(this);
-}
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) { ui.setupUi(this); }

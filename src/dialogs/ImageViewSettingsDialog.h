@@ -14,8 +14,8 @@ class ImageViewSettingsForm;
 class ImageViewSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    ImageViewSettingsDialog(int* sourceImages, int* imagePair, int* stitchImage, int* cropImage,
-                            int* markerSize, int* markerThickness, QWidget* parent = nullptr);
+    ImageViewSettingsDialog(int* sourceImages, int* imagePair, int* stitchImage, int* cropImage, int* markerSize,
+                            int* markerThickness, QWidget* parent = nullptr);
     ~ImageViewSettingsDialog() override;
 
     // Default texture sides of "Set defaults"; the marker values stay as they are.

@@ -21,8 +21,7 @@ void PanoramaParametersDialog::Connect() {
     connect(ui->m_sphericalProjectionRadioButton, &QRadioButton::toggled, this, &D::OnSphericalProjection);
     connect(ui->m_colorPhotometricCorrectionRadioButton, &QRadioButton::toggled, this,
             &D::OnColorPhotometricCorrection);
-    connect(ui->m_grayPhotometricCorrectionRadioButton, &QRadioButton::toggled, this,
-            &D::OnGrayPhotometricCorrection);
+    connect(ui->m_grayPhotometricCorrectionRadioButton, &QRadioButton::toggled, this, &D::OnGrayPhotometricCorrection);
     connect(ui->m_noPhotometricCorrectionRadioButton, &QRadioButton::toggled, this, &D::OnNoPhotometricCorrection);
     connect(ui->m_correctionLimitDSpinBox, &QDoubleSpinBox::valueChanged, this, &D::OnCorrectionLimit);
     connect(ui->m_contrastStretchingCheckBox, &QCheckBox::stateChanged, this, &D::OnEnableGammaCorrection);
@@ -92,17 +91,11 @@ void PanoramaParametersDialog::OnNoPhotometricCorrection(bool on) {
         engine.SetPhotometricCorrectionType(kPhotometricNone);
 }
 
-void PanoramaParametersDialog::OnCorrectionLimit(double percent) {
-    engine.SetCorrectionLimit(percent);
-}
+void PanoramaParametersDialog::OnCorrectionLimit(double percent) { engine.SetCorrectionLimit(percent); }
 
-void PanoramaParametersDialog::OnEnableGammaCorrection(int state) {
-    engine.SetDoGammaCorrection(state == Qt::Checked);
-}
+void PanoramaParametersDialog::OnEnableGammaCorrection(int state) { engine.SetDoGammaCorrection(state == Qt::Checked); }
 
-void PanoramaParametersDialog::OnGamma(double gamma) {
-    engine.SetGamma(gamma);
-}
+void PanoramaParametersDialog::OnGamma(double gamma) { engine.SetGamma(gamma); }
 
 void PanoramaParametersDialog::OnVerticalCameraRotation(double degrees) {
     engine.SetVerticalCameraRotation(degrees * kRadiansPerDegree);

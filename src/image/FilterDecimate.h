@@ -15,10 +15,10 @@ void ImgT<T>::FilterDecimate(const ImgT<float>& kernel, ImgT<T>& dst, int stepY,
     if (!HasPixels() || !dst.HasPixels() || !kernel.HasPixels() || stepX <= 0 || stepY <= 0)
         return;
     const int W = width, H = height;
-    const int outRows = std::min(static_cast<int>(std::round(static_cast<float>(H) / static_cast<float>(stepY))),
-                                 dst.height);
-    const int outCols = std::min(static_cast<int>(std::round(static_cast<float>(W) / static_cast<float>(stepX))),
-                                 dst.width);
+    const int outRows =
+        std::min(static_cast<int>(std::round(static_cast<float>(H) / static_cast<float>(stepY))), dst.height);
+    const int outCols =
+        std::min(static_cast<int>(std::round(static_cast<float>(W) / static_cast<float>(stepX))), dst.width);
     const int kw = kernel.width, kh = kernel.height;
     const int hx = kw / 2, hy = kh / 2;
 

@@ -67,8 +67,9 @@ void CopyQImageGrayInto(const QImage& decoded, ImgFLOAT& target) {
             __m128i blue = _mm_and_si128(p, byteMask);
             __m128i green = _mm_and_si128(_mm_srli_epi32(p, 8), byteMask);
             __m128i red = _mm_and_si128(_mm_srli_epi32(p, 16), byteMask);
-            __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_mullo_epi16(blue, _mm_set1_epi32(11)), _mm_slli_epi32(green, 4)),
-                                        _mm_mullo_epi16(red, _mm_set1_epi32(5)));
+            __m128i sum =
+                _mm_add_epi32(_mm_add_epi32(_mm_mullo_epi16(blue, _mm_set1_epi32(11)), _mm_slli_epi32(green, 4)),
+                              _mm_mullo_epi16(red, _mm_set1_epi32(5)));
             _mm_storeu_ps(out + x, _mm_cvtepi32_ps(_mm_srli_epi32(sum, 5)));
         }
         for (; x < W; ++x) {

@@ -6,9 +6,7 @@
 
 namespace {
 
-bool IsTurned(int orientation) {
-    return orientation == kOrientationCw90 || orientation == kOrientationCcw90;
-}
+bool IsTurned(int orientation) { return orientation == kOrientationCw90 || orientation == kOrientationCcw90; }
 
 // Decodes, then hands the upright pixels to copy and turns them into target.
 template <class Image, class Copy>
@@ -44,12 +42,8 @@ bool LoadOriented(Image& target, int orientation, ImageSource& source, Copy copy
     return true;
 }
 
-void CopyColour(const QImage& decoded, ImgRGB& target) {
-    CopyQImageInto(decoded, target);
-}
-void CopyGray(const QImage& decoded, ImgFLOAT& target) {
-    CopyQImageGrayInto(decoded, target);
-}
+void CopyColour(const QImage& decoded, ImgRGB& target) { CopyQImageInto(decoded, target); }
+void CopyGray(const QImage& decoded, ImgFLOAT& target) { CopyQImageGrayInto(decoded, target); }
 
 bool ReadSize(ImageSource& source, int orientation, int* width, int* height) {
     if (!source.IsOpen())

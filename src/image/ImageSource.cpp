@@ -10,9 +10,7 @@
 
 #include <cstring>
 
-bool NameSurvivesQString(const char* path) {
-    return QFile::encodeName(QFile::decodeName(path)) == QByteArray(path);
-}
+bool NameSurvivesQString(const char* path) { return QFile::encodeName(QFile::decodeName(path)) == QByteArray(path); }
 
 QByteArray LowerSuffix(const char* path) {
     const char* name = std::strrchr(path, '/');

@@ -134,8 +134,7 @@ int Img::ClipRect(int& x0, int& y0, int& x1, int& y1) const {
         std::swap(x0, x1);
     if (y0 > y1)
         std::swap(y0, y1);
-    if (x1 < roiLeft || x0 > roiRight || y1 < roiTop || y0 > roiBottom || roiRight < roiLeft ||
-        roiBottom < roiTop) {
+    if (x1 < roiLeft || x0 > roiRight || y1 < roiTop || y0 > roiBottom || roiRight < roiLeft || roiBottom < roiTop) {
         x0 = y0 = x1 = y1 = 0;
         return -1;
     }

@@ -46,7 +46,7 @@ public:
     // Scalar images only. A member template, so that instantiating the whole class for a
     // pixel structure never instantiates it.
     template <class U = T>
-        requires std::is_arithmetic_v<U>
+    requires std::is_arithmetic_v<U>
     int MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const;
 
 protected:
@@ -186,7 +186,7 @@ void ImgT<T>::DrawRectOutline(int x0, int y0, int x1, int y1, const T& value) {
 
 template <class T>
 template <class U>
-    requires std::is_arithmetic_v<U>
+requires std::is_arithmetic_v<U>
 int ImgT<T>::MinMax(int x0, int y0, int x1, int y1, float* min, float* max) const {
     if (!HasPixels() || ClipRect(x0, y0, x1, y1) < 0)
         return -1;

@@ -5,23 +5,23 @@
 
 #include "image/ImgT.h"
 
-#define VEDORA_IMAGE_CLASS(Name, PixelType, Code)                                               \
-    class Name : public ImgT<PixelType> {                                                       \
-    public:                                                                                     \
-        Name() : ImgT<PixelType>(Code) {}                                                       \
-        Name(int w, int h) : ImgT<PixelType>(Code, w, h) {}                                     \
-        Name(int w, int h, void* memory) : ImgT<PixelType>(Code, w, h, memory) {}               \
-        Name(const Name& source) : ImgT<PixelType>(Code, source) {}                             \
-        explicit Name(const ImgT<PixelType>& source) : ImgT<PixelType>(Code, source) {}         \
-        Name& operator=(const Name& source) {                                                   \
-            CopyFrom(source);                                                                   \
-            return *this;                                                                       \
-        }                                                                                       \
-        Name(Name&& source) noexcept : ImgT<PixelType>(Code) { TakeOver(source); }              \
-        Name& operator=(Name&& source) noexcept {                                               \
-            TakeOver(source);                                                                   \
-            return *this;                                                                       \
-        }                                                                                       \
+#define VEDORA_IMAGE_CLASS(Name, PixelType, Code)                                                                      \
+    class Name : public ImgT<PixelType> {                                                                              \
+    public:                                                                                                            \
+        Name() : ImgT<PixelType>(Code) {}                                                                              \
+        Name(int w, int h) : ImgT<PixelType>(Code, w, h) {}                                                            \
+        Name(int w, int h, void* memory) : ImgT<PixelType>(Code, w, h, memory) {}                                      \
+        Name(const Name& source) : ImgT<PixelType>(Code, source) {}                                                    \
+        explicit Name(const ImgT<PixelType>& source) : ImgT<PixelType>(Code, source) {}                                \
+        Name& operator=(const Name& source) {                                                                          \
+            CopyFrom(source);                                                                                          \
+            return *this;                                                                                              \
+        }                                                                                                              \
+        Name(Name&& source) noexcept : ImgT<PixelType>(Code) { TakeOver(source); }                                     \
+        Name& operator=(Name&& source) noexcept {                                                                      \
+            TakeOver(source);                                                                                          \
+            return *this;                                                                                              \
+        }                                                                                                              \
     };
 
 VEDORA_IMAGE_CLASS(ImgUCHAR, uint8_t, kTypeUCHAR)
@@ -37,14 +37,38 @@ VEDORA_IMAGE_CLASS(ImgCPXFLOAT, CpxFLOAT, kTypeCPXFLOAT)
 
 template <class T>
 struct ConcreteImage;
-template <> struct ConcreteImage<uint8_t> { using type = ImgUCHAR; };
-template <> struct ConcreteImage<int32_t> { using type = ImgINT; };
-template <> struct ConcreteImage<float> { using type = ImgFLOAT; };
-template <> struct ConcreteImage<double> { using type = ImgDOUBLE; };
-template <> struct ConcreteImage<Rgb> { using type = ImgRGB; };
-template <> struct ConcreteImage<Rgba> { using type = ImgRGBA; };
-template <> struct ConcreteImage<RgbSHORT> { using type = ImgRGBSHORT; };
-template <> struct ConcreteImage<CpxFLOAT> { using type = ImgCPXFLOAT; };
+template <>
+struct ConcreteImage<uint8_t> {
+    using type = ImgUCHAR;
+};
+template <>
+struct ConcreteImage<int32_t> {
+    using type = ImgINT;
+};
+template <>
+struct ConcreteImage<float> {
+    using type = ImgFLOAT;
+};
+template <>
+struct ConcreteImage<double> {
+    using type = ImgDOUBLE;
+};
+template <>
+struct ConcreteImage<Rgb> {
+    using type = ImgRGB;
+};
+template <>
+struct ConcreteImage<Rgba> {
+    using type = ImgRGBA;
+};
+template <>
+struct ConcreteImage<RgbSHORT> {
+    using type = ImgRGBSHORT;
+};
+template <>
+struct ConcreteImage<CpxFLOAT> {
+    using type = ImgCPXFLOAT;
+};
 
 // The clone of a view is a view; emptyOnly gives the same class and size, contents undefined.
 template <class T>

@@ -6,9 +6,7 @@
 
 namespace {
 
-bool IsRestartOrStandalone(unsigned char marker) {
-    return (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01;
-}
+bool IsRestartOrStandalone(unsigned char marker) { return (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01; }
 
 // From just after a start-of-scan header: the position of the next marker that ends the
 // entropy-coded data, or -1 when the data runs to the end. Stuffed zero bytes and restart

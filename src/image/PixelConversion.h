@@ -108,8 +108,8 @@ struct Walk {
 
 template <class S, class D>
 void WalkConvert(const Img& src, Img& dst, const Walk& w) {
-    const ptrdiff_t step = static_cast<ptrdiff_t>(w.ax) * static_cast<ptrdiff_t>(sizeof(S)) +
-                           static_cast<ptrdiff_t>(w.ay) * src.rowStride;
+    const ptrdiff_t step =
+        static_cast<ptrdiff_t>(w.ax) * static_cast<ptrdiff_t>(sizeof(S)) + static_cast<ptrdiff_t>(w.ay) * src.rowStride;
     for (int Y = 0; Y < w.rowCount; ++Y) {
         int sx = w.originX + w.bx * Y;
         int sy = w.originY + w.by * Y;

@@ -11,7 +11,7 @@ template <class T>
 struct PixelTraits;
 
 template <class T>
-    requires std::is_arithmetic_v<T>
+requires std::is_arithmetic_v<T>
 struct PixelTraits<T> {
     using Channel = T;
     static constexpr int kChannels = 1;

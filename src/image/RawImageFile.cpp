@@ -86,6 +86,5 @@ bool LoadRawImage(Img& image, const char* path) {
         return false;
     if (image.IsView() || !image.Resize(w, h))
         return false;
-    return std::fread(image.pixels, 1, static_cast<size_t>(pixelBytes), file.get()) ==
-           static_cast<size_t>(pixelBytes);
+    return std::fread(image.pixels, 1, static_cast<size_t>(pixelBytes), file.get()) == static_cast<size_t>(pixelBytes);
 }

@@ -126,20 +126,19 @@ bool WarpImage(const Img& source, Img& destination, const CMatrix& transform, bo
         return false;
     switch (source.typeCode) {
     case kTypeUCHAR:
-        return WarpTyped(static_cast<const ImgT<uint8_t>&>(source), static_cast<ImgT<uint8_t>&>(destination),
-                         transform, exact);
+        return WarpTyped(static_cast<const ImgT<uint8_t>&>(source), static_cast<ImgT<uint8_t>&>(destination), transform,
+                         exact);
     case kTypeINT:
-        return WarpTyped(static_cast<const ImgT<int32_t>&>(source), static_cast<ImgT<int32_t>&>(destination),
-                         transform, exact);
+        return WarpTyped(static_cast<const ImgT<int32_t>&>(source), static_cast<ImgT<int32_t>&>(destination), transform,
+                         exact);
     case kTypeFLOAT:
         return WarpTyped(static_cast<const ImgT<float>&>(source), static_cast<ImgT<float>&>(destination), transform,
                          exact);
     case kTypeDOUBLE:
-        return WarpTyped(static_cast<const ImgT<double>&>(source), static_cast<ImgT<double>&>(destination),
-                         transform, exact);
-    case kTypeRGB:
-        return WarpTyped(static_cast<const ImgT<Rgb>&>(source), static_cast<ImgT<Rgb>&>(destination), transform,
+        return WarpTyped(static_cast<const ImgT<double>&>(source), static_cast<ImgT<double>&>(destination), transform,
                          exact);
+    case kTypeRGB:
+        return WarpTyped(static_cast<const ImgT<Rgb>&>(source), static_cast<ImgT<Rgb>&>(destination), transform, exact);
     case kTypeRGBA:
         return WarpTyped(static_cast<const ImgT<Rgba>&>(source), static_cast<ImgT<Rgba>&>(destination), transform,
                          exact);

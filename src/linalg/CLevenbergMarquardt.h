@@ -15,8 +15,7 @@ public:
 
     // Binds a member function of an object as the residual function.
     template <class T>
-    static ResidualFunction Bind(T* object,
-                                 void (T::*member)(const CMatrix&, const CVector&, CMatrix&, void*)) {
+    static ResidualFunction Bind(T* object, void (T::*member)(const CMatrix&, const CVector&, CMatrix&, void*)) {
         return [object, member](const CMatrix& in, const CVector& p, CMatrix& out, void* ctx) {
             (object->*member)(in, p, out, ctx);
         };

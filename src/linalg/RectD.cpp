@@ -9,7 +9,7 @@ PointD Map(const CMatrix& M, const PointD& p) {
     return {(M(0, 0) * p.x + M(0, 1) * p.y + M(0, 2)) / w, (M(1, 0) * p.x + M(1, 1) * p.y + M(1, 2)) / w};
 }
 
-} // namespace
+}  // namespace
 
 RectD RectD::BoundingBox(const std::vector<PointD>& points) {
     if (points.empty())

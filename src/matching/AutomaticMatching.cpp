@@ -20,7 +20,8 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             Log(Tr("Matching features "));
             const int count = static_cast<int>(combinations.size());
             for (int c = 0; c < count; ++c) {
-                Step(c + 1, count, Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), c + 1, count).c_str());
+                Step(c + 1, count,
+                     Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), c + 1, count).c_str());
                 Tick();
                 MatchPairDescriptors(combinations[static_cast<size_t>(c)]);
             }
@@ -49,8 +50,8 @@ bool PanoramaEngine::FindOverlappingImages() {
         return false;
     }
     std::vector<ImageCombination> saved = combinations;
-    OperationTexts texts = OperationTexts::Matching("\nCould not finish automatic matching: %s\n",
-                                                    "...find overlapping images failed\n");
+    OperationTexts texts =
+        OperationTexts::Matching("\nCould not finish automatic matching: %s\n", "...find overlapping images failed\n");
     texts.heading = "Finding overlapping images automatically...\n";
     texts.done = "...find overlapping images done\n";
     return RunOperation(

@@ -10,8 +10,8 @@ using Options = CorrespondenceRefinementOptions;
 // Row-major 3 x 3 inverse through the adjugate; false when singular relative to the matrix's
 // own scale.
 bool Invert3(const double m[9], double out[9]) {
-    double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-                 m[2] * (m[3] * m[7] - m[4] * m[6]);
+    double det =
+        m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) + m[2] * (m[3] * m[7] - m[4] * m[6]);
     double scale = 0;
     for (int k = 0; k < 9; ++k)
         scale = std::max(scale, std::fabs(m[k]));
@@ -77,12 +77,12 @@ private:
     const Options& o;
     const int r, n;
     const double N;
-    std::vector<float> extended;      // (n + 2)^2 template samples, one ring more for the gradients
-    std::vector<double> tz;           // the template with its mean taken out, n^2
-    std::vector<double> gx, gy;       // its gradients
-    std::vector<float> patch;         // the second photograph's patch at the current position
-    double tNorm = 0;                 // |tz|
-    double a11 = 0, a12 = 0, a22 = 0; // sum of g g^T
+    std::vector<float> extended;       // (n + 2)^2 template samples, one ring more for the gradients
+    std::vector<double> tz;            // the template with its mean taken out, n^2
+    std::vector<double> gx, gy;        // its gradients
+    std::vector<float> patch;          // the second photograph's patch at the current position
+    double tNorm = 0;                  // |tz|
+    double a11 = 0, a12 = 0, a22 = 0;  // sum of g g^T
 
     // The polish from (x, y), judged: converged, correlated, and not too far from q.
     RefinementOutcome PolishFrom(const PointD& q, double* x, double* y) {
@@ -125,8 +125,7 @@ private:
                 const double x = (Hinv[0] * u + Hinv[1] * v + Hinv[2]) * iw;
                 const double y = (Hinv[3] * u + Hinv[4] * v + Hinv[5]) * iw;
                 const int col = static_cast<int>(x), row = static_cast<int>(y);
-                extended[j * m + i] =
-                    Bilinear(first.Row(row) + col, first.Row(row + 1) + col, x - col, y - row);
+                extended[j * m + i] = Bilinear(first.Row(row) + col, first.Row(row + 1) + col, x - col, y - row);
             }
         }
         GradientsAndMean();
@@ -171,7 +170,7 @@ private:
 
     // Whole-pixel normalised cross-correlation around q; the best offset's position.
     bool Capture(const PointD& q, int* bestX, int* bestY) {
-        const int s = o.searchRadius, reach = s + r + 2; // + 2: room for the polish's first steps
+        const int s = o.searchRadius, reach = s + r + 2;  // + 2: room for the polish's first steps
         const long qx = std::lround(q.x), qy = std::lround(q.y);
         if (!std::isfinite(q.x) || !std::isfinite(q.y) || qx - reach < 0 || qy - reach < 0 ||
             qx + reach >= second.width || qy + reach >= second.height)
@@ -261,7 +260,7 @@ private:
     }
 };
 
-} // namespace
+}  // namespace
 
 RefinedCorrespondences RefineCorrespondences(const ImgFLOAT& first, const ImgFLOAT& second, const CMatrix& H,
                                              const std::vector<PointD>& P, const std::vector<PointD>& Q,

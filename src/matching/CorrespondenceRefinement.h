@@ -30,18 +30,18 @@
 #include "linalg/PointD.h"
 
 struct CorrespondenceRefinementOptions {
-    int patchRadius = 9;         // the patch is (2 r + 1)^2 pixels of the second photograph
-    int searchRadius = 4;        // whole-pixel capture range around Q[k]
-    int maxIterations = 12;      // Lucas-Kanade steps
-    double convergence = 0.005;  // pixels: a smaller step ends the polish
-    double minCorrelation = 0.9; // normalised cross-correlation at the final position
-    double minTexture = 1.0;     // smaller structure-tensor eigenvalue, (gray levels / pixel)^2
-    double maxShift = 4.5;       // pixels from Q[k] the refined point may lie
+    int patchRadius = 9;          // the patch is (2 r + 1)^2 pixels of the second photograph
+    int searchRadius = 4;         // whole-pixel capture range around Q[k]
+    int maxIterations = 12;       // Lucas-Kanade steps
+    double convergence = 0.005;   // pixels: a smaller step ends the polish
+    double minCorrelation = 0.9;  // normalised cross-correlation at the final position
+    double minTexture = 1.0;      // smaller structure-tensor eigenvalue, (gray levels / pixel)^2
+    double maxShift = 4.5;        // pixels from Q[k] the refined point may lie
 };
 
 enum class RefinementOutcome : uint8_t {
     Refined,
-    OutsideImage, // a patch or its search range leaves a photograph, or H sends P[k] to infinity
+    OutsideImage,  // a patch or its search range leaves a photograph, or H sends P[k] to infinity
     NoTexture,
     NotConverged,
     LowCorrelation,
@@ -49,9 +49,9 @@ enum class RefinementOutcome : uint8_t {
 };
 
 struct RefinedCorrespondences {
-    std::vector<PointD> Q;                  // refined where kept, the input point otherwise
-    std::vector<uint8_t> keep;              // 1 where the refinement succeeded
-    std::vector<RefinementOutcome> outcome; // why a point was not kept
+    std::vector<PointD> Q;                   // refined where kept, the input point otherwise
+    std::vector<uint8_t> keep;               // 1 where the refinement succeeded
+    std::vector<RefinementOutcome> outcome;  // why a point was not kept
     int kept = 0;
 };
 

@@ -54,7 +54,8 @@ void DescriptorTree::Build(const std::vector<Descriptor>& list) {
     std::vector<int> members(list.size());
     for (size_t i = 0; i < list.size(); ++i)
         members[i] = static_cast<int>(i);
-    std::vector<float> low(static_cast<size_t>(dimensions), -kInfinity), high(static_cast<size_t>(dimensions), kInfinity);
+    std::vector<float> low(static_cast<size_t>(dimensions), -kInfinity),
+        high(static_cast<size_t>(dimensions), kInfinity);
     root = BuildNode(members, low, high);
 }
 
@@ -78,7 +79,8 @@ int DescriptorTree::BuildNode(std::vector<int>& members, const std::vector<float
     float target = splitMin + bestRange / 2;
     size_t chosen = 0;
     for (size_t k = 1; k < members.size(); ++k)
-        if (std::fabs(list[members[k]].values[split] - target) < std::fabs(list[members[chosen]].values[split] - target))
+        if (std::fabs(list[members[k]].values[split] - target) <
+            std::fabs(list[members[chosen]].values[split] - target))
             chosen = k;
     int entry = members[chosen];
     float value = list[entry].values[split];

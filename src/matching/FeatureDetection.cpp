@@ -1,9 +1,9 @@
 #include <algorithm>
 
-#include "matching/BoundedSortedList.h"
-#include "matching/FeatureExtractor.h"
 #include "image/GaussianSmooth.h"
 #include "image/MaxFilter.h"
+#include "matching/BoundedSortedList.h"
+#include "matching/FeatureExtractor.h"
 #include "matching/LocalExtremum.h"
 
 void FeatureExtractor::DetectFeatures(const ImgFLOAT& image, int maxPoints, int border, int spacing, double sigma,

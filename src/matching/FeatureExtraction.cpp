@@ -3,14 +3,14 @@
 
 #include <algorithm>
 
-#include "xml/Chars.h"
-#include "project/EngineText.h"
-#include "matching/ExtractionGeometry.h"
-#include "matching/FeatureExtractor.h"
 #include "image/ImageFile.h"
 #include "image/ResampleImage.h"
+#include "matching/ExtractionGeometry.h"
+#include "matching/FeatureExtractor.h"
 #include "matching/FullResolutionImages.h"
+#include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
+#include "xml/Chars.h"
 
 namespace {
 
@@ -40,9 +40,8 @@ void PanoramaEngine::ExtractImageFeatures(int index) {
     ImgFLOAT gray;
     if (!LoadImageFileGray(gray, GetSourceImageRotation(), record.path.c_str()))
         ThrowUnreadableImage(index);
-    const ExtractionGeometry g =
-        ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),
-                              GetFeatureExtractionSpacing(), GetFeatureMatchingRadius());
+    const ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),
+                                                       GetFeatureExtractionSpacing(), GetFeatureMatchingRadius());
     const double s = g.scale;
     if (fullResolution)
         fullResolution->Keep(index, gray);
@@ -65,9 +64,9 @@ void PanoramaEngine::ExtractImageFeatures(int index) {
 }
 
 void PanoramaEngine::ThrowUnreadableImage(int index) {
-    RecordFailure(EngineFailure::UnreadableImage,
-                  std::string("cannot read the photograph ") + images[static_cast<size_t>(index)].path.c_str() +
-                      " (missing, unreadable or not an image)");
+    RecordFailure(EngineFailure::UnreadableImage, std::string("cannot read the photograph ") +
+                                                      images[static_cast<size_t>(index)].path.c_str() +
+                                                      " (missing, unreadable or not an image)");
     throw "\nCould not load a image!\n";
 }
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "project/Descriptor.h"
-#include "matching/FeaturePoint.h"
 #include "image/ImgTypes.h"
+#include "matching/FeaturePoint.h"
+#include "project/Descriptor.h"
 
 // Detects the salient points of one working image and gives them descriptors. Entry k of
 // descriptors belongs to entry k of points.

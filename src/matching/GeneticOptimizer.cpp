@@ -5,8 +5,8 @@
 
 GeneticOptimizer::GeneticOptimizer(std::vector<Gene> geneList, int size, double crossover, double mutation,
                                    int32_t seed)
-    : genes(std::move(geneList)), populationSize(size), crossoverRate(crossover), mutationRate(mutation),
-      random(seed) {}
+    : genes(std::move(geneList)), populationSize(size), crossoverRate(crossover), mutationRate(mutation), random(seed) {
+}
 
 int32_t GeneticOptimizer::ClockSeed() {
     return static_cast<int32_t>(static_cast<long long>(std::time(nullptr)) % MinStdRandom::kModulus);

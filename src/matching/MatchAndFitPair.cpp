@@ -30,8 +30,7 @@ constexpr size_t kFullResolutionBudget = size_t(1) << 30;
 void PanoramaEngine::MatchPairDescriptors(ImageCombination& pair) const {
     const ImageRecord& a = images[static_cast<size_t>(pair.first)];
     const ImageRecord& b = images[static_cast<size_t>(pair.second)];
-    MatchDescriptors(a.descriptors, b.descriptors, a.featurePoints, b.featurePoints, pair.P, pair.Q,
-                     kMinCorrelation);
+    MatchDescriptors(a.descriptors, b.descriptors, a.featurePoints, b.featurePoints, pair.P, pair.Q, kMinCorrelation);
 }
 
 bool PanoramaEngine::FitPairFromMatches(ImageCombination& pair) {

@@ -6,8 +6,8 @@
 #include "matching/VectorOps.h"
 
 void MatchDescriptors(const std::vector<Descriptor>& A, const std::vector<Descriptor>& B,
-                      const std::vector<PointD>& pointsA, const std::vector<PointD>& pointsB,
-                      std::vector<PointD>& P, std::vector<PointD>& Q, double minCorrelation) {
+                      const std::vector<PointD>& pointsA, const std::vector<PointD>& pointsB, std::vector<PointD>& P,
+                      std::vector<PointD>& Q, double minCorrelation) {
     P.clear();
     Q.clear();
     DescriptorTree tree;

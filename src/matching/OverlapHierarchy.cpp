@@ -82,7 +82,9 @@ Layout LayOut(const HierarchyNode* root) {
     return layout;
 }
 
-bool InList(const std::vector<int>& list, int image) { return std::find(list.begin(), list.end(), image) != list.end(); }
+bool InList(const std::vector<int>& list, int image) {
+    return std::find(list.begin(), list.end(), image) != list.end();
+}
 
 int GroupRoot(std::vector<int>& parent, int i) {
     while (parent[static_cast<size_t>(i)] != i) {

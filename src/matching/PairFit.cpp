@@ -148,14 +148,13 @@ void RefinePairRotation(const PointD& c, const std::vector<PointD>& P, const std
     rotation = {p[0], p[1], p[2], p[3]};
 }
 
-void PairMatricesFromParameters(double f, double omega, double phi, double kappa, const PointD& ci,
-                                const PointD& cj, CMatrix& forward, CMatrix& backward) {
+void PairMatricesFromParameters(double f, double omega, double phi, double kappa, const PointD& ci, const PointD& cj,
+                                CMatrix& forward, CMatrix& backward) {
     forward = RotationTransfer(f, omega, phi, kappa, ci, cj);
     backward = forward.Inverse();
 }
 
-PairFitResult PanoramaEngine::FitPair(int i, int j, const std::vector<PointD>& P,
-                                      const std::vector<PointD>& Q) const {
+PairFitResult PanoramaEngine::FitPair(int i, int j, const std::vector<PointD>& P, const std::vector<PointD>& Q) const {
     (void)j;
     const ImageRecord& first = images.at(static_cast<size_t>(i));
     const PointD c{first.width / 2, first.height / 2};

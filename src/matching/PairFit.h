@@ -12,8 +12,7 @@ struct PairRotation {
 
 // Genetic search for the pure rotation (f, omega, phi, kappa) that carries P onto Q, with the
 // principal point c on both sides.
-PairRotation FitPairRotation(const PointD& c, const std::vector<PointD>& P, const std::vector<PointD>& Q,
-                             int32_t seed);
+PairRotation FitPairRotation(const PointD& c, const std::vector<PointD>& P, const std::vector<PointD>& Q, int32_t seed);
 // A deterministic start for the same model from the pair's homography: for focal lengths on a
 // logarithmic grid, the rotation nearest to K^-1 H K, keeping the one that transfers P onto Q
 // best.
@@ -26,5 +25,5 @@ double RotationTransferError(const PointD& c, const PairRotation& r, const std::
 void RefinePairRotation(const PointD& c, const std::vector<PointD>& P, const std::vector<PointD>& Q,
                         PairRotation& rotation);
 // Transforms from stored parameters with each image's own centre: forward = K(f, cj) R K(f, ci)^-1.
-void PairMatricesFromParameters(double f, double omega, double phi, double kappa, const PointD& ci,
-                                const PointD& cj, CMatrix& forward, CMatrix& backward);
+void PairMatricesFromParameters(double f, double omega, double phi, double kappa, const PointD& ci, const PointD& cj,
+                                CMatrix& forward, CMatrix& backward);

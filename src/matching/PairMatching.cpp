@@ -94,8 +94,7 @@ bool PanoramaEngine::ComparePoints(int a, int b, const std::vector<PointD>& Pa, 
     return SamePoints(reversed ? Pb : Pa, pair.P) && SamePoints(reversed ? Pa : Pb, pair.Q);
 }
 
-bool PanoramaEngine::SetCombinationPoints(int a, int b, const std::vector<PointD>& Pa,
-                                          const std::vector<PointD>& Pb) {
+bool PanoramaEngine::SetCombinationPoints(int a, int b, const std::vector<PointD>& Pa, const std::vector<PointD>& Pb) {
     int k = CombinationIndex(a, b);
     if (k < 0)
         return false;

@@ -10,9 +10,15 @@ CMatrix CameraMatrix(double f, const PointD& c) {
 void RotationEntries(double omega, double phi, double kappa, double r[9]) {
     double co = std::cos(omega), so = std::sin(omega), cp = std::cos(phi), sp = std::sin(phi);
     double ck = std::cos(kappa), sk = std::sin(kappa);
-    const double entries[9] = {ck * cp, ck * sp * so - sk * co, ck * sp * co + sk * so,
-                               sk * cp, sk * sp * so + ck * co, sk * sp * co - ck * so,
-                               -sp,     cp * so,                cp * co};
+    const double entries[9] = {ck * cp,
+                               ck * sp * so - sk * co,
+                               ck * sp * co + sk * so,
+                               sk * cp,
+                               sk * sp * so + ck * co,
+                               sk * sp * co - ck * so,
+                               -sp,
+                               cp * so,
+                               cp * co};
     for (int k = 0; k < 9; ++k)
         r[k] = entries[k];
 }

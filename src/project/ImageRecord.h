@@ -3,10 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "xml/Chars.h"
-#include "project/Descriptor.h"
 #include "linalg/PointD.h"
 #include "linalg/RectD.h"
+#include "project/Descriptor.h"
+#include "xml/Chars.h"
 
 namespace Zelvo {
 class XmlElement;

@@ -85,7 +85,8 @@ public:
     // photographs take 200 MB, 3000 take 1.8 GB); larger projects are refused.
 #define VEDORA_MAX_IMAGES 3000
     static constexpr int kMaxImages = VEDORA_MAX_IMAGES;
-    static constexpr const char* kTooManyImages = "A project can hold at most " VEDORA_STRING(VEDORA_MAX_IMAGES) " photographs";
+    static constexpr const char* kTooManyImages =
+        "A project can hold at most " VEDORA_STRING(VEDORA_MAX_IMAGES) " photographs";
 
     PanoramaEngine();
     PanoramaEngine(PanoramaEngine&&);
@@ -345,8 +346,8 @@ private:
 
     // The overlap hierarchy (rebuilt from the pairs) and the stitch's cameras and geometry.
     mutable std::vector<std::unique_ptr<HierarchyNode>> imageTrees;  // grown on demand
-    std::vector<std::vector<int>> pairsOfImage;                        // matched pairs, by image
-    std::vector<int> treeSizes;                                        // node count of every image tree
+    std::vector<std::vector<int>> pairsOfImage;                      // matched pairs, by image
+    std::vector<int> treeSizes;                                      // node count of every image tree
     int referenceIndex = -1;
     std::unique_ptr<HierarchyNode> mainTree;
     std::unique_ptr<HierarchyNode> transitionTree;

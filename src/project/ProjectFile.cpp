@@ -184,8 +184,7 @@ void PanoramaEngine::FitPairsAtLoad() {
 }
 
 bool PanoramaEngine::ReadFrom(XmlDocument& document, const char* name) {
-    XmlElement* panorama = document.Root() ? document.Root()->FindDescendant("Panorama", "name", name, false)
-                                           : nullptr;
+    XmlElement* panorama = document.Root() ? document.Root()->FindDescendant("Panorama", "name", name, false) : nullptr;
     ClearFailure();
     if (!panorama) {
         Reset();

@@ -34,9 +34,9 @@ std::string Reroot(const std::string& path, const std::string& projectPath, bool
     if (NameSurvivesQString(path.c_str()) && NameSurvivesQString(projectPath.c_str())) {
         const QDir folder = QFileInfo(QFile::decodeName(projectPath.c_str())).absoluteDir();
         const QString name = QFile::decodeName(path.c_str());
-        const QString mapped =
-            toFile ? folder.relativeFilePath(QDir::cleanPath(QDir::current().absoluteFilePath(name)))
-                   : QDir::current().relativeFilePath(QDir::cleanPath(folder.absoluteFilePath(name)));
+        const QString mapped = toFile
+                                   ? folder.relativeFilePath(QDir::cleanPath(QDir::current().absoluteFilePath(name)))
+                                   : QDir::current().relativeFilePath(QDir::cleanPath(folder.absoluteFilePath(name)));
         return QFile::encodeName(mapped).toStdString();
     }
     std::error_code error;

@@ -16,7 +16,7 @@ void AddHorizontalAxis(const Camera& camera, CMatrix& S) {
             S(i, j) += x[i] * x[j];
 }
 
-} // namespace
+}  // namespace
 
 void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
                     const std::vector<PointD>& layoutPositions) {
@@ -24,9 +24,9 @@ void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closin
         return;
     if (layoutPositions.size() < cameraList.size())
         throw "Autostraighten(): fewer layout positions than cameras";
-    auto [lowest, highest] = std::minmax_element(
-        layoutPositions.begin(), layoutPositions.begin() + static_cast<long>(cameraList.size()),
-        [](const PointD& a, const PointD& b) { return a.x < b.x; });
+    auto [lowest, highest] =
+        std::minmax_element(layoutPositions.begin(), layoutPositions.begin() + static_cast<long>(cameraList.size()),
+                            [](const PointD& a, const PointD& b) { return a.x < b.x; });
     if (highest->x - lowest->x <= 0.25 * cameraList[0].lens.width)
         return;
 

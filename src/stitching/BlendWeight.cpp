@@ -8,9 +8,7 @@
 
 namespace stitch {
 
-int BlendWidth(int w, int h, int percent) {
-    return std::max(std::min(w, h) * percent / 100, 1);
-}
+int BlendWidth(int w, int h, int percent) { return std::max(std::min(w, h) * percent / 100, 1); }
 
 void RingDistance(int w, int h, ImgFLOAT& distance) {
     distance.Resize(w, h);
@@ -72,4 +70,4 @@ void FeatherBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, int w
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -29,4 +29,4 @@ void FeatherBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, int w
 // -32767 .. 32767 (never the empty marker, never wrapped around).
 short ToChannel(float v);
 
-} // namespace stitch
+}  // namespace stitch

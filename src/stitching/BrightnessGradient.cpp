@@ -60,7 +60,7 @@ void LevelPixel(RgbSHORT& p, double lo, double scale) {
     p.r = Level(p.r, lo, scale);
 }
 
-} // namespace
+}  // namespace
 
 bool QuarterTurned(double rotation) {
     double r = std::abs(rotation);
@@ -100,4 +100,4 @@ void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& in
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -17,11 +17,11 @@ struct GradientCamera {
 };
 
 struct BrightnessGradientInput {
-    std::vector<GradientCamera> cameras; // in camera-list order; entry 0 anchors the fit
-    std::vector<PointD> layoutPositions; // one per camera-list entry
-    int firstImageWidth = 0;             // the image of camera-list entry 0
+    std::vector<GradientCamera> cameras;  // in camera-list order; entry 0 anchors the fit
+    std::vector<PointD> layoutPositions;  // one per camera-list entry
+    int firstImageWidth = 0;              // the image of camera-list entry 0
     int firstImageHeight = 0;
-    double rotation = 0; // the panorama's image rotation, radians
+    double rotation = 0;  // the panorama's image rotation, radians
 };
 
 // Whether the panorama is turned by about a quarter turn (|rotation| in (pi/4, 3pi/4) or
@@ -40,4 +40,4 @@ bool QuarterTurned(double rotation);
 // Results stay in -32767 .. 32767.
 void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& input, bool horizontal);
 
-} // namespace stitch
+}  // namespace stitch

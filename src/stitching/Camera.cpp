@@ -9,7 +9,7 @@ namespace {
 // Beyond this |R20| the camera looks straight up or down and gamma cannot be told from alpha.
 constexpr double kGimbalLimit = 0.9999999999;
 
-} // namespace
+}  // namespace
 
 void Camera::Initialise(double width, double height) {
     alpha = beta = gamma = 0;
@@ -37,9 +37,7 @@ void Camera::Initialise(double width, double height) {
     estimated = std::numeric_limits<double>::max();
 }
 
-void Camera::RotationFromAngles() {
-    SetRotation(Rz(gamma) * Ry(beta) * Rx(alpha));
-}
+void Camera::RotationFromAngles() { SetRotation(Rz(gamma) * Ry(beta) * Rx(alpha)); }
 
 void Camera::AnglesFromRotation(const CMatrix& R) {
     double r20 = R(2, 0);

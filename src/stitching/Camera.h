@@ -42,7 +42,7 @@ struct Camera {
     double gains[3] = {1, 1, 1};
     double vignettingCentreX = 0;
     double vignettingCentreY = 0;
-    double vignetting[3] = {0, 0, 0}; // of r^2, r^4, r^6
+    double vignetting[3] = {0, 0, 0};  // of r^2, r^4, r^6
     // rotation with the camera's own longitude removed: Ry(-lonOffset) rotation.
     CMatrix panoRotation;
     double panoRow0[3] = {1, 0, 0};

@@ -13,9 +13,7 @@ namespace {
 const char* const kNoOverlap = "Could not fit cameras, no overlapping images.";
 const char* const kDiverged = "The camera fit did not converge.";
 
-int NonRootNodes(const HierarchyNode* tree) {
-    return tree ? tree->CountNodes() - 1 : 0;
-}
+int NonRootNodes(const HierarchyNode* tree) { return tree ? tree->CountNodes() - 1 : 0; }
 
 void AppendPairs(const HierarchyNode* node, CMatrix& input, CMatrix& observations, int& row) {
     if (node->parentPoints.size() != node->childPoints.size())
@@ -43,7 +41,7 @@ bool AllFinite(const CVector& v) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 CameraFitResult FitCameras(const CameraFitInput& input) {
     CameraFitter fitter(input);
@@ -63,12 +61,9 @@ CameraFitter::CameraFitter(CameraFitInput input) : in(std::move(input)) {}
 
 const char* CameraFitter::FailureReason() const {
     switch (status) {
-    case CameraFitStatus::NoOverlap:
-        return kNoOverlap;
-    case CameraFitStatus::Diverged:
-        return kDiverged;
-    default:
-        return nullptr;
+    case CameraFitStatus::NoOverlap: return kNoOverlap;
+    case CameraFitStatus::Diverged: return kDiverged;
+    default: return nullptr;
     }
 }
 
@@ -97,8 +92,7 @@ CameraFitStatus CameraFitter::FitCameras() {
     CVector parameters = Parameters();
     CLevenbergMarquardt optimiser;
     optimiser.context = &edges;
-    optimiser.Fit(input, observations, parameters,
-                  CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
+    optimiser.Fit(input, observations, parameters, CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
     residualStdDev = optimiser.residualStdDev;
     iterations = optimiser.iterations;
     // The optimiser itself always reports success; a fit that ran off to NaN or infinity, or to
@@ -127,9 +121,7 @@ void CameraFitter::CollectCameras() {
     }
 }
 
-int CameraFitter::EdgeCount() const {
-    return NonRootNodes(in.mainTree) + NonRootNodes(in.transitionTree);
-}
+int CameraFitter::EdgeCount() const { return NonRootNodes(in.mainTree) + NonRootNodes(in.transitionTree); }
 
 size_t CameraFitter::CameraIndex(const std::vector<Camera>& list, int image) const {
     for (size_t k = 0; k < list.size(); ++k)
@@ -154,9 +146,7 @@ void CameraFitter::BuildEdgeList() {
     add(in.transitionTree, true);
 }
 
-bool CameraFitter::HasLoopBlock() const {
-    return in.transitionTree && in.projectionType != ProjectionType::Planar;
-}
+bool CameraFitter::HasLoopBlock() const { return in.transitionTree && in.projectionType != ProjectionType::Planar; }
 
 void CameraFitter::BuildObservations(CMatrix& input, CMatrix& observations) const {
     int rows = 0;

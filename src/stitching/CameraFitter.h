@@ -14,19 +14,19 @@
 // (toParent, fromParent) and the nodes' absolute rotations (workMatrix) from its cameras.
 struct CameraFitInput {
     HierarchyNode* mainTree = nullptr;
-    HierarchyNode* transitionTree = nullptr; // null unless the images close a full circle
-    std::vector<ImageSize> imageSizes;       // by image index
+    HierarchyNode* transitionTree = nullptr;  // null unless the images close a full circle
+    std::vector<ImageSize> imageSizes;        // by image index
     // One position per cameraList entry, that is per distinct image of mainTree in pre-order.
     std::vector<PointD> layoutPositions;
     ProjectionType projectionType = ProjectionType::Planar;
-    double verticalCameraRotation = 0; // radians
+    double verticalCameraRotation = 0;  // radians
 };
 
 enum class CameraFitStatus {
     Fitted,
-    NoTreeNodes, // no mainTree
-    NoOverlap,   // no edge, or no edge that tells a focal length
-    Diverged,    // the optimiser ended on parameters that are not finite, or a focal length <= 0
+    NoTreeNodes,  // no mainTree
+    NoOverlap,    // no edge, or no edge that tells a focal length
+    Diverged,     // the optimiser ended on parameters that are not finite, or a focal length <= 0
 };
 
 struct CameraFitResult {
@@ -37,7 +37,7 @@ struct CameraFitResult {
     // Fitted, straightened cameras with their panorama rotations; empty unless fitted.
     std::vector<Camera> cameraList;
     std::vector<Camera> closingCameraList;
-    double residualStdDev = 0; // pixels; the fit's quality
+    double residualStdDev = 0;  // pixels; the fit's quality
     int iterations = 0;
 };
 
@@ -48,7 +48,7 @@ CameraFitResult FitCameras(const CameraFitInput& input);
 // image, both indices into the list named by `closing`.
 struct CameraEdge {
     HierarchyNode* node = nullptr;
-    bool closing = false; // a transitionTree node: cameras of closingCameraList
+    bool closing = false;  // a transitionTree node: cameras of closingCameraList
     int child = 0;
     int parent = 0;
 };

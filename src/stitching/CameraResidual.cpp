@@ -7,8 +7,7 @@
 #include "stitching/CameraFitter.h"
 #include "stitching/PanoramaRotations.h"
 
-void CameraFitter::CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output,
-                                  void* context) {
+void CameraFitter::CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output, void* context) {
     WriteParameters(parameters);
     const auto& edgeList = *static_cast<const std::vector<CameraEdge>*>(context);
     const double* xs = input.columns[0];

@@ -28,7 +28,8 @@ bool ChannelRange(const ImgRGBSHORT& P, int& lo, int& hi) {
     return any;
 }
 
-template <class F> void ForEachNonEmpty(ImgRGBSHORT& P, F f) {
+template <class F>
+void ForEachNonEmpty(ImgRGBSHORT& P, F f) {
     for (int y = 0; y < P.height; ++y) {
         RgbSHORT* row = P.Row(y);
         for (int x = 0; x < P.width; ++x)
@@ -46,13 +47,13 @@ struct Stretch {
 Stretch StretchFromHistogram(const ImgRGBSHORT& P, int M) {
     Stretch s;
     if (M < 2)
-        return s; // one bin: no width to place the ends in
+        return s;  // one bin: no width to place the ends in
     std::vector<double> cumulative(static_cast<size_t>(M), 0.0);
     double binScale = (M - 1) / static_cast<double>(M);
     for (int y = 0; y < P.height; ++y) {
         const RgbSHORT* row = P.Row(y);
         for (int x = 0; x < P.width; ++x) {
-            int bin = 0; // empty pixels count as the darkest
+            int bin = 0;  // empty pixels count as the darkest
             if (!IsEmptySample(row[x])) {
                 int L = (16 * row[x].g + 5 * row[x].r + 11 * row[x].b) / 32;
                 bin = static_cast<int>(std::clamp(std::trunc(L * binScale + 0.5), 0.0, M - 1.0));
@@ -102,14 +103,13 @@ void ApplyGamma(RgbSHORT& p, const Stretch& s, int M, const std::vector<double>&
     double r = t > 0 ? table[std::min(static_cast<int>(t + 0.5), M)] / t : 0.0;
     short out[3];
     for (int k = 0; k < 3; ++k)
-        out[k] =
-            static_cast<short>(std::trunc(std::clamp(r * c[k] + 0.5, 0.0, static_cast<double>(M)) + 0.5));
+        out[k] = static_cast<short>(std::trunc(std::clamp(r * c[k] + 0.5, 0.0, static_cast<double>(M)) + 0.5));
     p.b = out[0];
     p.g = out[1];
     p.r = out[2];
 }
 
-} // namespace
+}  // namespace
 
 int AdjustContrast(ImgRGBSHORT& P) {
     int m, M0;
@@ -117,9 +117,7 @@ int AdjustContrast(ImgRGBSHORT& P) {
         return 0;
     if (M0 - m >= 32768) {
         double span = M0 - m;
-        auto rescale = [&](short v) {
-            return static_cast<short>(std::trunc((v - m) * 32767.0 / span + 0.5));
-        };
+        auto rescale = [&](short v) { return static_cast<short>(std::trunc((v - m) * 32767.0 / span + 0.5)); };
         ForEachNonEmpty(P, [&](RgbSHORT& p) {
             p.b = rescale(p.b);
             p.g = rescale(p.g);
@@ -157,4 +155,4 @@ void StretchContrastAndGamma(ImgRGBSHORT& P, double gamma) {
     ForEachNonEmpty(P, [&](RgbSHORT& p) { ApplyGamma(p, s, M, table); });
 }
 
-} // namespace stitch
+}  // namespace stitch

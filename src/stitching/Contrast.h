@@ -18,4 +18,4 @@ int AdjustContrast(ImgRGBSHORT& P);
 // stays black under any gamma.
 void StretchContrastAndGamma(ImgRGBSHORT& P, double gamma);
 
-} // namespace stitch
+}  // namespace stitch

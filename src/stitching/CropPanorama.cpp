@@ -15,12 +15,8 @@ namespace {
 // The strips carry a border of two zero pixels on every side.
 constexpr int kBorder = 2;
 
-uint8_t ChannelOf(const Rgb& p, int k) {
-    return k == 0 ? p.b : k == 1 ? p.g : p.r;
-}
-uint8_t& ChannelOf(Rgb& p, int k) {
-    return k == 0 ? p.b : k == 1 ? p.g : p.r;
-}
+uint8_t ChannelOf(const Rgb& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
+uint8_t& ChannelOf(Rgb& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
 
 // Channel k of the g x h source block at (x0, y0) inside a zero border.
 void StripChannel(const ImgRGB& source, int x0, int y0, int g, int h, int k, ImgFLOAT& strip) {
@@ -48,13 +44,12 @@ void MiddleWeight(int n, int rows, ImgFLOAT& Y) {
 void CopyInto(const ImgRGB& source, ImgRGB& target, int x0, int y0) {
     target.FillRect(0, 0, target.width - 1, target.height - 1, Rgb{0, 0, 0});
     int sx0 = std::max(x0, 0), sy0 = std::max(y0, 0);
-    int sx1 = std::min(x0 + target.width, source.width) - 1,
-        sy1 = std::min(y0 + target.height, source.height) - 1;
+    int sx1 = std::min(x0 + target.width, source.width) - 1, sy1 = std::min(y0 + target.height, source.height) - 1;
     if (sx0 <= sx1 && sy0 <= sy1)
         source.CopyRect(sx0, sy0, sx1, sy1, target, sx0 - x0, sy0 - y0);
 }
 
-} // namespace
+}  // namespace
 
 void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g) {
     int h = target.height, n = g + 2 * kBorder, rows = h + 2 * kBorder;
@@ -125,4 +120,4 @@ bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, co
     return true;
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -28,4 +28,4 @@ bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, co
 // blended with the g source columns beyond one turn, which start at x0 + target.width.
 void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g);
 
-} // namespace stitch
+}  // namespace stitch

@@ -14,8 +14,7 @@ namespace {
 class RectangleSearch {
 public:
     RectangleSearch(const ImgRGBSHORT& P, bool transposed)
-        : P_(P), transposed_(transposed), U_(transposed ? P.height : P.width),
-          V_(transposed ? P.width : P.height) {}
+        : P_(P), transposed_(transposed), U_(transposed ? P.height : P.width), V_(transposed ? P.width : P.height) {}
 
     struct Rect {
         int u0, v0, u1, v1;
@@ -23,8 +22,7 @@ public:
     };
 
     bool Valid(const Rect& r) const {
-        return transposed_ ? CropEdgesFilled(P_, r.v0, r.u0, r.v1, r.u1)
-                           : CropEdgesFilled(P_, r.u0, r.v0, r.u1, r.v1);
+        return transposed_ ? CropEdgesFilled(P_, r.v0, r.u0, r.v1, r.u1) : CropEdgesFilled(P_, r.u0, r.v0, r.u1, r.v1);
     }
 
     // Widens the one-pixel start line along u, left edge first, until neither edge moves.
@@ -82,7 +80,7 @@ private:
     int U_, V_;
 };
 
-} // namespace
+}  // namespace
 
 bool CropEdgesFilled(const ImgRGBSHORT& P, int x0, int y0, int x1, int y1) {
     if (x0 < 0 || y0 < 0 || x1 >= P.width || y1 >= P.height || x0 > x1 || y0 > y1)
@@ -113,8 +111,7 @@ CropRect FindCropRectangle(const ImgRGBSHORT& P) {
             }
     }
     int bestRow = static_cast<int>(std::max_element(rowCount.begin(), rowCount.end()) - rowCount.begin());
-    int bestColumn =
-        static_cast<int>(std::max_element(columnCount.begin(), columnCount.end()) - columnCount.begin());
+    int bestColumn = static_cast<int>(std::max_element(columnCount.begin(), columnCount.end()) - columnCount.begin());
     // Wider than tall when the fullest column holds fewer pixels than the fullest row.
     bool transposed = !(columnCount[bestColumn] < rowCount[bestRow]);
     RectangleSearch search(P, transposed);
@@ -129,4 +126,4 @@ CropRect FindCropRectangle(const ImgRGBSHORT& P) {
     return search.ToCrop(best);
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -21,4 +21,4 @@ bool CropEdgesFilled(const ImgRGBSHORT& P, int x0, int y0, int x1, int y1);
 // direction, grown across it while narrowing when stuck, then grown along it again.
 CropRect FindCropRectangle(const ImgRGBSHORT& P);
 
-} // namespace stitch
+}  // namespace stitch

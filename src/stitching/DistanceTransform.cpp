@@ -52,7 +52,7 @@ void Transform1D(Envelope& e, int n) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void SquaredDistanceTransform(const ImgUCHAR& mask, ImgFLOAT& squared) {
     int w = mask.width, h = mask.height;
@@ -97,4 +97,4 @@ void DistanceTransform(const ImgUCHAR& mask, ImgFLOAT& distance) {
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

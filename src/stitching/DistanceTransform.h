@@ -20,4 +20,4 @@ float FastSqrt(float x);
 // Euclidean distance to the nearest set mask pixel (FastSqrt of the squared transform).
 void DistanceTransform(const ImgUCHAR& mask, ImgFLOAT& distance);
 
-} // namespace stitch
+}  // namespace stitch

@@ -8,6 +8,4 @@
 // working images. Only channel 0 is tested; a pixel that holds data never carries it there.
 constexpr int16_t EMPTY_SAMPLE = -32768;
 
-inline bool IsEmptySample(const RgbSHORT& p) {
-    return p.b == EMPTY_SAMPLE;
-}
+inline bool IsEmptySample(const RgbSHORT& p) { return p.b == EMPTY_SAMPLE; }

@@ -15,8 +15,8 @@ bool FocalFromHomography(const CMatrix& H, Camera& camera) {
     CMatrix A(2, 2);
     A(0, 0) = g * y1 * y2 + x1 * x2 - (z2 * x1 + z1 * x2) * cx - (z2 * y1 + z1 * y2) * cy * g;
     A(0, 1) = z1 * z2;
-    A(1, 0) = g * (y1 * y1 - y2 * y2) + (x1 * x1 - x2 * x2) - 2 * cx * (z1 * x1 - z2 * x2) -
-              2 * g * cy * (z1 * y1 - z2 * y2);
+    A(1, 0) =
+        g * (y1 * y1 - y2 * y2) + (x1 * x1 - x2 * x2) - 2 * cx * (z1 * x1 - z2 * x2) - 2 * g * cy * (z1 * y1 - z2 * y2);
     A(1, 1) = z1 * z1 - z2 * z2;
     // The two columns differ in size by about f^2, and both shrink with the square of H's
     // scale; the decomposition's absolute tolerances would then skip the smaller one. Columns
@@ -76,14 +76,13 @@ void TryEdge(const HierarchyNode* node, const std::vector<ImageSize>& imageSizes
     }
 }
 
-} // namespace
+}  // namespace
 
 double InitialFocalLength(const HierarchyNode* mainTree, const HierarchyNode* transitionTree,
                           const std::vector<ImageSize>& imageSizes) {
     Candidate best;
     for (const HierarchyNode* tree : {mainTree, transitionTree})
         if (tree)
-            ForEachPreOrder(tree->firstChild,
-                            [&](const HierarchyNode* node) { TryEdge(node, imageSizes, best); });
+            ForEachPreOrder(tree->firstChild, [&](const HierarchyNode* node) { TryEdge(node, imageSizes, best); });
     return best.focalLength;
 }

@@ -23,12 +23,8 @@ constexpr int kChannels = 3;
 // Prepare, forward transform, inverse transform, compose.
 constexpr int kStages = 4;
 
-short& ChannelOf(RgbSHORT& p, int k) {
-    return k == 0 ? p.b : k == 1 ? p.g : p.r;
-}
-short ChannelOf(const RgbSHORT& p, int k) {
-    return k == 0 ? p.b : k == 1 ? p.g : p.r;
-}
+short& ChannelOf(RgbSHORT& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
+short ChannelOf(const RgbSHORT& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
 
 // Channel k as floats, with the two outermost pixel rings set to 0.
 void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
@@ -46,22 +42,14 @@ void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
 // One channel's way through the blend, in stages that announce nothing themselves.
 class ChannelBlend {
 public:
-    ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k)
-        : A_(A), B_(B), E_(E), k_(k) {}
+    ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k) : A_(A), B_(B), E_(E), k_(k) {}
 
     void Run(int stage, const ImgFLOAT* omega) {
         switch (stage) {
-        case 0:
-            Prepare();
-            break;
-        case 1:
-            solver_->Forward();
-            break;
-        case 2:
-            solver_->Inverse();
-            break;
-        default:
-            Compose(*omega);
+        case 0: Prepare(); break;
+        case 1: solver_->Forward(); break;
+        case 2: solver_->Inverse(); break;
+        default: Compose(*omega);
         }
     }
     const ImgFLOAT& Result() const { return b_; }
@@ -197,10 +185,10 @@ void Announce(const StepCallback& announce, int k, int stage) {
         announce(kFirstBlendStep + 3 * k + stage - 1);
 }
 
-} // namespace
+}  // namespace
 
-void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M,
-                         const GradientBlendSettings& settings, const StepCallback& announce) {
+void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, const GradientBlendSettings& settings,
+                         const StepCallback& announce) {
     int w = B.width, h = B.height;
     if (w <= 0 || h <= 0)
         return;
@@ -253,4 +241,4 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -29,7 +29,7 @@ constexpr int kFirstBlendStep = 7;
 // `announce` is called from the calling thread only, with the steps in order, also when the
 // channels are solved on worker threads; when it throws, the workers stop at their next step,
 // the exception propagates and B is left unchanged. An M without set pixels leaves B as it was.
-void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M,
-                         const GradientBlendSettings& settings, const StepCallback& announce);
+void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, const GradientBlendSettings& settings,
+                         const StepCallback& announce);
 
-} // namespace stitch
+}  // namespace stitch

@@ -8,7 +8,7 @@ struct LensModel {
     double height = 0;
     double centreX = 0;
     double centreY = 0;
-    double radial[3] = {0, 0, 0}; // of r^2, r^4, r^6
+    double radial[3] = {0, 0, 0};  // of r^2, r^4, r^6
     double tangential[2] = {0, 0};
     // Whether the inverse mapping is the identity; RecomputeInverse() keeps it current.
     bool inverseIsIdentity = true;

@@ -21,4 +21,4 @@ void MixedDivergence(const ImgFLOAT& a, const ImgFLOAT& b, const ImgFLOAT& E, Si
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -17,4 +17,4 @@ namespace stitch {
 // solution direction by direction.
 void MixedDivergence(const ImgFLOAT& a, const ImgFLOAT& b, const ImgFLOAT& E, SineGrid& G);
 
-} // namespace stitch
+}  // namespace stitch

@@ -37,4 +37,4 @@ void ConvertToOutput(const ImgRGBSHORT& P, ImgRGB& out) {
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

@@ -11,4 +11,4 @@ namespace stitch {
 // 0 .. 255.
 void ConvertToOutput(const ImgRGBSHORT& P, ImgRGB& out);
 
-} // namespace stitch
+}  // namespace stitch

@@ -135,8 +135,7 @@ bool ForwardMapper::Panorama(double x, double y, double* u, double* v) const {
 }
 
 void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
-              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier,
-              ImgUCHAR& seam) {
+              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
     const int w = copy.image.width, h = copy.image.height;
     seam.Resize(w, h);
     seam.FillRect(0, 0, w - 1, h - 1, 1);

@@ -38,8 +38,8 @@ public:
 private:
     ProjectionType type;
     double f, cx, cy, lon;
-    double m[9];   // planar: toPanorama; otherwise panoramaTransform
-    double r[9];   // panoRotation
+    double m[9];  // planar: toPanorama; otherwise panoramaTransform
+    double r[9];  // panoRotation
 };
 
 // The new image's seam mask at working resolution: 1 where it owns a working pixel, 0 where an
@@ -50,8 +50,7 @@ struct EarlierImage {
     int workWidth, workHeight;
 };
 void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
-              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier,
-              ImgUCHAR& seam);
+              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier, ImgUCHAR& seam);
 
 // The warp of one image into its panorama rectangle r: for every pixel (u, v) whose source
 // position lands inside the working copy (0 < trunc < size - 1), A is the working copy's

@@ -11,9 +11,7 @@ namespace {
 constexpr double kTurn = 2 * std::numbers::pi;
 
 // atan2 of the optical axis rotation * (0, 0, 1) in the x-z plane.
-double AxisLongitude(const Camera& camera) {
-    return std::atan2(camera.rotation(0, 2), camera.rotation(2, 2));
-}
+double AxisLongitude(const Camera& camera) { return std::atan2(camera.rotation(0, 2), camera.rotation(2, 2)); }
 
 void SetLongitude(Camera& camera, double longitude) {
     camera.lonOffset = longitude;
@@ -21,9 +19,8 @@ void SetLongitude(Camera& camera, double longitude) {
 }
 
 void PlanarHomographies(std::vector<Camera>& cameraList, double verticalCameraRotation) {
-    auto [lo, hi] =
-        std::minmax_element(cameraList.begin(), cameraList.end(),
-                            [](const Camera& a, const Camera& b) { return a.lonOffset < b.lonOffset; });
+    auto [lo, hi] = std::minmax_element(cameraList.begin(), cameraList.end(),
+                                        [](const Camera& a, const Camera& b) { return a.lonOffset < b.lonOffset; });
     const double middle = (lo->lonOffset + hi->lonOffset) / 2;
     CMatrix view = Rx(verticalCameraRotation) * Ry(-middle);
     CMatrix viewTransposed = view.Transpose();
@@ -35,7 +32,7 @@ void PlanarHomographies(std::vector<Camera>& cameraList, double verticalCameraRo
     }
 }
 
-} // namespace
+}  // namespace
 
 void ComputePanoramaRotations(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
                               const std::vector<PointD>& layoutPositions, ProjectionType type,

@@ -21,7 +21,7 @@ std::vector<double> CosineTerms(int n) {
     return t;
 }
 
-} // namespace
+}  // namespace
 
 PoissonSolver::PoissonSolver(int w, int h)
     : grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)), coefficients_(grid_.Height(), grid_.Width()) {}
@@ -51,4 +51,4 @@ void PoissonSolver::Inverse() {
     OddTransformRows(grid_);
 }
 
-} // namespace stitch
+}  // namespace stitch

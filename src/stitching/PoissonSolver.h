@@ -34,4 +34,4 @@ private:
     SineGrid coefficients_;
 };
 
-} // namespace stitch
+}  // namespace stitch

@@ -35,12 +35,15 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
             for (int done = 0; done < count; ++done) {
                 const Camera& camera = cameraList[static_cast<size_t>(count - 1 - done)];
                 Tick();
-                if (Step(done + 1, count, Chars::Format(Tr("Rendering: Image %d of %d").c_str(), done + 1, count).c_str()))
+                if (Step(done + 1, count,
+                         Chars::Format(Tr("Rendering: Image %d of %d").c_str(), done + 1, count).c_str()))
                     ThrowAborted();
                 ImgRGB source;
-                if (!LoadImageFile(source, GetSourceImageRotation(), images[static_cast<size_t>(camera.image)].path.c_str()))
+                if (!LoadImageFile(source, GetSourceImageRotation(),
+                                   images[static_cast<size_t>(camera.image)].path.c_str()))
                     ThrowUnreadableImage(camera.image);
-                InverseMapper mapper(static_cast<ProjectionType>(GetProjectionType()), camera, panoramaTransformInverse);
+                InverseMapper mapper(static_cast<ProjectionType>(GetProjectionType()), camera,
+                                     panoramaTransformInverse);
                 RenderPreviewImage(source, mapper, images[static_cast<size_t>(camera.image)].panoramaRect, work);
             }
             if (!target.Resize(W, H) || !target.HasPixels())

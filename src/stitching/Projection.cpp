@@ -41,16 +41,15 @@ PointD PixelFromProjection(ProjectionType type, const Camera& camera, double a, 
     return {f * X / Z + camera.principalX, f * Y / Z + camera.principalY};
 }
 
-PointD ForwardMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform, double x,
-                  double y) {
+PointD ForwardMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform, double x, double y) {
     if (type == ProjectionType::Planar)
         return MapHomogeneous(camera.toPanorama, x, y);
     PointD p = ProjectionCoordinates(type, camera, x, y);
     return MapHomogeneous(panoramaTransform, p.x, p.y);
 }
 
-PointD InverseMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransformInverse,
-                  double u, double v) {
+PointD InverseMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransformInverse, double u,
+                  double v) {
     if (type == ProjectionType::Planar)
         return MapHomogeneous(camera.fromPanorama, u, v);
     PointD p = MapHomogeneous(panoramaTransformInverse, u, v);

@@ -18,12 +18,11 @@ PointD PixelFromProjection(ProjectionType type, const Camera& camera, double a, 
 
 // Source pixel to panorama pixel: planar through toPanorama alone (which then already includes
 // the panorama transform), otherwise the projection coordinates through panoramaTransform.
-PointD ForwardMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform, double x,
-                  double y);
+PointD ForwardMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform, double x, double y);
 // Panorama pixel to source pixel: planar through fromPanorama, otherwise through
 // panoramaTransformInverse to projection coordinates and on into the camera.
-PointD InverseMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransformInverse,
-                  double u, double v);
+PointD InverseMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransformInverse, double u,
+                  double v);
 
 // (x, y) through a 3 x 3 matrix with the homogeneous division.
 inline PointD MapHomogeneous(const CMatrix& M, double x, double y) {

@@ -9,14 +9,12 @@ namespace stitch {
 namespace {
 
 // One tent factor: 1 - |v - half| / half; a zero half (a one-pixel side) weighs 1.
-double TentFactor(int v, int half) {
-    return half > 0 ? 1.0 - std::abs(v - half) / static_cast<double>(half) : 1.0;
-}
+double TentFactor(int v, int half) { return half > 0 ? 1.0 - std::abs(v - half) / static_cast<double>(half) : 1.0; }
 
 // One 3 x 3 minimum filter pass; at the edges over the neighbours inside the mask.
 void MinimumFilter3x3(ImgUCHAR& C) {
     int w = C.width, h = C.height;
-    ImgUCHAR source(w, h); // a deep copy also when C is a view
+    ImgUCHAR source(w, h);  // a deep copy also when C is a view
     C.CopyTo(source);
     for (int y = 0; y < h; ++y) {
         int y0 = std::max(y - 1, 0), y1 = std::min(y + 1, h - 1);
@@ -34,7 +32,7 @@ void MinimumFilter3x3(ImgUCHAR& C) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void TentWeight(int w, int h, ImgFLOAT& T) {
     T.Resize(w, h);
@@ -98,4 +96,4 @@ void PasteCovered(const ImgRGBSHORT& R, const ImgUCHAR& C, ImgRGBSHORT& P, int l
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

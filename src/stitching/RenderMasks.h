@@ -13,9 +13,7 @@ void TentWeight(int w, int h, ImgFLOAT& T);
 
 // Whether an earlier image keeps a pixel that the new image also covers: only when its tent
 // weight there is strictly larger; on equal weights the later image claims the pixel.
-inline bool EarlierImageKeeps(float earlierWeight, float newWeight) {
-    return earlierWeight > newWeight;
-}
+inline bool EarlierImageKeeps(float earlierWeight, float newWeight) { return earlierWeight > newWeight; }
 
 // Maps one working row i of the new image into an earlier image's working pixels:
 // fills x[j], y[j] for j = 0 .. width-1 (non-finite values for points that do not map).
@@ -34,4 +32,4 @@ void ErodeCoverage(ImgUCHAR& C);
 // P(left + x, top + y) := R(x, y) wherever C(x, y) is set; parts outside P are skipped.
 void PasteCovered(const ImgRGBSHORT& R, const ImgUCHAR& C, ImgRGBSHORT& P, int left, int top);
 
-} // namespace stitch
+}  // namespace stitch

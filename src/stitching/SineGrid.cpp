@@ -17,7 +17,7 @@ constexpr int kStrideQuantum = 16;
 // Square tiles small enough that a source tile and a destination tile stay in the L1 cache.
 constexpr int kTile = 32;
 
-} // namespace
+}  // namespace
 
 int NextPowerOfTwo(int n) {
     int p = 1;
@@ -26,9 +26,7 @@ int NextPowerOfTwo(int n) {
     return p;
 }
 
-int SineGrid::StrideFor(int width) {
-    return (width + kStrideQuantum - 1) / kStrideQuantum * kStrideQuantum;
-}
+int SineGrid::StrideFor(int width) { return (width + kStrideQuantum - 1) / kStrideQuantum * kStrideQuantum; }
 
 SineGrid::SineGrid(int width, int height) : width_(width), height_(height), stride_(StrideFor(width)) {
     size_t count = static_cast<size_t>(stride_) * static_cast<size_t>(height_);
@@ -40,9 +38,7 @@ SineGrid::SineGrid(int width, int height) : width_(width), height_(height), stri
     Fill(0.0f);
 }
 
-SineGrid::~SineGrid() {
-    fftwf_free(data_);
-}
+SineGrid::~SineGrid() { fftwf_free(data_); }
 
 SineGrid::SineGrid(SineGrid&& other) noexcept
     : width_(other.width_), height_(other.height_), stride_(other.stride_), data_(other.data_) {
@@ -77,4 +73,4 @@ void TransposeScaled(const SineGrid& src, SineGrid& dst, float scale) {
     }
 }
 
-} // namespace stitch
+}  // namespace stitch

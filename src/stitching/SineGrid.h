@@ -42,4 +42,4 @@ int NextPowerOfTwo(int n);
 // dst(x, y) := scale * src(y, x); dst must be src's height wide and src's width high.
 void TransposeScaled(const SineGrid& src, SineGrid& dst, float scale);
 
-} // namespace stitch
+}  // namespace stitch

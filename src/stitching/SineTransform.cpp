@@ -39,8 +39,8 @@ public:
         float* first = shape.Row(1) + 1;
         int size = n - 1;
         fftwf_r2r_kind kind = FFTW_RODFT00;
-        fftwf_plan plan = fftwf_plan_many_r2r(1, &size, count, first, nullptr, 1, stride, first, nullptr, 1,
-                                              stride, &kind, FFTW_ESTIMATE);
+        fftwf_plan plan = fftwf_plan_many_r2r(1, &size, count, first, nullptr, 1, stride, first, nullptr, 1, stride,
+                                              &kind, FFTW_ESTIMATE);
         if (!plan)
             throw std::bad_alloc();
         plans_.emplace(key, plan);
@@ -84,7 +84,7 @@ void TransformRowRange(SineGrid& grid, int first, int count) {
     fftwf_execute_r2r(plan, start, start);
 }
 
-} // namespace
+}  // namespace
 
 void OddTransformRows(SineGrid& grid, int threads) {
     int n = grid.Width(), count = grid.Height() - 1;
@@ -122,4 +122,4 @@ void InverseSineTransform2D(SineGrid& grid, int threads) {
     Transform2D(grid, 1.0f / static_cast<float>(grid.Width()), 1.0f / static_cast<float>(grid.Height()), threads);
 }
 
-} // namespace stitch
+}  // namespace stitch

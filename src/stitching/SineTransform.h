@@ -23,4 +23,4 @@ void InverseSineTransform2D(SineGrid& grid, int threads = 1);
 // RODFT00 over elements 1 .. width-1 of rows 1 .. height-1, in place (twice the sine sum).
 void OddTransformRows(SineGrid& grid, int threads = 1);
 
-} // namespace stitch
+}  // namespace stitch

@@ -21,7 +21,7 @@ CMatrix Scale(double s) {
     return CMatrix(3, 3, m);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<PointD> ImageOutlinePoints(ProjectionType type, const Camera& camera) {
     const int w = static_cast<int>(camera.lens.width), h = static_cast<int>(camera.lens.height);
@@ -48,8 +48,7 @@ RectD ImageOutline(ProjectionType type, const Camera& camera) {
     return RectD::BoundingBox(points);
 }
 
-double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList,
-                 const HierarchyNode* transitionTree) {
+double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList, const HierarchyNode* transitionTree) {
     if (!transitionTree || !transitionTree->firstChild)
         return 0;
     const HierarchyNode* child = transitionTree->firstChild;
@@ -66,10 +65,8 @@ double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList,
         return 0;
     PointD meanChild, meanParent;
     for (size_t k = 0; k < n; ++k) {
-        PointD c =
-            ProjectionCoordinates(type, *childCamera, child->childPoints[k].x, child->childPoints[k].y);
-        PointD p =
-            ProjectionCoordinates(type, *rootCamera, child->parentPoints[k].x, child->parentPoints[k].y);
+        PointD c = ProjectionCoordinates(type, *childCamera, child->childPoints[k].x, child->childPoints[k].y);
+        PointD p = ProjectionCoordinates(type, *rootCamera, child->parentPoints[k].x, child->parentPoints[k].y);
         meanChild.x += c.x;
         meanChild.y += c.y;
         meanParent.x += p.x;
@@ -98,8 +95,7 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
     geometry.loopSlope = LoopSlope(type, cameraList, transitionTree);
     // A closed circle that is cropped to 360 degrees must stay level: the user's rotation would
     // tilt its seam.
-    const double rotation =
-        parameters.doCrop360Degrees && transitionTree ? 0 : parameters.panoramaImageRotation;
+    const double rotation = parameters.doCrop360Degrees && transitionTree ? 0 : parameters.panoramaImageRotation;
     const double delta = rotation - geometry.loopSlope;
     const RectD B = RectD{0, 0, U.width, U.height}.Transformed(Rotation(delta));
     const double s = (parameters.size - 1) / std::max(B.width, B.height);

@@ -14,7 +14,7 @@ struct StitchGeometryParameters {
     // The longer side of the panorama in pixels: panoramaImageSize for the final stitch,
     // panoramaPreviewImageSize for the preview.
     int size = 0;
-    double panoramaImageRotation = 0; // radians
+    double panoramaImageRotation = 0;  // radians
     bool doCrop360Degrees = false;
 };
 
@@ -22,7 +22,7 @@ struct StitchGeometryParameters {
 // the rectangles in panorama pixels.
 struct StitchGeometry {
     bool valid = false;
-    const char* failureReason = nullptr; // why not valid
+    const char* failureReason = nullptr;  // why not valid
     CMatrix panoramaTransform;
     CMatrix panoramaTransformInverse;
     RectD panoramaRect;
@@ -47,8 +47,7 @@ RectD ImageOutline(ProjectionType type, const Camera& camera);
 // The slope (radians) of the line from the transition tree's first child to its root, through
 // the mean of their edge's mapped points: across a full circle, the height the chain of images
 // gains or loses per unit of longitude. 0 without a transition tree or its points.
-double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList,
-                 const HierarchyNode* transitionTree);
+double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList, const HierarchyNode* transitionTree);
 
 // The panorama transform S T(-B.left, -B.top) Rot(delta) T(-U.left, -U.top) with U the union of
 // the outlines, delta the user's rotation minus the loop slope (no user rotation for a closed

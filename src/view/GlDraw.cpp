@@ -13,9 +13,7 @@ std::array<PointD, 4> ScreenQuad(const std::array<PointD, 4>& corners, const CMa
 
 namespace {
 
-void SetColour(const GuiColor& c) {
-    glColor4f(c.r, c.g, c.b, c.a);
-}
+void SetColour(const GuiColor& c) { glColor4f(c.r, c.g, c.b, c.a); }
 
 void BeginBlend(const GuiColor& c) {
     if (c.a < 1.0f) {
@@ -31,7 +29,7 @@ void Quad(const std::array<PointD, 4>& q) {
     glEnd();
 }
 
-} // namespace
+}  // namespace
 
 void GlDrawOutline(const std::array<PointD, 4>& screen, const GuiColor& colour, double lineWidth) {
     glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_LINE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
@@ -65,8 +63,7 @@ void GlFillRect(const RectD& r, const GuiColor& colour) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     SetColour(colour);
-    Quad({PointD{r.left, r.top}, PointD{r.Right(), r.top}, PointD{r.Right(), r.Bottom()},
-          PointD{r.left, r.Bottom()}});
+    Quad({PointD{r.left, r.top}, PointD{r.Right(), r.top}, PointD{r.Right(), r.Bottom()}, PointD{r.left, r.Bottom()}});
     glPopAttrib();
 }
 

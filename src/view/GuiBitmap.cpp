@@ -14,13 +14,9 @@
 
 GuiBitmap::GuiBitmap(const GuiBitmap& other) : GuiGroup(other), image(other.image), limit(other.limit) {}
 
-GuiBitmap::~GuiBitmap() {
-    ReleaseGLResources();
-}
+GuiBitmap::~GuiBitmap() { ReleaseGLResources(); }
 
-void GuiBitmap::SizeToImage() {
-    SetScaledSize(image.width, image.height, 1.0);
-}
+void GuiBitmap::SizeToImage() { SetScaledSize(image.width, image.height, 1.0); }
 
 void GuiBitmap::MarkForUpload() {
     recreate = true;
@@ -135,11 +131,9 @@ void SwapRedBlue(ImgRGB& img) {
     }
 }
 
-bool HasGlRowLayout(const ImgRGB& img) {
-    return img.rowStride == ((img.width * 3 + 3) & ~3);
-}
+bool HasGlRowLayout(const ImgRGB& img) { return img.rowStride == ((img.width * 3 + 3) & ~3); }
 
-} // namespace
+}  // namespace
 
 void GuiBitmap::Upload() {
     uploadPending = false;
@@ -186,8 +180,8 @@ void GuiBitmap::Draw(const CMatrix& transform) {
         glMatrixMode(GL_TEXTURE);
         glPushMatrix();
         glLoadIdentity();
-        glScaled(double(layout.contentWidth) / layout.textureWidth,
-                 double(layout.contentHeight) / layout.textureHeight, 1.0);
+        glScaled(double(layout.contentWidth) / layout.textureWidth, double(layout.contentHeight) / layout.textureHeight,
+                 1.0);
         static const double kTexCorner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
         glBegin(GL_QUADS);
         for (int i = 0; i < 4; ++i) {

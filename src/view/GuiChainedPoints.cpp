@@ -8,9 +8,7 @@
 
 GuiChainedPoints::GuiChainedPoints(const GuiChainedPoints& other) : GuiPoints(other) {}
 
-GuiChainedPoints::~GuiChainedPoints() {
-    Unlink();
-}
+GuiChainedPoints::~GuiChainedPoints() { Unlink(); }
 
 void GuiChainedPoints::LinkTo(GuiChainedPoints* n) {
     if (n == next || n == this)

@@ -4,13 +4,11 @@
 
 #include "view/ViewTransform.h"
 
-GuiGroup::GuiGroup() {
-    childLayer.owner = this;
-}
+GuiGroup::GuiGroup() { childLayer.owner = this; }
 
 GuiGroup::GuiGroup(const GuiGroup& other)
-    : GuiRect(other), factor(other.factor), scaledContent(other.scaledContent),
-      savedAspect(other.savedAspect), savedWidth(other.savedWidth), savedHeight(other.savedHeight) {
+    : GuiRect(other), factor(other.factor), scaledContent(other.scaledContent), savedAspect(other.savedAspect),
+      savedWidth(other.savedWidth), savedHeight(other.savedHeight) {
     childLayer.owner = this;
 }
 

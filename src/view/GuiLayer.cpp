@@ -9,9 +9,7 @@
 
 GuiLayer::GuiLayer(bool follows) : transform(IdentityTransform()), followsZoom(follows) {}
 
-GuiLayer::~GuiLayer() {
-    Clear();
-}
+GuiLayer::~GuiLayer() { Clear(); }
 
 void GuiLayer::SetLayerOfTree(GuiObj* obj, GuiLayer* layer) {
     obj->layer = layer;
@@ -19,9 +17,7 @@ void GuiLayer::SetLayerOfTree(GuiObj* obj, GuiLayer* layer) {
         SetLayerOfTree(child, layer);
 }
 
-std::vector<GuiObj*>& GuiLayer::SiblingsOf(GuiObj* obj) {
-    return obj->parent ? obj->parent->children : objects;
-}
+std::vector<GuiObj*>& GuiLayer::SiblingsOf(GuiObj* obj) { return obj->parent ? obj->parent->children : objects; }
 
 void GuiLayer::Add(GuiObj* obj, GuiObj* parentObj) {
     if (!obj || obj == parentObj)
@@ -68,9 +64,7 @@ int GuiLayer::ManagerId() const {
     return root ? root->managerId : 0;
 }
 
-GuiMgr* GuiLayer::Manager() const {
-    return GuiMgr::Find(ManagerId());
-}
+GuiMgr* GuiLayer::Manager() const { return GuiMgr::Find(ManagerId()); }
 
 const GuiLayer* GuiLayer::RootLayer() const {
     const GuiLayer* l = this;
@@ -81,8 +75,7 @@ const GuiLayer* GuiLayer::RootLayer() const {
 
 namespace {
 
-void VisitObject(GuiObj* obj, GuiLayer* layer, const std::function<void(GuiObj*, GuiLayer*)>& f,
-                 bool visibleOnly) {
+void VisitObject(GuiObj* obj, GuiLayer* layer, const std::function<void(GuiObj*, GuiLayer*)>& f, bool visibleOnly) {
     if (visibleOnly && !obj->HasFlag(kGuiVisible))
         return;
     f(obj, layer);
@@ -94,7 +87,7 @@ void VisitObject(GuiObj* obj, GuiLayer* layer, const std::function<void(GuiObj*,
         VisitObject(child, layer, f, visibleOnly);
 }
 
-} // namespace
+}  // namespace
 
 void GuiLayer::Visit(const std::function<void(GuiObj*, GuiLayer*)>& f, bool visibleOnly) const {
     const std::vector<GuiObj*> top = objects;

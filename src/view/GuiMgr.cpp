@@ -27,15 +27,13 @@ bool IsWithin(const GuiObj* obj, const GuiObj* root) {
     return false;
 }
 
-PointD CentreOf(const RectD& r) {
-    return {r.left + r.width / 2, r.top + r.height / 2};
-}
+PointD CentreOf(const RectD& r) { return {r.left + r.width / 2, r.top + r.height / 2}; }
 
 bool RectContains(const RectD& r, const PointD& p) {
     return p.x >= r.left && p.x <= r.Right() && p.y >= r.top && p.y <= r.Bottom();
 }
 
-} // namespace
+}  // namespace
 
 GuiMgr::GuiMgr() : id(nextManagerId++) {
     Registry()[id] = this;
@@ -92,13 +90,9 @@ void GuiMgr::SetOffset(double x, double y, bool notify) {
         offsetChanged(offset.x, offset.y);
 }
 
-PointD GuiMgr::SceneToScreen(const PointD& p) const {
-    return (p + offset) * zoom;
-}
+PointD GuiMgr::SceneToScreen(const PointD& p) const { return (p + offset) * zoom; }
 
-PointD GuiMgr::ScreenToScene(const PointD& s) const {
-    return s * (1.0 / zoom) - offset;
-}
+PointD GuiMgr::ScreenToScene(const PointD& s) const { return s * (1.0 / zoom) - offset; }
 
 void GuiMgr::UpdateLayerTransforms() {
     for (auto& layer : layers)
@@ -232,9 +226,7 @@ GuiObj* GuiMgr::HitTest(double x, double y) {
     return result;
 }
 
-PointD GuiMgr::ReferenceOnScreen(const GuiObj* obj) const {
-    return obj->ToScreen(obj->GetPosition());
-}
+PointD GuiMgr::ReferenceOnScreen(const GuiObj* obj) const { return obj->ToScreen(obj->GetPosition()); }
 
 void GuiMgr::ComputeSelectionHandles() {
     handles.count = 0;
@@ -343,9 +335,7 @@ void GuiMgr::LeftDrag(double x, double y) {
     Paint();
 }
 
-void GuiMgr::LeftRelease(double, double) {
-    dragging = false;
-}
+void GuiMgr::LeftRelease(double, double) { dragging = false; }
 
 void GuiMgr::RightPress(double x, double y) {
     rightPressed = HitTest(x, y);
@@ -391,29 +381,14 @@ void GuiMgr::ZoomBy(double factor) {
 
 bool GuiMgr::Key(GuiKey key) {
     switch (key) {
-    case GuiKey::Left:
-        SetOffset(offset.x - std::trunc(0.1 * viewWidth / zoom), offset.y, true);
-        break;
-    case GuiKey::Right:
-        SetOffset(offset.x + std::trunc(0.1 * viewWidth / zoom), offset.y, true);
-        break;
-    case GuiKey::Up:
-        SetOffset(offset.x, offset.y - std::trunc(0.1 * viewHeight / zoom), true);
-        break;
-    case GuiKey::Down:
-        SetOffset(offset.x, offset.y + std::trunc(0.1 * viewHeight / zoom), true);
-        break;
-    case GuiKey::ZoomIn:
-        SetZoom(zoom * kZoomInFactor, true);
-        break;
-    case GuiKey::ZoomOut:
-        SetZoom(zoom * kZoomOutFactor, true);
-        break;
-    case GuiKey::ZoomAll:
-        ZoomToFitAll();
-        break;
-    default:
-        return false;
+    case GuiKey::Left: SetOffset(offset.x - std::trunc(0.1 * viewWidth / zoom), offset.y, true); break;
+    case GuiKey::Right: SetOffset(offset.x + std::trunc(0.1 * viewWidth / zoom), offset.y, true); break;
+    case GuiKey::Up: SetOffset(offset.x, offset.y - std::trunc(0.1 * viewHeight / zoom), true); break;
+    case GuiKey::Down: SetOffset(offset.x, offset.y + std::trunc(0.1 * viewHeight / zoom), true); break;
+    case GuiKey::ZoomIn: SetZoom(zoom * kZoomInFactor, true); break;
+    case GuiKey::ZoomOut: SetZoom(zoom * kZoomOutFactor, true); break;
+    case GuiKey::ZoomAll: ZoomToFitAll(); break;
+    default: return false;
     }
     Paint();
     return true;
@@ -443,8 +418,7 @@ void GuiMgr::ZoomToRect(const RectD& box) {
     const double W = viewWidth, H = viewHeight;
     if (W <= 1 || H <= 1)
         return;
-    const double z =
-        box.height / H > box.width / W ? (H - 1) / (box.height + 1.5) : (W - 1) / (box.width + 1.5);
+    const double z = box.height / H > box.width / W ? (H - 1) / (box.height + 1.5) : (W - 1) / (box.width + 1.5);
     SetZoom(z, true);
     SetOffset(std::trunc(-box.left + 0.5), std::trunc(-box.top + 0.5), true);
     Paint();

@@ -68,7 +68,7 @@ public:
     void ForgetObject(GuiObj* obj);
 
     // --- Interaction (screen pixels) -----------------------------------------------------------
-    static constexpr double kHitTolerance = 10; // pixels
+    static constexpr double kHitTolerance = 10;  // pixels
     GuiObj* HitTest(double x, double y);
     void LeftPress(double x, double y);
     void LeftDrag(double x, double y);

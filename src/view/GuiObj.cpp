@@ -8,8 +8,8 @@
 #include "view/ViewTransform.h"
 
 GuiObj::GuiObj(const GuiObj& other)
-    : name(other.name), colour(other.colour), priority(other.priority), flags(other.flags),
-      notify(other.notify), notifyMask(other.notifyMask) {}
+    : name(other.name), colour(other.colour), priority(other.priority), flags(other.flags), notify(other.notify),
+      notifyMask(other.notifyMask) {}
 
 GuiObj::~GuiObj() {
     RemoveFromScene();
@@ -43,17 +43,11 @@ void GuiObj::NotifySelf(int code) {
         notify(this, code);
 }
 
-int GuiObj::ManagerId() const {
-    return layer ? layer->ManagerId() : 0;
-}
+int GuiObj::ManagerId() const { return layer ? layer->ManagerId() : 0; }
 
-GuiMgr* GuiObj::Manager() const {
-    return GuiMgr::Find(ManagerId());
-}
+GuiMgr* GuiObj::Manager() const { return GuiMgr::Find(ManagerId()); }
 
-GuiGroup* GuiObj::OwnerGroup() const {
-    return layer ? layer->Owner() : nullptr;
-}
+GuiGroup* GuiObj::OwnerGroup() const { return layer ? layer->Owner() : nullptr; }
 
 void GuiObj::RemoveFromScene() {
     if (layer)
@@ -84,17 +78,13 @@ bool GuiObj::SendToBack() {
     return true;
 }
 
-CMatrix GuiObj::LayerTransform() const {
-    return layer ? layer->Transform() : IdentityTransform();
-}
+CMatrix GuiObj::LayerTransform() const { return layer ? layer->Transform() : IdentityTransform(); }
 
 PointD GuiObj::ToLayer(const PointD& screen) const {
     return ApplyTransform(InverseTransform(LayerTransform()), screen);
 }
 
-PointD GuiObj::ToScreen(const PointD& layerPoint) const {
-    return ApplyTransform(LayerTransform(), layerPoint);
-}
+PointD GuiObj::ToScreen(const PointD& layerPoint) const { return ApplyTransform(LayerTransform(), layerPoint); }
 
 CMatrix GuiObj::SceneFromLayer() const {
     if (!layer)

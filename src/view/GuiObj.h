@@ -40,8 +40,7 @@ public:
     virtual void Update() = 0;
     // Drawing needs a current GL context; transform maps layer coordinates to screen pixels.
     virtual void Draw(const CMatrix& transform) = 0;
-    virtual void DrawSelection(const GuiHandles& handles, const CMatrix& transform,
-                               const GuiColor& colour) = 0;
+    virtual void DrawSelection(const GuiHandles& handles, const CMatrix& transform, const GuiColor& colour) = 0;
     // Handle squares of side `size` pixels in screen coordinates; sets handles.count.
     virtual void ComputeHandles(GuiHandles& handles, double size, const CMatrix& transform) const = 0;
     // pointer and grabOffset in screen pixels; mode is a GuiDragMode.

@@ -44,7 +44,7 @@ RotatedRect EncloseAtAngle(const std::vector<PointD>& points, double angle, cons
     return r;
 }
 
-} // namespace
+}  // namespace
 
 GuiPoints::GuiPoints() {
     bounds.SetWidth(0);
@@ -99,9 +99,7 @@ bool GuiPoints::RemovePoint(int k) {
     return true;
 }
 
-void GuiPoints::Clear() {
-    SetPoints({});
-}
+void GuiPoints::Clear() { SetPoints({}); }
 
 void GuiPoints::SetMarkerHalfSize(double h) {
     if (h != halfSize) {
@@ -127,13 +125,9 @@ void GuiPoints::ShiftAll(const PointD& d) {
     MarkDirty();
 }
 
-void GuiPoints::SetPosition(const PointD& p) {
-    ShiftAll(p - Bounds().Anchor());
-}
+void GuiPoints::SetPosition(const PointD& p) { ShiftAll(p - Bounds().Anchor()); }
 
-PointD GuiPoints::GetPosition() const {
-    return Bounds().Anchor();
-}
+PointD GuiPoints::GetPosition() const { return Bounds().Anchor(); }
 
 void GuiPoints::TurnTo(double radians) {
     const RotatedRect& b = Bounds();
@@ -151,9 +145,7 @@ void GuiPoints::TurnTo(double radians) {
     MarkDirty();
 }
 
-void GuiPoints::SetAngle(double radians) {
-    TurnTo(radians);
-}
+void GuiPoints::SetAngle(double radians) { TurnTo(radians); }
 
 void GuiPoints::Scale(double sx, double sy) {
     if (sx == 1 && sy == 1)
@@ -192,9 +184,7 @@ RectD GuiPoints::BoundingRect(double margin) const {
     return {r.left - margin, r.top - margin, r.width + 2 * margin, r.height + 2 * margin};
 }
 
-void GuiPoints::Update() {
-    RecomputeBounds();
-}
+void GuiPoints::Update() { RecomputeBounds(); }
 
 void GuiPoints::DrawMarkers(const CMatrix& transform) {
     if (points.empty())
@@ -222,9 +212,7 @@ void GuiPoints::DrawMarkers(const CMatrix& transform) {
     glLineWidth(1.0f);
 }
 
-void GuiPoints::Draw(const CMatrix& transform) {
-    DrawMarkers(transform);
-}
+void GuiPoints::Draw(const CMatrix& transform) { DrawMarkers(transform); }
 
 void GuiPoints::DrawSelection(const GuiHandles& handles, const CMatrix& transform, const GuiColor& colour) {
     const unsigned short pattern = SelectionStipplePattern(NextSelectionStippleStep());
@@ -234,9 +222,9 @@ void GuiPoints::DrawSelection(const GuiHandles& handles, const CMatrix& transfor
         // The selected point gets a square of the selection colour around its cross.
         const PointD s = RoundToPixel(ApplyTransform(transform, points[selected]));
         const double r = halfSize + 2.5;
-        GlDrawOutline({PointD{s.x - r, s.y - r}, PointD{s.x + r, s.y - r}, PointD{s.x + r, s.y + r},
-                       PointD{s.x - r, s.y + r}},
-                      colour, 1);
+        GlDrawOutline(
+            {PointD{s.x - r, s.y - r}, PointD{s.x + r, s.y - r}, PointD{s.x + r, s.y + r}, PointD{s.x - r, s.y + r}},
+            colour, 1);
     }
 }
 
@@ -276,9 +264,7 @@ void GuiPoints::Drag(const PointD& pointer, const PointD& grabOffset, int mode, 
         }
         return;
     }
-    case kGuiDragDeselect:
-        selected = kNoPoint;
-        return;
+    case kGuiDragDeselect: selected = kNoPoint; return;
     case kGuiDragMove:
         if (selected >= 0 && selected < Count() && editing) {
             PointD p = ToLayer(pointer);
@@ -310,8 +296,7 @@ void GuiPoints::Drag(const PointD& pointer, const PointD& grabOffset, int mode, 
         }
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 

@@ -6,11 +6,11 @@
 
 // Behaviour flags of scene objects.
 enum GuiFlag : unsigned {
-    kGuiVisible = 1,     // drawn and hit-testable
-    kGuiMovable = 2,     // dragged by the mouse
-    kGuiRotatable = 4,   // turned by its edge handles
-    kGuiResizable = 8,   // sized by its handles
-    kGuiKeepInside = 16, // kept inside the group whose child layer holds it
+    kGuiVisible = 1,      // drawn and hit-testable
+    kGuiMovable = 2,      // dragged by the mouse
+    kGuiRotatable = 4,    // turned by its edge handles
+    kGuiResizable = 8,    // sized by its handles
+    kGuiKeepInside = 16,  // kept inside the group whose child layer holds it
 };
 
 // Notification codes, sent to the object's own callback and then to the manager's.
@@ -27,11 +27,11 @@ enum GuiNotification : int {
 
 // What a drag step means to the object.
 enum GuiDragMode : int {
-    kGuiDragPressNew = 0,      // pressed, newly selected
-    kGuiDragPressSelected = 1, // pressed while already selected
-    kGuiDragDeselect = 2,      // the selection moves away
-    kGuiDragMove = 3,          // moved with the pointer
-    kGuiDragHandle = 4,        // a handle is pulled
+    kGuiDragPressNew = 0,       // pressed, newly selected
+    kGuiDragPressSelected = 1,  // pressed while already selected
+    kGuiDragDeselect = 2,       // the selection moves away
+    kGuiDragMove = 3,           // moved with the pointer
+    kGuiDragHandle = 4,         // a handle is pulled
 };
 
 // Keyboard modifiers as the manager needs them; "exactly Shift" is kGuiShift alone.

@@ -94,7 +94,7 @@ double FitFactor(const RotatedRect& obj, const RotatedRect& parent, int fixedPoi
     return std::clamp(1.0 + (0.999 - 1.0) * o / e, 0.0, 1.0);
 }
 
-} // namespace
+}  // namespace
 
 bool IsTurnedAgainst(double objAngle, double parentAngle) {
     const double pi = std::numbers::pi;

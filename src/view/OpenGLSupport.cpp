@@ -15,7 +15,7 @@ bool PlatformHostsGLWidgets(const QString& platform) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool OpenGLAvailable() {
     if (!QGuiApplication::instance())

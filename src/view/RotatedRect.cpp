@@ -39,29 +39,23 @@ void RotatedRect::Recompute() const {
     // The unrotated rectangle's top-left corner, from the anchor and its kind.
     double left = x, top = y;
     switch (kind) {
-    case kTopRight:
-        left = x - width;
-        break;
+    case kTopRight: left = x - width; break;
     case kBottomRight:
         left = x - width;
         top = y - height;
         break;
-    case kBottomLeft:
-        top = y - height;
-        break;
+    case kBottomLeft: top = y - height; break;
     case kCentre:
         left = x - width / 2;
         top = y - height / 2;
         break;
-    default:
-        break;
+    default: break;
     }
     const double c = std::cos(angle), s = std::sin(angle);
     auto turn = [&](double px, double py) {
         return PointD{x + (px - x) * c - (py - y) * s, y + (px - x) * s + (py - y) * c};
     };
-    corners = {turn(left, top), turn(left + width, top), turn(left + width, top + height),
-               turn(left, top + height)};
+    corners = {turn(left, top), turn(left + width, top), turn(left + width, top + height), turn(left, top + height)};
     centre = turn(left + width / 2, top + height / 2);
     valid = true;
 }
@@ -78,12 +72,8 @@ PointD RotatedRect::Centre() const {
     return centre;
 }
 
-PointD RotatedRect::AxisU() const {
-    return {std::cos(angle), std::sin(angle)};
-}
-PointD RotatedRect::AxisV() const {
-    return {-std::sin(angle), std::cos(angle)};
-}
+PointD RotatedRect::AxisU() const { return {std::cos(angle), std::sin(angle)}; }
+PointD RotatedRect::AxisV() const { return {-std::sin(angle), std::cos(angle)}; }
 
 bool RotatedRect::Contains(const PointD& p) const {
     const PointD d = p - Corner(0);

@@ -40,9 +40,7 @@ public:
 
     // Shifts the anchor so that the derived point that was at `before` lies there again,
     // after a change of size or angle moved it to `after`.
-    void Restore(const PointD& before, const PointD& after) {
-        MoveBy(before.x - after.x, before.y - after.y);
-    }
+    void Restore(const PointD& before, const PointD& after) { MoveBy(before.x - after.x, before.y - after.y); }
 
 private:
     void Recompute() const;

@@ -43,8 +43,7 @@ public:
     }
     void BindTexture(unsigned name) override { glBindTexture(GL_TEXTURE_2D, name); }
     void AllocateTexture(int width, int height, bool bgr) override {
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, bgr ? GL_BGR_EXT : GL_RGB, GL_UNSIGNED_BYTE,
-                     nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, bgr ? GL_BGR_EXT : GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     }
     void SetTextureParameters() override {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -55,8 +54,7 @@ public:
     }
     void UploadSubImage(int width, int height, bool bgr, const void* pixels) override {
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, bgr ? GL_BGR_EXT : GL_RGB, GL_UNSIGNED_BYTE,
-                        pixels);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, bgr ? GL_BGR_EXT : GL_RGB, GL_UNSIGNED_BYTE, pixels);
     }
 };
 
@@ -72,16 +70,14 @@ CapabilityState& State() {
     return state;
 }
 
-} // namespace
+}  // namespace
 
 TextureGL& CurrentTextureGL() {
     static RealTextureGL real;
     return installed ? *installed : real;
 }
 
-void InstallTextureGL(TextureGL* gl) {
-    installed = gl;
-}
+void InstallTextureGL(TextureGL* gl) { installed = gl; }
 
 const TextureCapabilities& ProcessTextureCapabilities() {
     CapabilityState& s = State();
@@ -96,9 +92,7 @@ const TextureCapabilities& ProcessTextureCapabilities() {
     return s.caps;
 }
 
-void ResetTextureCapabilities() {
-    State() = CapabilityState{};
-}
+void ResetTextureCapabilities() { State() = CapabilityState{}; }
 
 void FixTextureCapabilities(const TextureCapabilities& caps) {
     State().caps = caps;

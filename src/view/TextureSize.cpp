@@ -38,7 +38,7 @@ long long PowerOfTwoSide(long long side, long long limit) {
     return p;
 }
 
-} // namespace
+}  // namespace
 
 bool SupportsArbitraryTextureSizes(const char* glVersion) {
     int major = 0, minor = 0;

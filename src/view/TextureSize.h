@@ -4,8 +4,8 @@
 
 // What the GL implementation offers, found once per process with a current context.
 struct TextureCapabilities {
-    bool bgrUpload = false;      // pixels may be handed over blue first
-    bool arbitrarySizes = false; // sizes need not be powers of two
+    bool bgrUpload = false;       // pixels may be handed over blue first
+    bool arbitrarySizes = false;  // sizes need not be powers of two
 };
 
 // OpenGL 2.0 and later take textures of any size; the version string starts with

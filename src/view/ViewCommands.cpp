@@ -42,15 +42,14 @@ double StackPictures(const std::vector<GuiRect*>& pictures, double y, double gap
     return y;
 }
 
-void ArrangePictures(GuiMgr& mgr, const std::vector<GuiRect*>& sources,
-                     const std::vector<GuiRect*>& panoramas) {
+void ArrangePictures(GuiMgr& mgr, const std::vector<GuiRect*>& sources, const std::vector<GuiRect*>& panoramas) {
     const double y = ArrangeInGrid(sources, 0);
     StackPictures(panoramas, y + 50, 20);
     mgr.ZoomToFitAll();
 }
 
-void AlignPictures(GuiMgr& mgr, const std::vector<PicturePlacement>& placed,
-                   const std::vector<GuiRect*>& unplaced, const std::vector<GuiRect*>& panoramas) {
+void AlignPictures(GuiMgr& mgr, const std::vector<PicturePlacement>& placed, const std::vector<GuiRect*>& unplaced,
+                   const std::vector<GuiRect*>& panoramas) {
     double left = 0, top = 0, right = 0, bottom = 0;
     bool any = false;
     for (const PicturePlacement& p : placed) {
@@ -96,13 +95,9 @@ bool SendSelectedToBack(GuiMgr& mgr) {
     return true;
 }
 
-void ZoomIn(GuiMgr& mgr) {
-    mgr.ZoomBy(GuiMgr::kZoomInFactor);
-}
+void ZoomIn(GuiMgr& mgr) { mgr.ZoomBy(GuiMgr::kZoomInFactor); }
 
-void ZoomOut(GuiMgr& mgr) {
-    mgr.ZoomBy(GuiMgr::kZoomOutFactor);
-}
+void ZoomOut(GuiMgr& mgr) { mgr.ZoomBy(GuiMgr::kZoomOutFactor); }
 
 void ZoomToSelection(GuiMgr& mgr) {
     if (GuiObj* obj = mgr.Selected())
@@ -137,12 +132,8 @@ bool SelectStep(GuiMgr& mgr, int step) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool SelectNext(GuiMgr& mgr) {
-    return SelectStep(mgr, 1);
-}
+bool SelectNext(GuiMgr& mgr) { return SelectStep(mgr, 1); }
 
-bool SelectPrevious(GuiMgr& mgr) {
-    return SelectStep(mgr, -1);
-}
+bool SelectPrevious(GuiMgr& mgr) { return SelectStep(mgr, -1); }

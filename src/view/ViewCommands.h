@@ -23,8 +23,7 @@ double StackPictures(const std::vector<GuiRect*>& pictures, double y, double gap
 
 // "Arrange images in a grid": the source pictures in a grid, 50 below them the panoramas
 // stacked 20 apart; then the view fits everything.
-void ArrangePictures(GuiMgr& mgr, const std::vector<GuiRect*>& sources,
-                     const std::vector<GuiRect*>& panoramas);
+void ArrangePictures(GuiMgr& mgr, const std::vector<GuiRect*>& sources, const std::vector<GuiRect*>& panoramas);
 
 // One picture at the top-left position the overlap layout gave it.
 struct PicturePlacement {
@@ -34,8 +33,8 @@ struct PicturePlacement {
 // "Arrange overlapping images": the connected pictures at their layout positions, shifted so
 // that their union starts at (0, 0); the unconnected ones in a grid from 100 below the union;
 // 50 further down the panoramas stacked 50 apart; then the view fits everything.
-void AlignPictures(GuiMgr& mgr, const std::vector<PicturePlacement>& placed,
-                   const std::vector<GuiRect*>& unplaced, const std::vector<GuiRect*>& panoramas);
+void AlignPictures(GuiMgr& mgr, const std::vector<PicturePlacement>& placed, const std::vector<GuiRect*>& unplaced,
+                   const std::vector<GuiRect*>& panoramas);
 
 // " [%dx%d] Zoom:%1.2f ": the visible scene area and the zoom (translated).
 QString ZoomLabelText(int viewWidth, int viewHeight, double zoom);

@@ -18,19 +18,11 @@ CMatrix RotationTransform(double angle);
 CMatrix InverseTransform(const CMatrix& m);
 
 // Whole pixels for drawing: halves are rounded away from zero.
-inline double RoundToPixel(double v) {
-    return std::round(v);
-}
-inline PointD RoundToPixel(const PointD& p) {
-    return {std::round(p.x), std::round(p.y)};
-}
+inline double RoundToPixel(double v) { return std::round(v); }
+inline PointD RoundToPixel(const PointD& p) { return {std::round(p.x), std::round(p.y)}; }
 
-inline double Dot(const PointD& a, const PointD& b) {
-    return a.x * b.x + a.y * b.y;
-}
-inline double Length(const PointD& a) {
-    return std::hypot(a.x, a.y);
-}
+inline double Dot(const PointD& a, const PointD& b) { return a.x * b.x + a.y * b.y; }
+inline double Length(const PointD& a) { return std::hypot(a.x, a.y); }
 
 // Distance from p to the segment a-b.
 double SegmentDistance(const PointD& p, const PointD& a, const PointD& b);

@@ -25,7 +25,7 @@ int ButtonStateOf(Qt::MouseButtons b) {
     return (b & Qt::LeftButton ? 4 : 0) | (b & Qt::MiddleButton ? 8 : 0) | (b & Qt::RightButton ? 16 : 0);
 }
 
-} // namespace
+}  // namespace
 
 ZelvoGLWidget::ZelvoGLWidget(QWidget* parent) : QOpenGLWidget(parent) {
     connect(&timer, &QTimer::timeout, this, &ZelvoGLWidget::timedUpdate);
@@ -47,7 +47,8 @@ ZelvoGLWidget::~ZelvoGLWidget() {
         disconnect(context(), nullptr, this, nullptr);
 }
 
-template <class F> void ZelvoGLWidget::Guarded(F&& f) {
+template <class F>
+void ZelvoGLWidget::Guarded(F&& f) {
     try {
         f();
     } catch (...) {
@@ -84,9 +85,7 @@ void ZelvoGLWidget::ReleaseGL() {
     doneCurrent();
 }
 
-QPointF ZelvoGLWidget::DevicePosition(const QPointF& logical) const {
-    return logical * devicePixelRatioF();
-}
+QPointF ZelvoGLWidget::DevicePosition(const QPointF& logical) const { return logical * devicePixelRatioF(); }
 
 void ZelvoGLWidget::timedUpdate() {
     Guarded([this] {
@@ -97,8 +96,7 @@ void ZelvoGLWidget::timedUpdate() {
 
 void ZelvoGLWidget::initializeGL() {
     Guarded([this] {
-        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &ZelvoGLWidget::ReleaseGL,
-                Qt::UniqueConnection);
+        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &ZelvoGLWidget::ReleaseGL, Qt::UniqueConnection);
         const qreal ratio = devicePixelRatioF();
         mgr.SetViewportSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     });
@@ -174,30 +172,14 @@ void ZelvoGLWidget::keyPressEvent(QKeyEvent* event) {
             return;
         }
         switch (event->key()) {
-        case Qt::Key_Left:
-            mgr.Key(GuiKey::Left);
-            break;
-        case Qt::Key_Right:
-            mgr.Key(GuiKey::Right);
-            break;
-        case Qt::Key_Up:
-            mgr.Key(GuiKey::Up);
-            break;
-        case Qt::Key_Down:
-            mgr.Key(GuiKey::Down);
-            break;
-        case Qt::Key_PageUp:
-            mgr.Key(GuiKey::ZoomIn);
-            break;
-        case Qt::Key_PageDown:
-            mgr.Key(GuiKey::ZoomOut);
-            break;
-        case Qt::Key_Home:
-            mgr.Key(GuiKey::ZoomAll);
-            break;
-        default:
-            emit KeyPressed(event);
-            break;
+        case Qt::Key_Left: mgr.Key(GuiKey::Left); break;
+        case Qt::Key_Right: mgr.Key(GuiKey::Right); break;
+        case Qt::Key_Up: mgr.Key(GuiKey::Up); break;
+        case Qt::Key_Down: mgr.Key(GuiKey::Down); break;
+        case Qt::Key_PageUp: mgr.Key(GuiKey::ZoomIn); break;
+        case Qt::Key_PageDown: mgr.Key(GuiKey::ZoomOut); break;
+        case Qt::Key_Home: mgr.Key(GuiKey::ZoomAll); break;
+        default: emit KeyPressed(event); break;
         }
     });
 }

@@ -49,7 +49,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    template <class F> void Guarded(F&& f);
+    template <class F>
+    void Guarded(F&& f);
     void ReportException();
     void ShowWarning();
     void ReleaseGL();

@@ -8,12 +8,10 @@
 
 namespace {
 
-const char* const kUnfocusedStyle =
-    "QFrame {border: 0px solid rgb(64,128,255); border-radius: 0px; padding: 3px;}";
-const char* const kFocusedStyle =
-    "QFrame {border: 3px solid rgb(64,128,255);  border-radius: 4px; padding: 0px;}";
+const char* const kUnfocusedStyle = "QFrame {border: 0px solid rgb(64,128,255); border-radius: 0px; padding: 3px;}";
+const char* const kFocusedStyle = "QFrame {border: 3px solid rgb(64,128,255);  border-radius: 4px; padding: 0px;}";
 
-} // namespace
+}  // namespace
 
 ZelvoWidget::ZelvoWidget(QWidget* parent) : QFrame(parent) {
     layout = new QHBoxLayout(this);
@@ -46,9 +44,7 @@ QString ZelvoWidget::UnavailableText() {
               "Projects can still be matched, stitched and saved.");
 }
 
-GuiMgr& ZelvoWidget::Manager() {
-    return glWidget ? glWidget->Manager() : *ownManager;
-}
+GuiMgr& ZelvoWidget::Manager() { return glWidget ? glWidget->Manager() : *ownManager; }
 
 void ZelvoWidget::SetWarningPrompt(ZelvoGLWidget::WarningPrompt prompt) {
     if (glWidget)
@@ -71,10 +67,6 @@ void ZelvoWidget::FocusView() {
         glWidget->setFocus(Qt::OtherFocusReason);
 }
 
-void ZelvoWidget::OnFocusChanged(bool hasFocus) {
-    setStyleSheet(hasFocus ? kFocusedStyle : kUnfocusedStyle);
-}
+void ZelvoWidget::OnFocusChanged(bool hasFocus) { setStyleSheet(hasFocus ? kFocusedStyle : kUnfocusedStyle); }
 
-void ZelvoWidget::OnKeyPressed(QKeyEvent* event) {
-    emit KeyPressed(event);
-}
+void ZelvoWidget::OnKeyPressed(QKeyEvent* event) { emit KeyPressed(event); }

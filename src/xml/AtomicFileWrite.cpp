@@ -38,8 +38,7 @@ bool InspectOldFile(const std::string& target, OldFile* old, std::string* why) {
     if (!S_ISREG(old->info.st_mode))
         return Fail(why, Cannot(target, "it is not a regular file"));
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return Fail(why,
-                    Cannot(target, errno == EACCES ? "the file is read-only" : DescribeFileError(errno)));
+        return Fail(why, Cannot(target, errno == EACCES ? "the file is read-only" : DescribeFileError(errno)));
     return true;
 }
 
@@ -105,23 +104,22 @@ bool WriteTemporary(int fd, const OldFile& old, std::initializer_list<std::strin
 // other failure is reported although the new file is already in place.
 bool SyncFolder(const std::string& target, std::string* why) {
     if (!SaveStepAllowed(SaveStep::SyncFolder))
-        return Fail(why, Quoted(target) + " was saved, but its folder could not be flushed to disk: " +
-                             DescribeFileError(errno));
+        return Fail(why, Quoted(target) +
+                             " was saved, but its folder could not be flushed to disk: " + DescribeFileError(errno));
     int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
-        return Fail(why, Quoted(target) + " was saved, but its folder could not be opened to flush it: " +
-                             DescribeFileError(errno));
+        return Fail(why, Quoted(target) +
+                             " was saved, but its folder could not be opened to flush it: " + DescribeFileError(errno));
     bool ok = ::fsync(dir) == 0 || errno == EINVAL;
     int error = errno;
     ::close(dir);
-    return ok || Fail(why, Quoted(target) + " was saved, but its folder could not be flushed to disk: " +
-                               DescribeFileError(error));
+    return ok || Fail(why, Quoted(target) +
+                               " was saved, but its folder could not be flushed to disk: " + DescribeFileError(error));
 }
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::initializer_list<std::string_view> pieces,
-                         std::string* why) {
+bool WriteFileAtomically(const std::string& path, std::initializer_list<std::string_view> pieces, std::string* why) {
     if (path.empty())
         return Fail(why, "No file name was given");
     std::string target;

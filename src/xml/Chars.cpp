@@ -25,8 +25,7 @@ Chars::Chars() : length(0), buffer(CopyBytes("", 0)) {}
 Chars::Chars(const char* text)
     : length(text ? static_cast<int>(std::strlen(text)) : 0), buffer(CopyBytes(text, length)) {}
 
-Chars::Chars(const char* bytes, int count)
-    : length(bytes && count > 0 ? count : 0), buffer(CopyBytes(bytes, length)) {}
+Chars::Chars(const char* bytes, int count) : length(bytes && count > 0 ? count : 0), buffer(CopyBytes(bytes, length)) {}
 
 Chars::Chars(const Chars& other) : length(other.length), buffer(CopyBytes(other.buffer, other.length)) {}
 

@@ -57,10 +57,13 @@ void RenderSpec(std::string& out, std::string spec, va_list& args) {
                     spec.find('z') != std::string::npos || spec.find('t') != std::string::npos;
     bool isLong = !longLong && spec.find('l') != std::string::npos;
     switch (conversion) {
-    case 'e': case 'E': case 'f': case 'g': case 'G':
-        render(va_arg(args, double));
-        break;
-    case 's': case 'S': {
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'g':
+    case 'G': render(va_arg(args, double)); break;
+    case 's':
+    case 'S': {
         std::string narrow = spec;
         narrow.back() = 's';
         // "%ls" would read a wide string; the library's strings are bytes.
@@ -71,9 +74,7 @@ void RenderSpec(std::string& out, std::string spec, va_list& args) {
         render(text ? text : "(null)");
         break;
     }
-    case 'p':
-        render(va_arg(args, void*));
-        break;
+    case 'p': render(va_arg(args, void*)); break;
     case 'n':
         // Writing through a caller's pointer from a format string is never wanted here.
         (void)va_arg(args, void*);

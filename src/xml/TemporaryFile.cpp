@@ -21,13 +21,9 @@ constexpr const char* kMarker = ".vedora-save-";
 constexpr int kRandomLetters = 6;
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-bool IsLetterOrDigit(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
+bool IsLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
 
-std::string TemporaryPrefix(const std::string& targetName) {
-    return "." + targetName + kMarker;
-}
+std::string TemporaryPrefix(const std::string& targetName) { return "." + targetName + kMarker; }
 
 std::string RandomLetters() {
     std::random_device random;
@@ -41,13 +37,10 @@ std::string CreationFailure(const std::string& target, int error) {
     std::string folder = Quoted(FolderOf(target));
     std::string start = "Cannot save " + Quoted(target) + ": ";
     switch (error) {
-    case ENOENT:
-        return start + "the folder " + folder + " does not exist";
+    case ENOENT: return start + "the folder " + folder + " does not exist";
     case EACCES:
-    case EPERM:
-        return start + "no permission to create files in the folder " + folder;
-    default:
-        return start + DescribeFileError(error);
+    case EPERM: return start + "no permission to create files in the folder " + folder;
+    default: return start + DescribeFileError(error);
     }
 }
 

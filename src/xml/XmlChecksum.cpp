@@ -60,8 +60,7 @@ bool SaveWithChecksum(const XmlDocument& document, const char* path, std::string
     if (!path || !*path)
         return Fail(why, "No file name was given");
     Chars text = Serialise(document);
-    Chars header =
-        Chars::Format("<?XmlFileChecksum %d ?>", static_cast<int>(Checksum(text.Data(), text.Length())));
+    Chars header = Chars::Format("<?XmlFileChecksum %d ?>", static_cast<int>(Checksum(text.Data(), text.Length())));
     return WriteFileAtomically(path,
                                {std::string_view(header.Data(), static_cast<size_t>(header.Length())),
                                 std::string_view(text.Data(), static_cast<size_t>(text.Length()))},
@@ -91,8 +90,8 @@ bool LoadWithChecksum(XmlDocument& document, const char* path, std::string* why)
     unsigned short actual = Checksum(text.Data() + start, text.Length() - start);
     if (headerEnd < 0 || static_cast<int>(actual) != stored || !document.Root()) {
         document.Clear();
-        return Fail(why, Quoted(name) +
-                             " is damaged or was changed outside this program (its checksum does not match)");
+        return Fail(why,
+                    Quoted(name) + " is damaged or was changed outside this program (its checksum does not match)");
     }
     document.DeleteNode(instruction);
     return true;

@@ -118,8 +118,7 @@ void Writer::Leaf(const XmlNode* node) {
         out += static_cast<const XmlTextNode*>(node)->Content().c_str();
         out += '>';
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

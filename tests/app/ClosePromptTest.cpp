@@ -8,8 +8,7 @@
 
 namespace {
 
-const char* const kSaveQuestion =
-    "The applicaion is about to quit.\nDo you want to save the project before quitting?";
+const char* const kSaveQuestion = "The applicaion is about to quit.\nDo you want to save the project before quitting?";
 
 // A window with pictures in its view and a project saved at path (none when empty).
 TestWindow WindowWithPictures(QTemporaryDir& dir, const QString& savedAt = QString()) {
@@ -22,22 +21,20 @@ TestWindow WindowWithPictures(QTemporaryDir& dir, const QString& savedAt = QStri
     return w;
 }
 
-QString LogOf(TestWindow& w) {
-    return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText();
-}
+QString LogOf(TestWindow& w) { return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText(); }
 
-} // namespace
+}  // namespace
 
 TEST(ClosePrompt, NothingToLoseClosesWithoutAQuestion) {
     QTemporaryDir dir;
     TestWindow empty = OpenWindow(dir.filePath("vedora"));
-    ASSERT_TRUE(MainWindowFixture::Engine(*empty).IsDirty()); // a new project is dirty but has no pictures
+    ASSERT_TRUE(MainWindowFixture::Engine(*empty).IsDirty());  // a new project is dirty but has no pictures
     EXPECT_TRUE(empty->close());
 
     TestWindow saved = WindowWithPictures(dir, dir.filePath("a.vdp"));
     EXPECT_FALSE(MainWindowFixture::Engine(*saved).IsDirty());
     EXPECT_TRUE(saved->close());
-    EXPECT_EQ(saved.prompts->History().size(), 1u); // only the save dialog of the set-up
+    EXPECT_EQ(saved.prompts->History().size(), 1u);  // only the save dialog of the set-up
 }
 
 TEST(ClosePrompt, ADirtyProjectOffersSaveDontSaveAndCancel) {
@@ -88,12 +85,12 @@ TEST(ClosePrompt, SaveWithoutAPathAsksForOneFirst) {
     QTemporaryDir dir;
     TestWindow w = WindowWithPictures(dir);
     w.prompts->AnswerAsk("Save");
-    w.prompts->AnswerSaveFile(QString()); // cancelled: the window stays
+    w.prompts->AnswerSaveFile(QString());  // cancelled: the window stays
     EXPECT_FALSE(w->close());
     EXPECT_TRUE(MainWindowFixture::CurrentProjectPath(*w).IsEmpty());
 
     w.prompts->AnswerAsk("Save");
-    w.prompts->AnswerSaveFile(dir.filePath("new")); // no suffix: ".vdp" is added
+    w.prompts->AnswerSaveFile(dir.filePath("new"));  // no suffix: ".vdp" is added
     EXPECT_TRUE(w->close());
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("new.vdp")));
     EXPECT_TRUE(LogOf(w).contains("Saving project '" + dir.filePath("new.vdp") + "' ... done"));

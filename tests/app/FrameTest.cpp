@@ -33,18 +33,16 @@ struct Control {
 
 const Control kControls[] = {
     // Frame.
-    {"m_projectToolButton", "Project", "Manage projects and import images",
-     "Manage projects and import images", ":/images/IconTask1.png"},
+    {"m_projectToolButton", "Project", "Manage projects and import images", "Manage projects and import images",
+     ":/images/IconTask1.png"},
     {"m_matchingToolButton", "Matching", "Find the overlapping images", "Find the overlapping images",
      ":/images/IconTask2.png"},
-    {"m_panoramaToolButton", "Panorama", "Stitch and save the panorama image",
-     "Stitch and save the panorama image", ":/images/IconTask3.png"},
-    {"m_clearLogToolButton", nullptr, "Clear the status log", "Clear the status log",
-     ":/images/IconDeleteLog.png"},
+    {"m_panoramaToolButton", "Panorama", "Stitch and save the panorama image", "Stitch and save the panorama image",
+     ":/images/IconTask3.png"},
+    {"m_clearLogToolButton", nullptr, "Clear the status log", "Clear the status log", ":/images/IconDeleteLog.png"},
     // Project page.
     {"m_newProjectToolButton", nullptr, "Blank project", nullptr, ":/images/IconNew.png"},
-    {"m_loadProjectFromListToolButton", nullptr, "Open project list...", nullptr,
-     ":/images/IconListLoad.png"},
+    {"m_loadProjectFromListToolButton", nullptr, "Open project list...", nullptr, ":/images/IconListLoad.png"},
     {"m_loadProjectToolButton", nullptr, nullptr, nullptr, ":/images/IconFloppyLoad.png"},
     {"m_currentProjectLineEdit", nullptr, nullptr, nullptr, nullptr},
     {"m_loadImagesButton", "Load image(s)...", "Load images...", nullptr, ":/images/IconOpenFile.png"},
@@ -90,27 +88,21 @@ const Control kControls[] = {
      "Crops 360 degrees and blends the transition", nullptr},
     {"m_cropPushButton", " Crop panorama manually ", nullptr,
      "Crops the stitched image to the manually placed rectangle", ":/images/IconCrop.png"},
-    {"m_savePanoramaPushButton", "Save cropped panorama image... ", nullptr, nullptr,
-     ":/images/IconFloppy16x16.png"},
+    {"m_savePanoramaPushButton", "Save cropped panorama image... ", nullptr, nullptr, ":/images/IconFloppy16x16.png"},
     // View toolbar.
-    {"m_imageViewSettingsToolButton", "View settings...", "Image view settings...", nullptr,
-     ":/images/IconTool.png"},
-    {"m_zoomInToolButton", "Zoom in (PageUp key)", "Zoom in (PageUp key)", nullptr,
-     ":/images/IconZoomIn.png"},
-    {"m_zoomOutToolButton", "Zoom out (PageDown key)", "Zoom out (PageDown key)", nullptr,
-     ":/images/IconZoomOut.png"},
-    {"m_zoomAllToolButton", "Zoom to all (Home key)", "Zoom to all (Home key)", nullptr,
-     ":/images/IconZoomAll.png"},
+    {"m_imageViewSettingsToolButton", "View settings...", "Image view settings...", nullptr, ":/images/IconTool.png"},
+    {"m_zoomInToolButton", "Zoom in (PageUp key)", "Zoom in (PageUp key)", nullptr, ":/images/IconZoomIn.png"},
+    {"m_zoomOutToolButton", "Zoom out (PageDown key)", "Zoom out (PageDown key)", nullptr, ":/images/IconZoomOut.png"},
+    {"m_zoomAllToolButton", "Zoom to all (Home key)", "Zoom to all (Home key)", nullptr, ":/images/IconZoomAll.png"},
     {"m_zoomToSelectionToolButton", "Zoom to selection (End key)", "Zoom to selection (End key)", nullptr,
      ":/images/IconZoomToSelection.png"},
-    {"m_zoomToPanoramaToolButton", "Zoom to panorama", "Zoom to panorama", nullptr,
-     ":/images/IconZoomPanorama.png"},
+    {"m_zoomToPanoramaToolButton", "Zoom to panorama", "Zoom to panorama", nullptr, ":/images/IconZoomPanorama.png"},
     {"m_zoomToFirstSecondToolButton", "Zoom to image pair (End key)", "Zoom to image pair (End key)", nullptr,
      ":/images/IconZoomToFirstSecond.png"},
-    {"m_bringFirstToFrontToolButton", "Bring 1st image to front (1 key)", "Bring 1st image to front (1 key)",
-     nullptr, ":/images/IconBringFirstToFront.png"},
-    {"m_bringSecondToFrontToolButton", "Bring 2nd image to front  (2 key)",
-     "Bring 2nd image to front  (2 key)", nullptr, ":/images/IconBringSecondToFront.png"},
+    {"m_bringFirstToFrontToolButton", "Bring 1st image to front (1 key)", "Bring 1st image to front (1 key)", nullptr,
+     ":/images/IconBringFirstToFront.png"},
+    {"m_bringSecondToFrontToolButton", "Bring 2nd image to front  (2 key)", "Bring 2nd image to front  (2 key)",
+     nullptr, ":/images/IconBringSecondToFront.png"},
     {"m_bringToFrontToolButton", "Bring selected image to front", "Bring selected image to front",
      "Brings the selected object on top", ":/images/IconBringToFront.png"},
     {"m_sendToBackToolButton", "Send selected image to back", "Send selected image to back",
@@ -141,9 +133,7 @@ bool SameIcon(const QIcon& a, const QString& path) {
                expected.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-QString NewExe(QTemporaryDir& dir) {
-    return dir.filePath("vedora");
-}
+QString NewExe(QTemporaryDir& dir) { return dir.filePath("vedora"); }
 
 // An object whose event handler throws, as a failing slot would.
 class Thrower : public QObject {
@@ -159,7 +149,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Frame, FormsCarryEveryControlWithItsTextsAndIcons) {
     QTemporaryDir dir;
@@ -224,9 +214,8 @@ TEST(Frame, SplittersStatusBarAndPages) {
     auto& frame = MainWindowFixture::Frame(*w);
     for (QSplitter* s : {frame.m_horzSplitter, frame.m_vertSplitter}) {
         EXPECT_EQ(s->handleWidth(), 7);
-        EXPECT_EQ(
-            s->styleSheet(),
-            "QSplitter::handle:hover\t\t{background: yellow; border-radius: 3px; border: 2px outset gray;}");
+        EXPECT_EQ(s->styleSheet(),
+                  "QSplitter::handle:hover\t\t{background: yellow; border-radius: 3px; border: 2px outset gray;}");
     }
     EXPECT_EQ(frame.m_horzSplitter->widget(0), frame.m_vertSplitter);
     EXPECT_EQ(frame.m_horzSplitter->widget(1), frame.m_imageViewGroupBox);
@@ -259,8 +248,7 @@ TEST(Frame, SplittersStatusBarAndPages) {
     QWidget* container = MainWindowFixture::View(*w).m_viewContainer;
     w->resize(1000, 700);
     QCoreApplication::processEvents();
-    EXPECT_EQ(view->text(),
-              QString(" View:[%1x%2] Zoom:1.00 ").arg(container->width()).arg(container->height()));
+    EXPECT_EQ(view->text(), QString(" View:[%1x%2] Zoom:1.00 ").arg(container->width()).arg(container->height()));
     MainWindowFixture::SetZoom(*w, 0.5);
     EXPECT_EQ(view->text(),
               QString(" View:[%1x%2] Zoom:0.50 ").arg(container->width() * 2).arg(container->height() * 2));
@@ -318,9 +306,8 @@ TEST(Frame, StatusLogClearsAndTheMenusAnswer) {
     w->SetQuickTimeAvailable(false);
     w.prompts->ExpectWarn();
     frame.m_actionQuicktimeVR->trigger();
-    EXPECT_EQ(
-        w.prompts->Last().text,
-        "Quicktime could not be initialized.\nYou must install Quicktime in order to use this function.\n");
+    EXPECT_EQ(w.prompts->Last().text,
+              "Quicktime could not be initialized.\nYou must install Quicktime in order to use this function.\n");
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 

@@ -17,11 +17,9 @@
 
 namespace {
 
-QString LogOf(TestWindow& w) {
-    return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText();
-}
+QString LogOf(TestWindow& w) { return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText(); }
 
-} // namespace
+}  // namespace
 
 TEST(LongOperation, HooksOutsideAnOperationLogAndNeverAbort) {
     QTemporaryDir dir;
@@ -30,11 +28,11 @@ TEST(LongOperation, HooksOutsideAnOperationLogAndNeverAbort) {
     QMetaObject::invokeMethod(
         w.window.get(), [&] { delivered = true; }, Qt::QueuedConnection);
     EXPECT_FALSE(w->Log(""));
-    EXPECT_TRUE(delivered); // pending events were processed
+    EXPECT_TRUE(delivered);  // pending events were processed
     EXPECT_TRUE(LogOf(w).isEmpty());
 
     EXPECT_FALSE(w->Log("Matching features "));
-    EXPECT_FALSE(w->Log("\xc3\xa4.")); // UTF-8
+    EXPECT_FALSE(w->Log("\xc3\xa4."));  // UTF-8
     EXPECT_EQ(LogOf(w), QString::fromUtf8("Matching features \xc3\xa4."));
     EXPECT_FALSE(w->Status("Extracting features: Image 1 of 3"));
     EXPECT_EQ(w->statusBar()->currentMessage(), "Extracting features: Image 1 of 3");
@@ -78,8 +76,7 @@ TEST(LongOperation, WhatAnOperationThrowsIsLoggedAndReportedAsFailure) {
     TestWindow w = OpenWindow(dir.filePath("vedora"));
     EXPECT_FALSE(MainWindowFixture::RunWithProgress(*w, "x", []() -> bool { throw std::bad_alloc(); }));
     EXPECT_TRUE(LogOf(w).endsWith("\nNot enough memory to complete the operation\n"));
-    EXPECT_FALSE(
-        MainWindowFixture::RunWithProgress(*w, "x", []() -> bool { throw "\nCould not load a image!\n"; }));
+    EXPECT_FALSE(MainWindowFixture::RunWithProgress(*w, "x", []() -> bool { throw "\nCould not load a image!\n"; }));
     EXPECT_TRUE(LogOf(w).endsWith("\nCould not load a image!\n"));
     EXPECT_FALSE(MainWindowFixture::RunWithProgress(*w, "x", []() -> bool { throw 42; }));
     EXPECT_TRUE(LogOf(w).endsWith("\nCan't complete the operation because of an unknown error\n"));
@@ -88,8 +85,7 @@ TEST(LongOperation, WhatAnOperationThrowsIsLoggedAndReportedAsFailure) {
 }
 
 TEST(LongOperation, AbortDuringFeatureExtractionStopsAfterTheCurrentImage) {
-    RenderedViews set(
-        {View(0, 0, 0, 400, 320, 240), View(20, 0, 0, 400, 320, 240), View(40, 0, 0, 400, 320, 240)});
+    RenderedViews set({View(0, 0, 0, 400, 320, 240), View(20, 0, 0, 400, 320, 240), View(40, 0, 0, 400, 320, 240)});
     QTemporaryDir dir;
     TestWindow w = OpenWindow(dir.filePath("vedora"));
     w->show();
@@ -130,7 +126,7 @@ TEST(LongOperation, LoadingProgressHasNoCancelButtonAndLocksTheRotation) {
         EXPECT_FALSE(page.m_rotateImages0RadioButton->isEnabled());
         d->setRange(0, 2);
         d->setValue(2);
-        EXPECT_FALSE(w->Log(".")); // no cancel button, no abort
+        EXPECT_FALSE(w->Log("."));  // no cancel button, no abort
     }
     EXPECT_TRUE(page.m_rotateImages0RadioButton->isEnabled());
     EXPECT_TRUE(page.m_rotateImages270RadioButton->isEnabled());

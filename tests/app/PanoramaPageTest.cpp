@@ -61,8 +61,7 @@ TEST(PanoramaPage, FormEditorsWriteTheEngineOnlyWhenTheyDiffer) {
     EXPECT_EQ(page.m_stitchParametersToolButton->toolTip(), "Stitch paramters...");
     EXPECT_EQ(page.m_stitchPreviewPushButton->text(), "Preview stitch  ");
     EXPECT_EQ(page.m_cropPushButton->text(), " Crop panorama manually ");
-    EXPECT_EQ(page.m_savePanoramaPushButton->toolTip(),
-              "Save panorama... (CurrentPath: " + QDir::homePath() + "/)");
+    EXPECT_EQ(page.m_savePanoramaPushButton->toolTip(), "Save panorama... (CurrentPath: " + QDir::homePath() + "/)");
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(page.m_stitchParametersToolButton),
                                     static_cast<QAbstractButton*>(page.m_stitchPreviewPushButton),
                                     static_cast<QAbstractButton*>(page.m_cropPushButton),
@@ -134,7 +133,8 @@ TEST(PanoramaPage, NothingToStitchCropOrSave) {
     w.prompts->ExpectInform();
     page.m_savePanoramaPushButton->click();
     EXPECT_EQ(w.prompts->Last().title, "Vedora 1.02");
-    EXPECT_EQ(w.prompts->Last().text, "There is no crop image to save.\n Please stitch and crop a panorama image first.");
+    EXPECT_EQ(w.prompts->Last().text,
+              "There is no crop image to save.\n Please stitch and crop a panorama image first.");
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 
@@ -284,7 +284,8 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     EXPECT_EQ(CropPicture(*w), nullptr);
     w.prompts->ExpectInform();
     page.m_savePanoramaPushButton->click();
-    EXPECT_EQ(w.prompts->Last().text, "There is no crop image to save.\n Please stitch and crop a panorama image first.");
+    EXPECT_EQ(w.prompts->Last().text,
+              "There is no crop image to save.\n Please stitch and crop a panorama image first.");
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 

@@ -27,7 +27,7 @@ XmlElement* LoadSaved(Zelvo::XmlDocument& document, const QString& path) {
     return document.Root();
 }
 
-} // namespace
+}  // namespace
 
 TEST(Settings, FirstRunUsesTheDefaultsAndWritesACompleteFile) {
     QTemporaryDir dir;
@@ -42,7 +42,7 @@ TEST(Settings, FirstRunUsesTheDefaultsAndWritesACompleteFile) {
         EXPECT_EQ(s.s2, 100);
         EXPECT_EQ(s.s3, 200);
         EXPECT_EQ(s.s4, 100);
-        EXPECT_FALSE(QFile::exists(dir.filePath("vedora.xml"))); // written at exit only
+        EXPECT_FALSE(QFile::exists(dir.filePath("vedora.xml")));  // written at exit only
     }
     Zelvo::XmlDocument saved;
     XmlElement* root = LoadSaved(saved, dir.filePath("vedora.xml"));
@@ -102,7 +102,7 @@ TEST(Settings, ABadChecksumDiscardsTheWholeFile) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         bytes = f.readAll();
     }
-    bytes.replace("a.vdp", "b.vdp"); // the checksum no longer matches
+    bytes.replace("a.vdp", "b.vdp");  // the checksum no longer matches
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -118,11 +118,10 @@ TEST(Settings, ABadChecksumDiscardsTheWholeFile) {
 TEST(Settings, OutOfRangeAndNonNumericValuesAreClampedAndWrittenBack) {
     QTemporaryDir dir;
     QString file = dir.filePath("vedora.xml");
-    ASSERT_TRUE(WriteSettings(file,
-                              "<Vedora Version=\"1\"><MainWindow x=\"5000\" y=\"-7\" w=\"abc\" h=\"99999\" "
-                              "s1=\"10\" s2=\"3000\" s3=\"\" s4=\"1e9\"/>"
-                              "<MaxTextureSizes sourceImages=\"1\" imagePair=\"nan\" stitchImage=\"777\"/>"
-                              "<PointMarkers size=\"100\" thickness=\"0\"/></Vedora>"));
+    ASSERT_TRUE(WriteSettings(file, "<Vedora Version=\"1\"><MainWindow x=\"5000\" y=\"-7\" w=\"abc\" h=\"99999\" "
+                                    "s1=\"10\" s2=\"3000\" s3=\"\" s4=\"1e9\"/>"
+                                    "<MaxTextureSizes sourceImages=\"1\" imagePair=\"nan\" stitchImage=\"777\"/>"
+                                    "<PointMarkers size=\"100\" thickness=\"0\"/></Vedora>"));
     {
         TestWindow w = OpenWindow(dir.filePath("vedora"));
         XmlElement* frame = MainWindowFixture::Settings(*w).MainWindowElement();
@@ -175,7 +174,7 @@ TEST(Settings, DamagedFilesLoadAsAFreshDocument) {
     ASSERT_TRUE(good.open(QIODevice::ReadOnly));
     QByteArray text = good.readAll();
     good.close();
-    EXPECT_FALSE(loadsFresh(text)); // the intact file keeps its project
+    EXPECT_FALSE(loadsFresh(text));  // the intact file keeps its project
     EXPECT_TRUE(loadsFresh(text.left(text.size() / 2)));
     EXPECT_TRUE(loadsFresh(QByteArray()));
     QByteArray garbage;
@@ -187,8 +186,7 @@ TEST(Settings, DamagedFilesLoadAsAFreshDocument) {
     SettingsDocument other;
     other.Load(file);
     EXPECT_EQ(other.Root()->Name(), "Vedora");
-    EXPECT_EQ(other.Root()->FirstChild() ? AsElement(other.Root()->FirstChild())->Name() : Zelvo::Chars(),
-              "Projects");
+    EXPECT_EQ(other.Root()->FirstChild() ? AsElement(other.Root()->FirstChild())->Name() : Zelvo::Chars(), "Projects");
     // 100 MB of text is not read at all.
     {
         QFile big(file);
@@ -236,6 +234,6 @@ TEST(Settings, AFolderThatCannotBeWrittenLosesTheSettingsQuietly) {
         TestWindow w = OpenWindow("/proc/vedora");
         EXPECT_TRUE(w->SettingsPath().startsWith("/proc/"));
         w->resize(700, 500);
-    } // the scripted prompts fail the test on any message
+    }  // the scripted prompts fail the test on any message
     qputenv("XDG_CONFIG_HOME", saved);
 }

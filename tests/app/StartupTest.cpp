@@ -13,7 +13,7 @@ StartupRequest Read(std::vector<std::string> args) {
     return ReadStartupRequest(static_cast<int>(argv.size()), argv.data());
 }
 
-} // namespace
+}  // namespace
 
 TEST(Startup, TheFirstArgumentIsTheProjectWithForwardSlashes) {
     EXPECT_EQ(StartupProjectPath({"vedora", "C:\\data\\p.vdp"}), "C:/data/p.vdp");

@@ -23,9 +23,26 @@ bool Parse(std::vector<std::string> args, CommandLine& cl, std::string& message)
 TEST(CommandLine, OptionsRangesAndUsage) {
     CommandLine cl;
     std::string message;
-    ASSERT_TRUE(Parse({"--match-only", "--project", "o.vdp", "--feature-size", "800", "--spacing", "0.5",
-                       "--radius", "4", "--ransac", "2.5", "--feature-points", "1500", "--seed", "7", "-q",
-                       "--reference", "b.jpg", "a.jpg", "b.jpg"},
+    ASSERT_TRUE(Parse({"--match-only",
+                       "--project",
+                       "o.vdp",
+                       "--feature-size",
+                       "800",
+                       "--spacing",
+                       "0.5",
+                       "--radius",
+                       "4",
+                       "--ransac",
+                       "2.5",
+                       "--feature-points",
+                       "1500",
+                       "--seed",
+                       "7",
+                       "-q",
+                       "--reference",
+                       "b.jpg",
+                       "a.jpg",
+                       "b.jpg"},
                       cl, message))
         << message;
     EXPECT_EQ(*cl.Parameter(kFeatureExtractionImageSize), 800);
@@ -81,9 +98,9 @@ TEST(CommandLine, MovieOptions) {
         {"--vr-movie", "m.mov", "--vr-quality", "best", "a.jpg"},
         {"--vr-movie", "m.mov", "--vr-angle", "0", "a.jpg"},
         {"--vr-movie", "m.mov", "--vr-window", "640", "a.jpg"},
-        {"--from-image", "p.jpg"},                                         // no movie named
-        {"--vr-movie", "m.mov", "--from-image", "p.jpg", "a.jpg"},        // photographs too
-        {"-o", "p.jpg", "--tiles", "8", "a.jpg"},                          // a movie option without a movie
+        {"--from-image", "p.jpg"},                                  // no movie named
+        {"--vr-movie", "m.mov", "--from-image", "p.jpg", "a.jpg"},  // photographs too
+        {"-o", "p.jpg", "--tiles", "8", "a.jpg"},                   // a movie option without a movie
         {"--match-only", "--project", "o.vdp", "--vr-movie", "m.mov", "a.jpg"},
     };
     for (const std::vector<std::string>& args : refused) {

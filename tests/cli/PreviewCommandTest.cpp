@@ -47,9 +47,12 @@ void Preview(const std::vector<render::ViewSpec>& views, PreviewRun& r, std::vec
     const RenderedViews& set = *r.set;
     r.views = views;
     r.folder = set.Folder();
-    std::vector<std::string> args = {"--preview", "-q", "-o", r.folder + "/pano.png", "--cameras",
-                                     r.folder + "/cams.json", "--project", r.folder + "/p.vdp", "--seed", "7",
-                                     "--size", "native"};
+    std::vector<std::string> args = {"--preview", "-q",
+                                     "-o",        r.folder + "/pano.png",
+                                     "--cameras", r.folder + "/cams.json",
+                                     "--project", r.folder + "/p.vdp",
+                                     "--seed",    "7",
+                                     "--size",    "native"};
     args.insert(args.end(), options.begin(), options.end());
     for (size_t i = 0; i < views.size(); ++i) {
         args.push_back(set.Path(i));
@@ -70,7 +73,8 @@ void Preview(const std::vector<render::ViewSpec>& views, PreviewRun& r, std::vec
             const render::CameraEntry& b = r.cameras.images[j];
             // The fitted turn from camera i to camera j against the true one.
             render::Mat3 fitted = render::Multiply(render::Transposed(b.rotation), a.rotation);
-            render::Mat3 difference = render::Multiply(render::Transposed(render::RelativeRotation(views[i], views[j])), fitted);
+            render::Mat3 difference =
+                render::Multiply(render::Transposed(render::RelativeRotation(views[i], views[j])), fitted);
             r.worstRelative = std::max(r.worstRelative, AngleOf(difference));
         }
     }
@@ -208,7 +212,8 @@ TEST(PreviewCommand, OutputsAreWholeOrNothing) {
     // Photographs that do not overlap: exit 1, no panorama, an old one untouched.
     RenderedViews apart({View(0, 0, 0, 500, 320, 240), View(180, 0, 0, 500, 320, 240)});
     Zelvo::Chars("old panorama").WriteFile((dir + "/old.jpg").c_str());
-    RunResult none = RunProgram(VEDORA_STITCH, {"--preview", "-q", "-o", dir + "/old.jpg", apart.Path(0), apart.Path(1)}, dir);
+    RunResult none =
+        RunProgram(VEDORA_STITCH, {"--preview", "-q", "-o", dir + "/old.jpg", apart.Path(0), apart.Path(1)}, dir);
     EXPECT_EQ(none.status, 1) << none.err;
     EXPECT_EQ(ReadAll(dir + "/old.jpg"), "old panorama");
     // A good run replaces the old file whole and leaves no partial file behind.

@@ -27,7 +27,7 @@ TEST(Progress, TheBarFollowsTheNumbersWhateverLanguageTheTextIsIn) {
     terminal.LogText("Merkmale werden gesucht ");
     terminal.StepOf(3, 10);
     terminal.StatusText("Merkmale: Bild drei von zehn");  // no " of " to parse
-    terminal.LogText(".");                                 // ticks give way to the bar
+    terminal.LogText(".");                                // ticks give way to the bar
     terminal.Finish();
     std::string out = Written(f);
     EXPECT_NE(out.find("[#########.....................] Merkmale: Bild drei von zehn"), std::string::npos) << out;

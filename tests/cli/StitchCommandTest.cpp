@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <numbers>
 #include <sstream>
@@ -56,8 +56,8 @@ void MatchSet(const std::vector<render::ViewSpec>& views, Outcome& o, std::vecto
     RenderedViews set(views);
     // Matching at the photographs' full resolution: a pixel here is 0.05 to 0.06 degrees, and
     // the default working size would leave the finest pairs near the 0.1 degree mark.
-    std::vector<std::string> args = {"--match-only", "--project", set.Folder() + "/out.vdp", "--seed", "17",
-                                     "--feature-size", std::to_string(views[0].height)};
+    std::vector<std::string> args = {"--match-only", "--project",      set.Folder() + "/out.vdp",      "--seed",
+                                     "17",           "--feature-size", std::to_string(views[0].height)};
     args.insert(args.end(), options.begin(), options.end());
     for (size_t i = 0; i < views.size(); ++i)
         args.push_back(set.Path(i));
@@ -171,8 +171,8 @@ TEST(StitchCommand, ExitStatusesAndMessages) {
     RunResult range = Stitch({"--match-only", "--project", dir + "/x.vdp", "--ransac", "50", set.Path(0)}, dir);
     EXPECT_EQ(range.status, 2);
     EXPECT_NE(range.err.find("--ransac"), std::string::npos);
-    RunResult reference = Stitch({"--match-only", "--project", dir + "/x.vdp", "--reference", "nothere.jpg",
-                                  set.Path(0), set.Path(1)}, dir);
+    RunResult reference = Stitch(
+        {"--match-only", "--project", dir + "/x.vdp", "--reference", "nothere.jpg", set.Path(0), set.Path(1)}, dir);
     EXPECT_EQ(reference.status, 2);
     EXPECT_NE(reference.err.find("nothere.jpg"), std::string::npos);
     RunResult broken = Stitch({"--match-only", "--project", dir + "/x.vdp", dir + "/fake.vdp"}, dir);
@@ -181,7 +181,8 @@ TEST(StitchCommand, ExitStatusesAndMessages) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/x.vdp")));
 
     // Re-matching a saved project keeps its images and parameters.
-    RunResult again = Stitch({"--match-only", "--project", dir + "/again.vdp", "--feature-size", "300", dir + "/apart.vdp"}, dir);
+    RunResult again =
+        Stitch({"--match-only", "--project", dir + "/again.vdp", "--feature-size", "300", dir + "/apart.vdp"}, dir);
     EXPECT_EQ(again.status, 1) << again.err;
     EXPECT_NE(ReadAll(dir + "/again.vdp").find("featureExtractionImageSize=\"300\""), std::string::npos);
     RunResult help = Stitch({"--help"}, dir);
@@ -296,8 +297,8 @@ TEST(StitchCommand, AReaderThatGoesAwayCostsNothingButTheOutput) {
     RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
     const std::string dir = set.Folder();
     const std::string project = dir + "/piped.vdp";
-    std::string command = "set -o pipefail; '" + std::string(VEDORA_STITCH) + "' --match-only -q --project '" + project +
-                          "' '" + set.Path(0) + "' '" + set.Path(1) + "' | true";
+    std::string command = "set -o pipefail; '" + std::string(VEDORA_STITCH) + "' --match-only -q --project '" +
+                          project + "' '" + set.Path(0) + "' '" + set.Path(1) + "' | true";
     int raw = std::system(("bash -c \"" + command + "\"").c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 0);
@@ -312,8 +313,9 @@ TEST(StitchCommand, APhotographTooLargeToDecodeIsAnErrorAndTheOldProjectStays) {
     RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
     const std::string dir = set.Folder();
     // A PNG whose header promises 60000 x 60000 pixels, with no data behind it.
-    const unsigned char header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                    0,    0,   0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 2, 0, 0, 0, 0x5C, 0x84, 0x4F, 0x2D};
+    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0,    0,
+                                    13,   'I',  'H', 'D', 'R',  0,    0,    0xEA, 0x60, 0,    0,
+                                    0xEA, 0x60, 8,   2,   0,    0,    0,    0x5C, 0x84, 0x4F, 0x2D};
     const std::string huge = dir + "/huge.png";
     std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
     RunResult first = Stitch({"--match-only", "-q", "--project", dir + "/p.vdp", set.Path(0), set.Path(1)}, dir);
@@ -359,8 +361,8 @@ TEST(StitchCommand, SmallPhotographsAreMatchedAtTheirOwnSize) {
     RunResult run = Stitch(args, set.Folder());
     EXPECT_EQ(run.status, 0) << run.err;
     for (int k = 0; k + 1 < 6; ++k)
-        EXPECT_NE(run.out.find(std::to_string(k) + "-" + std::to_string(k + 1) + ": "), std::string::npos)
-            << k << "\n" << run.out;
+        EXPECT_NE(run.out.find(std::to_string(k) + "-" + std::to_string(k + 1) + ": "), std::string::npos) << k << "\n"
+                                                                                                           << run.out;
     // A working size above the photographs' own is the same as their own.
     RunResult large = Stitch({"--match-only", "-q", "--project", set.Folder() + "/large.vdp", "--seed", "3",
                               "--feature-size", "2000", set.Path(0), set.Path(1)},

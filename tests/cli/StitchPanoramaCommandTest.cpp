@@ -71,7 +71,7 @@ double TonalPsnr(const ImgRGB& stitched, const ImgRGB& truth, const ImgUCHAR& ma
 void Stitch(const std::vector<render::ViewSpec>& views, StitchRun& r, std::vector<std::string> options = {}) {
     r.set = std::make_unique<RenderedViews>(views);
     r.folder = r.set->Folder();
-    std::vector<std::string> args = {"-q", "-o", r.folder + "/pano.png", "--cameras", r.folder + "/cams.json",
+    std::vector<std::string> args = {"-q",     "-o", r.folder + "/pano.png", "--cameras", r.folder + "/cams.json",
                                      "--seed", "7"};
     // An option value "@/name" names a file in the set's folder.
     for (std::string& option : options)
@@ -254,10 +254,9 @@ TEST(StitchPanoramaCommand, MoviesOfAStitchAndOfASavedPanorama) {
     EXPECT_EQ(read.panorama.width, tiledWidth);
     EXPECT_NEAR(read.panorama.height, double(stitched.panorama.height) * tiledWidth / stitched.panorama.width, 1);
     // A movie written over the image it is made of is refused.
-    RunResult over = RunProgram(VEDORA_STITCH,
-                                {"--vr-movie", stitched.folder + "/pano.png", "--from-image",
-                                 stitched.folder + "/pano.png"},
-                                stitched.folder);
+    RunResult over = RunProgram(
+        VEDORA_STITCH, {"--vr-movie", stitched.folder + "/pano.png", "--from-image", stitched.folder + "/pano.png"},
+        stitched.folder);
     EXPECT_EQ(over.status, 2);
     EXPECT_NE(over.err.find("would overwrite the input"), std::string::npos) << over.err;
 }

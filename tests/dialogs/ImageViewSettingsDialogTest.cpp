@@ -13,8 +13,7 @@
 namespace {
 
 struct Settings {
-    int sourceImages = 768, imagePair = 2048, stitchImage = 1536, cropImage = 1024, markerSize = 7,
-        markerThickness = 3;
+    int sourceImages = 768, imagePair = 2048, stitchImage = 1536, cropImage = 1024, markerSize = 7, markerThickness = 3;
 };
 
 QSpinBox* Box(QDialog& d, const char* name) {
@@ -23,7 +22,7 @@ QSpinBox* Box(QDialog& d, const char* name) {
     return box;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ImageViewSettingsDialog, EditorsRangesAndLabels) {
     Settings s;
@@ -61,9 +60,8 @@ TEST(ImageViewSettingsDialog, EditorsRangesAndLabels) {
          {"Source images:", "Seleced image pair:", "Stitch image:", "Crop image:", "Size:", "Thickness:"})
         EXPECT_TRUE(texts.contains(text)) << text;
     EXPECT_EQ(yellow, 2);
-    EXPECT_TRUE(
-        texts.contains("Here you can change the size of the corresponing point markers that are used for "
-                       "manual matching."));
+    EXPECT_TRUE(texts.contains("Here you can change the size of the corresponing point markers that are used for "
+                               "manual matching."));
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString& t) {
         return t.startsWith("Lower the size of the soucre image texture size, if the display is too slow.") &&
                t.endsWith("use an external viewer).  ");

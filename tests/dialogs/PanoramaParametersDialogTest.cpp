@@ -43,7 +43,7 @@ PanoramaEngine EditedEngine() {
     return engine;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PanoramaParametersDialog, EditorsShowTheEngineWithoutChangingIt) {
     PanoramaEngine engine = EditedEngine();

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string why;
     if (!LoadWithChecksum(doc, input.Write(data, size).c_str(), &why)) {
         if (why.empty())
-            std::abort(); // every refusal gives its reason
+            std::abort();  // every refusal gives its reason
         return 0;
     }
     Chars text;
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     XmlDocument reloaded;
-    if (!SaveWithChecksum(doc, saved.Path().c_str(), &why) ||
-        !LoadWithChecksum(reloaded, saved.Path().c_str(), &why) || Serialise(reloaded) != text)
+    if (!SaveWithChecksum(doc, saved.Path().c_str(), &why) || !LoadWithChecksum(reloaded, saved.Path().c_str(), &why) ||
+        Serialise(reloaded) != text)
         std::abort();
     return 0;
 }

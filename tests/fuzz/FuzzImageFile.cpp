@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ImgFLOAT gray;
     bool colourLoaded = LoadImageFile(colour, orientation, path);
     bool grayLoaded = LoadImageFileGray(gray, orientation, input.Path().c_str());
-    if (colourLoaded != grayLoaded ||
-        (colourLoaded && (colour.width != gray.width || colour.height != gray.height)))
+    if (colourLoaded != grayLoaded || (colourLoaded && (colour.width != gray.width || colour.height != gray.height)))
         std::abort();
     return 0;
 }

@@ -13,9 +13,7 @@ FuzzInputFile::FuzzInputFile(const std::string& suffix) {
                .string();
 }
 
-FuzzInputFile::~FuzzInputFile() {
-    ::unlink(path.c_str());
-}
+FuzzInputFile::~FuzzInputFile() { ::unlink(path.c_str()); }
 
 const std::string& FuzzInputFile::Write(const uint8_t* data, size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         written = Serialise(doc);
     } catch (const Chars&) {
-        return 0; // a CDATA section holding "]]>" is refused by design
+        return 0;  // a CDATA section holding "]]>" is refused by design
     }
     XmlDocument reread;
     if (!reread.Parse(written) || Serialise(reread) != written)

@@ -90,7 +90,8 @@ void XmlSeeds(const fs::path& parse, const fs::path& load) {
     both("nested");
 }
 
-template <class Image> void RawSeed(const fs::path& folder, const char* name, int w, int h) {
+template <class Image>
+void RawSeed(const fs::path& folder, const char* name, int w, int h) {
     Image image(w, h);
     for (size_t i = 0; i < image.ByteCount(); ++i)
         image.pixels[i] = static_cast<unsigned char>(i * 37 + 11);
@@ -116,8 +117,7 @@ void ImageSeed(const fs::path& folder, const ImgRGB& card, const char* suffix, i
         return;
     std::string bytes = ReadBytes(file);
     fs::remove(file);
-    WriteBytes(folder / (std::string("card-") + (suffix + 1)),
-               std::string(1, static_cast<char>(suffixIndex)) + bytes);
+    WriteBytes(folder / (std::string("card-") + (suffix + 1)), std::string(1, static_cast<char>(suffixIndex)) + bytes);
 }
 
 void ImageSeeds(const fs::path& folder) {

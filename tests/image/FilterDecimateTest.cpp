@@ -9,11 +9,26 @@
 namespace {
 
 // Channel views written out here so the reference does not lean on the library's traits.
-template <class T> constexpr int Channels() { return 1; }
-template <> constexpr int Channels<Rgb>() { return 3; }
-template <> constexpr int Channels<Rgba>() { return 4; }
-template <> constexpr int Channels<RgbSHORT>() { return 3; }
-template <> constexpr int Channels<CpxFLOAT>() { return 2; }
+template <class T>
+constexpr int Channels() {
+    return 1;
+}
+template <>
+constexpr int Channels<Rgb>() {
+    return 3;
+}
+template <>
+constexpr int Channels<Rgba>() {
+    return 4;
+}
+template <>
+constexpr int Channels<RgbSHORT>() {
+    return 3;
+}
+template <>
+constexpr int Channels<CpxFLOAT>() {
+    return 2;
+}
 
 template <class T>
 double ChannelValue(const T& p, int c) {

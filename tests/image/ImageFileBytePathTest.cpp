@@ -88,7 +88,7 @@ TEST(ImageFileBytePath, NamesThatAreNotUtf8Load) {
         EXPECT_EQ(h, 5);
     }
     ImgRGB fromJpeg;
-    ASSERT_TRUE(LoadImageFile(fromJpeg, 0, jpegNamedPng.c_str())); // told by its content
+    ASSERT_TRUE(LoadImageFile(fromJpeg, 0, jpegNamedPng.c_str()));  // told by its content
     EXPECT_EQ(fromJpeg.width, 5);
 
     ImgRGB colour;
@@ -101,11 +101,11 @@ TEST(ImageFileBytePath, NamesThatAreNotUtf8Load) {
         ASSERT_TRUE(LoadImageFile(back, 0, out.c_str())) << name;
         EXPECT_EQ(back.width, 5);
         if (std::string(name).find('.') != std::string::npos) {
-            EXPECT_TRUE(Matches(back, card)) << name; // lossless formats
+            EXPECT_TRUE(Matches(back, card)) << name;  // lossless formats
         }
     }
     std::string gif = temp.Path("out-\xE9.gif");
-    EXPECT_FALSE(SaveImageFile(colour, gif.c_str())); // no GIF writer, and no empty file left
+    EXPECT_FALSE(SaveImageFile(colour, gif.c_str()));  // no GIF writer, and no empty file left
     EXPECT_FALSE(ExistsByName(gif));
 
     ImgRGB untouched(2, 2);

@@ -136,9 +136,12 @@ TEST(ImageFile, BadFilesFailAndLeaveTheTargetAlone) {
     QFile good(dir.filePath("good.jpg"));
     good.open(QIODevice::ReadOnly);
     QByteArray jpeg = good.readAll();
-    QStringList bad = {write("empty.jpg", QByteArray()), write("text.png", "this is not an image"),
-                       write("garbage.bmp", QByteArray(300, '\x7f')), write("header.jpg", jpeg.left(4)),
-                       dir.filePath("missing.png"), dir.path()};
+    QStringList bad = {write("empty.jpg", QByteArray()),
+                       write("text.png", "this is not an image"),
+                       write("garbage.bmp", QByteArray(300, '\x7f')),
+                       write("header.jpg", jpeg.left(4)),
+                       dir.filePath("missing.png"),
+                       dir.path()};
     for (const QString& path : bad) {
         EXPECT_FALSE(LoadImageFile(target, 0, path)) << path.toStdString();
         EXPECT_EQ(target.width, 2);

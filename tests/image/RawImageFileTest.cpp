@@ -96,9 +96,9 @@ TEST_F(RawImageFile, RejectsMismatchesWithoutTouchingTheImage) {
     // Crafted headers: sizes that overflow 32 bits, wrong strides, zero or negative sizes.
     std::string pixels(16, '\0');
     EXPECT_TRUE(rejected(Header(3, 65536, 65537, 4, 262144) + pixels));
-    EXPECT_TRUE(rejected(Header(3, 0x40000000, 4, 4, 0) + pixels));       // stride product wraps to 0
-    EXPECT_TRUE(rejected(Header(3, 2, 2, 4, 4) + pixels.substr(0, 8)));   // stride too small for the width
-    EXPECT_TRUE(rejected(Header(3, 1, 2, 4, 8) + pixels));                // stride too large
+    EXPECT_TRUE(rejected(Header(3, 0x40000000, 4, 4, 0) + pixels));         // stride product wraps to 0
+    EXPECT_TRUE(rejected(Header(3, 2, 2, 4, 4) + pixels.substr(0, 8)));     // stride too small for the width
+    EXPECT_TRUE(rejected(Header(3, 1, 2, 4, 8) + pixels));                  // stride too large
     EXPECT_TRUE(rejected(Header(3, 2, 2, 8, 16) + std::string(32, '\0')));  // wrong bytes per pixel
     EXPECT_TRUE(rejected(Header(3, -2, -2, 4, -8) + pixels));
     EXPECT_TRUE(rejected(Header(3, 0, 5, 4, 0)));

@@ -87,7 +87,10 @@ TEST(CMatrix, ProductsTransposeIdentityAndShapeErrors) {
     EXPECT_EQ(MessageOf([&] { (void)(A * A2); }), "CMatrix::operator*(): matrices do not have common size");
     EXPECT_EQ(MessageOf([&] { (void)(A + B); }), "CMatrix::operator*(): matrices do not have common size");
     CMatrix square(3, 3);
-    EXPECT_EQ(MessageOf([&] { CVector v = square; (void)v; }),
+    EXPECT_EQ(MessageOf([&] {
+                  CVector v = square;
+                  (void)v;
+              }),
               "CMatrix::operator CVector(): not a row or column vector");
     CMatrix rowMatrix(1, 3, a);
     CVector v = rowMatrix;

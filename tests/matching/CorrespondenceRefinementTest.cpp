@@ -18,8 +18,7 @@ namespace {
 CMatrix TrueTransform(const render::ViewSpec& a, const render::ViewSpec& b) {
     render::Mat3 R = render::RelativeRotation(a, b);
     render::Mat3 Kb = {b.focal, 0, b.width / 2.0, 0, b.focal, b.height / 2.0, 0, 0, 1};
-    render::Mat3 KaInv = {
-        1 / a.focal, 0, -a.width / 2.0 / a.focal, 0, 1 / a.focal, -a.height / 2.0 / a.focal, 0, 0, 1};
+    render::Mat3 KaInv = {1 / a.focal, 0, -a.width / 2.0 / a.focal, 0, 1 / a.focal, -a.height / 2.0 / a.focal, 0, 0, 1};
     render::Mat3 H = render::Multiply(Kb, render::Multiply(R, KaInv));
     return CMatrix(3, 3, H.data());
 }
@@ -42,8 +41,8 @@ struct Pair {
         for (double y = 35.3; y < a.height - 30; y += 29)
             for (double x = 33.7; x < a.width - 30; x += 29) {
                 double bx, by;
-                if (render::MapBetweenViews(a, b, x, y, &bx, &by) && bx > 30 && by > 30 &&
-                    bx < b.width - 30 && by < b.height - 30) {
+                if (render::MapBetweenViews(a, b, x, y, &bx, &by) && bx > 30 && by > 30 && bx < b.width - 30 &&
+                    by < b.height - 30) {
                     P.push_back({x, y});
                     truth.push_back({bx, by});
                 }
@@ -57,11 +56,9 @@ render::ViewSpec Exposed(render::ViewSpec v, double gain, double offset) {
     return v;
 }
 
-double Distance(const PointD& p, const PointD& q) {
-    return std::hypot(p.x - q.x, p.y - q.y);
-}
+double Distance(const PointD& p, const PointD& q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
-} // namespace
+}  // namespace
 
 TEST(CorrespondenceRefinement, NoisyPointsComeBackToTheTruthAndOutliersAreMended) {
     // A turned, tilted and rolled pair with different exposures.
@@ -104,7 +101,7 @@ TEST(CorrespondenceRefinement, NoisyPointsComeBackToTheTruthAndOutliersAreMended
             }
             ++inliers;
             if (!r.keep[k]) {
-                EXPECT_EQ(r.Q[k].x, Q[k].x); // a point not kept stays as it was
+                EXPECT_EQ(r.Q[k].x, Q[k].x);  // a point not kept stays as it was
                 continue;
             }
             ++inliersKept;
@@ -150,8 +147,7 @@ TEST(CorrespondenceRefinement, TheSearchReachesPointsBeyondTheGradientsPull) {
     std::uniform_real_distribution<double> unit(0, 1);
     for (int k = 0; k < 10; ++k) {
         double direction = unit(random) * 3.14159265358979, frequency = 0.5 + unit(random) * 1.0;
-        waves.push_back(
-            {frequency * std::cos(direction), frequency * std::sin(direction), unit(random) * 6.28, 12});
+        waves.push_back({frequency * std::cos(direction), frequency * std::sin(direction), unit(random) * 6.28, 12});
     }
     auto texture = [&](double x, double y) {
         double v = 128;
@@ -218,7 +214,7 @@ TEST(CorrespondenceRefinement, PointsThatCannotBeRefinedAreReported) {
     // Points at the border, points H sends nowhere useful, and wrong matches far away.
     std::vector<PointD> P = {{2, 150}, {200, 298}, pair.P[0], pair.P[n / 2], pair.P[n - 1]};
     std::vector<PointD> Q = {pair.truth[0], pair.truth[0], {3, 3}, pair.truth[n / 2], pair.truth[n - 1]};
-    Q[3].x += 25; // the wrong place, far beyond the search range
+    Q[3].x += 25;  // the wrong place, far beyond the search range
     Q[4].y -= 40;
     RefinedCorrespondences r = RefineCorrespondences(pair.first, pair.second, H, P, Q);
     EXPECT_EQ(r.outcome[0], RefinementOutcome::OutsideImage);
@@ -227,8 +223,7 @@ TEST(CorrespondenceRefinement, PointsThatCannotBeRefinedAreReported) {
     for (int k : {3, 4}) {
         EXPECT_FALSE(r.keep[k]) << k;
         EXPECT_TRUE(r.outcome[k] == RefinementOutcome::LowCorrelation ||
-                    r.outcome[k] == RefinementOutcome::MovedTooFar ||
-                    r.outcome[k] == RefinementOutcome::NotConverged)
+                    r.outcome[k] == RefinementOutcome::MovedTooFar || r.outcome[k] == RefinementOutcome::NotConverged)
             << k << " " << static_cast<int>(r.outcome[k]);
     }
     EXPECT_EQ(r.kept, 0);

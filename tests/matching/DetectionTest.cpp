@@ -3,11 +3,11 @@
 #include <cmath>
 #include <random>
 
+#include "image/GaussianSmooth.h"
+#include "image/MaxFilter.h"
 #include "matching/BoundedSortedList.h"
 #include "matching/ExtractionGeometry.h"
 #include "matching/FeatureExtractor.h"
-#include "image/GaussianSmooth.h"
-#include "image/MaxFilter.h"
 #include "matching/LocalExtremum.h"
 
 namespace {

@@ -146,9 +146,9 @@ TEST(Hierarchy, RingClosesWithATransitionTree) {
     std::unique_ptr<Zelvo::XmlDocument> doc = engine.HierarchyDocument("Hierarchy");
     bool transitionRootShown = false;
     for (Zelvo::XmlElement* node : doc->Root()->ChildElements("Node"))
-        transitionRootShown = transitionRootShown ||
-                              node->Attribute("item", false)->Value() ==
-                                  Zelvo::Chars::Format("Image %d (360 degrees transitions)", root->image).c_str();
+        transitionRootShown =
+            transitionRootShown || node->Attribute("item", false)->Value() ==
+                                       Zelvo::Chars::Format("Image %d (360 degrees transitions)", root->image).c_str();
     EXPECT_TRUE(transitionRootShown);
 }
 

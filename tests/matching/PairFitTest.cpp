@@ -141,7 +141,8 @@ TEST(PairFit, RecoversFocalLengthAndRotationFromExactCorrespondences) {
     struct Case {
         double f, omega, phi, kappa;
     };
-    const Case cases[] = {{800, 5, 40, 2}, {1400, -5, 30, 10}, {2200, 10, -15, -3}, {3000, 0, 12, 0}, {1000, 20, 20, 5}};
+    const Case cases[] = {
+        {800, 5, 40, 2}, {1400, -5, 30, 10}, {2200, 10, -15, -3}, {3000, 0, 12, 0}, {1000, 20, 20, 5}};
     const PointD c{800, 600};
     for (const Case& k : cases) {
         CMatrix H = RotationTransfer(k.f, k.omega * kDeg, k.phi * kDeg, k.kappa * kDeg, c, c);

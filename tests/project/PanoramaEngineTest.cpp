@@ -113,7 +113,9 @@ TEST(PanoramaEngine, SyncImagesKeepsSurvivingPairs) {
     engine.SyncImages(doc);
     EXPECT_TRUE(engine.GetReferenceImagePath() == "");
 
-    doc.Root()->FindDescendant("Image", false)->RemoveAttribute(doc.Root()->FindDescendant("Image", false)->Attribute("w", false));
+    doc.Root()
+        ->FindDescendant("Image", false)
+        ->RemoveAttribute(doc.Root()->FindDescendant("Image", false)->Attribute("w", false));
     try {
         engine.SyncImages(doc);
         FAIL();

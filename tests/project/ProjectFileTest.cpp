@@ -165,7 +165,9 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
     const std::string missing = Path("gone.png");
     std::vector<Case> cases = {
         {"path2.vdp",
-         [](XmlDocument& doc) { doc.FindElement("Combination", nullptr, false)->Attribute("path2", false)->Set("x.jpg"); },
+         [](XmlDocument& doc) {
+             doc.FindElement("Combination", nullptr, false)->Attribute("path2", false)->Set("x.jpg");
+         },
          "Bad image combination"},
         {"counts.vdp",
          [](XmlDocument& doc) {
@@ -198,8 +200,8 @@ TEST_F(ProjectFile, BadProjectsGiveMessagesAndANewProject) {
     }
     // A bad checksum and a truncated file are refused before anything is read.
     std::string bytes = Bytes(good);
-    for (const std::string& damaged : {bytes.substr(0, bytes.size() / 2), bytes.substr(0, bytes.size() - 3) + "x\r\r",
-                                       std::string("garbage")}) {
+    for (const std::string& damaged :
+         {bytes.substr(0, bytes.size() / 2), bytes.substr(0, bytes.size() - 3) + "x\r\r", std::string("garbage")}) {
         Chars(damaged.data(), static_cast<int>(damaged.size())).WriteFile(Path("damaged.vdp").c_str());
         PanoramaEngine engine;
         XmlDocument doc;
@@ -225,8 +227,9 @@ TEST_F(ProjectFile, AbsurdValuesNeverBreakTheReader) {
     XmlDocument original;
     ASSERT_TRUE(LoadWithChecksum(original, good.c_str()));
     Chars text = Serialise(original);
-    const char* absurd[] = {"", "NaN", "-nan", "inf", "-1e308", "1e308", "-5", "0", "abc", "12abc", "1e-320",
-                            "99999999999999999999", "planar", "/etc/passwd", "0.5"};
+    const char* absurd[] = {"",       "NaN",         "-nan", "inf",   "-1e308", "1e308",
+                            "-5",     "0",           "abc",  "12abc", "1e-320", "99999999999999999999",
+                            "planar", "/etc/passwd", "0.5"};
     std::mt19937 random(77);
     for (int round = 0; round < 300; ++round) {
         XmlDocument doc;

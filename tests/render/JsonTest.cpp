@@ -47,12 +47,11 @@ const char* kCameras = R"({
   ]
 })";
 
-} // namespace
+}  // namespace
 
 TEST(Json, ReadsEveryKindOfValue) {
-    JsonValue v =
-        ParseJson(" {\"a\": [1, -0.5, 2.5e3, -1E-2, 0], \"b\": {\"t\": true, \"f\": false, \"n\": null},"
-                  " \"s\": \"q\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\", \"e\": [], \"o\": {}}\n");
+    JsonValue v = ParseJson(" {\"a\": [1, -0.5, 2.5e3, -1E-2, 0], \"b\": {\"t\": true, \"f\": false, \"n\": null},"
+                            " \"s\": \"q\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\", \"e\": [], \"o\": {}}\n");
     ASSERT_TRUE(v.IsObject());
     const auto& a = v.Find("a")->AsArray();
     ASSERT_EQ(a.size(), 5u);
@@ -92,8 +91,7 @@ TEST(Json, MalformedInputIsRefusedWithItsPlace) {
     EXPECT_EQ(ErrorOf("[1, 2"), "line 1, column 6: unexpected end of text, expected ',' or ']' in an array");
     EXPECT_EQ(ErrorOf("\"abc"), "line 1, column 5: unexpected end of text inside a string");
     EXPECT_EQ(ErrorOf("\"a\\qb\""), "line 1, column 4: unknown escape \\q");
-    EXPECT_EQ(ErrorOf("\"a\nb\""),
-              "line 1, column 3: control character inside a string (write it as an escape)");
+    EXPECT_EQ(ErrorOf("\"a\nb\""), "line 1, column 3: control character inside a string (write it as an escape)");
     EXPECT_EQ(ErrorOf("\"\\u12G4\""), "line 1, column 6: \\u must be followed by four hexadecimal digits");
     EXPECT_EQ(ErrorOf("\"\\ud83d x\""), "line 1, column 4: unpaired high surrogate in \\u escape");
     EXPECT_EQ(ErrorOf("\"\\ude00\""), "line 1, column 4: unpaired low surrogate in \\u escape");
@@ -133,7 +131,7 @@ TEST(CamerasFile, ReadsEveryMember) {
     EXPECT_EQ(f.images[0].offset[1], -2);
     EXPECT_FALSE(f.images[1].registered);
     EXPECT_FALSE(f.images[1].hasPhotometry);
-    EXPECT_TRUE(f.images[2].registered); // registered unless said otherwise
+    EXPECT_TRUE(f.images[2].registered);  // registered unless said otherwise
     EXPECT_EQ(f.images[2].rotation, (render::Mat3{0, 0, 1, 0, 1, 0, -1, 0, 0}));
     EXPECT_FALSE(render::ParseCamerasFile(R"({"projection": "spherical", "images": [],
         "panorama": {"width": 1, "height": 1, "transform": [1,0,0,0,1,0,0,0,1]}})")
@@ -150,29 +148,24 @@ TEST(CamerasFile, ErrorsNameTheMember) {
     };
     EXPECT_EQ(CamerasErrorOf(with("\"cylindrical\"", "\"conical\"")),
               "projection: \"conical\" is not planar, cylindrical or spherical");
-    EXPECT_EQ(CamerasErrorOf(with("\"transform\"", "\"transfrom\"")),
-              "panorama: missing member \"transform\"");
-    EXPECT_EQ(
-        CamerasErrorOf(with("[[500, 0, 1000], [0, 500, 400], [0, 0, 1]]", "[[500, 0], [0, 500], [0, 0]]")),
-        "panorama.transform[0]: expected 3 rows of 3 numbers (or 9 numbers row by row)");
+    EXPECT_EQ(CamerasErrorOf(with("\"transform\"", "\"transfrom\"")), "panorama: missing member \"transform\"");
+    EXPECT_EQ(CamerasErrorOf(with("[[500, 0, 1000], [0, 500, 400], [0, 0, 1]]", "[[500, 0], [0, 500], [0, 0]]")),
+              "panorama.transform[0]: expected 3 rows of 3 numbers (or 9 numbers row by row)");
     EXPECT_EQ(CamerasErrorOf(with("\"height\": 800", "\"height\": 800.5")),
               "panorama.height: expected a whole number from 1 to 1048576");
     EXPECT_EQ(CamerasErrorOf(with("\"width\": 1900", "\"width\": 0")),
               "crop.width: expected a whole number from 1 to 1048576");
-    EXPECT_EQ(
-        CamerasErrorOf(with("[[0, 0, 1], [0, 1, 0], [-1, 0, 0]]", "[[0, 0, 1], [0, \"1\", 0], [-1, 0, 0]]")),
-        "images[2].rotation[1][1]: expected a number, found a string");
+    EXPECT_EQ(CamerasErrorOf(with("[[0, 0, 1], [0, 1, 0], [-1, 0, 0]]", "[[0, 0, 1], [0, \"1\", 0], [-1, 0, 0]]")),
+              "images[2].rotation[1][1]: expected a number, found a string");
     EXPECT_EQ(CamerasErrorOf(with("\"unknown\"", "\"rotation\": null, \"unknown\"")),
               "line 11, column 6: member \"rotation\" appears twice");
     EXPECT_EQ(CamerasErrorOf(with("\"registered\": false", "\"registered\": true")),
               "images[1]: missing member \"rotation\"");
     EXPECT_EQ(CamerasErrorOf(with("\"offset\": -2", "\"offset\": [1, 2]")),
               "images[0].offset: expected a number or 3 numbers (red, green, blue)");
-    EXPECT_EQ(CamerasErrorOf(with("\"cylindrical\"", "\"planar\"")),
-              "the document: missing member \"planar\"");
+    EXPECT_EQ(CamerasErrorOf(with("\"cylindrical\"", "\"planar\"")), "the document: missing member \"planar\"");
     EXPECT_EQ(CamerasErrorOf("[]"), "the document: expected an object");
-    EXPECT_EQ(render::ParseCamerasFile(
-                  with("\"cylindrical\"", "\"planar\", \"planar\": {\"K\": [2,0,0,0,2,0,0,0,1]}"))
+    EXPECT_EQ(render::ParseCamerasFile(with("\"cylindrical\"", "\"planar\", \"planar\": {\"K\": [2,0,0,0,2,0,0,0,1]}"))
                   .planarK[0],
               2);
 }

@@ -21,7 +21,7 @@ void ExpectNear(const Mat3& a, const Mat3& b, double tolerance) {
         EXPECT_NEAR(a[k], b[k], tolerance) << "element " << k;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Mat3, InverseAndSingularity) {
     Mat3 m = {2, 1, 0, 0, 3, 1, 1, 0, 4}, inverse;

@@ -41,33 +41,32 @@ std::string CamerasFor(const render::GroundTruth& truth) {
                     "\"transform\": [[114.59, 0, 90], [0, 114.59, 80], [0, 0, 1]]}, "
                     "\"crop\": {\"left\": 20, \"top\": 30, \"width\": 200, \"height\": 100}, \"images\": [";
     for (size_t i = 0; i < truth.views.size(); ++i) {
-        render::Mat3 r =
-            render::Multiply(render::Transposed(reference), render::WorldFromCamera(truth.views[i].spec));
+        render::Mat3 r = render::Multiply(render::Transposed(reference), render::WorldFromCamera(truth.views[i].spec));
         s += std::string(i ? ", " : "") + "{\"path\": \"" + truth.views[i].file +
              "\", \"width\": 240, \"height\": 180, " + "\"rotation\": " + MatrixJson(r) + "}";
     }
     return s + "]}";
 }
 
-} // namespace
+}  // namespace
 
 TEST(RenderCommand, TruthPanoramaAndPsnrFromTheCommandLine) {
     QTemporaryDir tmp;
     const std::string dir = tmp.path().toStdString(), set = dir + "/set";
     const std::string world = std::string(VEDORA_TEST_DATA) + "/world.jpg";
-    RunResult r = Render({"--world", world, "--out", set, "--focal", "200", "--size", "240x180", "--view",
-                          "-20,0,0", "--view", "20,2,0,1.1,-5,0"},
+    RunResult r = Render({"--world", world, "--out", set, "--focal", "200", "--size", "240x180", "--view", "-20,0,0",
+                          "--view", "20,2,0,1.1,-5,0"},
                          dir);
     ASSERT_EQ(r.status, 0) << r.err;
     render::GroundTruth truth = render::ReadGroundTruth(set + "/truth.json");
     ASSERT_EQ(truth.views.size(), 2u);
     EXPECT_EQ(truth.views[1].file, "view02.jpg");
     EXPECT_DOUBLE_EQ(truth.views[1].spec.gain, 1.1);
-    EXPECT_EQ(truth.world.front(), '/'); // absolute, usable from anywhere
+    EXPECT_EQ(truth.world.front(), '/');  // absolute, usable from anywhere
 
     std::ofstream(dir + "/cameras.json") << CamerasFor(truth);
-    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out",
-                dir + "/pano.png", "--mask", dir + "/mask.png", "--crop"},
+    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out", dir + "/pano.png",
+                "--mask", dir + "/mask.png", "--crop"},
                dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("200x100, 2 registered images"), std::string::npos) << r.out;
@@ -84,8 +83,8 @@ TEST(RenderCommand, TruthPanoramaAndPsnrFromTheCommandLine) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("inf dB", 0), 0u) << r.out;
     // Against the photograph's own corner: a finite number over the masked pixels.
-    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out",
-                dir + "/other.png", "--margin", "20", "--crop"},
+    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out", dir + "/other.png",
+                "--margin", "20", "--crop"},
                dir);
     ASSERT_EQ(r.status, 0) << r.err;
     r = Render({"--psnr", dir + "/pano.png", dir + "/other.png", "--mask", dir + "/mask.png"}, dir);
@@ -100,8 +99,7 @@ TEST(RenderCommand, TruthPanoramaAndPsnrFromTheCommandLine) {
     std::string text = ReadAll(set + "/truth.json");
     text.replace(text.find(truth.world), truth.world.size(), "w.jpg");
     std::ofstream(set + "/truth.json") << text;
-    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out",
-                dir + "/rel.png"},
+    r = Render({"--truth-panorama", dir + "/cameras.json", "--views", set + "/truth.json", "--out", dir + "/rel.png"},
                dir);
     EXPECT_EQ(r.status, 0) << r.err;
 }
@@ -112,11 +110,9 @@ TEST(RenderCommand, ErrorsAreReportedWithStatus2) {
     std::ofstream(dir + "/cameras.json") << "{\"projection\": \"cylindrical\",\n \"panorama\": 3}";
     std::ofstream(dir + "/truth.json") << "{\"world\": \"w.jpg\", \"views\": []}";
     RunResult r = Render(
-        {"--truth-panorama", dir + "/cameras.json", "--views", dir + "/truth.json", "--out", dir + "/p.png"},
-        dir);
+        {"--truth-panorama", dir + "/cameras.json", "--views", dir + "/truth.json", "--out", dir + "/p.png"}, dir);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "vedora-render: " + dir + "/cameras.json: panorama: expected an object, found a number\n");
+    EXPECT_EQ(r.err, "vedora-render: " + dir + "/cameras.json: panorama: expected an object, found a number\n");
     r = Render({"--truth-panorama", dir + "/cameras.json", "--out", dir + "/p.png"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--truth-panorama needs --views and --out"), std::string::npos);

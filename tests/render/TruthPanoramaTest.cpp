@@ -30,8 +30,8 @@ Mat3 Turn(double yaw, double pitch, double roll) {
 
 std::string MatrixJson(const Mat3& m) {
     char text[512];
-    std::snprintf(text, sizeof text, "[[%.17g, %.17g, %.17g], [%.17g, %.17g, %.17g], [%.17g, %.17g, %.17g]]",
-                  m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+    std::snprintf(text, sizeof text, "[[%.17g, %.17g, %.17g], [%.17g, %.17g, %.17g], [%.17g, %.17g, %.17g]]", m[0],
+                  m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
     return text;
 }
 
@@ -51,17 +51,16 @@ const Mat3 kWorldFromPanorama = Turn(5, 2, -1);
 std::string CamerasJson(const std::vector<render::RenderedView>& views, const std::string& projection,
                         const Mat3& transform, int width, int height, const std::string& extra = "",
                         const std::vector<std::string>& imageExtras = {}) {
-    std::string s = "{\"projection\": \"" + projection +
-                    "\", \"panorama\": {\"width\": " + std::to_string(width) +
-                    ", \"height\": " + std::to_string(height) + ", \"transform\": " + MatrixJson(transform) +
-                    "}" + extra + ", \"images\": [";
+    std::string s = "{\"projection\": \"" + projection + "\", \"panorama\": {\"width\": " + std::to_string(width) +
+                    ", \"height\": " + std::to_string(height) + ", \"transform\": " + MatrixJson(transform) + "}" +
+                    extra + ", \"images\": [";
     for (size_t i = 0; i < views.size(); ++i) {
         Mat3 rotation =
             render::Multiply(render::Transposed(kWorldFromPanorama), render::WorldFromCamera(views[i].spec));
         s += std::string(i ? ", " : "") + "{\"path\": \"/photos/" + views[i].file +
              "\", \"width\": " + std::to_string(views[i].spec.width) +
-             ", \"height\": " + std::to_string(views[i].spec.height) +
-             ", \"rotation\": " + MatrixJson(rotation) + (i < imageExtras.size() ? imageExtras[i] : "") + "}";
+             ", \"height\": " + std::to_string(views[i].spec.height) + ", \"rotation\": " + MatrixJson(rotation) +
+             (i < imageExtras.size() ? imageExtras[i] : "") + "}";
     }
     return s + "]}";
 }
@@ -126,7 +125,7 @@ std::vector<ImgRGB> Photos(const std::vector<render::RenderedView>& views) {
     return photos;
 }
 
-} // namespace
+}  // namespace
 
 TEST(TruthPanorama, EveryProjectionShowsWhatThePhotographsShow) {
     const auto views = Views();
@@ -181,8 +180,7 @@ TEST(TruthPanorama, EveryProjectionShowsWhatThePhotographsShow) {
         EXPECT_EQ(good.maskErrors, 0);
         EXPECT_LT(good.meanAbsDifference, 1.5);
         // The comparison notices a panorama frame off by half a degree.
-        Agreement off =
-            Compare(pano, views, photos, c.ray, render::Multiply(Turn(0.5, 0, 0), kWorldFromPanorama));
+        Agreement off = Compare(pano, views, photos, c.ray, render::Multiply(Turn(0.5, 0, 0), kWorldFromPanorama));
         EXPECT_GT(off.meanAbsDifference, 10 * good.meanAbsDifference);
         EXPECT_GT(off.maskErrors, 200);
         // Uncovered pixels are black.
@@ -223,10 +221,9 @@ TEST(TruthPanorama, ExposureCropMarginAndRegistration) {
     views[2].spec.gain = 0.8;
     const Mat3 T = Transform(250, 0, 350, 180);
     // The stitch's corrections bring images 1 and 3 to image 2's exposure.
-    std::string text =
-        CamerasJson(views, "cylindrical", T, 700, 400,
-                    ", \"crop\": {\"left\": 100, \"top\": 60, \"width\": 450, \"height\": 250}",
-                    {", \"gain\": 0.8, \"offset\": -3.2", "", ", \"gain\": [1.25, 1.25, 1.25]"});
+    std::string text = CamerasJson(views, "cylindrical", T, 700, 400,
+                                   ", \"crop\": {\"left\": 100, \"top\": 60, \"width\": 450, \"height\": 250}",
+                                   {", \"gain\": 0.8, \"offset\": -3.2", "", ", \"gain\": [1.25, 1.25, 1.25]"});
     render::CamerasFile cameras = render::ParseCamerasFile(text);
     render::TruthPanorama full = render::RenderGroundTruthPanorama(TestWorld(), views, cameras);
     for (int c = 0; c < 3; ++c) {
@@ -235,22 +232,19 @@ TEST(TruthPanorama, ExposureCropMarginAndRegistration) {
     }
     // Without corrections the panorama takes the images' mean exposure.
     std::string plain = CamerasJson(views, "cylindrical", T, 700, 400);
-    render::TruthPanorama mean =
-        render::RenderGroundTruthPanorama(TestWorld(), views, render::ParseCamerasFile(plain));
+    render::TruthPanorama mean = render::RenderGroundTruthPanorama(TestWorld(), views, render::ParseCamerasFile(plain));
     EXPECT_NEAR(mean.gain[1], (1.25 + 1 + 0.8) / 3, 1e-12);
     EXPECT_NEAR(mean.offset[1], 4.0 / 3, 1e-12);
 
     // The crop is the same pixels, cut out.
-    render::TruthPanorama crop =
-        render::RenderGroundTruthPanorama(TestWorld(), views, cameras, {.crop = true});
+    render::TruthPanorama crop = render::RenderGroundTruthPanorama(TestWorld(), views, cameras, {.crop = true});
     ASSERT_EQ(crop.image.width, 450);
     ASSERT_EQ(crop.image.height, 250);
     int differing = 0;
     for (int y = 0; y < 250; ++y)
         for (int x = 0; x < 450; ++x) {
             const Rgb &a = crop.image.At(x, y), &b = full.image.At(x + 100, y + 60);
-            differing +=
-                a.r != b.r || a.g != b.g || a.b != b.b || crop.mask.At(x, y) != full.mask.At(x + 100, y + 60);
+            differing += a.r != b.r || a.g != b.g || a.b != b.b || crop.mask.At(x, y) != full.mask.At(x + 100, y + 60);
         }
     EXPECT_EQ(differing, 0);
 
@@ -267,8 +261,7 @@ TEST(TruthPanorama, ExposureCropMarginAndRegistration) {
     render::TruthPanorama two = render::RenderGroundTruthPanorama(TestWorld(), views, cameras);
     EXPECT_EQ(two.registeredImages, 2);
     EXPECT_LT(countCovered(two), all * 0.85);
-    render::TruthPanorama inner =
-        render::RenderGroundTruthPanorama(TestWorld(), views, cameras, {.margin = 10});
+    render::TruthPanorama inner = render::RenderGroundTruthPanorama(TestWorld(), views, cameras, {.margin = 10});
     EXPECT_LT(countCovered(inner), countCovered(two));
     EXPECT_GT(countCovered(inner), countCovered(two) * 0.8);
 }

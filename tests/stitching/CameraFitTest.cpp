@@ -29,8 +29,8 @@ double WorstRelativeRotation(const rig::Rig& r, const std::vector<Camera>& camer
     const Camera& root = cameras[0];
     for (const Camera& c : cameras) {
         CMatrix fitted = root.rotation.Transpose() * c.rotation;
-        CMatrix truth = r.rotations[static_cast<size_t>(root.image)].Transpose() *
-                        r.rotations[static_cast<size_t>(c.image)];
+        CMatrix truth =
+            r.rotations[static_cast<size_t>(root.image)].Transpose() * r.rotations[static_cast<size_t>(c.image)];
         worst = std::max(worst, rig::AngleBetween(fitted, truth));
     }
     return worst;
@@ -51,7 +51,7 @@ void ExpectExactFit(rig::Rig& r, ProjectionType type, size_t cameraCount) {
     EXPECT_LT(WorstRelativeRotation(r, result.closingCameraList), 0.005);
 }
 
-} // namespace
+}  // namespace
 
 TEST(CameraFit, ParameterCountsAndTheFixedRoot) {
     rig::Rig pair;
@@ -135,8 +135,7 @@ TEST(CameraFit, TheLoopBlockMeasuresWhetherTheRingCloses) {
         fitter.CameraResidual(input, p, output, const_cast<std::vector<CameraEdge>*>(&edges));
         double worst = 0;
         for (int k = firstLoopRow; k < input.rows; ++k)
-            worst = std::max(
-                worst, std::hypot(output(k, 0) - observations(k, 0), output(k, 1) - observations(k, 1)));
+            worst = std::max(worst, std::hypot(output(k, 0) - observations(k, 0), output(k, 1) - observations(k, 1)));
         return worst;
     };
     CVector fitted = fitter.Parameters();
@@ -155,7 +154,7 @@ TEST(CameraFit, PlanarProjectionLeavesTheLoopBlockOut) {
     EXPECT_FALSE(fitter.HasLoopBlock());
     CMatrix input, observations;
     fitter.BuildObservations(input, observations);
-    EXPECT_EQ(input.rows, 12 * 15); // 11 + 1 edges of block 1, nothing more
+    EXPECT_EQ(input.rows, 12 * 15);  // 11 + 1 edges of block 1, nothing more
     EXPECT_LT(fitter.residualStdDev, 0.01);
 }
 

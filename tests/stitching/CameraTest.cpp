@@ -27,7 +27,7 @@ CMatrix Identity() {
     return I;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Camera, InitialiseSetsEveryFieldAndKeepsTheImage) {
     Camera camera;

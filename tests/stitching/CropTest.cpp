@@ -24,14 +24,13 @@ ImgRGB TurnScene(int w, int h, int turn, int beyond) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int s = x % turn;
-            int v = 60 + static_cast<int>(50 * std::sin(s * 0.09) + 20 * std::cos(y * 0.3)) +
-                    (x >= beyond ? 30 : 0);
+            int v = 60 + static_cast<int>(50 * std::sin(s * 0.09) + 20 * std::cos(y * 0.3)) + (x >= beyond ? 30 : 0);
             img.At(x, y) = Rgb{uint8_t(v), uint8_t(v + 10), uint8_t(v + 20)};
         }
     return img;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FindCropRectangle, AFullyCoveredPanoramaIsCroppedWhole) {
     for (auto [w, h] : {std::pair{80, 30}, std::pair{30, 80}, std::pair{25, 25}}) {
@@ -106,8 +105,7 @@ TEST(CropPanorama, A360DegreeCropIsOneTurnWideAndItsStartContinuesItsEnd) {
     ASSERT_TRUE(stitch::CropPanorama(source, target, frame, {false, turn}, &failure));
     EXPECT_EQ(target.width, 260);
     EXPECT_EQ(target.At(0, 10).g, source.At(x0, y0 + 10).g);
-    ASSERT_TRUE(stitch::CropPanorama(source, target, {double(x0), double(y0), 150, double(h)}, {true, turn},
-                                     &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, {double(x0), double(y0), 150, double(h)}, {true, turn}, &failure));
     EXPECT_EQ(target.width, 150);
     EXPECT_EQ(target.At(0, 10).g, source.At(x0, y0 + 10).g);
 }

@@ -18,7 +18,7 @@ ImgUCHAR RandomMask(int w, int h, unsigned seed, int percent) {
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DistanceTransform, EqualsBruteForceEuclideanDistancesOnRandomMasks) {
     const int cases[][4] = {{37, 23, 1, 3}, {16, 40, 2, 10}, {50, 50, 3, 1}, {1, 30, 4, 20}, {30, 1, 5, 20}};
@@ -70,7 +70,6 @@ TEST(DistanceTransform, RingDistanceEqualsTheTransformOfTheRing) {
         stitch::RingDistance(w, h, direct);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                ASSERT_EQ(direct.At(x, y), viaTransform.At(x, y))
-                    << w << "x" << h << " at " << x << ", " << y;
+                ASSERT_EQ(direct.At(x, y), viaTransform.At(x, y)) << w << "x" << h << " at " << x << ", " << y;
     }
 }

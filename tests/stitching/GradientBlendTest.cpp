@@ -22,8 +22,8 @@ ImgRGBSHORT Texture(int w, int h, int seed) {
     ImgRGBSHORT img(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            double v = 120 + 60 * std::sin(0.07 * x + seed) * std::cos(0.05 * y) +
-                       ((x / 9 + y / 7 + seed) % 2) * 40 + (x * 7 + y * 13 + seed) % 11;
+            double v = 120 + 60 * std::sin(0.07 * x + seed) * std::cos(0.05 * y) + ((x / 9 + y / 7 + seed) % 2) * 40 +
+                       (x * 7 + y * 13 + seed) % 11;
             img.At(x, y) = RgbSHORT{short(v), short(v * 0.8 + 10), short(250 - v * 0.5)};
         }
     return img;
@@ -63,7 +63,7 @@ double LargestStep(const std::vector<double>& v) {
     return largest;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PoissonSolve, GivesBackAnImageFromItsOwnGradients) {
     // With E = 0 the mixed gradients are B's alone (rings cleared): the solve must return B,
@@ -132,7 +132,7 @@ TEST(GradientBlend, AnEmptySeamMaskLeavesTheBackgroundUnchanged) {
 TEST(GradientBlend, BlendWeightRunsFromTheSeamToTheBorderWithinZeroAndOne) {
     int w = 100, h = 60;
     ImgUCHAR M = SeamMask(w, h, 50);
-    M.FillRect(w - 1, 0, w - 1, h - 1, 1); // M reaching the border ring: no 0 / 0 there
+    M.FillRect(w - 1, 0, w - 1, h - 1, 1);  // M reaching the border ring: no 0 / 0 there
     ImgFLOAT omega;
     stitch::BlendWeight(M, 30, omega);
     EXPECT_EQ(stitch::BlendWidth(w, h, 30), 18);
@@ -147,9 +147,9 @@ TEST(GradientBlend, BlendWeightRunsFromTheSeamToTheBorderWithinZeroAndOne) {
             }
         }
     EXPECT_EQ(largest, 1.0f);
-    EXPECT_EQ(omega.At(20, 30), 0.0f);       // more than c_w = 18 left of the seam
-    EXPECT_GT(omega.At(45, 30), 0.0f);       // within c_w of it
-    EXPECT_FLOAT_EQ(omega.At(70, 30), 1.0f); // on the owned side, away from the border
+    EXPECT_EQ(omega.At(20, 30), 0.0f);        // more than c_w = 18 left of the seam
+    EXPECT_GT(omega.At(45, 30), 0.0f);        // within c_w of it
+    EXPECT_FLOAT_EQ(omega.At(70, 30), 1.0f);  // on the owned side, away from the border
 
     // Feathering mixes the two images with that weight.
     ImgRGBSHORT A = Flat(w, h, 2000), B = Flat(w, h, 1000);

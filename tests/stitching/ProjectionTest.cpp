@@ -30,11 +30,11 @@ void ExpectMatrixNear(const CMatrix& a, const CMatrix& b, double tolerance) {
             EXPECT_NEAR(a(i, j), b(i, j), tolerance) << "at " << i << "," << j;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PanoramaRotations, LongitudesFollowTheLayoutAcrossTheSeam) {
-    std::vector<Camera> cameras = {CameraWith(Ry(0)), CameraWith(Ry(Radians(-170)), 1),
-                                   CameraWith(Ry(Radians(170)), 2), CameraWith(Ry(Radians(-170)), 3)};
+    std::vector<Camera> cameras = {CameraWith(Ry(0)), CameraWith(Ry(Radians(-170)), 1), CameraWith(Ry(Radians(170)), 2),
+                                   CameraWith(Ry(Radians(-170)), 3)};
     std::vector<Camera> closing = {CameraWith(Ry(Radians(-10)), 3), CameraWith(Ry(Radians(20)), 0)};
     // Far to the right, far to the left, and within one image width of the reference.
     std::vector<PointD> layout = {{0, 0}, {5000, 0}, {-5000, 0}, {300, 0}};

@@ -6,7 +6,7 @@
 
 TEST(RenderMasks, TentWeightPeaksInTheMiddleWithIntegerHalves) {
     ImgFLOAT T;
-    stitch::TentWeight(5, 4, T); // halves 2 and 2
+    stitch::TentWeight(5, 4, T);  // halves 2 and 2
     EXPECT_FLOAT_EQ(T.At(2, 2), 1.0f);
     EXPECT_FLOAT_EQ(T.At(0, 2), 0.0f);
     EXPECT_FLOAT_EQ(T.At(4, 2), 0.0f);
@@ -25,7 +25,7 @@ TEST(RenderMasks, SeamMaskKeepsEarlierPixelsOnlyWhereTheirWeightIsStrictlyLarger
     S.FillRect(0, 0, 8, 8, 1);
     stitch::ClearSeamMaskWhereEarlierWins(S, tentNew, tentEarlier, [](int i, double* x, double* y) {
         for (int j = 0; j < 9; ++j) {
-            x[j] = j - 2 + 0.5; // inside pixel j - 2
+            x[j] = j - 2 + 0.5;  // inside pixel j - 2
             y[j] = i;
         }
     });
@@ -55,7 +55,7 @@ TEST(RenderMasks, SeamMaskKeepsEarlierPixelsOnlyWhereTheirWeightIsStrictlyLarger
 TEST(RenderMasks, ErosionClearsTheRingAndTwoMorePixelsAndPasteHonoursTheMask) {
     ImgUCHAR C(12, 10);
     C.FillRect(0, 0, 11, 9, 1);
-    C.At(6, 5) = 0; // a hole grows by two pixels in every direction
+    C.At(6, 5) = 0;  // a hole grows by two pixels in every direction
     stitch::ErodeCoverage(C);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 12; ++x) {
@@ -68,8 +68,8 @@ TEST(RenderMasks, ErosionClearsTheRingAndTwoMorePixelsAndPasteHonoursTheMask) {
     P.FillRect(0, 0, 13, 11, RgbSHORT{-32768, -32768, -32768});
     stitch::PasteCovered(R, C, P, 2, 1);
     EXPECT_EQ(P.At(2 + 3, 1 + 3).g, 8);
-    EXPECT_EQ(P.At(2 + 6, 1 + 5).b, -32768); // the hole
-    EXPECT_EQ(P.At(2 + 2, 1 + 3).b, -32768); // eroded away
+    EXPECT_EQ(P.At(2 + 6, 1 + 5).b, -32768);  // the hole
+    EXPECT_EQ(P.At(2 + 2, 1 + 3).b, -32768);  // eroded away
     // A rectangle sticking out of P is clipped.
     stitch::PasteCovered(R, C, P, 10, 8);
     EXPECT_EQ(P.At(13, 11).r, 9);

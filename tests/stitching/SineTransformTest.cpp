@@ -41,7 +41,7 @@ std::vector<double> DirectTransform(const SineGrid& g) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SineTransform, EqualsTheDirectSumOnSquareAndOblongGrids) {
     const int sizes[][2] = {{8, 8}, {16, 16}, {32, 32}, {32, 8}, {4, 64}, {2, 16}, {16, 1}};

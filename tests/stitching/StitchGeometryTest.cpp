@@ -23,8 +23,7 @@ Camera CameraWith(const CMatrix& rotation, int image, ImageSize size, double f =
     return c;
 }
 
-StitchGeometryParameters Parameters(ProjectionType type, int size, double rotation = 0,
-                                    bool crop360 = false) {
+StitchGeometryParameters Parameters(ProjectionType type, int size, double rotation = 0, bool crop360 = false) {
     StitchGeometryParameters p;
     p.projectionType = type;
     p.size = size;
@@ -55,11 +54,9 @@ struct Loop {
 };
 
 // The angle that panoramaTransform turns by.
-double TurnOf(const CMatrix& T) {
-    return std::atan2(T(1, 0), T(0, 0));
-}
+double TurnOf(const CMatrix& T) { return std::atan2(T(1, 0), T(0, 0)); }
 
-} // namespace
+}  // namespace
 
 TEST(StitchGeometry, OutlineWalksTheBorderOnce) {
     Camera c = CameraWith(Ry(0), 0, {4, 3});
@@ -101,8 +98,7 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
     // Turned by 90 degrees the panorama stands upright.
     std::vector<Camera> turned = {CameraWith(Ry(0), 0, {2001, 1001})};
     ComputePanoramaRotations(turned, none, {{0, 0}}, ProjectionType::Planar, 0);
-    StitchGeometry upright =
-        InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1024, kPi / 2));
+    StitchGeometry upright = InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1024, kPi / 2));
     EXPECT_NEAR(upright.PanoramaWidth(), 512, 1);
     EXPECT_EQ(upright.PanoramaHeight(), 1024);
     EXPECT_NEAR(upright.panoramaRect.left, 0, 1e-9);
@@ -138,8 +134,7 @@ TEST(StitchGeometry, LoopSlopeAndTheRotationOfAClosedCircle) {
 
 TEST(StitchGeometry, ForwardAndInverseMappingsRoundTripInEveryProjection) {
     rig::Rig grid = rig::Grid(5);
-    for (ProjectionType type :
-         {ProjectionType::Planar, ProjectionType::Cylindrical, ProjectionType::Spherical}) {
+    for (ProjectionType type : {ProjectionType::Planar, ProjectionType::Cylindrical, ProjectionType::Spherical}) {
         std::vector<Camera> cameras, none;
         for (int image : grid.mainTree->DistinctImages())
             cameras.push_back(CameraWith(grid.rotations[static_cast<size_t>(image)], image, {800, 600}));

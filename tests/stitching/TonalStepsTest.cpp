@@ -12,9 +12,7 @@ namespace {
 
 constexpr RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
 
-RgbSHORT Gray(int v) {
-    return RgbSHORT{short(v), short(v), short(v)};
-}
+RgbSHORT Gray(int v) { return RgbSHORT{short(v), short(v), short(v)}; }
 
 ImgRGBSHORT Filled(int w, int h, RgbSHORT p) {
     ImgRGBSHORT img(w, h);
@@ -51,7 +49,7 @@ bool ColumnsUniform(const ImgRGBSHORT& P) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(AdjustContrast, RescalesWideSpansShiftsNegativeOnesAndLeavesTheRest) {
     ImgRGBSHORT wide(3, 2);
@@ -63,7 +61,7 @@ TEST(AdjustContrast, RescalesWideSpansShiftsNegativeOnesAndLeavesTheRest) {
     EXPECT_EQ(stitch::AdjustContrast(wide), 32767);
     EXPECT_EQ(wide.At(0, 0).b, 0);
     EXPECT_EQ(wide.At(1, 0).r, 32767);
-    EXPECT_EQ(wide.At(2, 0).b, 16384); // trunc(20000 * 32767 / 40000 + 0.5)
+    EXPECT_EQ(wide.At(2, 0).b, 16384);  // trunc(20000 * 32767 / 40000 + 0.5)
     EXPECT_EQ(wide.At(2, 0).g, 24575);
     EXPECT_EQ(wide.At(2, 0).r, 8192);
     EXPECT_EQ(wide.At(2, 1).b, EMPTY_SAMPLE);
@@ -95,8 +93,8 @@ TEST(StretchContrastAndGamma, GammaTwoDoublesAQuarterLuminanceAndKeepsTheHue) {
         for (int x = 0; x <= M; ++x)
             P.At(x, y) = Gray(x);
     P.At(10, 3) = Gray(M / 4);
-    P.At(11, 3) = RgbSHORT{1300, 900, 728}; // luminance 0.299 b + 0.587 g + 0.114 r = 1000
-    P.At(12, 3) = RgbSHORT{2500, 500, 600}; // doubled blue would exceed M
+    P.At(11, 3) = RgbSHORT{1300, 900, 728};  // luminance 0.299 b + 0.587 g + 0.114 r = 1000
+    P.At(12, 3) = RgbSHORT{2500, 500, 600};  // doubled blue would exceed M
     P.At(13, 3) = Gray(0);
     P.At(14, 3) = kEmpty;
     stitch::StretchContrastAndGamma(P, 2.0);
@@ -105,8 +103,8 @@ TEST(StretchContrastAndGamma, GammaTwoDoublesAQuarterLuminanceAndKeepsTheHue) {
     EXPECT_NEAR(P.At(11, 3).g, 2 * 900, 4);
     EXPECT_NEAR(P.At(11, 3).r, 2 * 728, 4);
     EXPECT_EQ(P.At(12, 3).b, M);
-    EXPECT_NEAR(P.At(12, 3).g, 500 * 1.9, 10); // the ratio of a luminance of about 1109
-    EXPECT_LE(P.At(13, 3).g, 1);               // black stays (nearly) black: no 0 / 0
+    EXPECT_NEAR(P.At(12, 3).g, 500 * 1.9, 10);  // the ratio of a luminance of about 1109
+    EXPECT_LE(P.At(13, 3).g, 1);                // black stays (nearly) black: no 0 / 0
     EXPECT_EQ(P.At(14, 3).b, EMPTY_SAMPLE);
     EXPECT_EQ(P.At(M, 0).g, M);
 }
@@ -146,7 +144,7 @@ TEST(StretchContrastAndGamma, ClipsOnlyAboutATenThousandthOfTheMassAtEachEnd) {
     for (int i = 0; i < 30; ++i)
         Q.At(i, 0) = Gray(20);
     stitch::StretchContrastAndGamma(Q, 1.0);
-    EXPECT_GT(Q.At(100 + 0, 50).g, 60); // 100 lies well above the new low end 20
+    EXPECT_GT(Q.At(100 + 0, 50).g, 60);  // 100 lies well above the new low end 20
 }
 
 TEST(StretchContrastAndGamma, AFlatPanoramaIsNotTurnedOver) {
@@ -176,7 +174,7 @@ TEST(BrightnessGradient, LevelsAlongColumnsOrAlongRowsWhenQuarterTurned) {
     R.At(3, 3) = R.At(4, 3);
     EXPECT_TRUE(RowsUniform(R));
     EXPECT_FALSE(ColumnsUniform(R));
-    EXPECT_NEAR(R.At(0, 20).g, 179, 1); // camera 1's centre row
+    EXPECT_NEAR(R.At(0, 20).g, 179, 1);  // camera 1's centre row
 
     // The vertical correction of an unturned panorama also runs along the rows.
     ImgRGBSHORT V = Filled(60, 40, Gray(150));
@@ -195,7 +193,7 @@ TEST(BrightnessGradient, NeedsThreeCamerasAndALayoutSpreadLargerThanAnImage) {
     EXPECT_EQ(P.At(30, 20).g, 150);
 
     stitch::BrightnessGradientInput close = ThreeCameras();
-    close.firstImageWidth = 200; // spread 200 is not larger
+    close.firstImageWidth = 200;  // spread 200 is not larger
     stitch::CorrectBrightnessGradient(P, close, true);
     EXPECT_EQ(P.At(30, 20).g, 150);
     close.firstImageHeight = 250;
@@ -269,7 +267,7 @@ TEST(ConvertToOutput, SpreadsTheRangeOntoBytesAndKeepsAFlatPanoramasLevel) {
     stitch::ConvertToOutput(P, out);
     EXPECT_EQ(out.At(0, 0).g, 0);
     EXPECT_EQ(out.At(1, 0).b, 255);
-    EXPECT_EQ(out.At(1, 0).g, 128); // trunc(100 * 255 / 200 + 0.5)
+    EXPECT_EQ(out.At(1, 0).g, 128);  // trunc(100 * 255 / 200 + 0.5)
     EXPECT_EQ(out.At(2, 0).r, 0);
 
     ImgRGBSHORT flat = Filled(4, 4, Gray(120));

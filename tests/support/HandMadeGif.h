@@ -17,9 +17,9 @@ inline QByteArray HandMadeGif(int screenW, int screenH, int left, int top, int f
     std::string gif = "GIF89a";
     PutGifWord(gif, screenW);
     PutGifWord(gif, screenH);
-    gif += '\x80';                               // a global colour table of two entries
-    gif += std::string("\0\0", 2);               // background colour, aspect ratio
-    gif += std::string("\0\0\0\xFF\xFF\xFF", 6); // black, white
+    gif += '\x80';                                // a global colour table of two entries
+    gif += std::string("\0\0", 2);                // background colour, aspect ratio
+    gif += std::string("\0\0\0\xFF\xFF\xFF", 6);  // black, white
     gif += ',';
     PutGifWord(gif, left);
     PutGifWord(gif, top);
@@ -40,7 +40,7 @@ inline QByteArray HandMadeGif(int screenW, int screenH, int left, int top, int f
     }
     if (count > 0)
         packed += static_cast<char>(bits & 0xFF);
-    gif += '\x02'; // minimum code size
+    gif += '\x02';  // minimum code size
     for (size_t at = 0; at < packed.size(); at += 255) {
         std::string block = packed.substr(at, 255);
         gif += static_cast<char>(block.size());

@@ -59,8 +59,7 @@ public:
         return index;
     }
     QMessageBox::StandardButton AskStandard(Kind, const QString& title, const QString& text,
-                                            QMessageBox::StandardButtons,
-                                            QMessageBox::StandardButton) override {
+                                            QMessageBox::StandardButtons, QMessageBox::StandardButton) override {
         seen.push_back({Call::AskStandard, title, text, {}});
         Expected e;
         return Next(Call::AskStandard, e) ? e.standard : QMessageBox::Cancel;

@@ -18,9 +18,7 @@
 
 namespace rig {
 
-inline double Radians(double degrees) {
-    return degrees * std::numbers::pi / 180;
-}
+inline double Radians(double degrees) { return degrees * std::numbers::pi / 180; }
 
 inline CMatrix Intrinsics(double f, const ImageSize& size) {
     const double k[9] = {f, 0, size.width / 2, 0, f, size.height / 2, 0, 0, 1};
@@ -42,7 +40,7 @@ inline double AngleBetween(const CMatrix& A, const CMatrix& B) {
 struct Rig {
     double f = 1000;
     std::vector<ImageSize> sizes;
-    std::vector<CMatrix> rotations; // camera -> world, per image
+    std::vector<CMatrix> rotations;  // camera -> world, per image
     std::unique_ptr<HierarchyNode> mainTree;
     std::unique_ptr<HierarchyNode> transitionTree;
     int pointsPerEdge = 40;
@@ -107,9 +105,8 @@ struct Rig {
                     auto* node = const_cast<HierarchyNode*>(constNode);
                     const int c = node->image, p = node->parent->image;
                     const double focal = f * (1 + focalError);
-                    node->toParent = Intrinsics(focal, sizes[p]) * Rx(Radians(angleError)) *
-                                     rotations[p].Transpose() * rotations[c] *
-                                     IntrinsicsInverse(focal, sizes[c]);
+                    node->toParent = Intrinsics(focal, sizes[p]) * Rx(Radians(angleError)) * rotations[p].Transpose() *
+                                     rotations[c] * IntrinsicsInverse(focal, sizes[c]);
                     node->fromParent = node->toParent.Inverse();
                 });
     }
@@ -187,4 +184,4 @@ inline Rig Grid(int pointsPerEdge = 40) {
     return r;
 }
 
-} // namespace rig
+}  // namespace rig

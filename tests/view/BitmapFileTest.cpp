@@ -24,7 +24,7 @@ QString WriteTestPicture(const QTemporaryDir& dir) {
     return path;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BitmapFile, LoadsWithTheSourceRotationAndMarksTheUpload) {
     QTemporaryDir dir;

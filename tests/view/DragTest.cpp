@@ -47,7 +47,7 @@ struct ParentScene {
     PointD Screen(double x, double y) { return ApplyTransform(parent.ChildLayer().Transform(), {x, y}); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Drag, MoveFollowsThePointerInTheObjectsLayer) {
     GuiMgr mgr;
@@ -76,7 +76,7 @@ TEST(Drag, EdgeHandlesTurnAboutTheCentre) {
     GuiRect r;
     r.SetFlags(kGuiVisible | kGuiRotatable);
     r.SetAnchorKind(RotatedRect::kTopLeft);
-    Place(r, -10, -5, 20, 10); // centre (0, 0)
+    Place(r, -10, -5, 20, 10);  // centre (0, 0)
     // The right edge's midpoint turns towards a pointer straight below the centre.
     r.Drag({0, 10}, {}, kGuiDragHandle, 1);
     EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 2));
@@ -133,13 +133,13 @@ TEST(Drag, HandlesResizeAboutTheFixedCornerOrTheCentre) {
     kept.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable);
     Place(kept, 0, 0, 20, 10);
     kept.SetAspectRatio(2);
-    kept.Drag({40, 25}, {}, kGuiDragHandle, 6); // corner: width := 2 * height
+    kept.Drag({40, 25}, {}, kGuiDragHandle, 6);  // corner: width := 2 * height
     EXPECT_DOUBLE_EQ(kept.Height(), 25);
     EXPECT_DOUBLE_EQ(kept.Width(), 50);
-    kept.Drag({30, 3}, {}, kGuiDragHandle, 1); // right edge: height := width / 2
+    kept.Drag({30, 3}, {}, kGuiDragHandle, 1);  // right edge: height := width / 2
     EXPECT_DOUBLE_EQ(kept.Width(), 30);
     EXPECT_DOUBLE_EQ(kept.Height(), 15);
-    kept.Drag({3, 40}, {}, kGuiDragHandle, 2); // bottom edge from the top at 10: width := 2 * height
+    kept.Drag({3, 40}, {}, kGuiDragHandle, 2);  // bottom edge from the top at 10: width := 2 * height
     EXPECT_DOUBLE_EQ(kept.Height(), 30);
     EXPECT_DOUBLE_EQ(kept.Width(), 60);
 
@@ -161,7 +161,7 @@ TEST(Drag, HandlesResizeAboutTheFixedCornerOrTheCentre) {
     turned.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable);
     turned.SetAnchorKind(RotatedRect::kTopLeft);
     turned.SetPosition({0, 0});
-    turned.SetAngle(kPi / 2); // width runs down, height runs left
+    turned.SetAngle(kPi / 2);  // width runs down, height runs left
     turned.Drag({-8, 30}, {}, kGuiDragHandle, 6);
     EXPECT_NEAR(turned.Width(), 30, 1e-9);
     EXPECT_NEAR(turned.Height(), 8, 1e-9);
@@ -244,7 +244,7 @@ TEST(KeepInside, TurnsStopWhereTheFrameStillFits) {
     s.mgr.UpdateScene();
     GuiRect bar;
     bar.SetFlags(kGuiVisible | kGuiRotatable | kGuiKeepInside);
-    Place(bar, 15, 45, 120, 10); // centre (75, 50)
+    Place(bar, 15, 45, 120, 10);  // centre (75, 50)
     s.parent.AddChild(&bar);
     s.mgr.UpdateScene();
     // A quarter turn would need 120 of the parent's 100 in height.
@@ -294,7 +294,7 @@ TEST(KeepInside, GeometryOfTheClamp) {
     turned.SetAnchor({110, 10});
     turned.SetAngle(kPi / 2);
     turned.SetWidth(20);
-    turned.SetHeight(120); // runs from x = 110 to x = -10
+    turned.SetHeight(120);  // runs from x = 110 to x = -10
     const FitFactors f = ResizeToFit(turned, tall, 0, false);
     EXPECT_NEAR(f.width, 1, 1e-9);
     EXPECT_NEAR(f.height * 120, 100, 1e-6);
@@ -333,7 +333,7 @@ TEST(PointSets, PressSelectsThePointUnderThePointerAndDragsEditOrMove) {
     s.mgr.UpdateScene();
     pts.Drag(s.Screen(20, 40), {}, kGuiDragPressNew, -1);
     EXPECT_EQ(pts.SelectedPoint(), GuiPoints::kNoPoint);
-    const PointD centre = pts.GetPosition(); // (20, 15)
+    const PointD centre = pts.GetPosition();  // (20, 15)
     const PointD grab = s.Screen(20, 40) - s.Screen(centre.x, centre.y);
     pts.Drag(s.Screen(40, 60), grab, kGuiDragMove, -1);
     EXPECT_NEAR(pts.Point(0).x, 30, 1e-9);

@@ -20,7 +20,7 @@ public:
         unsigned name;
         int width, height;
         bool bgr;
-        std::vector<uint8_t> bytes; // rows packed with 4-byte alignment, as GL reads them
+        std::vector<uint8_t> bytes;  // rows packed with 4-byte alignment, as GL reads them
     };
 
     std::string version = "4.5 (Compatibility Profile) Mesa 22.3.6";

@@ -19,7 +19,7 @@ void ExpectPoint(const PointD& p, double x, double y, const char* what) {
     EXPECT_NEAR(p.y, y, 1e-9) << what;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RotatedRect, DefaultRectangleAndQuarterTurn) {
     RotatedRect r;
@@ -99,7 +99,7 @@ TEST(RotatedRect, InsideTestAndOutlineDistance) {
     EXPECT_NEAR(r.OutlineDistance({50, 25}), 25, 1e-12);
     EXPECT_NEAR(r.OutlineDistance({3, 25}), 3, 1e-12);
     EXPECT_NEAR(r.OutlineDistance({-3, 10}), 3, 1e-12);
-    EXPECT_NEAR(r.OutlineDistance({103, 54}), 5, 1e-12); // beyond a corner
+    EXPECT_NEAR(r.OutlineDistance({103, 54}), 5, 1e-12);  // beyond a corner
     // Turned a quarter about its top-left corner it covers x in [-50, 0], y in [0, 100].
     r.SetAngle(kPi / 2);
     EXPECT_TRUE(r.Contains({-25, 50}));

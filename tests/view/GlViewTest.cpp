@@ -19,8 +19,8 @@
 #include "view/ZelvoGLWidget.h"
 #include "view/ZelvoWidget.h"
 
-#define REQUIRE_GL()                                                                                         \
-    if (!OpenGLAvailable())                                                                                  \
+#define REQUIRE_GL()                                                                                                   \
+    if (!OpenGLAvailable())                                                                                            \
     GTEST_SKIP() << "no OpenGL context on this platform (run under xvfb-run)"
 
 namespace {
@@ -32,8 +32,7 @@ void FillQuadrants(ImgRGB& img, int w, int h) {
     img.Resize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const QColor& c =
-                y < h / 2 ? (x < w / 2 ? kTopLeft : kTopRight) : (x < w / 2 ? kBottomLeft : kBottomRight);
+            const QColor& c = y < h / 2 ? (x < w / 2 ? kTopLeft : kTopRight) : (x < w / 2 ? kBottomLeft : kBottomRight);
             img.At(x, y) = Rgb{uint8_t(c.blue()), uint8_t(c.green()), uint8_t(c.red())};
         }
 }
@@ -44,13 +43,12 @@ bool Near(const QColor& c, const QColor& want, int tolerance = 8) {
 }
 
 std::string Describe(const QColor& c) {
-    return "(" + std::to_string(c.red()) + ", " + std::to_string(c.green()) + ", " +
-           std::to_string(c.blue()) + ")";
+    return "(" + std::to_string(c.red()) + ", " + std::to_string(c.green()) + ", " + std::to_string(c.blue()) + ")";
 }
 
-#define EXPECT_PIXEL(img, x, y, colour)                                                                      \
-    EXPECT_TRUE(Near((img).pixelColor(x, y), colour))                                                        \
-        << "pixel (" << (x) << ", " << (y) << ") is " << Describe((img).pixelColor(x, y)) << ", want "       \
+#define EXPECT_PIXEL(img, x, y, colour)                                                                                \
+    EXPECT_TRUE(Near((img).pixelColor(x, y), colour))                                                                  \
+        << "pixel (" << (x) << ", " << (y) << ") is " << Describe((img).pixelColor(x, y)) << ", want "                 \
         << Describe(colour)
 
 // Whether some pixel within `radius` of (x, y) matches.
@@ -127,7 +125,7 @@ struct Scene {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(GlView, SceneIsDrawnAtItsPlaceAndZoom) {
     REQUIRE_GL();
@@ -175,9 +173,9 @@ TEST(GlView, SceneIsDrawnAtItsPlaceAndZoom) {
     s.Mgr().SetOffset(-10, -15, true);
     img = s.Grab();
     SaveFrame(img, "scene-zoom2");
-    EXPECT_PIXEL(img, 60, 120, kTopLeft);     // image (20, 45)
-    EXPECT_PIXEL(img, 260, 60, kTopRight);    // image (120, 20)
-    EXPECT_PIXEL(img, 160, 230, kBottomLeft); // image (70, 100)
+    EXPECT_PIXEL(img, 60, 120, kTopLeft);      // image (20, 45)
+    EXPECT_PIXEL(img, 260, 60, kTopRight);     // image (120, 20)
+    EXPECT_PIXEL(img, 160, 230, kBottomLeft);  // image (70, 100)
     EXPECT_PIXEL(img, 16, 120, QColor(0, 0, 0));
     EXPECT_PIXEL(img, 22, 120, kTopLeft);
     EXPECT_TRUE(AnyNear(img, 20, 120, 1, [](const QColor& c) { return Near(c, QColor(255, 255, 255)); }));
@@ -223,7 +221,7 @@ TEST(GlView, DraggingThePhotographMovesItByDistanceOverZoom) {
     QSignalSpy selected(&s.view, &ZelvoWidget::ObjSelected);
     QSignalSpy deselected(&s.view, &ZelvoWidget::ObjDeselected);
     QWidget* gl = s.Gl();
-    const QPoint start(60, 120); // inside the photograph, away from its markers
+    const QPoint start(60, 120);  // inside the photograph, away from its markers
     QTest::mousePress(gl, Qt::LeftButton, Qt::NoModifier, start);
     ASSERT_EQ(selected.count(), 1);
     EXPECT_EQ(selected.at(0).at(0).value<GuiObj*>(), &s.photo);
@@ -234,7 +232,7 @@ TEST(GlView, DraggingThePhotographMovesItByDistanceOverZoom) {
     EXPECT_NEAR(s.photo.TopLeft().y, 40, 1e-9);
     const QImage img = s.Grab();
     SaveFrame(img, "scene-dragged");
-    EXPECT_PIXEL(img, 100, 140, kTopLeft); // image (20, 45) after the move
+    EXPECT_PIXEL(img, 100, 140, kTopLeft);  // image (20, 45) after the move
     // The markers went along with their photograph.
     EXPECT_NEAR(s.first.ToScreen(s.first.Point(0)).x, 2 * (40 + 40 - 10), 1e-9);
 
@@ -264,8 +262,8 @@ TEST(GlView, WheelAndKeysDriveTheManagerAndOtherKeysGoToTheWindow) {
     QWidget* gl = s.Gl();
     const QPointF pointer(100, 80);
     const PointD under = s.Mgr().ScreenToScene({100, 80});
-    QWheelEvent wheel(pointer, gl->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(pointer, gl->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
     QApplication::sendEvent(gl, &wheel);
     EXPECT_DOUBLE_EQ(s.Mgr().GetZoom(), 1.15);
     EXPECT_NEAR(s.Mgr().ScreenToScene({100, 80}).x, under.x, 1e-9);
@@ -309,7 +307,7 @@ TEST(GlView, ExceptionsBecomeOneWarningAndTheViewStaysUsable) {
     s.Mgr().Add(&bad);
     bad.inDrag = true;
     QTest::mouseClick(s.Gl(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 270));
-    EXPECT_TRUE(s.warnings.empty()); // shown from the event loop, not inside the handler
+    EXPECT_TRUE(s.warnings.empty());  // shown from the event loop, not inside the handler
     QApplication::processEvents();
     ASSERT_EQ(s.warnings.size(), 1u);
     EXPECT_EQ(s.warnings[0].first.toStdString(), "Exeption");
@@ -418,8 +416,7 @@ TEST(GlView, SelectedCropFrameShowsItsDashesAndHandles) {
     // Orange dashes along the outline, between the handles: some pixels orange, some not.
     int orange = 0, other = 0;
     for (int y = 90; y < 130; ++y) {
-        const bool isOrange =
-            AnyNear(img, 80, y, 1, [](const QColor& c) { return Near(c, QColor(255, 165, 0), 20); });
+        const bool isOrange = AnyNear(img, 80, y, 1, [](const QColor& c) { return Near(c, QColor(255, 165, 0), 20); });
         (isOrange ? orange : other) += 1;
     }
     EXPECT_GT(orange, 5);

@@ -36,7 +36,7 @@ struct Recorder {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Manager, ViewTransformMapsBothWays) {
     GuiMgr mgr;
@@ -75,7 +75,7 @@ TEST(Manager, HitToleranceIsTenPixelsAtEveryZoom) {
     EXPECT_EQ(mgr.HitTest(191, 100), &frame);
     // At zoom 0.5 ten pixels are 20 units.
     mgr.SetZoom(0.5, false);
-    EXPECT_EQ(mgr.HitTest(59, 25), &frame); // scene 118
+    EXPECT_EQ(mgr.HitTest(59, 25), &frame);  // scene 118
     EXPECT_EQ(mgr.HitTest(61, 25), nullptr);
 }
 
@@ -93,7 +93,7 @@ TEST(Manager, HitPriorityTiesAndChildren) {
     EXPECT_EQ(mgr.HitTest(103, 50), &first);
     second.SetPriority(true);
     EXPECT_EQ(mgr.HitTest(103, 50), &second);
-    Place(second, 0, 0, 96, 100); // its outline now 7 away, first's 3
+    Place(second, 0, 0, 96, 100);  // its outline now 7 away, first's 3
     EXPECT_EQ(mgr.HitTest(103, 50), &first);
     // A priority object beats a nearer ordinary one.
     GuiRect plain;
@@ -185,7 +185,7 @@ TEST(Manager, DragMovesBySceneUnitsAndReleaseStops) {
     Place(photo, 10, 20, 100, 50);
     photo.SetFlags(kGuiVisible | kGuiMovable);
     mgr.Add(&photo);
-    mgr.LeftPress(60, 80); // scene (30, 40), inside
+    mgr.LeftPress(60, 80);  // scene (30, 40), inside
     mgr.LeftDrag(100, 100);
     EXPECT_NEAR(photo.TopLeft().x, 30, 1e-9);
     EXPECT_NEAR(photo.TopLeft().y, 30, 1e-9);
@@ -201,7 +201,7 @@ TEST(Manager, DragMovesBySceneUnitsAndReleaseStops) {
     mgr.Add(&frame);
     mgr.Select(&frame);
     rec.seen.clear();
-    mgr.LeftPress(700, 100); // scene (350, 50): inside, far from the outline
+    mgr.LeftPress(700, 100);  // scene (350, 50): inside, far from the outline
     EXPECT_EQ(mgr.Selected(), &frame);
     EXPECT_TRUE(rec.seen.empty());
     mgr.LeftDrag(720, 100);
@@ -233,7 +233,7 @@ TEST(Manager, ASelectedFrameOnAPictureKeepsPressesInsideIt) {
     EXPECT_EQ(mgr.Selected(), &crop);
     EXPECT_EQ(rec.Codes(), (std::vector<int>{kGuiBeforeDrag, kGuiPressedAgain, kGuiAfterDrag}));
     mgr.LeftDrag(400, 100);
-    EXPECT_NEAR(crop.Rect().Corner(1).x, 400, 1e-9); // pushed back inside the picture
+    EXPECT_NEAR(crop.Rect().Corner(1).x, 400, 1e-9);  // pushed back inside the picture
     EXPECT_NEAR(photo.TopLeft().x, 0, 1e-9);
     mgr.LeftRelease(400, 100);
     // Outside the frame the picture is selected again.
@@ -247,7 +247,7 @@ TEST(Manager, HandlesAreGrabbedBeforeTheObject) {
     Place(frame, 100, 100, 100, 50);
     frame.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable);
     mgr.Add(&frame);
-    mgr.LeftPress(150, 100); // on the top edge: selected, top handle grabbed
+    mgr.LeftPress(150, 100);  // on the top edge: selected, top handle grabbed
     EXPECT_EQ(mgr.Selected(), &frame);
     EXPECT_EQ(mgr.GrabbedHandle(), 0);
     EXPECT_EQ(mgr.Handles().count, 8);
@@ -255,7 +255,7 @@ TEST(Manager, HandlesAreGrabbedBeforeTheObject) {
     EXPECT_NEAR(frame.Height(), 70, 1e-9);
     EXPECT_NEAR(frame.TopLeft().y, 80, 1e-9);
     mgr.LeftRelease(150, 80);
-    mgr.LeftPress(203, 153); // bottom-right corner handle
+    mgr.LeftPress(203, 153);  // bottom-right corner handle
     EXPECT_EQ(mgr.GrabbedHandle(), 6);
     mgr.LeftDrag(250, 160);
     EXPECT_NEAR(frame.Width(), 150, 1e-9);
@@ -270,8 +270,8 @@ TEST(Manager, RightButtonNotifiesAndPans) {
     mgr.Add(&photo);
     mgr.RightPress(50, 50);
     mgr.RightRelease(400, 400);
-    EXPECT_EQ(rec.seen, (std::vector<std::pair<GuiObj*, int>>{{&photo, kGuiRightPressed},
-                                                              {&photo, kGuiRightReleased}}));
+    EXPECT_EQ(rec.seen,
+              (std::vector<std::pair<GuiObj*, int>>{{&photo, kGuiRightPressed}, {&photo, kGuiRightReleased}}));
     rec.seen.clear();
     mgr.RightPress(500, 500);
     mgr.RightRelease(500, 500);
@@ -348,7 +348,7 @@ TEST(Manager, KeysScrollZoomAndFit) {
     mgr.Key(GuiKey::Up);
     EXPECT_DOUBLE_EQ(mgr.GetOffset().y, 0);
     mgr.SetZoom(3, false);
-    mgr.Key(GuiKey::Left); // trunc(100 / 3) = 33
+    mgr.Key(GuiKey::Left);  // trunc(100 / 3) = 33
     EXPECT_DOUBLE_EQ(mgr.GetOffset().x, 17);
     mgr.Key(GuiKey::ZoomIn);
     EXPECT_DOUBLE_EQ(mgr.GetZoom(), 3 * 1.1);
@@ -361,8 +361,8 @@ TEST(Manager, KeysScrollZoomAndFit) {
     mgr.Key(GuiKey::ZoomAll);
     // Wider than the view's shape: the width decides.
     EXPECT_DOUBLE_EQ(mgr.GetZoom(), 999 / 401.5);
-    EXPECT_DOUBLE_EQ(mgr.GetOffset().x, -9); // trunc(-10.4 + 0.5)
-    EXPECT_DOUBLE_EQ(mgr.GetOffset().y, 20); // trunc(20.5)
+    EXPECT_DOUBLE_EQ(mgr.GetOffset().x, -9);  // trunc(-10.4 + 0.5)
+    EXPECT_DOUBLE_EQ(mgr.GetOffset().y, 20);  // trunc(20.5)
     Place(wide, 0, 0, 100, 400);
     mgr.ZoomToFitAll();
     EXPECT_DOUBLE_EQ(mgr.GetZoom(), 799 / 401.5);

@@ -17,7 +17,7 @@ void Fill(ImgRGB& img, int w, int h, Rgb (*colour)(int x, int y)) {
             img.At(x, y) = colour(x, y);
 }
 
-} // namespace
+}  // namespace
 
 TEST(TextureSize, RulesForBothKindsOfGL) {
     // GL 2 and later: each side min(limit, image side), resampled when smaller.
@@ -88,11 +88,11 @@ TEST(Texture, CapabilitiesAreReadOnceFromTheCurrentGL) {
     InstallTextureGL(&fake);
     ResetTextureCapabilities();
     EXPECT_FALSE(ProcessTextureCapabilities().arbitrarySizes);
-    EXPECT_TRUE(ProcessTextureCapabilities().bgrUpload); // 1.3 has it in the core
+    EXPECT_TRUE(ProcessTextureCapabilities().bgrUpload);  // 1.3 has it in the core
     fake.version = "4.5";
-    EXPECT_FALSE(ProcessTextureCapabilities().arbitrarySizes); // kept for the process
+    EXPECT_FALSE(ProcessTextureCapabilities().arbitrarySizes);  // kept for the process
     ResetTextureCapabilities();
-    fake.version = ""; // no context current: nothing is decided yet
+    fake.version = "";  // no context current: nothing is decided yet
     EXPECT_FALSE(ProcessTextureCapabilities().arbitrarySizes);
     fake.version = "4.5";
     EXPECT_TRUE(ProcessTextureCapabilities().arbitrarySizes);
@@ -221,7 +221,7 @@ TEST(Texture, InvalidSizesAndFailuresNeverReachGL) {
     EXPECT_EQ(failing.TextureName(), 0u);
     ASSERT_FALSE(gl.fake.deleted.empty());
     EXPECT_EQ(gl.fake.deleted.back(), gl.fake.allocations.back().name);
-    EXPECT_EQ(gl.fake.uploads.size(), 6u); // only the strips; the failed bitmap uploads nothing
+    EXPECT_EQ(gl.fake.uploads.size(), 6u);  // only the strips; the failed bitmap uploads nothing
 }
 
 TEST(Texture, UploadWithOrWithoutBlueFirstPixels) {
@@ -235,7 +235,7 @@ TEST(Texture, UploadWithOrWithoutBlueFirstPixels) {
         ASSERT_EQ(gl.fake.uploads.size(), 1u);
         EXPECT_TRUE(gl.fake.uploads[0].bgr);
         const uint8_t* p = gl.fake.PixelOf(gl.fake.uploads[0], 4, 2);
-        EXPECT_EQ(p[0], 14); // blue first
+        EXPECT_EQ(p[0], 14);  // blue first
         EXPECT_EQ(p[1], 22);
         EXPECT_EQ(p[2], 30);
     }
@@ -248,7 +248,7 @@ TEST(Texture, UploadWithOrWithoutBlueFirstPixels) {
         bitmap.Upload();
         EXPECT_FALSE(gl.fake.uploads[0].bgr);
         const uint8_t* p = gl.fake.PixelOf(gl.fake.uploads[0], 4, 2);
-        EXPECT_EQ(p[0], 30); // red first
+        EXPECT_EQ(p[0], 30);  // red first
         EXPECT_EQ(p[2], 14);
         // The bitmap's own pixels are swapped back.
         EXPECT_EQ(bitmap.Image().At(4, 2).b, 14);

@@ -10,8 +10,7 @@
 
 namespace {
 
-std::vector<std::unique_ptr<GuiRect>> Pictures(GuiMgr& mgr,
-                                               const std::vector<std::pair<double, double>>& sizes) {
+std::vector<std::unique_ptr<GuiRect>> Pictures(GuiMgr& mgr, const std::vector<std::pair<double, double>>& sizes) {
     std::vector<std::unique_ptr<GuiRect>> out;
     for (auto [w, h] : sizes) {
         auto r = std::make_unique<GuiRect>();
@@ -23,8 +22,7 @@ std::vector<std::unique_ptr<GuiRect>> Pictures(GuiMgr& mgr,
     return out;
 }
 
-std::vector<GuiRect*> Raw(const std::vector<std::unique_ptr<GuiRect>>& v, size_t from = 0,
-                          size_t to = ~size_t(0)) {
+std::vector<GuiRect*> Raw(const std::vector<std::unique_ptr<GuiRect>>& v, size_t from = 0, size_t to = ~size_t(0)) {
     std::vector<GuiRect*> out;
     for (size_t i = from; i < v.size() && i < to; ++i)
         out.push_back(v[i].get());
@@ -36,11 +34,11 @@ void ExpectTopLeft(const GuiRect* r, double x, double y) {
     EXPECT_NEAR(r->TopLeft().y, y, 1e-9);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ViewCommands, GridColumns) {
-    EXPECT_EQ(GridColumns(5), 3); // trunc(2.236 + 0.999)
-    EXPECT_EQ(GridColumns(4), 2); // trunc(2.999)
+    EXPECT_EQ(GridColumns(5), 3);  // trunc(2.236 + 0.999)
+    EXPECT_EQ(GridColumns(4), 2);  // trunc(2.999)
     EXPECT_EQ(GridColumns(1), 1);
     EXPECT_EQ(GridColumns(2), 2);
     EXPECT_EQ(GridColumns(9), 3);
@@ -57,7 +55,7 @@ TEST(ViewCommands, ArrangeInAGridWithThePanoramasBelow) {
     ExpectTopLeft(pics[0].get(), 0, 0);
     ExpectTopLeft(pics[1].get(), 120, 0);
     ExpectTopLeft(pics[2].get(), 220, 0);
-    ExpectTopLeft(pics[3].get(), 0, 80); // below the tallest of the first row (60) + 20
+    ExpectTopLeft(pics[3].get(), 0, 80);  // below the tallest of the first row (60) + 20
     ExpectTopLeft(pics[4].get(), 110, 80);
     ExpectTopLeft(pics[5].get(), 0, 80 + 70 + 20 + 50);
     ExpectTopLeft(pics[6].get(), 0, 220 + 100 + 20);
@@ -76,8 +74,7 @@ TEST(ViewCommands, AlignPlacesConnectedPicturesFromTheOrigin) {
     GuiMgr mgr;
     mgr.SetViewportSize(640, 480);
     auto pics = Pictures(mgr, {{100, 80}, {100, 80}, {50, 40}, {50, 40}, {300, 100}});
-    AlignPictures(mgr, {{pics[0].get(), {-40, 30}}, {pics[1].get(), {20, -10}}}, Raw(pics, 2, 4),
-                  Raw(pics, 4));
+    AlignPictures(mgr, {{pics[0].get(), {-40, 30}}, {pics[1].get(), {20, -10}}}, Raw(pics, 2, 4), Raw(pics, 4));
     // The union of the two spans x -40..120 and y -10..110: shifted to start at (0, 0).
     ExpectTopLeft(pics[0].get(), 0, 40);
     ExpectTopLeft(pics[1].get(), 60, 0);
@@ -145,7 +142,7 @@ TEST(ViewCommands, ZoomCommandsAndSelectionStepping) {
     hidden.SetFlags(0);
     mgr.Add(&hidden);
     mgr.Add(&c);
-    ZoomToSelection(mgr); // nothing selected
+    ZoomToSelection(mgr);  // nothing selected
     EXPECT_DOUBLE_EQ(mgr.GetZoom(), 1.1 * 0.909);
     EXPECT_TRUE(SelectNext(mgr));
     EXPECT_EQ(mgr.Selected(), &a);
@@ -153,7 +150,7 @@ TEST(ViewCommands, ZoomCommandsAndSelectionStepping) {
     EXPECT_DOUBLE_EQ(mgr.GetZoom(), 499 / 100.5);
     SelectNext(mgr);
     EXPECT_EQ(mgr.Selected(), &b);
-    SelectNext(mgr); // the hidden one is skipped
+    SelectNext(mgr);  // the hidden one is skipped
     EXPECT_EQ(mgr.Selected(), &c);
     SelectNext(mgr);
     EXPECT_EQ(mgr.Selected(), &a);

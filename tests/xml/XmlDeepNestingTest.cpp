@@ -37,9 +37,7 @@ std::string Nested(int depth) {
     return text;
 }
 
-Chars AsChars(const std::string& s) {
-    return Chars(s.data(), static_cast<int>(s.size()));
-}
+Chars AsChars(const std::string& s) { return Chars(s.data(), static_cast<int>(s.size())); }
 
 int Depth(const XmlDocument& doc) {
     int depth = 0;

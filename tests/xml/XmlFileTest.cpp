@@ -44,7 +44,8 @@ protected:
 void BuildRealisticDocument(XmlDocument& doc) {
     doc.Clear();
     doc.AppendTopLevel(new XmlDoctype(" Vedora"));
-    doc.AppendTopLevel(new XmlComment(" settings of \xC5\xBE" "elva "));
+    doc.AppendTopLevel(new XmlComment(" settings of \xC5\xBE"
+                                      "elva "));
     auto* root = new XmlElement("Vedora");
     doc.AppendTopLevel(root);
     XmlElement* window = root->FindChild("MainWindow", true);
@@ -56,7 +57,12 @@ void BuildRealisticDocument(XmlDocument& doc) {
     XmlElement* projects = root->FindChild("Projects", true);
     projects->SetText("\n\tlist with LF\r\nand CRLF");
     for (int i = 0; i < 3; ++i) {
-        XmlElement* p = projects->FindDescendant("Project", "path", Chars::Format("/home/u/pr\xC3\xA1" "c/%d.vdp", i).c_str(), true);
+        XmlElement* p = projects->FindDescendant("Project", "path",
+                                                 Chars::Format("/home/u/pr\xC3\xA1"
+                                                               "c/%d.vdp",
+                                                               i)
+                                                     .c_str(),
+                                                 true);
         p->SetTail(i == 1 ? Chars("\r\n  ") : Chars("text a<b & c>d"));
     }
     projects->AppendChild(new XmlCData("raw <b>&amp</b>"));
@@ -97,7 +103,8 @@ TEST_F(XmlFile, LoadAndSaveAgainIsByteIdentical) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->Attribute("title", false)->Value() == "it's \"quoted\" & <odd>");
     EXPECT_TRUE(window->Attribute("title2", false)->Value() == "say \"hi\" 'there' > &");
-    EXPECT_EQ(loaded.FindElement("Project", nullptr, false)->Tail().FindString("a<b & c>d"), 6);  // the writer put a CR before it
+    EXPECT_EQ(loaded.FindElement("Project", nullptr, false)->Tail().FindString("a<b & c>d"),
+              6);  // the writer put a CR before it
     ASSERT_TRUE(SaveWithChecksum(loaded, second.c_str()));
     EXPECT_EQ(Read(first), Read(second));
 

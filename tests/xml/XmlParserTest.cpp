@@ -56,7 +56,8 @@ TEST(XmlParser, EntitiesHaveNoSemicolonAndAreDecodedOnce) {
 
 TEST(XmlParser, NodeKindsTextsAndTails) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.Parse("<?XmlFileChecksum 4711 ?><!DOCTYPE r [x]>\n<!--c-->t1<r>\r<![CDATA[<raw>]]>tail<e/>\n</r>trailing"));
+    ASSERT_TRUE(
+        doc.Parse("<?XmlFileChecksum 4711 ?><!DOCTYPE r [x]>\n<!--c-->t1<r>\r<![CDATA[<raw>]]>tail<e/>\n</r>trailing"));
     XmlNode* first = doc.FirstNode();
     ASSERT_EQ(first->Type(), XmlNode::InstructionNode);
     auto* pi = static_cast<XmlInstruction*>(first);

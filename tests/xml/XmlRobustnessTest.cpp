@@ -87,18 +87,10 @@ TEST(XmlRobustness, TruncatedAndMutatedInputNeverBreaksTheDocument) {
         for (int e = 0; e < edits; ++e) {
             size_t at = random() % text.size();
             switch (random() % 4) {
-            case 0:
-                text[at] = alphabet[random() % (sizeof alphabet - 1)];
-                break;
-            case 1:
-                text.erase(at, 1 + random() % 8);
-                break;
-            case 2:
-                text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
-                break;
-            default:
-                text[at] = static_cast<char>(random() % 255 + 1);
-                break;
+            case 0: text[at] = alphabet[random() % (sizeof alphabet - 1)]; break;
+            case 1: text.erase(at, 1 + random() % 8); break;
+            case 2: text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]); break;
+            default: text[at] = static_cast<char>(random() % 255 + 1); break;
             }
             if (text.empty())
                 text = "<";

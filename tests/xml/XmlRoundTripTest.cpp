@@ -10,9 +10,7 @@ using namespace Zelvo;
 
 namespace {
 
-std::string Str(const Chars& c) {
-    return std::string(c.Data(), static_cast<size_t>(c.Length()));
-}
+std::string Str(const Chars& c) { return std::string(c.Data(), static_cast<size_t>(c.Length())); }
 
 std::string FileBytes(const std::string& path) {
     Chars c;
@@ -30,11 +28,10 @@ std::vector<std::string> AwkwardValues() {
         printable += static_cast<char>(c);
     }
     values.push_back(printable);
-    for (const char* v :
-         {"a&gt.jpg", "a&lt.jpg", "&amp", "&lt", "&gt;", "&quot", "&apos", "&ampgt", "&amplt", "&ampamp",
-          "&&amp;&", "<&>\"'", "x&gt&lt&amp&quot&apos;y", "&", "&a", "\t tab\nline\r",
-          "C:/fotky/\xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88.jpg",
-          "\xE2\x82\xAC&gt\xE2\x82\xAC", "\xF0\x9F\x93\xB7 &lt photo"})
+    for (const char* v : {"a&gt.jpg", "a&lt.jpg", "&amp", "&lt", "&gt;", "&quot", "&apos", "&ampgt", "&amplt",
+                          "&ampamp", "&&amp;&", "<&>\"'", "x&gt&lt&amp&quot&apos;y", "&", "&a", "\t tab\nline\r",
+                          "C:/fotky/\xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88.jpg",
+                          "\xE2\x82\xAC&gt\xE2\x82\xAC", "\xF0\x9F\x93\xB7 &lt photo"})
         values.push_back(v);
     return values;
 }
@@ -52,8 +49,7 @@ TEST(XmlRoundTrip, AttributeValuesReadBackByteForByte) {
         XmlElement* image = new XmlElement("Image");
         images->AppendChild(image);
         image->Attribute("path", true)->Set(Chars(values[i].data(), static_cast<int>(values[i].size())));
-        image->AddAttribute(
-            XmlAttribute("single", Chars(values[i].data(), static_cast<int>(values[i].size())), '\''));
+        image->AddAttribute(XmlAttribute("single", Chars(values[i].data(), static_cast<int>(values[i].size())), '\''));
     }
     ASSERT_TRUE(SaveWithChecksum(doc, path.c_str()));
 
@@ -63,8 +59,7 @@ TEST(XmlRoundTrip, AttributeValuesReadBackByteForByte) {
     ASSERT_EQ(read.size(), values.size());
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_EQ(Str(read[i]->Attribute("path", false)->Value()), values[i]) << "double-quoted value " << i;
-        EXPECT_EQ(Str(read[i]->Attribute("single", false)->Value()), values[i])
-            << "single-quoted value " << i;
+        EXPECT_EQ(Str(read[i]->Attribute("single", false)->Value()), values[i]) << "single-quoted value " << i;
     }
     // What was read saves to the same bytes.
     std::string again = temp.Path("again.vdp");
@@ -108,7 +103,7 @@ TEST(XmlRoundTrip, TextAfterTheRootSurvivesReload) {
     XmlDocument loaded;
     ASSERT_TRUE(LoadWithChecksum(loaded, first.c_str()));
     EXPECT_EQ(Str(loaded.Root()->Tail()),
-              "\rafter the root &amp <tag> \xC3\xA9"); // the writer's CR comes first
+              "\rafter the root &amp <tag> \xC3\xA9");  // the writer's CR comes first
     ASSERT_TRUE(SaveWithChecksum(loaded, second.c_str()));
     EXPECT_EQ(FileBytes(second), FileBytes(first));
 
@@ -122,7 +117,7 @@ TEST(XmlRoundTrip, TextAfterTheRootSurvivesReload) {
     ASSERT_NE(comment->NextSibling(), nullptr);
     EXPECT_EQ(Str(comment->NextSibling()->Tail()), "  \n");
     EXPECT_EQ(Str(Serialise(loaded)),
-              "<r/>\r\n<!-- c -->\n<?pi x?>\r  \n"); // a CR where no line break follows
+              "<r/>\r\n<!-- c -->\n<?pi x?>\r  \n");  // a CR where no line break follows
     ASSERT_TRUE(loaded.Parse("<r/>tail<!BOGUS>lost"));
     EXPECT_EQ(Str(loaded.Root()->Tail()), "tail");
     EXPECT_EQ(loaded.Root()->NextSibling(), nullptr);

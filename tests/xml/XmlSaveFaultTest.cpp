@@ -81,7 +81,6 @@ bool OnlyTemporariesBeside(const TempFolder& temp, const std::string& name) {
     return true;
 }
 
-
 Interruption At(int step, bool kill) {
     Interruption interruption;
     interruption.atStep = step;
@@ -102,9 +101,9 @@ TEST(XmlSaveFaults, EveryFailedStepLeavesAWholeFile) {
     std::string path = temp.Path("p.vdp");
     ASSERT_TRUE(Save(path, 1));
     std::vector<SaveStep> steps = StepsOfASave(path);
-    ASSERT_EQ(steps, (std::vector<SaveStep>{SaveStep::CreateTemporary, SaveStep::SetOwnerAndMode,
-                                            SaveStep::Write, SaveStep::Write, SaveStep::Flush,
-                                            SaveStep::Close, SaveStep::Rename, SaveStep::SyncFolder}));
+    ASSERT_EQ(steps, (std::vector<SaveStep>{SaveStep::CreateTemporary, SaveStep::SetOwnerAndMode, SaveStep::Write,
+                                            SaveStep::Write, SaveStep::Flush, SaveStep::Close, SaveStep::Rename,
+                                            SaveStep::SyncFolder}));
     for (bool existing : {true, false}) {
         int k = 1;
         for (;; ++k) {
@@ -133,7 +132,7 @@ TEST(XmlSaveFaults, EveryFailedStepLeavesAWholeFile) {
             EXPECT_EQ(version, failed == SaveStep::SyncFolder ? 2 : (existing ? 1 : 0));
             EXPECT_EQ(temp.Entries(), Expected(version));
         }
-        EXPECT_EQ(k - 1, existing ? 8 : 7); // every step was interrupted once
+        EXPECT_EQ(k - 1, existing ? 8 : 7);  // every step was interrupted once
     }
 }
 
@@ -160,7 +159,7 @@ TEST(XmlSaveFaults, EveryKilledStepLeavesAWholeFile) {
             int status = 0;
             ASSERT_EQ(::waitpid(child, &status, 0), child);
             int version = WholeVersion(path);
-            if (WIFEXITED(status)) { // the save ran to its end before step k
+            if (WIFEXITED(status)) {  // the save ran to its end before step k
                 EXPECT_EQ(WEXITSTATUS(status), 0);
                 EXPECT_EQ(version, 2);
                 EXPECT_EQ(temp.Entries(), Expected(2));

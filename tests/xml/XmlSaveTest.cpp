@@ -56,8 +56,7 @@ bool IsLink(const std::string& path) {
 int AsUnprivilegedUser(const std::function<int()>& check) {
     pid_t child = ::fork();
     if (child == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
             ::_exit(90);
         ::_exit(check());
     }
@@ -192,8 +191,7 @@ TEST(XmlSave, StaleTemporaryFilesOfTheTargetAreRemoved) {
     std::string path = temp.Path("p.vdp");
     ASSERT_TRUE(Save(path, 1));
     auto touch = [&](const std::string& name) { ASSERT_TRUE(Chars("x").WriteFile(temp.Path(name).c_str())); };
-    for (const char* stale :
-         {".p.vdp.vedora-save-Ab12Cd", ".p.vdp.vedora-save-zzzzzz", ".p.vdp.vedora-save-000000"})
+    for (const char* stale : {".p.vdp.vedora-save-Ab12Cd", ".p.vdp.vedora-save-zzzzzz", ".p.vdp.vedora-save-000000"})
         touch(stale);
     std::vector<std::string> kept = {
         ".p.vdp.vedora-save-Ab12C",  ".p.vdp.vedora-save-Ab12Cde", ".p.vdp.vedora-save-Ab!2Cd",
@@ -207,18 +205,18 @@ TEST(XmlSave, StaleTemporaryFilesOfTheTargetAreRemoved) {
     touch(".p.vdp.vedora-save-InUse0");
     int inUse = ::open(temp.Path(".p.vdp.vedora-save-InUse0").c_str(), O_RDONLY);
     ASSERT_GE(inUse, 0);
-    ASSERT_EQ(::flock(inUse, LOCK_EX), 0); // as a save running in another process holds it
+    ASSERT_EQ(::flock(inUse, LOCK_EX), 0);  // as a save running in another process holds it
 
     std::string why;
     ASSERT_TRUE(Save(path, 2, &why)) << why;
     ::close(inUse);
-    kept.insert(kept.end(), {"p.vdp", "target-of-link", ".p.vdp.vedora-save-LiNk00",
-                             ".p.vdp.vedora-save-Folder", ".p.vdp.vedora-save-InUse0"});
+    kept.insert(kept.end(), {"p.vdp", "target-of-link", ".p.vdp.vedora-save-LiNk00", ".p.vdp.vedora-save-Folder",
+                             ".p.vdp.vedora-save-InUse0"});
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(temp.Entries(), kept);
     EXPECT_EQ(SavedVersion(path), 2);
 
-    ASSERT_TRUE(Save(path, 3, &why)) << why; // the lock is gone now
+    ASSERT_TRUE(Save(path, 3, &why)) << why;  // the lock is gone now
     kept.erase(std::find(kept.begin(), kept.end(), ".p.vdp.vedora-save-InUse0"));
     EXPECT_EQ(temp.Entries(), kept);
 }

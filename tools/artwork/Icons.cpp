@@ -41,9 +41,7 @@ void IconFloppySave(QPainter& p) {
     Arrow(p, QPointF(4, 2), QPointF(14, 17), kOrange, 3.4);
 }
 
-void IconFloppy(QPainter& p) {
-    Floppy(p, QRectF(3, 3, 26, 26), QColor(60, 100, 190));
-}
+void IconFloppy(QPainter& p) { Floppy(p, QRectF(3, 3, 26, 26), QColor(60, 100, 190)); }
 
 void IconListLoad(QPainter& p) {
     Page(p, QRectF(3, 2, 21, 27), 0);
@@ -63,9 +61,7 @@ void IconOpenFile(QPainter& p) {
     Folder(p, QRectF(2, 9, 27, 20), true);
 }
 
-void IconStop(QPainter& p) {
-    Badge(p, QPointF(16, 16), 13, kRed, Symbol::Cross);
-}
+void IconStop(QPainter& p) { Badge(p, QPointF(16, 16), 13, kRed, Symbol::Cross); }
 
 void IconRemove1(QPainter& p) {
     Photo(p, QRectF(2, 3, 22, 17), QColor(90, 90, 90), 1.2);
@@ -105,9 +101,7 @@ void IconLineEdit(QPainter& p) {
     p.drawPath(eraser);
 }
 
-void IconTool(QPainter& p) {
-    Gear(p, QPointF(16, 16), 14);
-}
+void IconTool(QPainter& p) { Gear(p, QPointF(16, 16), 14); }
 
 void IconFind(QPainter& p) {
     StackedPair(p, QColor(90, 90, 90), QColor(90, 90, 90), false);
@@ -149,22 +143,16 @@ void IconDeletePoint(QPainter& p) {
     Badge(p, QPointF(23, 23), 8, kRed, Symbol::Minus);
 }
 
-void IconApply(QPainter& p) {
-    SymbolMark(p, QPointF(16, 17), 11, kGreen, 6, Symbol::Check);
-}
+void IconApply(QPainter& p) { SymbolMark(p, QPointF(16, 17), 11, kGreen, 6, Symbol::Check); }
 
 void IconSelectRef(QPainter& p) {
     Photo(p, QRectF(2, 5, 24, 19), QColor(60, 60, 60), 1.5);
     Star(p, QPointF(23, 22), 8.5, QColor(255, 200, 20));
 }
 
-void IconRedFrame(QPainter& p) {
-    Frame(p, QRectF(4, 6, 24, 20), kRed, 4);
-}
+void IconRedFrame(QPainter& p) { Frame(p, QRectF(4, 6, 24, 20), kRed, 4); }
 
-void IconBlueFrame(QPainter& p) {
-    Frame(p, QRectF(4, 6, 24, 20), kBlue, 4);
-}
+void IconBlueFrame(QPainter& p) { Frame(p, QRectF(4, 6, 24, 20), kBlue, 4); }
 
 void IconStitch(QPainter& p) {
     QRectF a(1, 8, 14, 16), b(11, 6, 14, 16), c(20, 9, 11, 15);
@@ -294,13 +282,9 @@ void IconZoomToFirstSecond(QPainter& p) {
     Magnifier(p, QPointF(17, 18), 6.5);
 }
 
-void IconBringFirstToFront(QPainter& p) {
-    StackedPair(p, kBlue, kRed, true);
-}
+void IconBringFirstToFront(QPainter& p) { StackedPair(p, kBlue, kRed, true); }
 
-void IconBringSecondToFront(QPainter& p) {
-    StackedPair(p, kRed, kBlue, false);
-}
+void IconBringSecondToFront(QPainter& p) { StackedPair(p, kRed, kBlue, false); }
 
 void IconBringToFront(QPainter& p) {
     Frame(p, QRectF(12, 12, 17, 14), kGrey, 1.6);
@@ -332,7 +316,7 @@ void IconAlign(QPainter& p) {
     p.drawRect(QRectF(1, 3, 30, 24));
 }
 
-} // namespace
+}  // namespace
 
 const std::vector<IconSpec>& Icons() {
     static const std::vector<IconSpec> icons = {
@@ -378,8 +362,6 @@ const std::vector<IconSpec>& Icons() {
     return icons;
 }
 
-void DrawApplicationIcon(QPainter& p) {
-    IconVedora(p);
-}
+void DrawApplicationIcon(QPainter& p) { IconVedora(p); }
 
-} // namespace artwork
+}  // namespace artwork

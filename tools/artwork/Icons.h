@@ -18,4 +18,4 @@ const std::vector<IconSpec>& Icons();
 // The program's own icon, also installed for the desktop in several sizes.
 void DrawApplicationIcon(QPainter& p);
 
-} // namespace artwork
+}  // namespace artwork

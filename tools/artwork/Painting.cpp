@@ -9,9 +9,7 @@
 
 namespace artwork {
 
-QColor Shade(const QColor& c, int percent) {
-    return percent >= 100 ? c.lighter(percent) : c.darker(10000 / percent);
-}
+QColor Shade(const QColor& c, int percent) { return percent >= 100 ? c.lighter(percent) : c.darker(10000 / percent); }
 
 namespace {
 
@@ -47,8 +45,7 @@ void Landscape(QPainter& p, const QRectF& r) {
     QPainterPath near;
     near.moveTo(r.left(), r.bottom());
     near.lineTo(r.left(), r.top() + r.height() * 0.85);
-    near.quadTo(r.left() + r.width() * 0.55, r.top() + r.height() * 0.6, r.right(),
-                r.top() + r.height() * 0.8);
+    near.quadTo(r.left() + r.width() * 0.55, r.top() + r.height() * 0.6, r.right(), r.top() + r.height() * 0.8);
     near.lineTo(r.right(), r.bottom());
     near.closeSubpath();
     p.setBrush(QColor(60, 120, 50));
@@ -56,7 +53,7 @@ void Landscape(QPainter& p, const QRectF& r) {
     p.restore();
 }
 
-} // namespace
+}  // namespace
 
 void Photo(QPainter& p, const QRectF& r, const QColor& frame, double frameWidth) {
     Landscape(p, r);
@@ -91,8 +88,7 @@ void Magnifier(QPainter& p, const QPointF& c, double radius) {
     p.drawEllipse(c, radius, radius);
 }
 
-void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width,
-                Symbol symbol) {
+void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width, Symbol symbol) {
     p.setPen(Outline(colour, width));
     p.setBrush(Qt::NoBrush);
     switch (symbol) {
@@ -100,9 +96,7 @@ void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour
         p.drawLine(c - QPointF(half, 0), c + QPointF(half, 0));
         p.drawLine(c - QPointF(0, half), c + QPointF(0, half));
         break;
-    case Symbol::Minus:
-        p.drawLine(c - QPointF(half, 0), c + QPointF(half, 0));
-        break;
+    case Symbol::Minus: p.drawLine(c - QPointF(half, 0), c + QPointF(half, 0)); break;
     case Symbol::Cross:
         p.drawLine(c - QPointF(half, half), c + QPointF(half, half));
         p.drawLine(c - QPointF(half, -half), c + QPointF(half, -half));
@@ -299,8 +293,6 @@ void Star(QPainter& p, const QPointF& c, double radius, const QColor& fill) {
     p.drawPath(path);
 }
 
-void PanoramaStrip(QPainter& p, const QRectF& r, const QColor& frame) {
-    Photo(p, r, frame, 1.2);
-}
+void PanoramaStrip(QPainter& p, const QRectF& r, const QColor& frame) { Photo(p, r, frame, 1.2); }
 
-} // namespace artwork
+}  // namespace artwork

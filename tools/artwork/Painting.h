@@ -20,8 +20,7 @@ enum class Symbol { Plus, Minus, Cross, Check };
 // A round badge with a white symbol.
 void Badge(QPainter& p, const QPointF& c, double radius, const QColor& fill, Symbol symbol);
 // The symbol alone, drawn in the given colour and stroke width.
-void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width,
-                Symbol symbol);
+void SymbolMark(QPainter& p, const QPointF& c, double half, const QColor& colour, double width, Symbol symbol);
 // A thick arrow from a to b with a solid head.
 void Arrow(QPainter& p, const QPointF& a, const QPointF& b, const QColor& colour, double width);
 // A sheet of paper with a folded corner; lines > 0 draws that many text lines on it.
@@ -39,4 +38,4 @@ void PanoramaStrip(QPainter& p, const QRectF& r, const QColor& frame);
 // Darker and lighter shades for outlines and highlights.
 QColor Shade(const QColor& c, int percent);
 
-} // namespace artwork
+}  // namespace artwork

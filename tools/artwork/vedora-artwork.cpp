@@ -47,7 +47,7 @@ QImage Strip(const QImage& world, double lon0, double lon1, double lat0, double 
     return strip.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -60,10 +60,8 @@ CropWindow ReadCrop(const JsonValue& object) {
 
 void ReadPanorama(const JsonValue& root, CamerasFile& file) {
     const JsonValue& panorama = RequiredMember(root, "panorama", "");
-    file.panoramaWidth =
-        ReadInteger(RequiredMember(panorama, "width", "panorama"), "panorama.width", 1, kMaxSide);
-    file.panoramaHeight =
-        ReadInteger(RequiredMember(panorama, "height", "panorama"), "panorama.height", 1, kMaxSide);
+    file.panoramaWidth = ReadInteger(RequiredMember(panorama, "width", "panorama"), "panorama.width", 1, kMaxSide);
+    file.panoramaHeight = ReadInteger(RequiredMember(panorama, "height", "panorama"), "panorama.height", 1, kMaxSide);
     file.transform = ReadMatrix(RequiredMember(panorama, "transform", "panorama"), "panorama.transform");
 }
 
@@ -104,11 +102,9 @@ CamerasFile CamerasFileFromJson(const JsonValue& root) {
     return file;
 }
 
-} // namespace
+}  // namespace
 
-CamerasFile ParseCamerasFile(const std::string& text) {
-    return CamerasFileFromJson(ParseJson(text));
-}
+CamerasFile ParseCamerasFile(const std::string& text) { return CamerasFileFromJson(ParseJson(text)); }
 
 CamerasFile ReadCamerasFile(const std::string& path) {
     JsonValue root = ReadJsonFile(path);
@@ -119,4 +115,4 @@ CamerasFile ReadCamerasFile(const std::string& path) {
     }
 }
 
-} // namespace render
+}  // namespace render

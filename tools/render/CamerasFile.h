@@ -55,8 +55,8 @@ struct CameraEntry {
     int width = 0, height = 0;
     bool registered = true;
     Mat3 rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
-    bool hasPhotometry = false; // gain or offset given
-    double gain[3] = {1, 1, 1}; // red, green, blue
+    bool hasPhotometry = false;  // gain or offset given
+    double gain[3] = {1, 1, 1};  // red, green, blue
     double offset[3] = {0, 0, 0};
 };
 
@@ -76,4 +76,4 @@ struct CamerasFile {
 CamerasFile ParseCamerasFile(const std::string& text);
 CamerasFile ReadCamerasFile(const std::string& path);
 
-} // namespace render
+}  // namespace render

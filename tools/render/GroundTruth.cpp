@@ -18,10 +18,10 @@ std::string Number(const char* format, double value) {
 std::string ViewJson(const RenderedView& view) {
     const ViewSpec& v = view.spec;
     std::string out = "    {\"file\": " + JsonQuoted(view.file) + ", \"width\": " + std::to_string(v.width) +
-                      ", \"height\": " + std::to_string(v.height) +
-                      ", \"focal\": " + Number("%.6f", v.focal) + ", \"yaw\": " + Number("%.6f", v.yaw) +
-                      ", \"pitch\": " + Number("%.6f", v.pitch) + ", \"roll\": " + Number("%.6f", v.roll) +
-                      ", \"gain\": " + Number("%.6f", v.gain) + ", \"offset\": " + Number("%.6f", v.offset) +
+                      ", \"height\": " + std::to_string(v.height) + ", \"focal\": " + Number("%.6f", v.focal) +
+                      ", \"yaw\": " + Number("%.6f", v.yaw) + ", \"pitch\": " + Number("%.6f", v.pitch) +
+                      ", \"roll\": " + Number("%.6f", v.roll) + ", \"gain\": " + Number("%.6f", v.gain) +
+                      ", \"offset\": " + Number("%.6f", v.offset) +
                       ", \"vignetting\": " + Number("%.6f", v.vignetting) + ", \"rotation\": [";
     Mat3 R = WorldFromCamera(v);
     for (int k = 0; k < 9; ++k)
@@ -67,23 +67,20 @@ GroundTruth GroundTruthFromJson(const JsonValue& root) {
     return truth;
 }
 
-} // namespace
+}  // namespace
 
 std::string GroundTruthJson(const std::string& world, const std::vector<RenderedView>& views) {
-    std::string out =
-        "{\n  \"world\": " + JsonQuoted(world) +
-        ",\n  \"convention\": \"camera x right, y down, z forward; world x east, y down, z north; "
-        "rotation = world from camera, row-major\",\n"
-        "  \"principal_point\": \"image centre (width / 2, height / 2), pixel centres on "
-        "integer coordinates\",\n  \"views\": [\n";
+    std::string out = "{\n  \"world\": " + JsonQuoted(world) +
+                      ",\n  \"convention\": \"camera x right, y down, z forward; world x east, y down, z north; "
+                      "rotation = world from camera, row-major\",\n"
+                      "  \"principal_point\": \"image centre (width / 2, height / 2), pixel centres on "
+                      "integer coordinates\",\n  \"views\": [\n";
     for (size_t i = 0; i < views.size(); ++i)
         out += ViewJson(views[i]) + (i + 1 < views.size() ? ",\n" : "\n");
     return out + "  ]\n}\n";
 }
 
-GroundTruth ParseGroundTruth(const std::string& text) {
-    return GroundTruthFromJson(ParseJson(text));
-}
+GroundTruth ParseGroundTruth(const std::string& text) { return GroundTruthFromJson(ParseJson(text)); }
 
 GroundTruth ReadGroundTruth(const std::string& path) {
     JsonValue root = ReadJsonFile(path);
@@ -94,4 +91,4 @@ GroundTruth ReadGroundTruth(const std::string& path) {
     }
 }
 
-} // namespace render
+}  // namespace render

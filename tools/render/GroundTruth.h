@@ -19,7 +19,7 @@ struct RenderedView {
 };
 
 struct GroundTruth {
-    std::string world; // as written in the file
+    std::string world;  // as written in the file
     std::vector<RenderedView> views;
 };
 
@@ -30,4 +30,4 @@ std::string GroundTruthJson(const std::string& world, const std::vector<Rendered
 GroundTruth ParseGroundTruth(const std::string& text);
 GroundTruth ReadGroundTruth(const std::string& path);
 
-} // namespace render
+}  // namespace render

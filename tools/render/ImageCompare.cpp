@@ -7,9 +7,8 @@ namespace render {
 
 PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
     if (a.width != b.width || a.height != b.height)
-        throw CompareError("the images differ in size (" + std::to_string(a.width) + "x" +
-                           std::to_string(a.height) + " and " + std::to_string(b.width) + "x" +
-                           std::to_string(b.height) + ")");
+        throw CompareError("the images differ in size (" + std::to_string(a.width) + "x" + std::to_string(a.height) +
+                           " and " + std::to_string(b.width) + "x" + std::to_string(b.height) + ")");
     if (mask && (mask->width != a.width || mask->height != a.height))
         throw CompareError("the mask differs in size from the images");
     PsnrResult result;
@@ -56,4 +55,4 @@ ImgRGB ImageFromMask(const ImgUCHAR& mask) {
     return image;
 }
 
-} // namespace render
+}  // namespace render

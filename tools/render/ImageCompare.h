@@ -13,9 +13,9 @@ public:
 };
 
 struct PsnrResult {
-    double decibels = 0; // +infinity for identical pixels
+    double decibels = 0;  // +infinity for identical pixels
     double meanSquaredError = 0;
-    long pixels = 0; // pixels compared
+    long pixels = 0;  // pixels compared
 };
 
 // Peak signal-to-noise ratio of two RGB images of one size over all three channels, peak 255,
@@ -28,4 +28,4 @@ ImgUCHAR MaskFromImage(const ImgRGB& image);
 // The mask as a black-and-white image for saving.
 ImgRGB ImageFromMask(const ImgUCHAR& mask);
 
-} // namespace render
+}  // namespace render

@@ -44,18 +44,12 @@ JsonValue JsonValue::MakeObject(std::vector<std::pair<std::string, JsonValue>> l
 
 const char* JsonTypeName(JsonValue::Type type) {
     switch (type) {
-    case JsonValue::Type::Null:
-        return "null";
-    case JsonValue::Type::Bool:
-        return "a boolean";
-    case JsonValue::Type::Number:
-        return "a number";
-    case JsonValue::Type::String:
-        return "a string";
-    case JsonValue::Type::Array:
-        return "an array";
-    case JsonValue::Type::Object:
-        return "an object";
+    case JsonValue::Type::Null: return "null";
+    case JsonValue::Type::Bool: return "a boolean";
+    case JsonValue::Type::Number: return "a number";
+    case JsonValue::Type::String: return "a string";
+    case JsonValue::Type::Array: return "an array";
+    case JsonValue::Type::Object: return "an object";
     }
     return "?";
 }
@@ -66,7 +60,7 @@ namespace {
     throw JsonError(std::string("expected ") + JsonTypeName(want) + ", found " + JsonTypeName(have));
 }
 
-} // namespace
+}  // namespace
 
 bool JsonValue::AsBool() const {
     if (type != Type::Bool)
@@ -182,15 +176,14 @@ private:
         if (text.compare(pos, n, word) != 0)
             return false;
         char after = pos + n < text.size() ? text[pos + n] : '\0';
-        if ((after >= 'a' && after <= 'z') || (after >= 'A' && after <= 'Z') ||
-            (after >= '0' && after <= '9'))
+        if ((after >= 'a' && after <= 'z') || (after >= 'A' && after <= 'Z') || (after >= '0' && after <= '9'))
             return false;
         pos += n;
         return true;
     }
 
     JsonValue Object(int depth) {
-        ++pos; // '{'
+        ++pos;  // '{'
         std::vector<std::pair<std::string, JsonValue>> members;
         std::set<std::string> seen;
         SkipSpace();
@@ -201,8 +194,7 @@ private:
         for (;;) {
             SkipSpace();
             if (Peek() != '"')
-                Fail(AtEnd() ? "unexpected end of text inside an object"
-                             : "expected a member name in quotes");
+                Fail(AtEnd() ? "unexpected end of text inside an object" : "expected a member name in quotes");
             size_t keyStart = pos;
             std::string key = String();
             if (!seen.insert(key).second) {
@@ -224,7 +216,7 @@ private:
     }
 
     JsonValue Array(int depth) {
-        ++pos; // '['
+        ++pos;  // '['
         std::vector<JsonValue> items;
         SkipSpace();
         if (Peek() == ']') {
@@ -342,7 +334,7 @@ private:
     }
 
     std::string String() {
-        ++pos; // opening quote
+        ++pos;  // opening quote
         std::string out;
         for (;;) {
             if (AtEnd())
@@ -364,61 +356,34 @@ private:
             switch (e) {
             case '"':
             case '\\':
-            case '/':
-                out += e;
-                break;
-            case 'b':
-                out += '\b';
-                break;
-            case 'f':
-                out += '\f';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u':
-                AppendUtf8(out, Escape());
-                break;
+            case '/': out += e; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'u': AppendUtf8(out, Escape()); break;
             default:
                 --pos;
-                Fail(e ? std::string("unknown escape \\") + e
-                       : std::string("unexpected end of text inside a string"));
+                Fail(e ? std::string("unknown escape \\") + e : std::string("unexpected end of text inside a string"));
             }
         }
     }
 };
 
-} // namespace
+}  // namespace
 
-JsonValue ParseJson(const std::string& text) {
-    return Parser(text).Document();
-}
+JsonValue ParseJson(const std::string& text) { return Parser(text).Document(); }
 
 std::string JsonQuoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 char escape[8];
@@ -432,4 +397,4 @@ std::string JsonQuoted(const std::string& s) {
     return out + "\"";
 }
 
-} // namespace render
+}  // namespace render

@@ -63,4 +63,4 @@ JsonValue ParseJson(const std::string& text);
 // s as a JSON string literal, quotes included.
 std::string JsonQuoted(const std::string& s);
 
-} // namespace render
+}  // namespace render

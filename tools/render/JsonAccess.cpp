@@ -23,21 +23,17 @@ std::string MemberPath(const std::string& where, const std::string& key) {
     return where.empty() ? key : where + "." + key;
 }
 
-std::string IndexPath(const std::string& where, size_t index) {
-    return where + "[" + std::to_string(index) + "]";
-}
+std::string IndexPath(const std::string& where, size_t index) { return where + "[" + std::to_string(index) + "]"; }
 
 namespace {
 
-std::string Place(const std::string& where) {
-    return where.empty() ? std::string("the document") : where;
-}
+std::string Place(const std::string& where) { return where.empty() ? std::string("the document") : where; }
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw JsonError(Place(where) + ": " + what);
 }
 
-} // namespace
+}  // namespace
 
 const JsonValue& RequiredMember(const JsonValue& object, const std::string& key, const std::string& where) {
     if (!object.IsObject())
@@ -95,4 +91,4 @@ Mat3 ReadMatrix(const JsonValue& value, const std::string& where) {
     return m;
 }
 
-} // namespace render
+}  // namespace render

@@ -24,4 +24,4 @@ Mat3 ReadMatrix(const JsonValue& value, const std::string& where);
 std::string MemberPath(const std::string& where, const std::string& key);
 std::string IndexPath(const std::string& where, size_t index);
 
-} // namespace render
+}  // namespace render

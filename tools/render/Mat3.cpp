@@ -15,9 +15,7 @@ Mat3 Multiply(const Mat3& a, const Mat3& b) {
     return m;
 }
 
-Mat3 Transposed(const Mat3& a) {
-    return {a[0], a[3], a[6], a[1], a[4], a[7], a[2], a[5], a[8]};
-}
+Mat3 Transposed(const Mat3& a) { return {a[0], a[3], a[6], a[1], a[4], a[7], a[2], a[5], a[8]}; }
 
 Vec3 Apply(const Mat3& m, const Vec3& v) {
     return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
@@ -25,8 +23,7 @@ Vec3 Apply(const Mat3& m, const Vec3& v) {
 }
 
 double Determinant(const Mat3& m) {
-    return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-           m[2] * (m[3] * m[7] - m[4] * m[6]);
+    return m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) + m[2] * (m[3] * m[7] - m[4] * m[6]);
 }
 
 bool Invert(const Mat3& m, Mat3* inverse) {
@@ -74,10 +71,10 @@ bool NearestRotation(const Mat3& m, Mat3* rotation) {
 double AngleBetweenRotations(const Mat3& a, const Mat3& b) {
     // From both the sine and the cosine, so that small angles keep their precision.
     Mat3 r = Multiply(Transposed(a), b);
-    double s = 0.5 * std::sqrt((r[7] - r[5]) * (r[7] - r[5]) + (r[2] - r[6]) * (r[2] - r[6]) +
-                               (r[3] - r[1]) * (r[3] - r[1]));
+    double s =
+        0.5 * std::sqrt((r[7] - r[5]) * (r[7] - r[5]) + (r[2] - r[6]) * (r[2] - r[6]) + (r[3] - r[1]) * (r[3] - r[1]));
     double c = 0.5 * (r[0] + r[4] + r[8] - 1);
     return std::atan2(s, c) * 180 / std::numbers::pi;
 }
 
-} // namespace render
+}  // namespace render

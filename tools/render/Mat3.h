@@ -6,7 +6,7 @@
 
 namespace render {
 
-using Mat3 = std::array<double, 9>; // row-major
+using Mat3 = std::array<double, 9>;  // row-major
 struct Vec3 {
     double x, y, z;
 };
@@ -24,4 +24,4 @@ bool NearestRotation(const Mat3& m, Mat3* rotation);
 // The angle in degrees of the rotation that turns a into b (both rotations).
 double AngleBetweenRotations(const Mat3& a, const Mat3& b);
 
-} // namespace render
+}  // namespace render

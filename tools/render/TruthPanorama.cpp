@@ -96,9 +96,7 @@ public:
             return false;
         double a = p.x / p.z, b = p.y / p.z;
         switch (kind) {
-        case ProjectionKind::Cylindrical:
-            *d = {std::sin(a), b, std::cos(a)};
-            return true;
+        case ProjectionKind::Cylindrical: *d = {std::sin(a), b, std::cos(a)}; return true;
         case ProjectionKind::Spherical:
             *d = {std::sin(a) * std::cos(b), std::sin(b), std::cos(a) * std::cos(b)};
             return true;
@@ -148,11 +146,9 @@ CropWindow OutputWindow(const CamerasFile& cameras, const TruthOptions& options)
     return c;
 }
 
-uint8_t ToByte(double value) {
-    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
+uint8_t ToByte(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 
-} // namespace
+}  // namespace
 
 TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<RenderedView>& truth,
                                         const CamerasFile& cameras, const TruthOptions& options) {
@@ -165,8 +161,8 @@ TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<Re
     std::vector<Coverage> coverage;
     for (const Registered& r : images) {
         const ViewSpec& v = *r.view;
-        coverage.push_back({Multiply(Transposed(WorldFromCamera(v)), out.worldFromPanorama), v.focal,
-                            v.width / 2.0, v.height / 2.0, v.width - 1.0, v.height - 1.0, options.margin});
+        coverage.push_back({Multiply(Transposed(WorldFromCamera(v)), out.worldFromPanorama), v.focal, v.width / 2.0,
+                            v.height / 2.0, v.width - 1.0, v.height - 1.0, options.margin});
     }
     const CropWindow window = OutputWindow(cameras, options);
     out.image = ImgRGB(window.width, window.height);
@@ -176,21 +172,19 @@ TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<Re
         uint8_t* maskRow = out.mask.Row(y);
         for (int x = 0; x < window.width; ++x) {
             Vec3 d;
-            bool seen =
-                rays.Ray(x + window.left, y + window.top, &d) &&
-                std::any_of(coverage.begin(), coverage.end(), [&](const Coverage& c) { return c.Sees(d); });
+            bool seen = rays.Ray(x + window.left, y + window.top, &d) &&
+                        std::any_of(coverage.begin(), coverage.end(), [&](const Coverage& c) { return c.Sees(d); });
             maskRow[x] = seen ? 255 : 0;
             row[x] = Rgb{0, 0, 0};
             if (!seen)
                 continue;
             double rgb[3];
             world.Sample(Apply(out.worldFromPanorama, d), rgb);
-            row[x] = Rgb{ToByte(rgb[2] * out.gain[2] + out.offset[2]),
-                         ToByte(rgb[1] * out.gain[1] + out.offset[1]),
+            row[x] = Rgb{ToByte(rgb[2] * out.gain[2] + out.offset[2]), ToByte(rgb[1] * out.gain[1] + out.offset[1]),
                          ToByte(rgb[0] * out.gain[0] + out.offset[0])};
         }
     }
     return out;
 }
 
-} // namespace render
+}  // namespace render

@@ -19,17 +19,17 @@ public:
 };
 
 struct TruthOptions {
-    bool crop = false; // cut out the cameras file's crop window (an error when it has none)
-    double margin = 0; // how far inside a photograph (pixels) a covered direction must be
+    bool crop = false;  // cut out the cameras file's crop window (an error when it has none)
+    double margin = 0;  // how far inside a photograph (pixels) a covered direction must be
 };
 
 struct TruthPanorama {
-    ImgRGB image;  // black where uncovered
-    ImgUCHAR mask; // 255 where a registered photograph sees the direction, else 0
+    ImgRGB image;   // black where uncovered
+    ImgUCHAR mask;  // 255 where a registered photograph sees the direction, else 0
     Mat3 worldFromPanorama{};
-    double spreadDegrees = 0; // largest disagreement between one image's estimate and the mean
+    double spreadDegrees = 0;  // largest disagreement between one image's estimate and the mean
     int registeredImages = 0;
-    double gain[3] = {1, 1, 1}; // exposure applied to the world, red, green, blue
+    double gain[3] = {1, 1, 1};  // exposure applied to the world, red, green, blue
     double offset[3] = {0, 0, 0};
 };
 
@@ -46,4 +46,4 @@ TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<Re
 // The last component of a path written with '/' or '\' separators.
 std::string FileNameOf(const std::string& path);
 
-} // namespace render
+}  // namespace render

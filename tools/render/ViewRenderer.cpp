@@ -14,14 +14,14 @@ namespace {
 
 constexpr double kDeg = std::numbers::pi / 180;
 
-} // namespace
+}  // namespace
 
 Mat3 WorldFromCamera(const ViewSpec& v) {
     double cy = std::cos(v.yaw * kDeg), sy = std::sin(v.yaw * kDeg);
     double cp = std::cos(v.pitch * kDeg), sp = std::sin(v.pitch * kDeg);
     double cr = std::cos(v.roll * kDeg), sr = std::sin(v.roll * kDeg);
-    Mat3 yaw = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};   // forward turns toward +x (east)
-    Mat3 pitch = {1, 0, 0, 0, cp, -sp, 0, sp, cp}; // forward turns toward -y (up)
+    Mat3 yaw = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};    // forward turns toward +x (east)
+    Mat3 pitch = {1, 0, 0, 0, cp, -sp, 0, sp, cp};  // forward turns toward -y (up)
     Mat3 roll = {cr, -sr, 0, sr, cr, 0, 0, 0, 1};
     return Multiply(yaw, Multiply(pitch, roll));
 }
@@ -30,9 +30,7 @@ Mat3 RelativeRotation(const ViewSpec& a, const ViewSpec& b) {
     return Multiply(Transposed(WorldFromCamera(b)), WorldFromCamera(a));
 }
 
-bool World::Load(const std::string& path) {
-    return LoadImageFile(pixels, 0, QString::fromStdString(path));
-}
+bool World::Load(const std::string& path) { return LoadImageFile(pixels, 0, QString::fromStdString(path)); }
 
 void World::Sample(const Vec3& d, double out[3]) const {
     const int W = pixels.width, H = pixels.height;
@@ -81,8 +79,7 @@ ImgRGB RenderView(const World& world, const ViewSpec& view) {
 }
 
 bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, double* bx, double* by) {
-    Vec3 ray =
-        Apply(RelativeRotation(a, b), {(x - a.width / 2.0) / a.focal, (y - a.height / 2.0) / a.focal, 1});
+    Vec3 ray = Apply(RelativeRotation(a, b), {(x - a.width / 2.0) / a.focal, (y - a.height / 2.0) / a.focal, 1});
     if (ray.z <= 1e-9)
         return false;
     *bx = b.width / 2.0 + b.focal * ray.x / ray.z;
@@ -90,4 +87,4 @@ bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, d
     return true;
 }
 
-} // namespace render
+}  // namespace render

@@ -15,7 +15,7 @@ struct ViewSpec {
     double yaw = 0, pitch = 0, roll = 0;
     double focal = 1000;
     int width = 640, height = 480;
-    double gain = 1, offset = 0, vignetting = 0; // out = gain (1 - v r^2) in + offset, r to the corner
+    double gain = 1, offset = 0, vignetting = 0;  // out = gain (1 - v r^2) in + offset, r to the corner
     double whiteBalance[3] = {1, 1, 1};           // red, green, blue factors on top of the gain
 };
 
@@ -41,4 +41,4 @@ bool MapBetweenViews(const ViewSpec& a, const ViewSpec& b, double x, double y, d
 // camera frame to b's (R_b^T R_a).
 Mat3 RelativeRotation(const ViewSpec& a, const ViewSpec& b);
 
-} // namespace render
+}  // namespace render

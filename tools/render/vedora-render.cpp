@@ -38,19 +38,18 @@ struct Options {
 int Usage(const char* message) {
     if (message)
         std::fprintf(stderr, "vedora-render: %s\n", message);
-    std::fprintf(stderr,
-                 "usage: vedora-render --world WORLD.jpg --out DIR [--focal F] [--size WxH] [--prefix NAME]\n"
-                 "                     --view YAW,PITCH,ROLL[,GAIN,OFFSET,VIGNETTING] ...\n"
-                 "       vedora-render --truth-panorama CAMERAS.json --views TRUTH.json --out PANO.png\n"
-                 "                     [--mask MASK.png] [--crop] [--margin PX] [--world WORLD.jpg]\n"
-                 "       vedora-render --psnr A.png B.png [--mask MASK.png]\n");
+    std::fprintf(stderr, "usage: vedora-render --world WORLD.jpg --out DIR [--focal F] [--size WxH] [--prefix NAME]\n"
+                         "                     --view YAW,PITCH,ROLL[,GAIN,OFFSET,VIGNETTING] ...\n"
+                         "       vedora-render --truth-panorama CAMERAS.json --views TRUTH.json --out PANO.png\n"
+                         "                     [--mask MASK.png] [--crop] [--margin PX] [--world WORLD.jpg]\n"
+                         "       vedora-render --psnr A.png B.png [--mask MASK.png]\n");
     return 2;
 }
 
 bool ParseView(const char* text, const render::ViewSpec& base, std::vector<render::ViewSpec>& views) {
     render::ViewSpec view = base;
-    int n = std::sscanf(text, "%lf,%lf,%lf,%lf,%lf,%lf", &view.yaw, &view.pitch, &view.roll, &view.gain,
-                        &view.offset, &view.vignetting);
+    int n = std::sscanf(text, "%lf,%lf,%lf,%lf,%lf,%lf", &view.yaw, &view.pitch, &view.roll, &view.gain, &view.offset,
+                        &view.vignetting);
     if (n != 3 && n != 6)
         return false;
     views.push_back(view);
@@ -72,8 +71,7 @@ std::string ParseArguments(int argc, char** argv, Options& o, bool* help) {
         else if (arg == "--focal" && (v = value()))
             o.base.focal = std::atof(v);
         else if (arg == "--size" && (v = value())) {
-            if (std::sscanf(v, "%dx%d", &o.base.width, &o.base.height) != 2 || o.base.width <= 0 ||
-                o.base.height <= 0)
+            if (std::sscanf(v, "%dx%d", &o.base.width, &o.base.height) != 2 || o.base.width <= 0 || o.base.height <= 0)
                 return "bad --size";
         } else if (arg == "--view" && (v = value())) {
             if (!ParseView(v, o.base, o.views))
@@ -140,10 +138,7 @@ std::string WorldFor(const Options& o, const render::GroundTruth& truth) {
         return o.world;
     if (QFileInfo::exists(QString::fromStdString(truth.world)))
         return truth.world;
-    return QFileInfo(QString::fromStdString(o.truth))
-        .dir()
-        .filePath(QString::fromStdString(truth.world))
-        .toStdString();
+    return QFileInfo(QString::fromStdString(o.truth)).dir().filePath(QString::fromStdString(truth.world)).toStdString();
 }
 
 bool Save(const ImgRGB& image, const std::string& path) {
@@ -168,8 +163,8 @@ int RunTruthPanorama(const Options& o) {
         render::RenderGroundTruthPanorama(world, truth.views, cameras, {.crop = o.crop, .margin = o.margin});
     if (!Save(pano.image, o.out) || (!o.mask.empty() && !Save(render::ImageFromMask(pano.mask), o.mask)))
         return 1;
-    std::printf("%s: %dx%d, %d registered images, frame spread %.4f degrees\n", o.out.c_str(),
-                pano.image.width, pano.image.height, pano.registeredImages, pano.spreadDegrees);
+    std::printf("%s: %dx%d, %d registered images, frame spread %.4f degrees\n", o.out.c_str(), pano.image.width,
+                pano.image.height, pano.registeredImages, pano.spreadDegrees);
     return 0;
 }
 
@@ -189,12 +184,11 @@ int PrintPsnr(const Options& o) {
     if (std::isinf(r.decibels))
         std::printf("inf dB (%ld pixels, identical)\n", r.pixels);
     else
-        std::printf("%.3f dB (%ld pixels, mean squared error %.4f)\n", r.decibels, r.pixels,
-                    r.meanSquaredError);
+        std::printf("%.3f dB (%ld pixels, mean squared error %.4f)\n", r.decibels, r.pixels, r.meanSquaredError);
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     Options o;

@@ -35,8 +35,8 @@ std::string WindowName(Display* display, Window window) {
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::string name;
-    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after,
-                           &data) == Success &&
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+            Success &&
         data) {
         name.assign(reinterpret_cast<char*>(data), count);
         XFree(data);
@@ -86,9 +86,7 @@ bool IsPainted(Display* display, Window window) {
     return colours.size() >= 16;
 }
 
-int IgnoreErrors(Display*, XErrorEvent*) {
-    return 0;
-}
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 
 Window WaitPainted(Display* display, const std::string& title, int timeoutMs) {
     auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -115,8 +113,7 @@ bool SendClose(Display* display, Window window) {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: vedora-xwin wait TITLE TIMEOUT_MS | close TITLE | time-to-paint TITLE -- CMD...\n");
+    std::fprintf(stderr, "usage: vedora-xwin wait TITLE TIMEOUT_MS | close TITLE | time-to-paint TITLE -- CMD...\n");
     return 2;
 }
 
@@ -142,7 +139,7 @@ int TimeToPaint(Display* display, const std::string& title, char** command) {
     return window && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3)
