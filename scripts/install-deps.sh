@@ -9,7 +9,7 @@ PACKAGES=(
     libgl-dev libgl1-mesa-dri xvfb xauth cmake g++ ninja-build
     libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev imagemagick
     libjpeg-dev ffmpeg
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()
