@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "BenchPrompts.h"
 #include "BenchWorld.h"
 #include "app/MainWindow.h"
 #include "image/ImageFile.h"
@@ -31,24 +32,6 @@ namespace {
 
 constexpr int kPhotos = 12;
 
-// The window's questions answered without dialogs: the prepared files.
-class BenchPrompts : public UserPrompts {
-public:
-    QStringList openFiles;
-    QString saveFile;
-    int Ask(Kind, const QString&, const QString&, const QStringList&, int, int escape) override { return escape; }
-    QMessageBox::StandardButton AskStandard(Kind, const QString&, const QString&, QMessageBox::StandardButtons,
-                                            QMessageBox::StandardButton) override {
-        return QMessageBox::Yes;
-    }
-    void Inform(const QString&, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void Warn(const QString&, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    QString ChooseOpenFile(const QString&, const QString&, const QString&) override { return QString(); }
-    QStringList ChooseOpenFiles(const QString&, const QString&, const QString&) override { return openFiles; }
-    QString ChooseSaveFile(const QString&, const QString&, const QString&) override { return saveFile; }
-    int RunDialog(QDialog&) override { return QDialog::Rejected; }
-};
-
 struct Window {
     QTemporaryDir settings;
     BenchPrompts* prompts = nullptr;
@@ -56,6 +39,7 @@ struct Window {
     Window() {
         auto owned = std::make_unique<BenchPrompts>();
         prompts = owned.get();
+        prompts->dontSave = false;
         window = std::make_unique<MainWindow>(Zelvo::Chars(), std::move(owned), settings.filePath("vedora"));
         window->resize(1180, 760);
         window->show();

@@ -20,6 +20,7 @@
 
 #include <sys/resource.h>
 
+#include "BenchPrompts.h"
 #include "BenchWorld.h"
 #include "app/MainWindow.h"
 #include "image/ImageFile.h"
@@ -31,27 +32,6 @@
 namespace {
 
 constexpr int kPhotos = 40;
-
-// Answers the window's questions without dialogs: the prepared files, "Don't save".
-class BenchPrompts : public UserPrompts {
-public:
-    QStringList openFiles;
-    QString saveFile;
-    int Ask(Kind, const QString&, const QString&, const QStringList& buttons, int, int escape) override {
-        int dontSave = static_cast<int>(buttons.indexOf("Don't save"));
-        return dontSave >= 0 ? dontSave : escape;
-    }
-    QMessageBox::StandardButton AskStandard(Kind, const QString&, const QString&, QMessageBox::StandardButtons,
-                                            QMessageBox::StandardButton) override {
-        return QMessageBox::Yes;
-    }
-    void Inform(const QString&, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void Warn(const QString&, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    QString ChooseOpenFile(const QString&, const QString&, const QString&) override { return QString(); }
-    QStringList ChooseOpenFiles(const QString&, const QString&, const QString&) override { return openFiles; }
-    QString ChooseSaveFile(const QString&, const QString&, const QString&) override { return saveFile; }
-    int RunDialog(QDialog&) override { return QDialog::Rejected; }
-};
 
 struct Photographs {
     QTemporaryDir folder;

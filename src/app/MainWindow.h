@@ -179,6 +179,12 @@ private:
     // progress dialog without a cancel button for loading; the rotation buttons stay disabled
     // while it exists.
     bool RunWithProgress(const QString& label, const std::function<bool()>& operation);
+    // Runs a slot's work; what it throws is logged with the long operations' texts (or the
+    // given ones for memory and unknown errors; a thrown text is logged as it is). False when
+    // the work threw.
+    bool Guarded(const std::function<void()>& work);
+    bool Guarded(const std::function<void()>& work, const QString& outOfMemory, const QString& unknown);
+    bool GuardedSave(const std::function<void()>& save);
     std::unique_ptr<QProgressDialog> BeginProgress(const QString& label);
     void SetRotationButtonsEnabled(bool enabled);
     void LogText(const QString& text);
@@ -243,8 +249,6 @@ private:
     // The matching page (MainWindowMatching.cpp).
     enum class PairRole { First, Second };
     void ConnectMatchingPage();
-    // Runs a slot's work; what it throws is logged with the long operations' texts.
-    void Guarded(const std::function<void()>& work);
     // The hierarchy of the engine in the page's tree, with the tips naming the images.
     void ShowOverlapHierarchy();
     // A refit after saved points changes the hierarchy; the tree follows once the slot that

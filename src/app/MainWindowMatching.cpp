@@ -79,18 +79,6 @@ void MainWindow::ConnectMatchingPage() {
             &MainWindow::OnHierarchyItemClicked);
 }
 
-void MainWindow::Guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to complete the operation\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCan't complete the operation because of an unknown error\n"));
-    }
-}
-
 // --- Helpers --------------------------------------------------------------------------------------
 
 int MainWindow::ImageIndex(const Zelvo::Chars& path) const {

@@ -276,7 +276,7 @@ void MainWindow::UpdateMarker360() {
 void MainWindow::OnCropImage() {
     if (!CropFrameShown())
         return;
-    try {
+    Guarded([this] {
         const PointD topLeft = cropFrame->TopLeft();
         const RectD rect{topLeft.x, topLeft.y, cropFrame->Width(), cropFrame->Height()};
         ImgRGB cropped;
@@ -285,13 +285,7 @@ void MainWindow::OnCropImage() {
         ShowPanoramaImage(kCropImage, std::move(cropped), textureLimits.cropImage);
         PlaceCropPictureBelowStitch();
         RepaintView();
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to complete the operation\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCan't complete the operation because of an unknown error\n"));
-    }
+    });
 }
 
 // --- Saving ----------------------------------------------------------------------------------

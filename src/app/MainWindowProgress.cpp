@@ -65,6 +65,21 @@ void MainWindow::LogLoadError(std::exception_ptr error, const QString& outOfMemo
     }
 }
 
+bool MainWindow::Guarded(const std::function<void()>& work) {
+    return Guarded(work, tr("\nNot enough memory to complete the operation\n"),
+                   tr("\nCan't complete the operation because of an unknown error\n"));
+}
+
+bool MainWindow::Guarded(const std::function<void()>& work, const QString& outOfMemory, const QString& unknown) {
+    try {
+        work();
+        return true;
+    } catch (...) {
+        LogLoadError(std::current_exception(), outOfMemory, unknown);
+        return false;
+    }
+}
+
 // Only the label and the "Abort" button show: the operations report their progress in words,
 // so the dialog carries a bar that is never shown.
 bool MainWindow::RunWithProgress(const QString& label, const std::function<bool()>& operation) {
@@ -79,15 +94,7 @@ bool MainWindow::RunWithProgress(const QString& label, const std::function<bool(
     currentProgress = &dialog;
     sinceHookEvents.invalidate();
     bool done = false;
-    try {
-        done = operation();
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to complete the operation\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCan't complete the operation because of an unknown error\n"));
-    }
+    Guarded([&] { done = operation(); });
     currentProgress = nullptr;
     return done;
 }

@@ -328,23 +328,23 @@ QString MainWindow::UniqueProjectName(const QString& baseName) {
     return name;
 }
 
+// Runs a save; what it throws is logged with the saving texts. False when it threw.
+bool MainWindow::GuardedSave(const std::function<void()>& save) {
+    return Guarded(save, tr("\nNot enough memory to save the project!\n"),
+                   tr("\nCould not save the project because of an unknown error!\n"));
+}
+
 // Saving from the quit prompt: true when the project is safe and the window may close.
 bool MainWindow::SaveBeforeQuit() {
     if (currentProjectPath.IsEmpty()) {
         OnSaveProjectAsAction(false);
         return !currentProjectPath.IsEmpty() && !engine.IsDirty();
     }
-    try {
-        if (!SaveProject(currentProjectPath))
-            throw "Could not save the project!";
+    if (GuardedSave([this] {
+            if (!SaveProject(currentProjectPath))
+                throw "Could not save the project!";
+        }))
         return true;
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to save the project!\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCould not save the project because of an unknown error!\n"));
-    }
     prompts->Warn(tr("Vedora 1.02"), tr("The project could not be saved !\n"));
     engine.SetDirty(true);
     return false;
@@ -355,19 +355,13 @@ void MainWindow::OnSaveProjectAction(bool) {
         OnSaveProjectAsAction(false);
         return;
     }
-    try {
-        LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), currentProjectPath.c_str()));
-        if (!SaveProject(currentProjectPath))
-            throw "\nCould not save the project\n";
-        LogText(tr("done.\n"));
+    if (GuardedSave([this] {
+            LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), currentProjectPath.c_str()));
+            if (!SaveProject(currentProjectPath))
+                throw "\nCould not save the project\n";
+            LogText(tr("done.\n"));
+        }))
         return;
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to save the project!\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCould not save the project because of an unknown error!\n"));
-    }
     engine.SetDirty(true);
     prompts->Warn(tr("Vedora 1.02"), tr("The project could not be saved !\n"));
 }
@@ -378,35 +372,30 @@ void MainWindow::OnSaveProjectAsAction(bool) {
     if (file.isEmpty())
         return;
     settings.Section("Projects")->Attribute("currentPath", true)->Set(FolderWithSlash(file));
-    try {
-        if (QFileInfo(file).suffix().isEmpty()) {
-            file += ".vdp";
-            if (QFileInfo::exists(file) &&
-                prompts->AskStandard(UserPrompts::Kind::Question, tr("Vedora 1.02"),
-                                     tr("The file exits!\nDo you want to overwrite it ?"),
-                                     QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Yes)
-                throw "";
-        }
-        file.replace('\\', '/');
-        Zelvo::Chars path = ToChars(file);
-        LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), path.c_str()));
-        if (!SaveProject(path))
-            throw "\nCould not save the procject\n";
-        currentProjectPath = path;
-        RegisterProject(path);
-        QString baseName = QFileInfo(file).completeBaseName();
-        ShowProjectName(baseName);
-        projectLabel->setText(tr(" Project:") + baseName + " ");
-        RefillProjectList();
-        LogText(tr("done\n"));
+    if (GuardedSave([&] {
+            if (QFileInfo(file).suffix().isEmpty()) {
+                file += ".vdp";
+                if (QFileInfo::exists(file) &&
+                    prompts->AskStandard(UserPrompts::Kind::Question, tr("Vedora 1.02"),
+                                         tr("The file exits!\nDo you want to overwrite it ?"),
+                                         QMessageBox::Yes | QMessageBox::Cancel,
+                                         QMessageBox::Cancel) != QMessageBox::Yes)
+                    throw "";
+            }
+            file.replace('\\', '/');
+            Zelvo::Chars path = ToChars(file);
+            LogText(QString::asprintf(qPrintable(tr("Saving project '%s' ... ")), path.c_str()));
+            if (!SaveProject(path))
+                throw "\nCould not save the procject\n";
+            currentProjectPath = path;
+            RegisterProject(path);
+            QString baseName = QFileInfo(file).completeBaseName();
+            ShowProjectName(baseName);
+            projectLabel->setText(tr(" Project:") + baseName + " ");
+            RefillProjectList();
+            LogText(tr("done\n"));
+        }))
         return;
-    } catch (const std::bad_alloc&) {
-        LogText(tr("\nNot enough memory to save the project!\n"));
-    } catch (const char* message) {
-        LogText(tr(message));
-    } catch (...) {
-        LogText(tr("\nCould not save the project because of an unknown error!\n"));
-    }
     LogText(tr("failed.\n"));
     engine.SetDirty(true);
     prompts->Warn(tr("Vedora 1.02"), tr("The project could not be saved !\n"));
