@@ -35,6 +35,12 @@ bool LoadImageFileGray(ImgFLOAT& target, int orientation, const char* path);
 bool ReadImageFileSize(const char* path, int orientation, int* width, int* height);
 bool SaveImageFile(const ImgRGB& image, const char* path);
 
+// The most memory, in megabytes, that one decoded image may take before its conversion;
+// a larger image (or a header that claims one) fails to load. 4096 by default, room for
+// gigapixel panoramas; a program that must stay small (a fuzzer) sets less.
+constexpr int kDefaultImageDecodeLimitMegabytes = 4096;
+void SetImageDecodeLimitMegabytes(int megabytes);
+
 // Copies decoded 32-bit pixels (0xAARRGGBB) into a 24-bit image of the same size.
 class QImage;
 void CopyQImageInto(const QImage& decoded, ImgRGB& target);

@@ -6,8 +6,10 @@
 
 #include <QFileInfo>
 
+#include "image/ImageFile.h"
 #include "image/JpegIntegrity.h"
 
+#include <atomic>
 #include <cstring>
 
 bool NameSurvivesQString(const char* path) { return QFile::encodeName(QFile::decodeName(path)) == QByteArray(path); }
@@ -21,23 +23,22 @@ QByteArray LowerSuffix(const char* path) {
 
 namespace {
 
-// Qt refuses to decode images above 128 MB of pixels by default, a photograph of about 36
-// megapixels. Panorama sources and saved panoramas are often larger; the limit stays as a
+// Qt refuses to decode images above 128 MB of pixels by default (256 MB in later versions), a
+// photograph of 32 to 64 megapixels. Panorama sources and saved panoramas are often larger; the limit stays as a
 // guard against a header that claims gigapixels.
-constexpr int kDecodeLimitMegabytes = 4096;
+std::atomic<int> decodeLimitMegabytes{kDefaultImageDecodeLimitMegabytes};
 
-void RaiseDecodeLimit() {
-    static const bool raised = [] {
-        QImageReader::setAllocationLimit(kDecodeLimitMegabytes);
-        return true;
-    }();
-    (void)raised;
-}
+void ApplyDecodeLimit() { QImageReader::setAllocationLimit(decodeLimitMegabytes.load(std::memory_order_relaxed)); }
 
 }  // namespace
 
+void SetImageDecodeLimitMegabytes(int megabytes) {
+    decodeLimitMegabytes.store(megabytes, std::memory_order_relaxed);
+    ApplyDecodeLimit();
+}
+
 ImageSource::ImageSource(const QString& path) {
-    RaiseDecodeLimit();
+    ApplyDecodeLimit();
     OpenByName(path);
 }
 
@@ -49,7 +50,7 @@ bool ImageSource::IsTruncatedJpeg() {
 }
 
 ImageSource::ImageSource(const char* path) {
-    RaiseDecodeLimit();
+    ApplyDecodeLimit();
     if (!path)
         return;
     if (NameSurvivesQString(path))

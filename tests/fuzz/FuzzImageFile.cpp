@@ -1,8 +1,6 @@
 // The image file loaders on any bytes. The first byte picks the file name's suffix (which
 // steers Qt's choice of decoder) and the orientation; the rest is the file. The colour and
 // the gray load decode the same image, so they must agree on its size.
-#include <QImageReader>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,7 +18,7 @@ constexpr size_t kSuffixCount = sizeof kSuffixes / sizeof kSuffixes[0];
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Decoded images are kept small so that time goes into many inputs, not into one huge
     // allocation a header may ask for.
-    QImageReader::setAllocationLimit(8);
+    SetImageDecodeLimitMegabytes(8);
     return 0;
 }
 

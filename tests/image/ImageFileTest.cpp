@@ -152,6 +152,25 @@ TEST(ImageFile, BadFilesFailAndLeaveTheTargetAlone) {
     LoadImageFile(partial, 1, write("cut.jpg", jpeg.left(jpeg.size() / 2)));
 }
 
+// The decode limit holds for every loader, also once an image has been loaded before (the
+// loaders must not put their own default back over it), and lifting it loads the image again.
+TEST(ImageFile, DecodeLimitRefusesLargerImages) {
+    QTemporaryDir dir;
+    QString path = dir.filePath("wide.png");
+    ASSERT_TRUE(TestCard(1200, 1000).save(path));  // 4.8 MB once decoded
+    ImgRGB colour;
+    ASSERT_TRUE(LoadImageFile(colour, 0, path));
+    SetImageDecodeLimitMegabytes(2);
+    ImgRGB refused;
+    ImgFLOAT refusedGray;
+    EXPECT_FALSE(LoadImageFile(refused, 0, path));
+    EXPECT_FALSE(LoadImageFileGray(refusedGray, 0, path.toLocal8Bit().constData()));
+    EXPECT_FALSE(refused.HasPixels());
+    SetImageDecodeLimitMegabytes(kDefaultImageDecodeLimitMegabytes);
+    EXPECT_TRUE(LoadImageFile(refused, 1, path));
+    EXPECT_EQ(refused.width, 1000);
+}
+
 TEST(ImageFile, GrayLoadingEqualsColourLoadAndCopy) {
     QTemporaryDir dir;
     QImage card = TestCard(13, 7);
