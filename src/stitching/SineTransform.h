@@ -6,10 +6,10 @@ namespace stitch {
 
 // The discrete sine transform on n points (n a power of two), element 0 being the fixed zero:
 //     F(k) = sum over j = 1 .. n-1 of f(j) * sin(pi * j * k / n),   F(0) = 0.
-// It is its own inverse up to the factor 2 / n. Computed by FFTW's odd real-to-real
-// transform RODFT00 on the n - 1 inner points, which is exactly twice this sum; plans are
-// made once per size (under a lock, FFTW's planner is not thread-safe) and then run on any
-// grid of that size from any thread.
+// It is its own inverse up to the factor 2 / n. Computed as twice this sum (the odd
+// real-to-real transform RODFT00 of the n - 1 inner points) from FFTW's single-precision
+// real-to-complex transform of length n; plans are made once per size (under a lock, FFTW's
+// planner is not thread-safe) and then run on any grid of that size from any thread.
 
 // The two-dimensional transform of a grid in place: the one-dimensional one over each row,
 // then over each column. Row 0 and column 0 are ignored and come out zero.
@@ -20,7 +20,8 @@ void InverseSineTransform2D(SineGrid& grid, int threads = 1);
 
 // Building blocks for callers that keep the coefficients transposed between a forward and an
 // inverse transform (saving two transpositions):
-// RODFT00 over elements 1 .. width-1 of rows 1 .. height-1, in place (twice the sine sum).
+// RODFT00 over elements 1 .. width-1 of rows 1 .. height-1, in place (twice the sine sum);
+// element 0 of those rows and all of row 0 come out zero.
 void OddTransformRows(SineGrid& grid, int threads = 1);
 
 }  // namespace stitch

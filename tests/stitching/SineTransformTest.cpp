@@ -60,6 +60,27 @@ TEST(SineTransform, EqualsTheDirectSumOnSquareAndOblongGrids) {
     }
 }
 
+// A row as long as a blend of a wide panorama: the rounding of the single-precision transform
+// stays at the level of a few units in the last place of the largest output, not growing along
+// the row.
+TEST(SineTransform, LongRowsStayAccurate) {
+    const int n = 2048;
+    SineGrid g(n, 2);
+    for (int x = 1; x < n; ++x)
+        g.At(x, 1) = static_cast<float>(50.0 * std::sin(x * 0.013) + (x * 7 % 13) - 6);
+    std::vector<double> expected(n, 0.0);
+    for (int k = 1; k < n; ++k)
+        for (int j = 1; j < n; ++j)
+            expected[k] += 2.0 * g.At(j, 1) * std::sin(std::numbers::pi * ((j * k) % (2 * n)) / n);
+    stitch::OddTransformRows(g);
+    double largest = 0, worst = 0;
+    for (int k = 1; k < n; ++k) {
+        largest = std::max(largest, std::abs(expected[k]));
+        worst = std::max(worst, std::abs(g.At(k, 1) - expected[k]));
+    }
+    EXPECT_LT(worst, 1e-6 * largest);
+}
+
 TEST(SineTransform, InverseUndoesTheForwardTransformAndIgnoresTheBoundary) {
     SineGrid g(64, 32), original(64, 32);
     FillPattern(g);
@@ -68,9 +89,11 @@ TEST(SineTransform, InverseUndoesTheForwardTransformAndIgnoresTheBoundary) {
             original.At(x, y) = (x == 0 || y == 0) ? 0.0f : g.At(x, y);
     stitch::SineTransform2D(g);
     stitch::InverseSineTransform2D(g);
+    // Values up to 10 through four single-precision transforms: a few dozen units in the last
+    // place (1e-6 each) at most.
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 64; ++x)
-            ASSERT_NEAR(g.At(x, y), original.At(x, y), 2e-5) << x << ", " << y;
+            ASSERT_NEAR(g.At(x, y), original.At(x, y), 4e-5) << x << ", " << y;
 }
 
 TEST(SineTransform, OneDimensionalTransformTwiceScalesByHalfTheLength) {
