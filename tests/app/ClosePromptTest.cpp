@@ -21,8 +21,6 @@ TestWindow WindowWithPictures(QTemporaryDir& dir, const QString& savedAt = QStri
     return w;
 }
 
-QString LogOf(TestWindow& w) { return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText(); }
-
 }  // namespace
 
 TEST(ClosePrompt, NothingToLoseClosesWithoutAQuestion) {

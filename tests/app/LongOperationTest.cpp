@@ -15,12 +15,6 @@
 #include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 
-namespace {
-
-QString LogOf(TestWindow& w) { return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText(); }
-
-}  // namespace
-
 TEST(LongOperation, HooksOutsideAnOperationLogAndNeverAbort) {
     QTemporaryDir dir;
     TestWindow w = OpenWindow(dir.filePath("vedora"));

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "OnScreenSupport.h"
 #include "ProjectTestSupport.h"
 #include "view/GuiChainedPoints.h"
 #include "view/GuiMgr.h"
@@ -17,12 +18,6 @@
 #include "view/ZelvoWidget.h"
 
 namespace {
-
-void Screenshot(MainWindow& w, const QString& name) {
-    QTest::qWait(300);  // a few frames of the view's repaint timer, the textures up
-    QDir().mkpath(VEDORA_FRAME_DIR);
-    EXPECT_TRUE(w.grab().save(QString(VEDORA_FRAME_DIR) + "/" + name + ".png"));
-}
 
 void SendMouse(QWidget* widget, QEvent::Type type, const QPointF& at, Qt::MouseButtons held) {
     QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);

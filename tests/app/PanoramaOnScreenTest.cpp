@@ -6,19 +6,13 @@
 #include <QDir>
 #include <QToolButton>
 
+#include "OnScreenSupport.h"
 #include "PanoramaTestSupport.h"
 #include "view/OpenGLSupport.h"
 #include "view/ZelvoGLWidget.h"
 #include "view/ZelvoWidget.h"
 
 namespace {
-
-void Screenshot(MainWindow& w, const QString& name) {
-    // A few frames of the view's repaint timer, so the textures are up.
-    QTest::qWait(400);
-    QDir().mkpath(VEDORA_FRAME_DIR);
-    EXPECT_TRUE(w.grab().save(QString(VEDORA_FRAME_DIR) + "/" + name + ".png"));
-}
 
 QStringList SamplePhotographs() {
     QStringList files;
@@ -51,13 +45,13 @@ TEST(PanoramaOnScreen, FromAnEmptyProjectToASavedPanorama) {
     Ui::PanoramaForm& page = MainWindowFixture::PanoramaPage(*w);
     QTest::mouseClick(page.m_stitchPreviewPushButton, Qt::LeftButton);
     ASSERT_NE(StitchPicture(*w), nullptr) << LogText(*w).toStdString();
-    Screenshot(*w, "panorama-preview");
+    Screenshot(*w, "panorama-preview", 400);
     EXPECT_NE(StitchPicture(*w)->TextureName(), 0u);
 
     QTest::mouseClick(page.m_stitchPushButton, Qt::LeftButton);
     GuiBitmap* stitch = StitchPicture(*w);
     ASSERT_TRUE(stitch && CropPicture(*w)) << LogText(*w).toStdString();
-    Screenshot(*w, "panorama-stitch");
+    Screenshot(*w, "panorama-stitch", 400);
     EXPECT_NE(stitch->TextureName(), 0u);
     EXPECT_NE(CropPicture(*w)->TextureName(), 0u);
     GuiRect* frame = MainWindowFixture::CropFrame(*w);
@@ -88,7 +82,7 @@ TEST(PanoramaOnScreen, FromAnEmptyProjectToASavedPanorama) {
     GuiBitmap* crop = CropPicture(*w);
     EXPECT_EQ(crop->Image().width, int(frame->Width()));
     EXPECT_EQ(crop->Image().height, int(frame->Height()));
-    Screenshot(*w, "panorama-cropped");
+    Screenshot(*w, "panorama-cropped", 400);
 
     const QString saved = dir.filePath("sample-panorama.png");
     w.prompts->AnswerSaveFile(saved);
@@ -114,6 +108,6 @@ TEST(PanoramaOnScreen, TheRingShowsTheMarkerBeyondOneTurn) {
     QTest::mouseClick(MainWindowFixture::Frame(*w).m_panoramaToolButton, Qt::LeftButton);
     QTest::mouseClick(MainWindowFixture::PanoramaPage(*w).m_stitchPushButton, Qt::LeftButton);
     ASSERT_TRUE(Shown(MainWindowFixture::Marker360(*w))) << LogText(*w).toStdString();
-    Screenshot(*w, "panorama-ring");
+    Screenshot(*w, "panorama-ring", 400);
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include "OnScreenSupport.h"
 #include "ProjectTestSupport.h"
 #include "view/GuiMgr.h"
 #include "view/OpenGLSupport.h"
@@ -14,13 +15,6 @@
 #include "view/ZelvoWidget.h"
 
 namespace {
-
-void Screenshot(MainWindow& w, const QString& name) {
-    // A few frames of the view's repaint timer, so the textures are up.
-    QTest::qWait(300);
-    QDir().mkpath(VEDORA_FRAME_DIR);
-    EXPECT_TRUE(w.grab().save(QString(VEDORA_FRAME_DIR) + "/" + name + ".png"));
-}
 
 // What the view shows of the pictures: their rectangles in list order.
 std::vector<RectD> PictureRects(MainWindow& w) {

@@ -3,6 +3,7 @@
 // Opening the main window the way the program does, with scripted prompts and the settings
 // file in a folder of the test's own.
 #include <QString>
+#include <QTextEdit>
 
 #include <memory>
 
@@ -38,3 +39,6 @@ inline Zelvo::Chars Attr(Zelvo::XmlElement* element, const char* name) {
     Zelvo::XmlAttribute* a = element ? element->Attribute(name, false) : nullptr;
     return a ? a->Value() : Zelvo::Chars("<missing>");
 }
+
+// What the window's status log shows.
+inline QString LogOf(TestWindow& w) { return MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText(); }

@@ -16,7 +16,7 @@ struct Settings {
     int sourceImages = 768, imagePair = 2048, stitchImage = 1536, cropImage = 1024, markerSize = 7, markerThickness = 3;
 };
 
-QSpinBox* Box(QDialog& d, const char* name) {
+QSpinBox* SpinBox(QDialog& d, const char* name) {
     auto* box = d.findChild<QSpinBox*>(name);
     EXPECT_NE(box, nullptr) << name;
     return box;
@@ -41,7 +41,7 @@ TEST(ImageViewSettingsDialog, EditorsRangesAndLabels) {
         {"m_markerThicknessSpinBox", 1, 5, 1, 3},
     };
     for (const Expected& e : boxes) {
-        QSpinBox* box = Box(d, e.name);
+        QSpinBox* box = SpinBox(d, e.name);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->minimum(), e.min) << e.name;
         EXPECT_EQ(box->maximum(), e.max) << e.name;
@@ -79,12 +79,12 @@ TEST(ImageViewSettingsDialog, ChangesAreWrittenAtOnceAndCancelKeepsThem) {
     Settings s;
     ImageViewSettingsDialog d(&s.sourceImages, &s.imagePair, &s.stitchImage, &s.cropImage, &s.markerSize,
                               &s.markerThickness);
-    Box(d, "m_sourceImagesSpinBox")->setValue(1024);
-    Box(d, "m_imagePairSpinBox")->setValue(3072);
-    Box(d, "m_stitchImageSpinBox")->stepUp();
-    Box(d, "m_cropImageSpinBox")->setValue(4096);
-    Box(d, "m_markerSizeSpinBox")->setValue(9);
-    Box(d, "m_markerThicknessSpinBox")->setValue(5);
+    SpinBox(d, "m_sourceImagesSpinBox")->setValue(1024);
+    SpinBox(d, "m_imagePairSpinBox")->setValue(3072);
+    SpinBox(d, "m_stitchImageSpinBox")->stepUp();
+    SpinBox(d, "m_cropImageSpinBox")->setValue(4096);
+    SpinBox(d, "m_markerSizeSpinBox")->setValue(9);
+    SpinBox(d, "m_markerThicknessSpinBox")->setValue(5);
     EXPECT_EQ(s.sourceImages, 1024);
     EXPECT_EQ(s.imagePair, 3072);
     EXPECT_EQ(s.stitchImage, 1536 + 128);
@@ -119,8 +119,8 @@ TEST(ImageViewSettingsDialog, SetDefaultsLeavesTheMarkers) {
     EXPECT_EQ(s.cropImage, 2048);
     EXPECT_EQ(s.markerSize, 7);
     EXPECT_EQ(s.markerThickness, 3);
-    EXPECT_EQ(Box(d, "m_cropImageSpinBox")->value(), 2048);
-    EXPECT_EQ(Box(d, "m_sourceImagesSpinBox")->value(), 512);
+    EXPECT_EQ(SpinBox(d, "m_cropImageSpinBox")->value(), 2048);
+    EXPECT_EQ(SpinBox(d, "m_sourceImagesSpinBox")->value(), 512);
 }
 
 TEST(ImageViewSettingsDialog, OpeningNeverChangesAValueOutsideABoxsRange) {
@@ -133,8 +133,8 @@ TEST(ImageViewSettingsDialog, OpeningNeverChangesAValueOutsideABoxsRange) {
                               &s.markerThickness);
     EXPECT_EQ(s.imagePair, 256);
     EXPECT_EQ(s.sourceImages, 64);
-    EXPECT_EQ(Box(d, "m_imagePairSpinBox")->value(), 1024);
+    EXPECT_EQ(SpinBox(d, "m_imagePairSpinBox")->value(), 1024);
     // Once the user edits it, the edited value counts.
-    Box(d, "m_imagePairSpinBox")->stepUp();
+    SpinBox(d, "m_imagePairSpinBox")->stepUp();
     EXPECT_EQ(s.imagePair, 1152);
 }

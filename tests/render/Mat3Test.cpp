@@ -1,20 +1,13 @@
 // The renderer's own 3 x 3 arithmetic: inverse, nearest rotation, rotation angle.
 #include <gtest/gtest.h>
 
+#include "Turn.h"
 #include "render/Mat3.h"
 #include "render/ViewRenderer.h"
 
 using render::Mat3;
 
 namespace {
-
-Mat3 Turn(double yaw, double pitch, double roll) {
-    render::ViewSpec v;
-    v.yaw = yaw;
-    v.pitch = pitch;
-    v.roll = roll;
-    return render::WorldFromCamera(v);
-}
 
 void ExpectNear(const Mat3& a, const Mat3& b, double tolerance) {
     for (int k = 0; k < 9; ++k)

@@ -24,7 +24,7 @@ RunResult Render(const std::vector<std::string>& args, const std::string& folder
     return RunProgram(VEDORA_RENDER, args, folder);
 }
 
-std::string MatrixJson(const render::Mat3& m) {
+std::string FlatMatrixJson(const render::Mat3& m) {
     std::string s = "[";
     for (int k = 0; k < 9; ++k) {
         char number[32];
@@ -43,7 +43,7 @@ std::string CamerasFor(const render::GroundTruth& truth) {
     for (size_t i = 0; i < truth.views.size(); ++i) {
         render::Mat3 r = render::Multiply(render::Transposed(reference), render::WorldFromCamera(truth.views[i].spec));
         s += std::string(i ? ", " : "") + "{\"path\": \"" + truth.views[i].file +
-             "\", \"width\": 240, \"height\": 180, " + "\"rotation\": " + MatrixJson(r) + "}";
+             "\", \"width\": 240, \"height\": 180, " + "\"rotation\": " + FlatMatrixJson(r) + "}";
     }
     return s + "]}";
 }

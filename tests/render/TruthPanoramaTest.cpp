@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Turn.h"
 #include "render/CamerasFile.h"
 #include "render/TruthPanorama.h"
 #include "support/RenderedViews.h"
@@ -19,14 +20,6 @@ using render::Vec3;
 namespace {
 
 constexpr double kDeg = std::numbers::pi / 180;
-
-Mat3 Turn(double yaw, double pitch, double roll) {
-    render::ViewSpec v;
-    v.yaw = yaw;
-    v.pitch = pitch;
-    v.roll = roll;
-    return render::WorldFromCamera(v);
-}
 
 std::string MatrixJson(const Mat3& m) {
     char text[512];

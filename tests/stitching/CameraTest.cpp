@@ -4,6 +4,7 @@
 #include <limits>
 #include <numbers>
 
+#include "StitchTestSupport.h"
 #include "matching/PairRotationModel.h"
 #include "stitching/Camera.h"
 #include "stitching/Rotations.h"
@@ -12,14 +13,6 @@
 using rig::Radians;
 
 namespace {
-
-void ExpectMatrixNear(const CMatrix& a, const CMatrix& b, double tolerance) {
-    ASSERT_EQ(a.rows, b.rows);
-    ASSERT_EQ(a.cols, b.cols);
-    for (int i = 0; i < a.rows; ++i)
-        for (int j = 0; j < a.cols; ++j)
-            EXPECT_NEAR(a(i, j), b(i, j), tolerance) << "at " << i << "," << j;
-}
 
 CMatrix Identity() {
     CMatrix I;

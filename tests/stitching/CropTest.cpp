@@ -3,13 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "StitchTestSupport.h"
 #include "stitching/CropPanorama.h"
 #include "stitching/CropRectangle.h"
 #include "stitching/EmptySample.h"
 
 namespace {
-
-constexpr RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
 
 ImgRGBSHORT Covered(int w, int h) {
     ImgRGBSHORT P(w, h);

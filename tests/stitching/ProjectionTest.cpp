@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "StitchTestSupport.h"
 #include "stitching/Autostraighten.h"
 #include "stitching/PanoramaRotations.h"
 #include "stitching/Projection.h"
@@ -12,8 +13,6 @@ using rig::Radians;
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 Camera CameraWith(const CMatrix& rotation, int image = 0, double f = 1000) {
     Camera c;
     c.image = image;
@@ -22,12 +21,6 @@ Camera CameraWith(const CMatrix& rotation, int image = 0, double f = 1000) {
     c.UpdateIntrinsics();
     c.SetRotation(rotation);
     return c;
-}
-
-void ExpectMatrixNear(const CMatrix& a, const CMatrix& b, double tolerance) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            EXPECT_NEAR(a(i, j), b(i, j), tolerance) << "at " << i << "," << j;
 }
 
 }  // namespace
@@ -95,8 +88,8 @@ TEST(Projection, ARayAQuarterTurnFromTheAxisLiesAtTheLongitudeOffsetPlusOrMinusN
     const double y = c.principalY - c.focalLength / std::tan(pitch);
     PointD right = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX + 100, y);
     PointD left = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX - 100, y);
-    EXPECT_NEAR(right.x, c.lonOffset + kPi / 2, 1e-9);
-    EXPECT_NEAR(left.x, c.lonOffset - kPi / 2, 1e-9);
+    EXPECT_NEAR(right.x, c.lonOffset + std::numbers::pi / 2, 1e-9);
+    EXPECT_NEAR(left.x, c.lonOffset - std::numbers::pi / 2, 1e-9);
     // The centre of the image lies at its own longitude, 60 degrees above the horizon.
     PointD centre = ProjectionCoordinates(ProjectionType::Spherical, c, c.principalX, c.principalY);
     EXPECT_NEAR(centre.x, yaw, 1e-12);

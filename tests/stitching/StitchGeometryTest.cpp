@@ -11,8 +11,6 @@ using rig::Radians;
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 Camera CameraWith(const CMatrix& rotation, int image, ImageSize size, double f = 1000) {
     Camera c;
     c.image = image;
@@ -41,7 +39,7 @@ struct Loop {
         cameras = {CameraWith(Ry(0), 0, {800, 600}), CameraWith(Ry(0), 1, {800, 600})};
         std::vector<Camera> none;
         ComputePanoramaRotations(cameras, none, {{0, 0}, {0, 0}}, ProjectionType::Cylindrical, 0);
-        cameras[1].lonOffset = 2 * kPi;
+        cameras[1].lonOffset = 2 * std::numbers::pi;
         transition = rig::Rig::Root(1);
         auto child = std::make_unique<HierarchyNode>();
         child->image = 0;
@@ -98,7 +96,8 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
     // Turned by 90 degrees the panorama stands upright.
     std::vector<Camera> turned = {CameraWith(Ry(0), 0, {2001, 1001})};
     ComputePanoramaRotations(turned, none, {{0, 0}}, ProjectionType::Planar, 0);
-    StitchGeometry upright = InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1024, kPi / 2));
+    StitchGeometry upright =
+        InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1024, std::numbers::pi / 2));
     EXPECT_NEAR(upright.PanoramaWidth(), 512, 1);
     EXPECT_EQ(upright.PanoramaHeight(), 1024);
     EXPECT_NEAR(upright.panoramaRect.left, 0, 1e-9);
@@ -111,7 +110,7 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
 
 TEST(StitchGeometry, LoopSlopeAndTheRotationOfAClosedCircle) {
     Loop loop;
-    const double slope = std::atan(-0.1 / (2 * kPi));
+    const double slope = std::atan(-0.1 / (2 * std::numbers::pi));
     EXPECT_NEAR(LoopSlope(ProjectionType::Cylindrical, loop.cameras, loop.transition.get()), slope, 1e-12);
     EXPECT_EQ(LoopSlope(ProjectionType::Cylindrical, loop.cameras, nullptr), 0);
 

@@ -3,14 +3,13 @@
 #include <cmath>
 #include <numbers>
 
+#include "StitchTestSupport.h"
 #include "stitching/BrightnessGradient.h"
 #include "stitching/Contrast.h"
 #include "stitching/EmptySample.h"
 #include "stitching/OutputConversion.h"
 
 namespace {
-
-constexpr RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
 
 RgbSHORT Gray(int v) { return RgbSHORT{short(v), short(v), short(v)}; }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "PlaceRect.h"
 #include "view/GuiChainedPoints.h"
 #include "view/GuiGroup.h"
 #include "view/GuiMgr.h"
@@ -13,21 +14,12 @@
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 // Angles that differ by whole turns are the same.
 ::testing::AssertionResult SameAngle(double a, double b) {
-    const double d = std::remainder(a - b, 2 * kPi);
+    const double d = std::remainder(a - b, 2 * std::numbers::pi);
     if (std::fabs(d) < 1e-9)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << a << " and " << b << " differ by " << d;
-}
-
-// A rectangle given by its top-left corner and size, anchored at its centre.
-void Place(GuiRect& r, double left, double top, double w, double h) {
-    r.SetWidth(w);
-    r.SetHeight(h);
-    r.SetTopLeft({left, top});
 }
 
 // A parent group of 100 x 100 whose top-left corner lies at (30, 40) of a manager zoomed by 2
@@ -79,23 +71,23 @@ TEST(Drag, EdgeHandlesTurnAboutTheCentre) {
     Place(r, -10, -5, 20, 10);  // centre (0, 0)
     // The right edge's midpoint turns towards a pointer straight below the centre.
     r.Drag({0, 10}, {}, kGuiDragHandle, 1);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 2));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 2));
     EXPECT_NEAR(r.Rect().Centre().x, 0, 1e-12);
     EXPECT_NEAR(r.Rect().Centre().y, 0, 1e-12);
     // The top edge towards a pointer on the right: a quarter turn as well.
     r.Drag({10, 0}, {}, kGuiDragHandle, 0);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 2));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 2));
     // Bottom edge towards the pointer on the left, left edge towards the pointer above.
     r.Drag({-10, 0}, {}, kGuiDragHandle, 2);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 2));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 2));
     r.Drag({0, -10}, {}, kGuiDragHandle, 3);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 2));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 2));
     r.Drag({10, 10}, {}, kGuiDragHandle, 1);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 4));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 4));
     EXPECT_NEAR(r.Rect().Centre().x, 0, 1e-12);
     // Corner handles do not turn, and a rectangle without the flag does not either.
     r.Drag({0, 10}, {}, kGuiDragHandle, 5);
-    EXPECT_TRUE(SameAngle(r.GetAngle(), kPi / 4));
+    EXPECT_TRUE(SameAngle(r.GetAngle(), std::numbers::pi / 4));
     GuiRect still;
     still.Drag({0, 10}, {}, kGuiDragHandle, 1);
     EXPECT_EQ(still.GetAngle(), 0);
@@ -161,7 +153,7 @@ TEST(Drag, HandlesResizeAboutTheFixedCornerOrTheCentre) {
     turned.SetFlags(kGuiVisible | kGuiMovable | kGuiResizable);
     turned.SetAnchorKind(RotatedRect::kTopLeft);
     turned.SetPosition({0, 0});
-    turned.SetAngle(kPi / 2);  // width runs down, height runs left
+    turned.SetAngle(std::numbers::pi / 2);  // width runs down, height runs left
     turned.Drag({-8, 30}, {}, kGuiDragHandle, 6);
     EXPECT_NEAR(turned.Width(), 30, 1e-9);
     EXPECT_NEAR(turned.Height(), 8, 1e-9);
@@ -253,7 +245,7 @@ TEST(KeepInside, TurnsStopWhereTheFrameStillFits) {
     EXPECT_TRUE(LiesInside(MapRect(bar.Rect(), bar.SceneFromLayer()), parentRect));
     const double a = bar.GetAngle();
     EXPECT_GT(a, 0.5);
-    EXPECT_LT(a, kPi / 2);
+    EXPECT_LT(a, std::numbers::pi / 2);
     // The turn went as far as it could: the vertical extent is the parent's height.
     EXPECT_NEAR(120 * std::sin(a) + 10 * std::cos(a), 100, 1e-3);
     // A turn that fits is made in full.
@@ -277,10 +269,10 @@ TEST(KeepInside, GeometryOfTheClamp) {
     EXPECT_NEAR(InsideMoveOffset(obj, parent).x, -10, 1e-12);
     EXPECT_NEAR(InsideMoveOffset(obj, parent).y, 0, 1e-12);
     // Turned by about a quarter counts as turned, by an eighth or a half turn not.
-    EXPECT_TRUE(IsTurnedAgainst(kPi / 2, 0));
-    EXPECT_TRUE(IsTurnedAgainst(-kPi / 2, 0));
-    EXPECT_FALSE(IsTurnedAgainst(kPi / 8, 0));
-    EXPECT_FALSE(IsTurnedAgainst(kPi, 0));
+    EXPECT_TRUE(IsTurnedAgainst(std::numbers::pi / 2, 0));
+    EXPECT_TRUE(IsTurnedAgainst(-std::numbers::pi / 2, 0));
+    EXPECT_FALSE(IsTurnedAgainst(std::numbers::pi / 8, 0));
+    EXPECT_FALSE(IsTurnedAgainst(std::numbers::pi, 0));
     // A quarter-turned object 20 wide and 120 high inside a 100 x 200 parent: its width runs
     // along the parent's height and fits; its height runs along the parent's width and is
     // shrunk to that width (the move clamp then brings its fixed corner back in).
@@ -292,7 +284,7 @@ TEST(KeepInside, GeometryOfTheClamp) {
     RotatedRect turned;
     turned.SetKind(RotatedRect::kTopLeft);
     turned.SetAnchor({110, 10});
-    turned.SetAngle(kPi / 2);
+    turned.SetAngle(std::numbers::pi / 2);
     turned.SetWidth(20);
     turned.SetHeight(120);  // runs from x = 110 to x = -10
     const FitFactors f = ResizeToFit(turned, tall, 0, false);

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 void ExpectPoint(const PointD& p, double x, double y, const char* what) {
     EXPECT_NEAR(p.x, x, 1e-9) << what;
     EXPECT_NEAR(p.y, y, 1e-9) << what;
@@ -31,7 +29,7 @@ TEST(RotatedRect, DefaultRectangleAndQuarterTurn) {
     ExpectPoint(r.Corner(2), 5, 5, "bottom-right");
     ExpectPoint(r.Corner(3), -5, 5, "bottom-left");
     // A positive angle turns clockwise on screen: the top-left corner goes to the top-right.
-    r.SetAngle(kPi / 2);
+    r.SetAngle(std::numbers::pi / 2);
     ExpectPoint(r.Corner(0), 5, -5, "turned top-left");
     ExpectPoint(r.Corner(1), 5, 5, "turned top-right");
     ExpectPoint(r.Centre(), 0, 0, "centre");
@@ -40,7 +38,7 @@ TEST(RotatedRect, DefaultRectangleAndQuarterTurn) {
 TEST(RotatedRect, EveryAnchorKindAtSeveralAngles) {
     const double w = 30, h = 40;
     for (int kind = 0; kind <= 4; ++kind) {
-        for (double a : {0.0, 0.3, kPi / 2, -2.0, kPi}) {
+        for (double a : {0.0, 0.3, std::numbers::pi / 2, -2.0, std::numbers::pi}) {
             RotatedRect r;
             r.SetKind(kind);
             r.SetAnchor({10, 20});
@@ -101,7 +99,7 @@ TEST(RotatedRect, InsideTestAndOutlineDistance) {
     EXPECT_NEAR(r.OutlineDistance({-3, 10}), 3, 1e-12);
     EXPECT_NEAR(r.OutlineDistance({103, 54}), 5, 1e-12);  // beyond a corner
     // Turned a quarter about its top-left corner it covers x in [-50, 0], y in [0, 100].
-    r.SetAngle(kPi / 2);
+    r.SetAngle(std::numbers::pi / 2);
     EXPECT_TRUE(r.Contains({-25, 50}));
     EXPECT_FALSE(r.Contains({25, 50}));
     EXPECT_NEAR(r.OutlineDistance({-25, 50}), 25, 1e-9);
@@ -195,7 +193,7 @@ TEST(GuiGroup, ChildLayerFollowsPositionScaleAndAngle) {
     ExpectPoint(ApplyTransform(child.SceneFromLayer(), {10, 20}), 110, 70, "child in the scene");
 
     // Turning the group turns its frame about the top-left corner.
-    g.SetAngle(kPi / 2);
+    g.SetAngle(std::numbers::pi / 2);
     ExpectPoint(ApplyTransform(child.SceneFromLayer(), {10, 20}), 100 - 20, 50 + 10, "turned child");
     g.SetAngle(0);
 

@@ -4,17 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "PlaceRect.h"
 #include "view/GuiGroup.h"
 #include "view/GuiMgr.h"
 #include "view/GuiRect.h"
 
 namespace {
-
-void Place(GuiRect& r, double left, double top, double w, double h) {
-    r.SetWidth(w);
-    r.SetHeight(h);
-    r.SetTopLeft({left, top});
-}
 
 // Records the notifications of the manager: (object, code) in order.
 struct Recorder {

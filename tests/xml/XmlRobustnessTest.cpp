@@ -3,13 +3,12 @@
 #include <random>
 #include <string>
 
+#include "CharsString.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 
 namespace {
-
-std::string Str(const Chars& c) { return std::string(c.Data(), static_cast<size_t>(c.Length())); }
 
 const char* kRealistic =
     "<!DOCTYPE VedoraProject>\r<!-- made by hand -->\r<VedoraProject version=\"1\">\r"

@@ -3,14 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "CharsString.h"
 #include "support/TempFolder.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;
 
 namespace {
-
-std::string Str(const Chars& c) { return std::string(c.Data(), static_cast<size_t>(c.Length())); }
 
 std::string FileBytes(const std::string& path) {
     Chars c;

@@ -37,16 +37,16 @@ int Interrupt(SaveStep step, void* context) {
 }
 
 // A document big enough to make the old and the new content differ in size.
-void MakeDocument(XmlDocument& doc, int version) {
+void MakeDocumentWithImages(XmlDocument& doc, int version) {
     doc.Reset("VedoraProject");
     doc.Root()->Attribute("version", true)->SetInt(version);
     for (int i = 0; i < version * 20; ++i)
         doc.Root()->FindChild("Images", true)->AppendChild(new XmlElement("Image"));
 }
 
-bool Save(const std::string& path, int version, std::string* why = nullptr) {
+bool SaveWithImages(const std::string& path, int version, std::string* why = nullptr) {
     XmlDocument doc;
-    MakeDocument(doc, version);
+    MakeDocumentWithImages(doc, version);
     return SaveWithChecksum(doc, path.c_str(), why);
 }
 
@@ -60,7 +60,7 @@ int WholeVersion(const std::string& path) {
         return -1;
     int version = loaded.Root()->Attribute("version", true)->ToInt();
     XmlDocument expected;
-    MakeDocument(expected, version);
+    MakeDocumentWithImages(expected, version);
     return Serialise(loaded) == Serialise(expected) ? version : -1;
 }
 
@@ -68,7 +68,7 @@ int WholeVersion(const std::string& path) {
 std::vector<SaveStep> StepsOfASave(const std::string& path) {
     Interruption none;
     SetSaveFaultHook(Interrupt, &none);
-    bool saved = Save(path, 1);
+    bool saved = SaveWithImages(path, 1);
     SetSaveFaultHook(nullptr, nullptr);
     EXPECT_TRUE(saved);
     return none.steps;
@@ -99,7 +99,7 @@ std::vector<std::string> Expected(int version) {
 TEST(XmlSaveFaults, EveryFailedStepLeavesAWholeFile) {
     TempFolder temp;
     std::string path = temp.Path("p.vdp");
-    ASSERT_TRUE(Save(path, 1));
+    ASSERT_TRUE(SaveWithImages(path, 1));
     std::vector<SaveStep> steps = StepsOfASave(path);
     ASSERT_EQ(steps, (std::vector<SaveStep>{SaveStep::CreateTemporary, SaveStep::SetOwnerAndMode, SaveStep::Write,
                                             SaveStep::Write, SaveStep::Flush, SaveStep::Close, SaveStep::Rename,
@@ -110,12 +110,12 @@ TEST(XmlSaveFaults, EveryFailedStepLeavesAWholeFile) {
             SCOPED_TRACE("existing " + std::to_string(existing) + ", failing step " + std::to_string(k));
             ::unlink(path.c_str());
             if (existing) {
-                ASSERT_TRUE(Save(path, 1));
+                ASSERT_TRUE(SaveWithImages(path, 1));
             }
             Interruption failure = At(k, false);
             SetSaveFaultHook(Interrupt, &failure);
             std::string why;
-            bool saved = Save(path, 2, &why);
+            bool saved = SaveWithImages(path, 2, &why);
             SetSaveFaultHook(nullptr, nullptr);
             if (failure.seen < k) {
                 EXPECT_TRUE(saved) << why;
@@ -147,14 +147,14 @@ TEST(XmlSaveFaults, EveryKilledStepLeavesAWholeFile) {
             SCOPED_TRACE("existing " + std::to_string(existing) + ", killed at step " + std::to_string(k));
             ::unlink(path.c_str());
             if (existing) {
-                ASSERT_TRUE(Save(path, 1));
+                ASSERT_TRUE(SaveWithImages(path, 1));
             }
             pid_t child = ::fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
                 Interruption kill = At(k, true);
                 SetSaveFaultHook(Interrupt, &kill);
-                ::_exit(Save(path, 2) ? 0 : 1);
+                ::_exit(SaveWithImages(path, 2) ? 0 : 1);
             }
             int status = 0;
             ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -170,7 +170,7 @@ TEST(XmlSaveFaults, EveryKilledStepLeavesAWholeFile) {
             EXPECT_TRUE(OnlyTemporariesBeside(temp, "p.vdp"));
 
             std::string why;
-            ASSERT_TRUE(Save(path, 3, &why)) << why;
+            ASSERT_TRUE(SaveWithImages(path, 3, &why)) << why;
             EXPECT_EQ(WholeVersion(path), 3);
             EXPECT_EQ(temp.Entries(), Expected(3));
         }
