@@ -9,6 +9,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProjectImagePaths.h"
+#include "app/WidgetTips.h"
 #include "app/XmlListWidget.h"
 #include "view/BitmapImageFile.h"
 #include "view/GuiBitmap.h"
@@ -18,11 +19,6 @@ namespace {
 
 using Zelvo::XmlAttribute;
 using Zelvo::XmlElement;
-
-void SetTips(QWidget* widget, const QString& tip) {
-    widget->setToolTip(tip);
-    widget->setStatusTip(tip);
-}
 
 // The text of an attribute that exists and is not empty; empty otherwise.
 QString NonEmpty(XmlElement* element, const char* name) {

@@ -11,6 +11,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProjectImagePaths.h"
+#include "app/WidgetTips.h"
 #include "dialogs/PanoramaParametersDialog.h"
 #include "image/SaveImageWhole.h"
 #include "view/GuiBitmap.h"
@@ -27,11 +28,6 @@ constexpr int kPanoramaQuality = 100;
 // Gap between the panorama pictures and what stands above them, in scene units.
 constexpr double kPictureGap = 50;
 constexpr double kPanoramaGap = 20;
-
-void SetTips(QWidget* widget, const QString& tip) {
-    widget->setToolTip(tip);
-    widget->setStatusTip(tip);
-}
 
 }  // namespace
 

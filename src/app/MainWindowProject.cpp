@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "app/ProjectImagePaths.h"
 #include "app/UserPrompts.h"
+#include "app/WidgetTips.h"
 #include "project/ProjectPaths.h"
 #include "view/GuiBitmap.h"
 #include "view/GuiMgr.h"
@@ -18,11 +19,6 @@ namespace {
 
 using Zelvo::XmlAttribute;
 using Zelvo::XmlElement;
-
-void SetTips(QWidget* widget, const QString& tip) {
-    widget->setToolTip(tip);
-    widget->setStatusTip(tip);
-}
 
 // Stored picture positions are used only when both are numbers; anything else cascades.
 bool ReadPosition(XmlElement* image, PointD& position) {

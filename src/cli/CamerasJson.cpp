@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kDegree = 180 / std::numbers::pi;
 
-std::string Number(double v) { return Zelvo::Chars::Format("%.17g", std::isfinite(v) ? v : 0.0).c_str(); }
+std::string ExactNumber(double v) { return Zelvo::Chars::Format("%.17g", std::isfinite(v) ? v : 0.0).c_str(); }
 
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
@@ -32,13 +32,15 @@ std::string Matrix(const CMatrix& m) {
     for (int i = 0; i < 3; ++i) {
         s += i ? ", [" : "[";
         for (int j = 0; j < 3; ++j)
-            s += (j ? ", " : "") + Number(m(i, j));
+            s += (j ? ", " : "") + ExactNumber(m(i, j));
         s += "]";
     }
     return s + "]";
 }
 
-std::string Triple(const double v[3]) { return "[" + Number(v[0]) + ", " + Number(v[1]) + ", " + Number(v[2]) + "]"; }
+std::string Triple(const double v[3]) {
+    return "[" + ExactNumber(v[0]) + ", " + ExactNumber(v[1]) + ", " + ExactNumber(v[2]) + "]";
+}
 // The cameras keep colour channels in the images' order (blue, green, red); the file names
 // them red, green, blue.
 std::string RedGreenBlue(const double v[3]) {
@@ -87,22 +89,23 @@ std::string CamerasJson(const PanoramaEngine& engine, int panoramaWidth, int pan
     const char* names[] = {"planar", "cylindrical", "spherical"};
     const int type = std::clamp(engine.GetProjectionType(), 0, 2);
     std::string json = "{\n  \"projection\": \"" + std::string(names[type]) + "\",\n";
-    json += "  \"focal_length\": " + Number(cameras.empty() ? 0 : cameras[0].focalLength) + ",\n";
+    json += "  \"focal_length\": " + ExactNumber(cameras.empty() ? 0 : cameras[0].focalLength) + ",\n";
     json += "  \"panorama\": {\"width\": " + std::to_string(panoramaWidth) +
             ", \"height\": " + std::to_string(panoramaHeight) +
             ", \"transform\": " + Matrix(engine.PanoramaTransform()) + "}";
     if (type == kProjectionPlanar && !cameras.empty())
         json += PlanarFrame(engine);
     if (extras.crop)
-        json += ",\n  \"crop\": {\"left\": " + Number(extras.crop->left) + ", \"top\": " + Number(extras.crop->top) +
-                ", \"width\": " + Number(extras.crop->width) + ", \"height\": " + Number(extras.crop->height) + "}";
+        json += ",\n  \"crop\": {\"left\": " + ExactNumber(extras.crop->left) +
+                ", \"top\": " + ExactNumber(extras.crop->top) + ", \"width\": " + ExactNumber(extras.crop->width) +
+                ", \"height\": " + ExactNumber(extras.crop->height) + "}";
     if (extras.photometry && !cameras.empty())
         json += ",\n  \"vignetting\": " + Triple(cameras[0].vignetting);
     json += ",\n  \"images\": [";
     for (int i = 0; i < engine.ImageCount(); ++i) {
         const ImageRecord& image = engine.Image(i);
         json += std::string(i ? "," : "") + "\n    {\"path\": " + Quoted(image.path.c_str()) +
-                ", \"width\": " + Number(image.width) + ", \"height\": " + Number(image.height);
+                ", \"width\": " + ExactNumber(image.width) + ", \"height\": " + ExactNumber(image.height);
         const Camera* camera = CameraOf(engine, i);
         if (!camera) {
             json += ", \"registered\": false}";
@@ -110,8 +113,9 @@ std::string CamerasJson(const PanoramaEngine& engine, int panoramaWidth, int pan
         }
         double yaw, pitch, roll;
         Angles(camera->rotation, &yaw, &pitch, &roll);
-        json += ", \"registered\": true, \"rotation\": " + Matrix(camera->rotation) + ", \"yaw_deg\": " + Number(yaw) +
-                ", \"pitch_deg\": " + Number(pitch) + ", \"roll_deg\": " + Number(roll);
+        json += ", \"registered\": true, \"rotation\": " + Matrix(camera->rotation) +
+                ", \"yaw_deg\": " + ExactNumber(yaw) + ", \"pitch_deg\": " + ExactNumber(pitch) +
+                ", \"roll_deg\": " + ExactNumber(roll);
         if (extras.photometry)
             json += ", \"gain\": " + RedGreenBlue(camera->gains) + ", \"offset\": " + RedGreenBlue(camera->offsets);
         json += "}";

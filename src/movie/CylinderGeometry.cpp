@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180.0;
 // A pan range this close to 360 degrees closes the circle.
 constexpr double kFullCircleSlack = 1e-3;
 // The smallest field of view magnifies the panorama this many times at the view's centre.

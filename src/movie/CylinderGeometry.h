@@ -1,5 +1,10 @@
 #pragma once
 
+#include <numbers>
+
+// Radians per degree: the movie's angles are degrees, the trigonometry wants radians.
+inline constexpr double kDegree = std::numbers::pi / 180.0;
+
 // Angles of a cylindrical panorama as QuickTime VR stores them, in degrees. Pan grows to the
 // left (counter-clockwise seen from above), tilt grows upwards, field of view is vertical.
 struct VrAngles {

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180.0;
-
 // The source of every pixel of one output row, as continuous image positions of pixel
 // centres: sx may lie anywhere (wrapped or rejected by the sampler), sy is rejected off the image.
 struct RowSampler {
