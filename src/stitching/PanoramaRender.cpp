@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "image/BilinearSample.h"
 #include "image/GaussianSmooth.h"
@@ -171,6 +173,8 @@ void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, con
     const ImgRGBSHORT& W = copy.image;
     const int ww = W.width, wh = W.height;
     const RgbSHORT zero{0, 0, 0};
+    std::vector<double> xs(static_cast<size_t>(r.width)), ys(static_cast<size_t>(r.width));
+    std::unique_ptr<bool[]> mapped(new bool[static_cast<size_t>(r.width)]);
     for (int y = 0; y < r.height; ++y) {
         const int v = r.top + y;
         RgbSHORT* a = A.Row(y);
@@ -178,14 +182,16 @@ void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, con
         uint8_t* c = C.Row(y);
         uint8_t* m = M.Row(y);
         const RgbSHORT* p = v >= 0 && v < panorama.height ? panorama.Row(v) : nullptr;
+        if (p)
+            mapper.SourceRow(r.left, v, r.width, xs.data(), ys.data(), mapped.get());
         for (int x = 0; x < r.width; ++x) {
             const int u = r.left + x;
-            double sx, sy;
-            bool inside = p && u >= 0 && u < panorama.width && mapper.Source(u, v, &sx, &sy);
+            bool inside = p && u >= 0 && u < panorama.width && mapped[x];
+            double sx = 0, sy = 0;
             int k = 0, l = 0;
             if (inside) {
-                sx *= copy.scale;
-                sy *= copy.scale;
+                sx = xs[x] * copy.scale;
+                sy = ys[x] * copy.scale;
                 inside = sx > 0 && sx < ww - 1 && sy > 0 && sy < wh - 1;
                 if (inside) {
                     k = static_cast<int>(sx);

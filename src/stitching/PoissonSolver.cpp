@@ -24,7 +24,8 @@ std::vector<double> CosineTerms(int n) {
 }  // namespace
 
 PoissonSolver::PoissonSolver(int w, int h)
-    : grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)), coefficients_(grid_.Height(), grid_.Width()) {}
+    : grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)),
+      coefficients_(grid_.Height(), grid_.Width(), SineGrid::Uninitialised{}) {}
 
 void PoissonSolver::Forward() {
     // Rows, then the columns as rows of the transposed grid; the coefficients stay transposed.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "image/BilinearSample.h"
 
@@ -12,11 +14,17 @@ void RenderPreviewImage(const ImgRGB& source, const InverseMapper& mapper, const
     const int u0 = std::max(0, static_cast<int>(rect.left)), v0 = std::max(0, static_cast<int>(rect.top));
     const int u1 = std::min(work.width - 1, static_cast<int>(rect.Right()));
     const int v1 = std::min(work.height - 1, static_cast<int>(rect.Bottom()));
+    if (u1 < u0)
+        return;
+    const int count = u1 - u0 + 1;
+    std::vector<double> xs(static_cast<size_t>(count)), ys(static_cast<size_t>(count));
+    std::unique_ptr<bool[]> mapped(new bool[static_cast<size_t>(count)]);
     for (int v = v0; v <= v1; ++v) {
         RgbSHORT* out = work.Row(v);
+        mapper.SourceRow(u0, v, count, xs.data(), ys.data(), mapped.get());
         for (int u = u0; u <= u1; ++u) {
-            double x, y;
-            if (!mapper.Source(u, v, &x, &y) || !(x > 0 && x < w - 1 && y > 0 && y < h - 1))
+            const double x = xs[u - u0], y = ys[u - u0];
+            if (!mapped[u - u0] || !(x > 0 && x < w - 1 && y > 0 && y < h - 1))
                 continue;
             const int i = static_cast<int>(x), j = static_cast<int>(y);
             if (i <= 0 || j <= 0)

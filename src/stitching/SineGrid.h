@@ -11,6 +11,9 @@ class SineGrid {
 public:
     // Zero-filled. Sides must be powers of two (1 allowed).
     SineGrid(int width, int height);
+    // Contents undefined: for a grid that the caller overwrites whole (a transposition target).
+    struct Uninitialised {};
+    SineGrid(int width, int height, Uninitialised);
     ~SineGrid();
     SineGrid(const SineGrid&) = delete;
     SineGrid& operator=(const SineGrid&) = delete;
@@ -30,6 +33,8 @@ public:
     static int StrideFor(int width);
 
 private:
+    size_t Bytes() const;
+
     int width_ = 0;
     int height_ = 0;
     int stride_ = 0;

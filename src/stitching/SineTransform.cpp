@@ -127,7 +127,7 @@ void ClearBoundary(SineGrid& grid) {
 // two transpositions brings back to the wanted factor.
 void Transform2D(SineGrid& grid, float rowScale, float columnScale, int threads) {
     OddTransformRows(grid, threads);
-    SineGrid transposed(grid.Height(), grid.Width());
+    SineGrid transposed(grid.Height(), grid.Width(), SineGrid::Uninitialised{});
     TransposeScaled(grid, transposed, rowScale);
     OddTransformRows(transposed, threads);
     TransposeScaled(transposed, grid, columnScale);

@@ -120,3 +120,18 @@ TEST(SineTransform, SplittingTheRowsBetweenThreadsGivesTheSameBits) {
                 ASSERT_EQ(one.At(x, y), two.At(x, y)) << w << "x" << h << " at " << x << ", " << y;
     }
 }
+
+// Grids reuse the memory of grids that ended; a new grid must still start at zero, and the
+// grids alive together never share memory.
+TEST(SineGrid, GridsOnReusedMemoryStartAtZero) {
+    {
+        SineGrid used(64, 32);
+        used.Fill(7.0f);
+    }
+    SineGrid a(64, 32), b(64, 32);
+    a.Fill(1.0f);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(b.At(x, y), 0.0f) << x << ", " << y;
+    EXPECT_NE(a.Row(0), b.Row(0));
+}
