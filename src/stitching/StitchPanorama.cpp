@@ -19,6 +19,7 @@
 #include "stitching/PanoramaRender.h"
 #include "stitching/PhotometricFit.h"
 #include "stitching/RenderMasks.h"
+#include "stitching/SineGrid.h"
 
 using Zelvo::Chars;
 
@@ -182,7 +183,14 @@ bool PanoramaEngine::StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cr
             const int W = static_cast<int>(panoramaRect.width + 1.5), H = static_cast<int>(panoramaRect.height + 1.5);
             auto panorama = std::make_unique<ImgRGBSHORT>(W, H);
             panorama->FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
-            RenderImages(*panorama);
+            {
+                // The blend keeps the memory of its grids from one photograph to the next; the
+                // steps after the render get it back, also when the render ends by a throw.
+                struct ReleaseGridMemory {
+                    ~ReleaseGridMemory() { stitch::ReleaseKeptGridMemory(); }
+                } release;
+                RenderImages(*panorama);
+            }
             Log(Tr(" done\n"));
 
             if (!transitionTree)
