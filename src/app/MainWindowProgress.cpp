@@ -39,10 +39,10 @@ bool MainWindow::Status(const char* utf8) {
 // While an operation runs, pending events are processed at most every kHookEventInterval ms:
 // each pass repaints the window, which the GL view makes a composition of the whole window (tens
 // of milliseconds on a software renderer), and matching or a stitch calls the hooks hundreds of
-// times. The log, the label and "Abort" still answer at ten frames a second; a press is seen at
+// times. The log, the label and "Abort" still answer four times a second; a press is seen at
 // the first hook call after it was processed.
 void MainWindow::ProcessHookEvents() {
-    constexpr qint64 kHookEventInterval = 100;
+    constexpr qint64 kHookEventInterval = 250;
     if (currentProgress && sinceHookEvents.isValid() && sinceHookEvents.elapsed() < kHookEventInterval)
         return;
     QCoreApplication::processEvents();
