@@ -4,9 +4,11 @@
 
 namespace stitch {
 
-// A float grid whose sides are powers of two, laid out for the sine transforms: rows start on
-// one alignment so that a transform planned once per size runs on every grid of that size.
-// Row 0 and column 0 are the transforms' fixed zero boundary.
+// A float grid whose sides are powers of two, laid out for the sine transforms: rows are whole
+// 64-byte lines apart and start as aligned as the block (at least 16 bytes: the transpositions
+// move aligned 4 x 4 blocks), and rows of a
+// power-of-two length are one cache line longer so that a column does not map onto a few
+// cache sets. Row 0 and column 0 are the transforms' fixed zero boundary.
 class SineGrid {
 public:
     // Zero-filled. Sides must be powers of two (1 allowed).
@@ -29,7 +31,7 @@ public:
     int Stride() const { return stride_; }
     void Fill(float value);
 
-    // The row stride used for grids of this width (padded so every row start shares one alignment).
+    // The row stride used for grids of this width (see above).
     static int StrideFor(int width);
 
 private:
