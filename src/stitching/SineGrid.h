@@ -6,9 +6,9 @@ namespace stitch {
 
 // A float grid whose sides are powers of two, laid out for the sine transforms: rows are whole
 // 64-byte lines apart and start as aligned as the block (at least 16 bytes: the transpositions
-// move aligned 4 x 4 blocks), and rows of a
-// power-of-two length are one cache line longer so that a column does not map onto a few
-// cache sets. Row 0 and column 0 are the transforms' fixed zero boundary.
+// move aligned 4 x 4 blocks), and rows of a power-of-two length are one cache line longer so
+// that a column does not map onto a few cache sets. Row 0 and column 0 are the transforms'
+// fixed zero boundary.
 class SineGrid {
 public:
     // Zero-filled. Sides must be powers of two (1 allowed).
