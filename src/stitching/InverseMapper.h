@@ -43,23 +43,15 @@ public:
             d1 = std::sin(b);
             d2 = std::cos(l) * c;
         }
-        // panoRotation^T d: the columns of panoRotation dotted with d.
-        const double X = r[0] * d0 + r[3] * d1 + r[6] * d2;
-        const double Y = r[1] * d0 + r[4] * d1 + r[7] * d2;
-        const double Z = r[2] * d0 + r[5] * d1 + r[8] * d2;
-        if (!(Z > 0))
-            return false;
-        *x = f * X / Z + cx;
-        *y = f * Y / Z + cy;
-        return std::isfinite(*x) && std::isfinite(*y);
+        return FromDirection(d0, d1, d2, x, y);
     }
 
     // Source for the count panorama pixels (u0 + j, v) of one row: ok[j] tells whether
-    // (xs[j], ys[j]) holds a source position. Where the panorama transform is affine (it always
-    // is for the cylinder and the sphere), the angles grow by a fixed step along the row, so
-    // their sines and cosines advance by the angle-addition formulas from exact values taken
-    // every few pixels: two calls of sin and cos per pixel were a tenth of a whole stitch, and
-    // the positions differ from Source's by rounding only (below 1e-9 pixels).
+    // (xs[j], ys[j]) holds a source position (they are left as they were where it does not). Where the panorama
+    // transform is affine (it always is for the cylinder and the sphere), the angles grow by a fixed step along the
+    // row, so their sines and cosines advance by the angle-addition formulas from exact values taken every few pixels:
+    // two calls of sin and cos per pixel were a tenth of a whole stitch, and the positions differ from Source's by
+    // rounding only (below 1e-9 pixels).
     void SourceRow(int u0, int v, int count, double* xs, double* ys, bool* ok) const {
         if (type == ProjectionType::Planar || m[6] != 0 || m[7] != 0 || !(m[8] != 0)) {
             for (int j = 0; j < count; ++j)
@@ -95,17 +87,26 @@ public:
                 const double nextSinL = sinL * cosStepL + cosL * sinStepL;
                 cosL = cosL * cosStepL - sinL * sinStepL;
                 sinL = nextSinL;
-                const double X = r[0] * d0 + r[3] * d1 + r[6] * d2;
-                const double Y = r[1] * d0 + r[4] * d1 + r[7] * d2;
-                const double Z = r[2] * d0 + r[5] * d1 + r[8] * d2;
-                xs[j] = f * X / Z + cx;
-                ys[j] = f * Y / Z + cy;
-                ok[j] = Z > 0 && std::isfinite(xs[j]) && std::isfinite(ys[j]);
+                ok[j] = FromDirection(d0, d1, d2, &xs[j], &ys[j]);
             }
         }
     }
 
 private:
+    // The source pixel of direction d of the panorama frame; false (x, y untouched) when it
+    // points away from the camera or the answer is not finite.
+    bool FromDirection(double d0, double d1, double d2, double* x, double* y) const {
+        // panoRotation^T d: the columns of panoRotation dotted with d.
+        const double X = r[0] * d0 + r[3] * d1 + r[6] * d2;
+        const double Y = r[1] * d0 + r[4] * d1 + r[7] * d2;
+        const double Z = r[2] * d0 + r[5] * d1 + r[8] * d2;
+        if (!(Z > 0))
+            return false;
+        *x = f * X / Z + cx;
+        *y = f * Y / Z + cy;
+        return std::isfinite(*x) && std::isfinite(*y);
+    }
+
     // Pixels between exact sines and cosines in SourceRow: the recurrence's rounding grows by
     // about one unit in the last place per step.
     static constexpr int kExactEvery = 32;
