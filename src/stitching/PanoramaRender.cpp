@@ -9,6 +9,7 @@
 #include "image/BilinearSample.h"
 #include "image/GaussianSmooth.h"
 #include "image/WarpImage.h"
+#include "stitching/CameraTransfer.h"
 #include "stitching/EmptySample.h"
 #include "stitching/RenderMasks.h"
 
@@ -104,40 +105,8 @@ PixelRect PixelRectOf(const RectD& rect) {
     return r;
 }
 
-ForwardMapper::ForwardMapper(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform)
-    : type(type), f(camera.focalLength), cx(camera.principalX), cy(camera.principalY), lon(camera.lonOffset) {
-    const CMatrix& M = type == ProjectionType::Planar ? camera.toPanorama : panoramaTransform;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            m[3 * i + j] = M(i, j);
-            r[3 * i + j] = camera.panoRotation(i, j);
-        }
-}
-
-bool ForwardMapper::Panorama(double x, double y, double* u, double* v) const {
-    double a = x, b = y;
-    if (type != ProjectionType::Planar) {
-        const double dx = x - cx, dy = y - cy;
-        const double X = r[0] * dx + r[1] * dy + r[2] * f;
-        const double Y = r[3] * dx + r[4] * dy + r[5] * f;
-        const double Z = r[6] * dx + r[7] * dy + r[8] * f;
-        const double rho = std::sqrt(X * X + Z * Z);
-        if (type == ProjectionType::Cylindrical) {
-            a = std::asin(X / rho) + lon;
-            b = Y / rho;
-        } else {
-            a = std::atan(X / Z) + lon;
-            b = std::atan(Y / rho);
-        }
-    }
-    const double w = m[6] * a + m[7] * b + m[8];
-    *u = (m[0] * a + m[1] * b + m[2]) / w;
-    *v = (m[3] * a + m[4] * b + m[5]) / w;
-    return std::isfinite(*u) && std::isfinite(*v);
-}
-
-void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
-              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
+void SeamMask(ProjectionType type, const Camera& camera, const WorkingCopy& copy,
+              const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
     const int w = copy.image.width, h = copy.image.height;
     seam.Resize(w, h);
     seam.FillRect(0, 0, w - 1, h - 1, 1);
@@ -145,21 +114,11 @@ void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatr
         return;
     ImgFLOAT tent, earlierTent;
     stitch::TentWeight(w, h, tent);
-    const ForwardMapper forward(type, camera, panoramaTransform);
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const EarlierImage& f : earlier) {
         stitch::TentWeight(f.workWidth, f.workHeight, earlierTent);
-        const InverseMapper inverse(type, *f.camera, panoramaTransformInverse);
+        const CameraTransfer transfer(type, camera, *f.camera);
         stitch::ClearSeamMaskWhereEarlierWins(seam, tent, earlierTent, [&](int i, double* xs, double* ys) {
-            for (int j = 0; j < w; ++j) {
-                double u, v, x, y;
-                if (forward.Panorama(j / copy.scale, i / copy.scale, &u, &v) && inverse.Source(u, v, &x, &y)) {
-                    xs[j] = x * f.scale;
-                    ys[j] = y * f.scale;
-                } else {
-                    xs[j] = ys[j] = nan;
-                }
-            }
+            transfer.WorkingRow(i, w, copy.scale, f.scale, xs, ys);
         });
     }
 }

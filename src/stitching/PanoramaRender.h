@@ -28,20 +28,6 @@ struct PixelRect {
 };
 PixelRect PixelRectOf(const RectD& rect);
 
-// Maps a working pixel of one image into an earlier image's working pixels, row by row.
-class ForwardMapper {
-public:
-    ForwardMapper(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform);
-    // Panorama pixel of source pixel (x, y); false when it has no finite answer.
-    bool Panorama(double x, double y, double* u, double* v) const;
-
-private:
-    ProjectionType type;
-    double f, cx, cy, lon;
-    double m[9];  // planar: toPanorama; otherwise panoramaTransform
-    double r[9];  // panoRotation
-};
-
 // The new image's seam mask at working resolution: 1 where it owns a working pixel, 0 where an
 // earlier image whose rectangle meets its own covers the pixel with a larger tent weight.
 struct EarlierImage {
@@ -49,8 +35,8 @@ struct EarlierImage {
     double scale;
     int workWidth, workHeight;
 };
-void SeamMask(ProjectionType type, const CMatrix& panoramaTransform, const CMatrix& panoramaTransformInverse,
-              const Camera& camera, const WorkingCopy& copy, const std::vector<EarlierImage>& earlier, ImgUCHAR& seam);
+void SeamMask(ProjectionType type, const Camera& camera, const WorkingCopy& copy,
+              const std::vector<EarlierImage>& earlier, ImgUCHAR& seam);
 
 // The warp of one image into its panorama rectangle r: for every pixel (u, v) whose source
 // position lands inside the working copy (0 < trunc < size - 1), A is the working copy's

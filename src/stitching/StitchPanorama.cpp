@@ -119,7 +119,7 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
                 earlier.push_back({&other, record.workScale, record.workWidth, record.workHeight});
         }
         ImgUCHAR seam;
-        SeamMask(type, panoramaTransform, panoramaTransformInverse, camera, prepared.copy, earlier, seam);
+        SeamMask(type, camera, prepared.copy, earlier, seam);
 
         RenderStep(4, a + 1, count);
         const PixelRect r = PixelRectOf(image.panoramaRect);

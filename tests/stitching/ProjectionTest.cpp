@@ -7,6 +7,7 @@
 
 #include "StitchTestSupport.h"
 #include "stitching/Autostraighten.h"
+#include "stitching/CameraTransfer.h"
 #include "stitching/InverseMapper.h"
 #include "stitching/PanoramaRotations.h"
 #include "stitching/Projection.h"
@@ -172,5 +173,55 @@ TEST(InverseMapper, RowsAgreeWithSinglePixels) {
         if (type != ProjectionType::Planar) {
             EXPECT_GT(refused, 1000) << int(type);
         }
+    }
+}
+
+// The direct camera-to-camera transfer of the seam masks against the way through the panorama
+// (forward into panorama pixels, back out through the other camera): the same positions to
+// rounding and the same points refused, for pairs side by side, far apart (much behind the
+// other camera) and across the longitude seam, on every surface.
+TEST(CameraTransfer, AgreesWithTheWayThroughThePanorama) {
+    const double k = 900;
+    const double m[] = {
+        k * std::cos(0.05), -k * std::sin(0.05), 800, k * std::sin(0.05), k * std::cos(0.05), 300, 0, 0, 1};
+    const CMatrix transform(3, 3, m);
+    const CMatrix inverse = transform.Inverse();
+    std::vector<Camera> none;
+    const double fromScale = 0.75, toScale = 0.5;
+    for (ProjectionType type : {ProjectionType::Cylindrical, ProjectionType::Spherical, ProjectionType::Planar}) {
+        std::vector<Camera> cameras = {
+            CameraWith(Ry(Radians(20)) * Rx(Radians(8))), CameraWith(Ry(Radians(55)) * Rx(Radians(-5)), 1),
+            CameraWith(Ry(Radians(170)) * Rx(Radians(30)), 2), CameraWith(Ry(Radians(-165)), 3)};
+        ComputePanoramaRotations(cameras, none, {{0, 0}, {600, 0}, {2500, 0}, {2900, 0}}, type, 0);
+        for (Camera& camera : cameras)
+            if (type == ProjectionType::Planar)
+                camera.toPanorama = transform * camera.toPanorama, camera.fromPanorama = camera.fromPanorama * inverse;
+        int mapped = 0, refused = 0;
+        for (auto [a, b] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{0, 2}, std::pair{2, 3}, std::pair{3, 2}}) {
+            const CameraTransfer transfer(type, cameras[size_t(a)], cameras[size_t(b)]);
+            const InverseMapper back(type, cameras[size_t(b)], inverse);
+            const int width = 600;
+            std::vector<double> xs(width), ys(width);
+            for (int i = 0; i < 450; i += 7) {
+                transfer.WorkingRow(i, width, fromScale, toScale, xs.data(), ys.data());
+                for (int j = 0; j < width; ++j) {
+                    const PointD p = ForwardMap(type, cameras[size_t(a)], transform, j / fromScale, i / fromScale);
+                    double x = 0, y = 0;
+                    const bool single = std::isfinite(p.x) && std::isfinite(p.y) && back.Source(p.x, p.y, &x, &y);
+                    ASSERT_EQ(std::isfinite(xs[size_t(j)]), single)
+                        << int(type) << " " << a << "->" << b << " at " << j << ", " << i;
+                    ASSERT_EQ(std::isfinite(ys[size_t(j)]), single);
+                    if (!single) {
+                        ++refused;
+                        continue;
+                    }
+                    ++mapped;
+                    EXPECT_NEAR(xs[size_t(j)], x * toScale, 1e-7 * std::max(1.0, std::abs(x)));
+                    EXPECT_NEAR(ys[size_t(j)], y * toScale, 1e-7 * std::max(1.0, std::abs(y)));
+                }
+            }
+        }
+        EXPECT_GT(mapped, 10000) << int(type);
+        EXPECT_GT(refused, 1000) << int(type);
     }
 }

@@ -1,0 +1,114 @@
+#include "stitching/CameraTransfer.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+void Multiply3(const double* a, const double* b, double* product) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            product[3 * i + j] = a[3 * i] * b[j] + a[3 * i + 1] * b[3 + j] + a[3 * i + 2] * b[6 + j];
+}
+
+void Read3(const CMatrix& M, double* out) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out[3 * i + j] = M(i, j);
+}
+
+}  // namespace
+
+CameraTransfer::CameraTransfer(ProjectionType type, const Camera& from, const Camera& to)
+    : type(type), fromF(from.focalLength), fromCx(from.principalX), fromCy(from.principalY), toF(to.focalLength),
+      toCx(to.principalX), toCy(to.principalY) {
+    if (type == ProjectionType::Planar) {
+        // `from` pixel -> homogeneous panorama pixel -> `to` pixel: one homography, with the
+        // panorama pixel's own weight kept for the sign test of the way back.
+        double toPano[9], fromPano[9];
+        Read3(from.toPanorama, toPano);
+        Read3(to.fromPanorama, fromPano);
+        Multiply3(fromPano, toPano, onward);
+        for (int j = 0; j < 3; ++j)
+            planarLast[j] = toPano[6 + j];
+        for (double& r : rotation)
+            r = 0;
+        return;
+    }
+    Read3(from.panoRotation, rotation);
+    // The folded ray turns about the vertical axis by the longitude difference, then into
+    // `to`'s camera frame: panoRotation(to)^T Ry(delta).
+    const double delta = from.lonOffset - to.lonOffset;
+    const double c = std::cos(delta), s = std::sin(delta);
+    const double turn[9] = {c, 0, s, 0, 1, 0, -s, 0, c};
+    double toRotationT[9];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            toRotationT[3 * i + j] = to.panoRotation(j, i);
+    Multiply3(toRotationT, turn, onward);
+    for (double& p : planarLast)
+        p = 0;
+}
+
+void CameraTransfer::WorkingRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const {
+    if (type == ProjectionType::Planar)
+        PlanarRow(i, count, fromScale, toScale, xs, ys);
+    else
+        SurfaceRow(i, count, fromScale, toScale, xs, ys);
+}
+
+void CameraTransfer::SurfaceRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const {
+    const double* r = rotation;
+    const double* m = onward;
+    const double dy = i / fromScale - fromCy;
+    const double rowX = r[1] * dy + r[2] * fromF, rowY = r[4] * dy + r[5] * fromF, rowZ = r[7] * dy + r[8] * fromF;
+    const bool sphere = type == ProjectionType::Spherical;
+    for (int j = 0; j < count; ++j) {
+        const double dx = j / fromScale - fromCx;
+        double X = r[0] * dx + rowX;
+        const double Y = r[3] * dx + rowY;
+        const double Z = r[6] * dx + rowZ;
+        // A ray with no longitude (straight up or down) has no place on either surface.
+        if (!(X * X + Z * Z > 0)) {
+            xs[j] = ys[j] = kNaN;
+            continue;
+        }
+        // The cylinder's arcsine keeps the ray's side and folds its depth forward; the
+        // sphere's arctangent of X / Z folds the whole ray through the camera's centre.
+        if (sphere && std::signbit(Z))
+            X = -X;
+        const double depth = std::abs(Z);
+        const double cx = m[0] * X + m[1] * Y + m[2] * depth;
+        const double cy = m[3] * X + m[4] * Y + m[5] * depth;
+        const double cz = m[6] * X + m[7] * Y + m[8] * depth;
+        if (!(cz > 0)) {
+            xs[j] = ys[j] = kNaN;
+            continue;
+        }
+        const double px = (toF * cx / cz + toCx) * toScale, py = (toF * cy / cz + toCy) * toScale;
+        const bool finite = std::isfinite(px) && std::isfinite(py);
+        xs[j] = finite ? px : kNaN;
+        ys[j] = finite ? py : kNaN;
+    }
+}
+
+void CameraTransfer::PlanarRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const {
+    const double* h = onward;
+    const double* w = planarLast;
+    const double y = i / fromScale;
+    for (int j = 0; j < count; ++j) {
+        const double x = j / fromScale;
+        const double W = w[0] * x + w[1] * y + w[2];
+        const double P0 = h[0] * x + h[1] * y + h[2];
+        const double P1 = h[3] * x + h[4] * y + h[5];
+        const double P2 = h[6] * x + h[7] * y + h[8];
+        // The way back takes panorama pixels whose own weight P2 / W is positive.
+        const bool ahead = W != 0 && P2 != 0 && (P2 > 0) == (W > 0);
+        const double px = P0 / P2 * toScale, py = P1 / P2 * toScale;
+        const bool ok = ahead && std::isfinite(px) && std::isfinite(py);
+        xs[j] = ok ? px : kNaN;
+        ys[j] = ok ? py : kNaN;
+    }
+}
