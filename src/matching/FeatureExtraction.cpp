@@ -2,23 +2,14 @@
 #include <QString>
 
 #include <algorithm>
+#include <future>
 
-#include "image/ImageFile.h"
-#include "image/ResampleImage.h"
 #include "matching/ExtractionGeometry.h"
-#include "matching/FeatureExtractor.h"
 #include "matching/FullResolutionImages.h"
+#include "matching/ImageFeatures.h"
 #include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
 #include "xml/Chars.h"
-
-namespace {
-
-constexpr double kDetectorSigma = 1.8;
-constexpr double kDetectorThreshold = 10.0;
-constexpr double kReductionSmoothing = 0.7355;
-
-}  // namespace
 
 ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, double spacingPercent,
                                          double radiusPercent) {
@@ -35,32 +26,30 @@ ExtractionGeometry ExtractionGeometryFor(int width, int height, int imageSize, d
     return g;
 }
 
-void PanoramaEngine::ExtractImageFeatures(int index) {
-    ImageRecord& record = images.at(static_cast<size_t>(index));
-    ImgFLOAT gray;
-    if (!LoadImageFileGray(gray, GetSourceImageRotation(), record.path.c_str()))
+ImageFeatureSettings PanoramaEngine::FeatureSettings() const {
+    ImageFeatureSettings settings;
+    settings.rotation = GetSourceImageRotation();
+    settings.imageSize = GetFeatureExtractionImageSize();
+    settings.spacingPercent = GetFeatureExtractionSpacing();
+    settings.radiusPercent = GetFeatureMatchingRadius();
+    settings.maxPoints = GetFeatureExtractionMaxNofPoints();
+    settings.keepGray = fullResolution != nullptr;
+    return settings;
+}
+
+void PanoramaEngine::StoreImageFeatures(int index, ImageFeatures&& features) {
+    if (!features.loaded)
         ThrowUnreadableImage(index);
-    const ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, GetFeatureExtractionImageSize(),
-                                                       GetFeatureExtractionSpacing(), GetFeatureMatchingRadius());
-    const double s = g.scale;
     if (fullResolution)
-        fullResolution->Keep(index, gray);
+        fullResolution->Keep(index, std::move(features.gray));
+    ImageRecord& record = images.at(static_cast<size_t>(index));
+    record.featurePoints = std::move(features.points);
+    record.descriptors = std::move(features.descriptors);
+}
 
-    ImgFLOAT work;
-    ResampleImageConsuming(gray, work, s, kReductionSmoothing);
-    gray.Resize(0, 0);
-
-    const int spacing = g.spacing, radius = g.radius;
-    FeatureExtractor extractor;
-    extractor.DetectFeatures(work, GetFeatureExtractionMaxNofPoints(), g.border, spacing, kDetectorSigma,
-                             kDetectorThreshold);
-    extractor.ComputeDescriptors(work, radius, 8, Descriptor::kLength);
-
-    record.featurePoints.clear();
-    record.featurePoints.reserve(extractor.points.size());
-    for (const FeaturePoint& p : extractor.points)
-        record.featurePoints.push_back({p.x / s, p.y / s});
-    record.descriptors = std::move(extractor.descriptors);
+void PanoramaEngine::ExtractImageFeatures(int index) {
+    StoreImageFeatures(index,
+                       ExtractFeaturesFromFile(images.at(static_cast<size_t>(index)).path.c_str(), FeatureSettings()));
 }
 
 void PanoramaEngine::ThrowUnreadableImage(int index) {
@@ -73,9 +62,24 @@ void PanoramaEngine::ThrowUnreadableImage(int index) {
 void PanoramaEngine::ExtractFeaturesOfAllImages() {
     Log(Tr("Extracting features "));
     const int n = static_cast<int>(images.size());
-    for (int i = 0; i < n; ++i) {
+    const ImageFeatureSettings settings = FeatureSettings();
+    auto announce = [&](int i) {
         Step(i + 1, n, Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
-        ExtractImageFeatures(i);
+    };
+    // Two photographs at a time, the second on a worker thread: extraction shares nothing, and
+    // the results are stored (and the hooks called) here in the photographs' order.
+    for (int i = 0; i < n; i += 2) {
+        announce(i);
+        std::future<ImageFeatures> second;
+        if (i + 1 < n)
+            second = std::async(std::launch::async, ExtractFeaturesFromFile,
+                                images[static_cast<size_t>(i + 1)].path.c_str(), settings);
+        StoreImageFeatures(i, ExtractFeaturesFromFile(images[static_cast<size_t>(i)].path.c_str(), settings));
+        Tick();
+        if (!second.valid())
+            continue;
+        announce(i + 1);
+        StoreImageFeatures(i + 1, second.get());
         Tick();
     }
     Log(Tr(" done\n"));

@@ -37,6 +37,12 @@ void FullResolutionImages::Keep(int index, const ImgFLOAT& image) {
     Insert(index, std::move(copy), -1);
 }
 
+void FullResolutionImages::Keep(int index, ImgFLOAT&& image) {
+    if (images.count(index) || image.ByteCount() > budget)
+        return;
+    Insert(index, std::move(image), -1);
+}
+
 const ImgFLOAT* FullResolutionImages::Get(int index, int protect, ImgFLOAT& spill) {
     auto it = images.find(index);
     if (it != images.end()) {

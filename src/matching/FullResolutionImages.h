@@ -21,6 +21,7 @@ public:
 
     // Keeps a copy of a photograph that has just been decoded.
     void Keep(int index, const ImgFLOAT& image);
+    void Keep(int index, ImgFLOAT&& image);
     // The two photographs of a pair, decoded again where they were released; a null entry
     // when one cannot be read. Both stay valid until the next call.
     std::pair<const ImgFLOAT*, const ImgFLOAT*> Pair(int a, int b);

@@ -19,6 +19,9 @@
 #include "stitching/Camera.h"
 #include "xml/Chars.h"
 
+struct ImageFeatureSettings;
+struct ImageFeatures;
+
 #define VEDORA_STRING_OF(x) #x
 #define VEDORA_STRING(x) VEDORA_STRING_OF(x)
 
@@ -214,6 +217,10 @@ public:
     // The extraction loop of the long operations, with progress and abort. Throws the
     // messages of ExtractImageFeatures and "\nAborted!\n".
     void ExtractFeaturesOfAllImages();
+    ImageFeatureSettings FeatureSettings() const;
+    // Keeps one photograph's extraction in its record (and its gray image for the refinement);
+    // throws as ExtractImageFeatures when the photograph could not be read.
+    void StoreImageFeatures(int index, ImageFeatures&& features);
 
     // Pair fitting. The genetic search is seeded from the clock unless a seed is set.
     void SetGeneticSeed(int32_t seed) { geneticSeed = seed; }

@@ -25,8 +25,8 @@ private:
     ProjectionType type;
     double fromF, fromCx, fromCy;
     double toF, toCx, toCy;
-    double rotation[9];  // `from` pixel ray -> panorama frame
-    double onward[9];    // folded panorama ray -> `to` camera ray (planar: the panorama's homogeneous
-                         // pixel -> `to` pixel)
+    double rotation[9];    // `from` pixel ray -> panorama frame
+    double onward[9];      // folded panorama ray -> `to` camera ray (planar: the panorama's homogeneous
+                           // pixel -> `to` pixel)
     double planarLast[3];  // planar: the homogeneous weight of `from`'s panorama pixel
 };

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -102,4 +103,42 @@ TEST(ExtractionLoop, NumericProgressCountsEveryImage) {
         EXPECT_EQ(seen[static_cast<size_t>(k)].second, 4);
     }
     EXPECT_EQ(statusSeen.back(), "Extracting features: Image 4 of 4");
+}
+
+// The loop extracts two photographs at a time on two threads: its points and descriptors are
+// those of extracting each photograph alone, and a photograph that cannot be read on the
+// worker's side stops the loop with its name as on the calling thread's side.
+TEST(ExtractionLoop, TwoAtATimeGivesTheSameFeaturesAsOneByOne) {
+    RenderedViews set({View(0, 0, 0, 500, 480, 360), View(20, 0, 0, 500, 480, 360), View(40, 0, 0, 500, 480, 360)});
+    PanoramaEngine together, alone;
+    UseImages(together, {set.Path(0), set.Path(1), set.Path(2)});
+    UseImages(alone, {set.Path(0), set.Path(1), set.Path(2)});
+    together.ExtractFeaturesOfAllImages();
+    for (int i = 0; i < 3; ++i) {
+        alone.ExtractImageFeatures(i);
+        const ImageRecord& a = together.Image(i);
+        const ImageRecord& b = alone.Image(i);
+        ASSERT_GT(a.featurePoints.size(), 20u);
+        ASSERT_EQ(a.featurePoints.size(), b.featurePoints.size());
+        ASSERT_EQ(a.descriptors.size(), b.descriptors.size());
+        for (size_t k = 0; k < a.featurePoints.size(); ++k) {
+            EXPECT_EQ(a.featurePoints[k].x, b.featurePoints[k].x);
+            EXPECT_EQ(a.featurePoints[k].y, b.featurePoints[k].y);
+            EXPECT_EQ(std::memcmp(&a.descriptors[k], &b.descriptors[k], sizeof(Descriptor)), 0) << i << ": " << k;
+        }
+    }
+
+    QTemporaryDir dir;
+    const std::string missing = dir.filePath("gone.jpg").toStdString();
+    PanoramaEngine broken;
+    UseImages(broken, {set.Path(0), missing, set.Path(2)});
+    try {
+        broken.ExtractFeaturesOfAllImages();
+        FAIL() << "no failure";
+    } catch (const char* message) {
+        EXPECT_STREQ(message, "\nCould not load a image!\n");
+    }
+    EXPECT_NE(broken.LastError().find("gone.jpg"), std::string::npos) << broken.LastError();
+    EXPECT_FALSE(broken.Image(0).featurePoints.empty());
+    EXPECT_TRUE(broken.Image(2).featurePoints.empty());
 }

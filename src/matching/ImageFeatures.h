@@ -1,0 +1,27 @@
+#pragma once
+
+#include <vector>
+
+#include "image/ImgTypes.h"
+#include "linalg/PointD.h"
+#include "project/Descriptor.h"
+
+// The matching parameters one extraction needs.
+struct ImageFeatureSettings {
+    int rotation = 0;  // source image rotation of the loader
+    int imageSize = 0;
+    double spacingPercent = 0;
+    double radiusPercent = 0;
+    int maxPoints = 0;
+    bool keepGray = false;  // hand the decoded full-resolution gray image back too
+};
+
+// One photograph's feature points (in its own pixels) and their descriptors. It touches no
+// shared state, so several photographs may be extracted at once on different threads.
+struct ImageFeatures {
+    bool loaded = false;  // false: the photograph could not be read
+    std::vector<PointD> points;
+    std::vector<Descriptor> descriptors;
+    ImgFLOAT gray;  // the decoded photograph, when asked for
+};
+ImageFeatures ExtractFeaturesFromFile(const char* path, const ImageFeatureSettings& settings);
