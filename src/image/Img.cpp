@@ -1,30 +1,12 @@
 #include "image/Img.h"
 
-#include <sys/mman.h>
+#include "image/LargeBlocks.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
-
-namespace {
-
-constexpr size_t kHugePage = size_t(2) << 20;
-
-// Large pixel blocks are aligned to huge pages and marked for them: a 12-megapixel image
-// otherwise costs thousands of page faults on its first write, more than copying it.
-unsigned char* AllocatePixelBlock(size_t bytes) {
-    size_t alignment = bytes >= 2 * kHugePage ? kHugePage : 64;
-    void* block = nullptr;
-    if (::posix_memalign(&block, alignment, bytes) != 0 || !block)
-        throw std::bad_alloc();
-    if (alignment == kHugePage)
-        ::madvise(block, (bytes + kHugePage - 1) & ~(kHugePage - 1), MADV_HUGEPAGE);
-    return static_cast<unsigned char*>(block);
-}
-
-}  // namespace
 
 int BytesPerPixelOf(int typeCode) {
     static const int kBytes[] = {1, 2, 4, 4, 8, 16, 3, 4, 6, 8};
@@ -52,12 +34,12 @@ void Img::AllocateOwned(int w, int h) {
     uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(h) + 3;
     if (bytes > PTRDIFF_MAX || static_cast<uint64_t>(h) > PTRDIFF_MAX / sizeof(unsigned char*))
         throw std::bad_alloc();
-    unsigned char* block = AllocatePixelBlock(static_cast<size_t>(bytes));
+    auto* block = static_cast<unsigned char*>(TakeLargeBlock(static_cast<size_t>(bytes)));
     try {
         AttachView(w, h, reinterpret_cast<unsigned char*>((reinterpret_cast<uintptr_t>(block) + 3) & ~uintptr_t(3)),
                    stride);
     } catch (...) {
-        std::free(block);
+        GiveLargeBlock(block, static_cast<size_t>(bytes));
         throw;
     }
     ownedBlock = block;
@@ -78,7 +60,8 @@ void Img::AttachView(int w, int h, unsigned char* memory, int stride) {
 }
 
 void Img::ReleaseAll() {
-    std::free(ownedBlock);
+    if (ownedBlock)
+        GiveLargeBlock(ownedBlock, ByteCount() + 3);
     ::operator delete(rows);
     ownedBlock = nullptr;
     rows = nullptr;

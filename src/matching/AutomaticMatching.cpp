@@ -1,5 +1,6 @@
 // Automatic matching of all images: extraction, matching of every pair, RANSAC and the
 // pair fit, then the overlap hierarchy.
+#include "image/LargeBlocks.h"
 #include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
 
@@ -13,6 +14,8 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
         texts,
         [this] {
             FullResolutionScope photographs(*this);
+            // Each photograph is decoded into blocks of the same sizes.
+            const LargeBlockReuse reuse;
             dirty = true;
             RebuildCombinations();
             ExtractFeaturesOfAllImages();

@@ -2,13 +2,14 @@
 
 #include <fftw3.h>
 
+#include "image/LargeBlocks.h"
+
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -26,89 +27,7 @@ constexpr int kConflictingStride = 256;
 // Square tiles small enough that a source tile and a destination tile stay in the L1 cache.
 constexpr int kTile = 32;
 
-// The memory of grids that have ended, kept for the next grids of the same size. A blend
-// makes and drops two grids of tens of megabytes per channel and photograph; fresh memory from
-// the system comes in untouched pages whose first writes fault one by one, which cost a fifth
-// of a whole stitch. What the pool keeps is bounded, the oldest blocks going first.
-class BlockPool {
-public:
-    ~BlockPool() {
-        for (const Block& block : blocks_)
-            fftwf_free(block.data);
-    }
-
-    float* Take(size_t bytes) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            for (size_t k = blocks_.size(); k-- > 0;)
-                if (blocks_[k].bytes == bytes) {
-                    float* data = blocks_[k].data;
-                    blocks_.erase(blocks_.begin() + static_cast<ptrdiff_t>(k));
-                    kept_ -= bytes;
-                    return data;
-                }
-        }
-        float* data = static_cast<float*>(fftwf_malloc(bytes));
-        if (!data)
-            throw std::bad_alloc();
-        return data;
-    }
-
-    void Give(float* data, size_t bytes) {
-        if (!data)
-            return;
-        std::vector<float*> released;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (bytes > kKeptBytes) {
-                released.push_back(data);
-            } else {
-                while (kept_ + bytes > kKeptBytes) {
-                    released.push_back(blocks_.front().data);
-                    kept_ -= blocks_.front().bytes;
-                    blocks_.erase(blocks_.begin());
-                }
-                blocks_.push_back({data, bytes});
-                kept_ += bytes;
-            }
-        }
-        for (float* block : released)
-            fftwf_free(block);
-    }
-
-    void Release() {
-        std::vector<Block> released;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            released.swap(blocks_);
-            kept_ = 0;
-        }
-        for (const Block& block : released)
-            fftwf_free(block.data);
-    }
-
-private:
-    // Room for the six grids of a three-channel blend on 4096 x 4096 grids with padded rows
-    // (a blend of photographs of 12 megapixels at their own size).
-    static constexpr size_t kKeptBytes = size_t{6} * 4096 * (4096 + 2 * kStrideQuantum) * sizeof(float);
-
-    struct Block {
-        float* data;
-        size_t bytes;
-    };
-    std::mutex mutex_;
-    std::vector<Block> blocks_;
-    size_t kept_ = 0;
-};
-
-BlockPool& Pool() {
-    static BlockPool pool;
-    return pool;
-}
-
 }  // namespace
-
-void ReleaseKeptGridMemory() { Pool().Release(); }
 
 int NextPowerOfTwo(int n) {
     int p = 1;
@@ -128,10 +47,10 @@ SineGrid::SineGrid(int width, int height, Uninitialised) : width_(width), height
     size_t count = static_cast<size_t>(stride_) * static_cast<size_t>(height_);
     if (width <= 0 || height <= 0 || count > SIZE_MAX / sizeof(float))
         throw std::bad_alloc();
-    data_ = Pool().Take(Bytes());
+    data_ = static_cast<float*>(TakeLargeBlock(Bytes()));
 }
 
-SineGrid::~SineGrid() { Pool().Give(data_, Bytes()); }
+SineGrid::~SineGrid() { GiveLargeBlock(data_, Bytes()); }
 
 size_t SineGrid::Bytes() const { return static_cast<size_t>(stride_) * static_cast<size_t>(height_) * sizeof(float); }
 

@@ -43,10 +43,6 @@ private:
     float* data_ = nullptr;
 };
 
-// Grids that end leave their memory for the next grids of the same size (up to a bound);
-// this hands what is kept back to the system, for when no more grids are coming soon.
-void ReleaseKeptGridMemory();
-
 // The smallest power of two >= n (1 for n <= 1).
 int NextPowerOfTwo(int n);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/ImageFile.h"
+#include "image/LargeBlocks.h"
 #include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
 #include "stitching/BlendWeight.h"
@@ -19,7 +20,6 @@
 #include "stitching/PanoramaRender.h"
 #include "stitching/PhotometricFit.h"
 #include "stitching/RenderMasks.h"
-#include "stitching/SineGrid.h"
 
 using Zelvo::Chars;
 
@@ -173,22 +173,22 @@ bool PanoramaEngine::StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cr
             stitched.Resize(0, 0);
             if (!InitStitchGeometry(GetPanoramaImageSize()))
                 throw "...failed (Could not initialize)\n";
-            Log(Tr("Fitting photometric correction ... "));
-            if (!FitPhotometricCorrection())
-                throw "Photometric fit failed\n";
-            Log(Tr(" done\n"));
-            SetWorkingScales();
-
-            Log(Tr("Rendering "));
-            const int W = static_cast<int>(panoramaRect.width + 1.5), H = static_cast<int>(panoramaRect.height + 1.5);
-            auto panorama = std::make_unique<ImgRGBSHORT>(W, H);
-            panorama->FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
+            auto panorama = std::make_unique<ImgRGBSHORT>();
             {
-                // The blend keeps the memory of its grids from one photograph to the next; the
-                // steps after the render get it back, also when the render ends by a throw.
-                struct ReleaseGridMemory {
-                    ~ReleaseGridMemory() { stitch::ReleaseKeptGridMemory(); }
-                } release;
+                // Photograph after photograph decodes and makes and drops images and grids of
+                // the same sizes; the steps after the render make few large blocks.
+                const LargeBlockReuse reuse;
+                Log(Tr("Fitting photometric correction ... "));
+                if (!FitPhotometricCorrection())
+                    throw "Photometric fit failed\n";
+                Log(Tr(" done\n"));
+                SetWorkingScales();
+
+                Log(Tr("Rendering "));
+                const int W = static_cast<int>(panoramaRect.width + 1.5);
+                const int H = static_cast<int>(panoramaRect.height + 1.5);
+                panorama->Resize(W, H);
+                panorama->FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
                 RenderImages(*panorama);
             }
             Log(Tr(" done\n"));

@@ -4,6 +4,7 @@
 #include <numbers>
 #include <vector>
 
+#include "image/LargeBlocks.h"
 #include "stitching/SineTransform.h"
 
 using stitch::SineGrid;
@@ -124,14 +125,18 @@ TEST(SineTransform, SplittingTheRowsBetweenThreadsGivesTheSameBits) {
 // Grids reuse the memory of grids that ended; a new grid must still start at zero, and the
 // grids alive together never share memory.
 TEST(SineGrid, GridsOnReusedMemoryStartAtZero) {
+    const LargeBlockReuse reuse;
+    const int w = 1100, h = 1000;  // above 4 MB: memory that is kept for reuse
     {
-        SineGrid used(64, 32);
+        SineGrid used(w, h);
         used.Fill(7.0f);
     }
-    SineGrid a(64, 32), b(64, 32);
+    ASSERT_GT(LargeBlockBytesKept(), 0u);
+    SineGrid a(w, h), b(w, h);
+    EXPECT_EQ(LargeBlockBytesKept(), 0u);  // one of them took the kept block
     a.Fill(1.0f);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
             ASSERT_EQ(b.At(x, y), 0.0f) << x << ", " << y;
     EXPECT_NE(a.Row(0), b.Row(0));
 }

@@ -1,0 +1,155 @@
+#include "image/LargeBlocks.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr size_t kHugePage = size_t(2) << 20;
+// Blocks from this size on are huge-page aligned, whole huge pages long, and reusable.
+constexpr size_t kLargeBlock = 2 * kHugePage;
+
+size_t CapacityFor(size_t bytes) { return bytes >= kLargeBlock ? (bytes + kHugePage - 1) & ~(kHugePage - 1) : bytes; }
+
+void* Allocate(size_t capacity) {
+    const size_t alignment = capacity >= kLargeBlock ? kHugePage : 64;
+    void* block = nullptr;
+    if (::posix_memalign(&block, alignment, capacity) != 0 || !block)
+        throw std::bad_alloc();
+    // Huge pages: a 12-megapixel image otherwise costs thousands of page faults on its first
+    // write, more than copying it.
+    if (alignment == kHugePage)
+        ::madvise(block, capacity, MADV_HUGEPAGE);
+    return block;
+}
+
+class BlockStore {
+public:
+    void* Take(size_t bytes) {
+        const size_t capacity = CapacityFor(bytes);
+        if (capacity < kLargeBlock)
+            return Allocate(capacity);
+        std::vector<void*> released;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            inUse_ += capacity;
+            // The smallest kept block that fits and wastes at most a quarter of the request.
+            size_t best = kept_.size();
+            for (size_t k = 0; k < kept_.size(); ++k)
+                if (kept_[k].capacity >= capacity && kept_[k].capacity <= capacity + capacity / 4 &&
+                    (best == kept_.size() || kept_[k].capacity < kept_[best].capacity))
+                    best = k;
+            if (best < kept_.size()) {
+                void* block = kept_[best].block;
+                keptBytes_ -= kept_[best].capacity;
+                inUse_ += kept_[best].capacity - capacity;
+                out_[block] = kept_[best].capacity;
+                kept_.erase(kept_.begin() + static_cast<std::ptrdiff_t>(best));
+                return block;
+            }
+            peak_ = std::max(peak_, inUse_);
+            while (!kept_.empty() && inUse_ + keptBytes_ > peak_) {
+                released.push_back(kept_.front().block);
+                keptBytes_ -= kept_.front().capacity;
+                kept_.erase(kept_.begin());
+            }
+        }
+        for (void* block : released)
+            std::free(block);
+        void* block = nullptr;
+        try {
+            block = Allocate(capacity);
+            std::lock_guard<std::mutex> lock(mutex_);
+            out_[block] = capacity;
+        } catch (...) {
+            std::free(block);
+            std::lock_guard<std::mutex> lock(mutex_);
+            inUse_ -= capacity;
+            throw;
+        }
+        return block;
+    }
+
+    void Give(void* block, size_t bytes) {
+        if (!block)
+            return;
+        if (CapacityFor(bytes) >= kLargeBlock) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto out = out_.find(block);
+            const size_t capacity = out->second;
+            out_.erase(out);
+            inUse_ -= capacity;
+            if (reuses_ > 0) {
+                kept_.push_back({block, capacity});
+                keptBytes_ += capacity;
+                return;
+            }
+        }
+        std::free(block);
+    }
+
+    void BeginReuse() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (reuses_++ == 0)
+            peak_ = inUse_;
+    }
+
+    void EndReuse() {
+        std::vector<Kept> released;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (--reuses_ > 0)
+                return;
+            released.swap(kept_);
+            keptBytes_ = 0;
+        }
+        for (const Kept& kept : released)
+            std::free(kept.block);
+    }
+
+    size_t KeptBytes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return keptBytes_;
+    }
+
+private:
+    struct Kept {
+        void* block;
+        size_t capacity;
+    };
+
+    std::mutex mutex_;
+    // The capacity of every large block handed out: a reused block may be larger than the size
+    // its holder asked for and gives back.
+    std::unordered_map<void*, size_t> out_;
+    std::vector<Kept> kept_;  // oldest first
+    size_t keptBytes_ = 0;
+    size_t inUse_ = 0;
+    size_t peak_ = 0;
+    int reuses_ = 0;
+};
+
+// Never destroyed: images held by other static objects give their blocks back during the
+// program's exit, after the statics made later than theirs are gone.
+BlockStore& Store() {
+    static BlockStore* store = new BlockStore;
+    return *store;
+}
+
+}  // namespace
+
+void* TakeLargeBlock(size_t bytes) { return Store().Take(bytes); }
+
+void GiveLargeBlock(void* block, size_t bytes) { Store().Give(block, bytes); }
+
+LargeBlockReuse::LargeBlockReuse() { Store().BeginReuse(); }
+
+LargeBlockReuse::~LargeBlockReuse() { Store().EndReuse(); }
+
+size_t LargeBlockBytesKept() { return Store().KeptBytes(); }
