@@ -11,25 +11,18 @@ namespace {
 // One tent factor: 1 - |v - half| / half; a zero half (a one-pixel side) weighs 1.
 double TentFactor(int v, int half) { return half > 0 ? 1.0 - std::abs(v - half) / static_cast<double>(half) : 1.0; }
 
-// One 3 x 3 minimum filter pass; at the edges over the neighbours inside the mask.
-void MinimumFilter3x3(ImgUCHAR& C) {
-    int w = C.width, h = C.height;
-    ImgUCHAR source(w, h);  // a deep copy also when C is a view
-    C.CopyTo(source);
-    for (int y = 0; y < h; ++y) {
-        int y0 = std::max(y - 1, 0), y1 = std::min(y + 1, h - 1);
-        uint8_t* out = C.Row(y);
-        for (int x = 0; x < w; ++x) {
-            int x0 = std::max(x - 1, 0), x1 = std::min(x + 1, w - 1);
-            uint8_t m = source.Row(y0)[x0];
-            for (int yy = y0; yy <= y1; ++yy) {
-                const uint8_t* in = source.Row(yy);
-                for (int xx = x0; xx <= x1; ++xx)
-                    m = std::min(m, in[xx]);
-            }
-            out[x] = m;
-        }
-    }
+// The outermost values of an eroded row or column: these windows reach the zeroed ring.
+constexpr int kErodedEdge = 3;
+
+// Each of out[3 .. n-4] the minimum of the five values of `in` centred on it; the three at
+// either end become 0.
+void MinimumOfFive(const uint8_t* in, uint8_t* out, int n) {
+    for (int x = 0; x < std::min(n, kErodedEdge); ++x)
+        out[x] = 0;
+    for (int x = kErodedEdge; x < n - kErodedEdge; ++x)
+        out[x] = std::min({in[x - 2], in[x - 1], in[x], in[x + 1], in[x + 2]});
+    for (int x = std::max(n - kErodedEdge, kErodedEdge); x < n; ++x)
+        out[x] = 0;
 }
 
 }  // namespace
@@ -66,21 +59,31 @@ void ClearSeamMaskWhereEarlierWins(ImgUCHAR& S, const ImgFLOAT& newTent, const I
     }
 }
 
+// Two 3 x 3 minimum passes are one 5 x 5 pass, and the ring set to 0 lies in the window of
+// every pixel within two of it: so the three outermost rows and columns on each side become
+// 0, and every other pixel takes the minimum of its 5 x 5 neighbourhood (which the ring does
+// not reach). Done as five-wide minima along the rows, then down the columns.
 void ErodeCoverage(ImgUCHAR& C) {
-    int w = C.width, h = C.height;
+    const int w = C.width, h = C.height;
     if (w <= 0 || h <= 0)
         return;
+    ImgUCHAR across(w, h);
+    for (int y = 0; y < h; ++y)
+        MinimumOfFive(C.Row(y), across.Row(y), w);
     for (int y = 0; y < h; ++y) {
-        uint8_t* row = C.Row(y);
-        if (y == 0 || y == h - 1) {
-            std::fill(row, row + w, uint8_t(0));
-        } else {
-            row[0] = 0;
-            row[w - 1] = 0;
+        uint8_t* out = C.Row(y);
+        if (y < kErodedEdge || y >= h - kErodedEdge) {
+            std::fill(out, out + w, uint8_t(0));
+            continue;
         }
+        const uint8_t* r0 = across.Row(y - 2);
+        const uint8_t* r1 = across.Row(y - 1);
+        const uint8_t* r2 = across.Row(y);
+        const uint8_t* r3 = across.Row(y + 1);
+        const uint8_t* r4 = across.Row(y + 2);
+        for (int x = 0; x < w; ++x)
+            out[x] = std::min({r0[x], r1[x], r2[x], r3[x], r4[x]});
     }
-    MinimumFilter3x3(C);
-    MinimumFilter3x3(C);
 }
 
 void PasteCovered(const ImgRGBSHORT& R, const ImgUCHAR& C, ImgRGBSHORT& P, int left, int top) {

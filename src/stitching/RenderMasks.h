@@ -26,7 +26,7 @@ void ClearSeamMaskWhereEarlierWins(ImgUCHAR& S, const ImgFLOAT& newTent, const I
                                    const WorkingRowMap& mapRow);
 
 // The coverage mask's erosion before the paste: outermost ring to 0, then twice a 3 x 3
-// minimum filter (at the mask's edges over the neighbours that exist).
+// minimum filter (at the mask's edges over the neighbours that exist). C may be a view.
 void ErodeCoverage(ImgUCHAR& C);
 
 // P(left + x, top + y) := R(x, y) wherever C(x, y) is set; parts outside P are skipped.

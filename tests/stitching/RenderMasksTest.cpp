@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "stitching/RenderMasks.h"
 
@@ -73,4 +76,44 @@ TEST(RenderMasks, ErosionClearsTheRingAndTwoMorePixelsAndPasteHonoursTheMask) {
     // A rectangle sticking out of P is clipped.
     stitch::PasteCovered(R, C, P, 10, 8);
     EXPECT_EQ(P.At(13, 11).r, 9);
+}
+
+// The erosion against its plain definition (the outermost ring to 0, then twice a 3 x 3
+// minimum over the neighbours inside the mask) on random masks of many shapes, tiny ones
+// included.
+TEST(RenderMasks, ErosionIsTwiceTheThreeByThreeMinimum) {
+    auto reference = [](const ImgUCHAR& in) {
+        const int w = in.width, h = in.height;
+        std::vector<uint8_t> a(size_t(w) * size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                a[size_t(y) * size_t(w) + size_t(x)] = y == 0 || y == h - 1 || x == 0 || x == w - 1 ? 0 : in.Row(y)[x];
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<uint8_t> b = a;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    uint8_t m = 255;
+                    for (int yy = std::max(0, y - 1); yy <= std::min(h - 1, y + 1); ++yy)
+                        for (int xx = std::max(0, x - 1); xx <= std::min(w - 1, x + 1); ++xx)
+                            m = std::min(m, b[size_t(yy) * size_t(w) + size_t(xx)]);
+                    a[size_t(y) * size_t(w) + size_t(x)] = m;
+                }
+        }
+        return a;
+    };
+    unsigned seed = 7;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 7}, std::pair{4, 4}, std::pair{5, 5}, std::pair{6, 9},
+                        std::pair{33, 17}, std::pair{130, 64}}) {
+        ImgUCHAR C(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                C.Row(y)[x] = next() % 23 == 0 ? 0 : 1;
+        const std::vector<uint8_t> expected = reference(C);
+        stitch::ErodeCoverage(C);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(C.Row(y)[x], expected[size_t(y) * size_t(w) + size_t(x)])
+                    << w << "x" << h << " " << x << ", " << y;
+    }
 }
