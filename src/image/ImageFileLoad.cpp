@@ -3,25 +3,11 @@
 
 #include "image/ImageFile.h"
 #include "image/ImageSource.h"
-#include "image/LargeBlocks.h"
-
-#include <cstdint>
-#include <new>
+#include "image/LargeBlockImage.h"
 
 namespace {
 
 bool IsTurned(int orientation) { return orientation == kOrientationCw90 || orientation == kOrientationCcw90; }
-
-struct DecodeBlock {
-    void* block;
-    size_t bytes;
-};
-
-void GiveDecodeBlock(void* info) {
-    auto* decode = static_cast<DecodeBlock*>(info);
-    GiveLargeBlock(decode->block, decode->bytes);
-    delete decode;
-}
 
 // Decodes into a large block of our own where the reader can tell the size and the 32-bit
 // layout beforehand (the decoders write into an image of the right size and layout in
@@ -33,19 +19,13 @@ QImage Decode(QImageReader& reader) {
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid() || size.isEmpty() || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32))
         return reader.read();
-    const qint64 bytesPerLine = qint64(size.width()) * 4, bytes = bytesPerLine * size.height();
+    const qint64 bytes = qint64(size.width()) * 4 * size.height();
     const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
-    if (bytesPerLine > INT32_MAX || (limit > 0 && bytes > limit))
+    if (limit > 0 && bytes > limit)
         return reader.read();
-    auto* decode = new DecodeBlock{nullptr, static_cast<size_t>(bytes)};
-    try {
-        decode->block = TakeLargeBlock(decode->bytes);
-    } catch (const std::bad_alloc&) {
-        delete decode;
-        throw;
-    }
-    QImage image(static_cast<uchar*>(decode->block), size.width(), size.height(), bytesPerLine, format, GiveDecodeBlock,
-                 decode);
+    QImage image = LargeBlockImage(size.width(), size.height(), format);
+    if (image.isNull())
+        return reader.read();
     if (!reader.read(&image))
         return QImage();
     return image;

@@ -8,6 +8,8 @@
 
 #include "image/ImageFile.h"
 #include "image/ImageSource.h"
+#include "image/LargeBlockImage.h"
+#include "image/ParallelFor.h"
 
 namespace {
 
@@ -22,15 +24,21 @@ bool KnownSuffix(const QByteArray& suffix) {
 }
 
 QImage ToQImage(const ImgRGB& image) {
-    QImage out(image.width, image.height, QImage::Format_RGB32);
+    QImage out = LargeBlockImage(image.width, image.height, QImage::Format_RGB32);
+    if (out.isNull())
+        out = QImage(image.width, image.height, QImage::Format_RGB32);
     if (out.isNull())
         return out;
-    for (int y = 0; y < image.height; ++y) {
-        const Rgb* in = image.Row(y);
-        auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
-        for (int x = 0; x < image.width; ++x)
-            line[x] = 0xFF000000u | uint32_t(in[x].r) << 16 | uint32_t(in[x].g) << 8 | in[x].b;
-    }
+    uchar* bits = out.bits();
+    const qsizetype bytesPerLine = out.bytesPerLine();
+    ParallelRows(RowBands(image.height), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const Rgb* in = image.Row(y);
+            auto* line = reinterpret_cast<uint32_t*>(bits + y * bytesPerLine);
+            for (int x = 0; x < image.width; ++x)
+                line[x] = 0xFF000000u | uint32_t(in[x].r) << 16 | uint32_t(in[x].g) << 8 | in[x].b;
+        }
+    });
     return out;
 }
 

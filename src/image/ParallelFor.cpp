@@ -1,4 +1,4 @@
-#include "movie/ParallelFor.h"
+#include "image/ParallelFor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,4 +32,11 @@ void ParallelFor(int count, const std::function<void(int)>& task) {
         thread.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+// Several bands per core even out the cores' speeds; very short images stay in one band.
+RowBands::RowBands(int height) : height(std::max(height, 0)), count(std::clamp(height / 64, 1, kMaxBands)) {}
+
+void ParallelRows(const RowBands& bands, const std::function<void(int band, int begin, int end)>& task) {
+    ParallelFor(bands.count, [&](int band) { task(band, bands.Begin(band), bands.End(band)); });
 }

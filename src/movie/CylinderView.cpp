@@ -1,6 +1,6 @@
 #include "movie/CylinderView.h"
 
-#include "movie/ParallelFor.h"
+#include "image/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>

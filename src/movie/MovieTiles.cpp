@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
+#include "image/ParallelFor.h"
 #include "movie/AtomReader.h"
 #include "movie/JpegCodec.h"
-#include "movie/ParallelFor.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <new>
 
+#include "image/ParallelFor.h"
 #include "movie/AtomReader.h"
 #include "movie/MovieFile.h"
 #include "movie/MovieTiles.h"
-#include "movie/ParallelFor.h"
 
 namespace {
 

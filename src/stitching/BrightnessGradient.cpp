@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "image/ParallelFor.h"
 #include "linalg/CMatrix.h"
 #include "linalg/CVector.h"
 #include "stitching/EmptySample.h"
@@ -89,15 +90,17 @@ void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& in
         offset[t] = l;
         scale[t] = span > 0 ? 255.0 / span : 1.0;
     }
-    for (int y = 0; y < P.height; ++y) {
-        RgbSHORT* row = P.Row(y);
-        for (int x = 0; x < P.width; ++x) {
-            if (IsEmptySample(row[x]))
-                continue;
-            int t = alongX ? x : y;
-            LevelPixel(row[x], offset[t], scale[t]);
+    ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            RgbSHORT* row = P.Row(y);
+            for (int x = 0; x < P.width; ++x) {
+                if (IsEmptySample(row[x]))
+                    continue;
+                int t = alongX ? x : y;
+                LevelPixel(row[x], offset[t], scale[t]);
+            }
         }
-    }
+    });
 }
 
 }  // namespace stitch

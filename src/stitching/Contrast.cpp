@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "image/ParallelFor.h"
+#include "stitching/ChannelRange.h"
 #include "stitching/EmptySample.h"
 
 namespace stitch {
@@ -14,28 +16,21 @@ namespace {
 bool ChannelRange(const ImgRGBSHORT& P, int& lo, int& hi) {
     lo = 32767;
     hi = -32768;
-    bool any = false;
-    for (int y = 0; y < P.height; ++y) {
-        const RgbSHORT* row = P.Row(y);
-        for (int x = 0; x < P.width; ++x) {
-            if (IsEmptySample(row[x]))
-                continue;
-            any = true;
-            lo = std::min({lo, int(row[x].b), int(row[x].g), int(row[x].r)});
-            hi = std::max({hi, int(row[x].b), int(row[x].g), int(row[x].r)});
-        }
-    }
-    return any;
+    ChannelRangeOf(P, lo, hi);
+    return lo <= hi;
 }
 
+// f on every non-empty pixel, bands of rows on all cores.
 template <class F>
 void ForEachNonEmpty(ImgRGBSHORT& P, F f) {
-    for (int y = 0; y < P.height; ++y) {
-        RgbSHORT* row = P.Row(y);
-        for (int x = 0; x < P.width; ++x)
-            if (!IsEmptySample(row[x]))
-                f(row[x]);
-    }
+    ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            RgbSHORT* row = P.Row(y);
+            for (int x = 0; x < P.width; ++x)
+                if (!IsEmptySample(row[x]))
+                    f(row[x]);
+        }
+    });
 }
 
 // lo and the scale of the stretch from the luminance histogram of M bins over [0, M].
@@ -48,19 +43,29 @@ Stretch StretchFromHistogram(const ImgRGBSHORT& P, int M) {
     Stretch s;
     if (M < 2)
         return s;  // one bin: no width to place the ends in
-    std::vector<double> cumulative(static_cast<size_t>(M), 0.0);
     double binScale = (M - 1) / static_cast<double>(M);
-    for (int y = 0; y < P.height; ++y) {
-        const RgbSHORT* row = P.Row(y);
-        for (int x = 0; x < P.width; ++x) {
-            int bin = 0;  // empty pixels count as the darkest
-            if (!IsEmptySample(row[x])) {
-                int L = (16 * row[x].g + 5 * row[x].r + 11 * row[x].b) / 32;
-                bin = static_cast<int>(std::clamp(std::trunc(L * binScale + 0.5), 0.0, M - 1.0));
+    // Whole counts per band of rows, summed exactly whatever the bands.
+    const RowBands bands(P.height);
+    std::vector<std::vector<long long>> counts(static_cast<size_t>(bands.count));
+    ParallelRows(bands, [&](int band, int begin, int end) {
+        std::vector<long long>& count = counts[static_cast<size_t>(band)];
+        count.assign(static_cast<size_t>(M), 0);
+        for (int y = begin; y < end; ++y) {
+            const RgbSHORT* row = P.Row(y);
+            for (int x = 0; x < P.width; ++x) {
+                int bin = 0;  // empty pixels count as the darkest
+                if (!IsEmptySample(row[x])) {
+                    int L = (16 * row[x].g + 5 * row[x].r + 11 * row[x].b) / 32;
+                    bin = static_cast<int>(std::clamp(std::trunc(L * binScale + 0.5), 0.0, M - 1.0));
+                }
+                ++count[static_cast<size_t>(bin)];
             }
-            cumulative[bin] += 1;
         }
-    }
+    });
+    std::vector<double> cumulative(static_cast<size_t>(M), 0.0);
+    for (const std::vector<long long>& count : counts)
+        for (size_t bin = 0; bin < count.size(); ++bin)
+            cumulative[bin] += static_cast<double>(count[bin]);
     double total = static_cast<double>(P.width) * P.height;
     double sum = 0;
     for (double& c : cumulative) {

@@ -10,6 +10,7 @@
 #include "image/GaussianSmooth.h"
 #include "image/WarpImage.h"
 #include "stitching/CameraTransfer.h"
+#include "stitching/ChannelRange.h"
 #include "stitching/EmptySample.h"
 #include "stitching/RenderMasks.h"
 
@@ -82,15 +83,7 @@ void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, 
         WarpImage(corrected, copy.image, CMatrix(3, 3, m), false);
     }
     int low = std::numeric_limits<int>::max(), high = std::numeric_limits<int>::min();
-    for (int y = 0; y < workHeight; ++y) {
-        const RgbSHORT* row = copy.image.Row(y);
-        for (int x = 0; x < workWidth; ++x) {
-            if (row[x].b == EMPTY_SAMPLE)
-                continue;
-            low = std::min({low, int(row[x].b), int(row[x].g), int(row[x].r)});
-            high = std::max({high, int(row[x].b), int(row[x].g), int(row[x].r)});
-        }
-    }
+    ChannelRangeOf(copy.image, low, high);
     copy.minimum = low <= high ? low : 0;
     copy.maximum = low <= high ? high : 0;
     ReplicateIntoUnwritten(copy.image);
