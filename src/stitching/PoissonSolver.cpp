@@ -24,12 +24,13 @@ std::vector<double> CosineTerms(int n) {
 }  // namespace
 
 PoissonSolver::PoissonSolver(int w, int h)
-    : grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)),
+    : height_(h), grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)),
       coefficients_(grid_.Height(), grid_.Width(), SineGrid::Uninitialised{}) {}
 
 void PoissonSolver::Forward() {
     // Rows, then the columns as rows of the transposed grid; the coefficients stay transposed.
-    OddTransformRows(grid_);
+    // The rows below the rectangle are zero, and so are their transforms.
+    OddTransformRows(grid_, 1, height_);
     TransposeScaled(grid_, coefficients_, 1.0f);
     OddTransformRows(coefficients_);
 }
@@ -49,7 +50,7 @@ void PoissonSolver::Inverse() {
     }
     OddTransformRows(coefficients_);
     TransposeScaled(coefficients_, grid_, 1.0f);
-    OddTransformRows(grid_);
+    OddTransformRows(grid_, 1, height_);
 }
 
 }  // namespace stitch

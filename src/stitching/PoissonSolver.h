@@ -15,8 +15,9 @@ public:
     // W and H are the smallest powers of two >= w and >= h.
     PoissonSolver(int w, int h);
 
-    // The right-hand side goes here before Forward (zero-filled at construction); after
-    // Inverse it holds G.
+    // The right-hand side goes here before Forward, on the first h rows (the grid is
+    // zero-filled at construction and the rows below must stay so); after Inverse the first h
+    // rows hold G, and what the rows below hold is not defined.
     SineGrid& Grid() { return grid_; }
     const SineGrid& Grid() const { return grid_; }
 
@@ -29,6 +30,7 @@ public:
     }
 
 private:
+    int height_;
     SineGrid grid_;
     // The coefficients between the two transforms, transposed (row c holds column c).
     SineGrid coefficients_;

@@ -148,8 +148,8 @@ void TransformRowRange(const OddTransform& transform, SineGrid& grid, int first,
 
 }  // namespace
 
-void OddTransformRows(SineGrid& grid, int threads) {
-    int n = grid.Width(), count = grid.Height() - 1;
+void OddTransformRows(SineGrid& grid, int threads, int rows) {
+    int n = grid.Width(), count = std::min(rows < 0 ? grid.Height() : rows, grid.Height()) - 1;
     if (n < 2 || count < 1) {
         grid.Fill(0.0f);
         return;

@@ -21,7 +21,9 @@ void InverseSineTransform2D(SineGrid& grid, int threads = 1);
 // Building blocks for callers that keep the coefficients transposed between a forward and an
 // inverse transform (saving two transpositions):
 // RODFT00 over elements 1 .. width-1 of rows 1 .. height-1, in place (twice the sine sum);
-// element 0 of those rows and all of row 0 come out zero.
-void OddTransformRows(SineGrid& grid, int threads = 1);
+// element 0 of those rows and all of row 0 come out zero. With `rows` >= 0 only rows below
+// `rows` are transformed: the rows from there on are all zero (their transform is zero too)
+// or not wanted; their element 0 is still set to zero.
+void OddTransformRows(SineGrid& grid, int threads = 1, int rows = -1);
 
 }  // namespace stitch
