@@ -8,6 +8,7 @@
 
 #include "image/BilinearSample.h"
 #include "image/GaussianSmooth.h"
+#include "image/ParallelFor.h"
 #include "image/WarpImage.h"
 #include "stitching/CameraTransfer.h"
 #include "stitching/ChannelRange.h"
@@ -125,41 +126,44 @@ void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, con
     const ImgRGBSHORT& W = copy.image;
     const int ww = W.width, wh = W.height;
     const RgbSHORT zero{0, 0, 0};
-    std::vector<double> xs(static_cast<size_t>(r.width)), ys(static_cast<size_t>(r.width));
-    std::unique_ptr<bool[]> mapped(new bool[static_cast<size_t>(r.width)]);
-    for (int y = 0; y < r.height; ++y) {
-        const int v = r.top + y;
-        RgbSHORT* a = A.Row(y);
-        RgbSHORT* b = B.Row(y);
-        uint8_t* c = C.Row(y);
-        uint8_t* m = M.Row(y);
-        const RgbSHORT* p = v >= 0 && v < panorama.height ? panorama.Row(v) : nullptr;
-        if (p)
-            mapper.SourceRow(r.left, v, r.width, xs.data(), ys.data(), mapped.get());
-        for (int x = 0; x < r.width; ++x) {
-            const int u = r.left + x;
-            bool inside = p && u >= 0 && u < panorama.width && mapped[x];
-            double sx = 0, sy = 0;
-            int k = 0, l = 0;
-            if (inside) {
-                sx = xs[x] * copy.scale;
-                sy = ys[x] * copy.scale;
-                inside = sx > 0 && sx < ww - 1 && sy > 0 && sy < wh - 1;
+    // Bands of rows on all cores, each with its own row of source positions.
+    ParallelRows(RowBands(r.height), [&](int, int begin, int end) {
+        std::vector<double> xs(static_cast<size_t>(r.width)), ys(static_cast<size_t>(r.width));
+        std::unique_ptr<bool[]> mapped(new bool[static_cast<size_t>(r.width)]);
+        for (int y = begin; y < end; ++y) {
+            const int v = r.top + y;
+            RgbSHORT* a = A.Row(y);
+            RgbSHORT* b = B.Row(y);
+            uint8_t* c = C.Row(y);
+            uint8_t* m = M.Row(y);
+            const RgbSHORT* p = v >= 0 && v < panorama.height ? panorama.Row(v) : nullptr;
+            if (p)
+                mapper.SourceRow(r.left, v, r.width, xs.data(), ys.data(), mapped.get());
+            for (int x = 0; x < r.width; ++x) {
+                const int u = r.left + x;
+                bool inside = p && u >= 0 && u < panorama.width && mapped[x];
+                double sx = 0, sy = 0;
+                int k = 0, l = 0;
                 if (inside) {
-                    k = static_cast<int>(sx);
-                    l = static_cast<int>(sy);
-                    inside = k > 0 && l > 0;
+                    sx = xs[x] * copy.scale;
+                    sy = ys[x] * copy.scale;
+                    inside = sx > 0 && sx < ww - 1 && sy > 0 && sy < wh - 1;
+                    if (inside) {
+                        k = static_cast<int>(sx);
+                        l = static_cast<int>(sy);
+                        inside = k > 0 && l > 0;
+                    }
                 }
+                if (!inside) {
+                    a[x] = b[x] = zero;
+                    c[x] = m[x] = 0;
+                    continue;
+                }
+                BilinearSample(W.Row(l), W.Row(l + 1), &a[x], sx, sy, k, l);
+                b[x] = p[u].b == EMPTY_SAMPLE ? a[x] : p[u];
+                c[x] = 1;
+                m[x] = seam.Row(l)[k];
             }
-            if (!inside) {
-                a[x] = b[x] = zero;
-                c[x] = m[x] = 0;
-                continue;
-            }
-            BilinearSample(W.Row(l), W.Row(l + 1), &a[x], sx, sy, k, l);
-            b[x] = p[u].b == EMPTY_SAMPLE ? a[x] : p[u];
-            c[x] = 1;
-            m[x] = seam.Row(l)[k];
         }
-    }
+    });
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "image/ParallelFor.h"
+
 namespace stitch {
 
 namespace {
@@ -42,21 +44,23 @@ void ClearSeamMaskWhereEarlierWins(ImgUCHAR& S, const ImgFLOAT& newTent, const I
                                    const WorkingRowMap& mapRow) {
     int w = S.width;
     double fw = earlierTent.width, fh = earlierTent.height;
-    std::vector<double> xs(static_cast<size_t>(w)), ys(static_cast<size_t>(w));
-    for (int i = 0; i < S.height; ++i) {
-        mapRow(i, xs.data(), ys.data());
-        uint8_t* s = S.Row(i);
-        const float* own = newTent.Row(i);
-        for (int j = 0; j < w; ++j) {
-            double x = xs[j], y = ys[j];
-            // 0 < trunc(x) < fw - 1, written so that non-finite values fail too.
-            if (!(x >= 1.0 && x < fw - 1.0 && y >= 1.0 && y < fh - 1.0))
-                continue;
-            int k = static_cast<int>(x), l = static_cast<int>(y);
-            if (EarlierImageKeeps(earlierTent.Row(l)[k], own[j]))
-                s[j] = 0;
+    ParallelRows(RowBands(S.height), [&](int, int begin, int end) {
+        std::vector<double> xs(static_cast<size_t>(w)), ys(static_cast<size_t>(w));
+        for (int i = begin; i < end; ++i) {
+            mapRow(i, xs.data(), ys.data());
+            uint8_t* s = S.Row(i);
+            const float* own = newTent.Row(i);
+            for (int j = 0; j < w; ++j) {
+                double x = xs[j], y = ys[j];
+                // 0 < trunc(x) < fw - 1, written so that non-finite values fail too.
+                if (!(x >= 1.0 && x < fw - 1.0 && y >= 1.0 && y < fh - 1.0))
+                    continue;
+                int k = static_cast<int>(x), l = static_cast<int>(y);
+                if (EarlierImageKeeps(earlierTent.Row(l)[k], own[j]))
+                    s[j] = 0;
+            }
         }
-    }
+    });
 }
 
 // Two 3 x 3 minimum passes are one 5 x 5 pass, and the ring set to 0 lies in the window of

@@ -17,6 +17,7 @@ inline bool EarlierImageKeeps(float earlierWeight, float newWeight) { return ear
 
 // Maps one working row i of the new image into an earlier image's working pixels:
 // fills x[j], y[j] for j = 0 .. width-1 (non-finite values for points that do not map).
+// Rows are mapped on several threads at once.
 using WorkingRowMap = std::function<void(int i, double* x, double* y)>;
 
 // Clears the seam mask S (1 where the new image owns a working pixel, sized like the new

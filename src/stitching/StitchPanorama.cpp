@@ -2,6 +2,7 @@
 // image after image a corrected working copy warped into the 16-bit panorama and blended in
 // across its seam; then the tonal steps, the 8-bit output and the automatic crop.
 #include <algorithm>
+#include <deque>
 #include <future>
 #include <memory>
 #include <string>
@@ -95,15 +96,23 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
         return std::async(std::launch::async, Prepare, std::string(image.path.c_str()), rotation, camera,
                           image.workScale, image.workWidth, image.workHeight);
     };
-    std::future<PreparedImage> next = prepare(0);
+    // The first two copies are made together, while nothing else runs yet (the first photograph
+    // is pasted without a blend); after that one copy is made ahead.
+    std::deque<std::future<PreparedImage>> ahead;
+    int launched = 0;
+    auto launch = [&] { ahead.push_back(prepare(launched++)); };
+    launch();
+    if (count > 1)
+        launch();
     for (int a = 0; a < count; ++a) {
         const Camera& camera = cameraList[static_cast<size_t>(a)];
         ImageRecord& image = images[static_cast<size_t>(camera.image)];
         Tick();
         RenderStep(1, a + 1, count);
-        PreparedImage prepared = next.get();
-        if (a + 1 < count)
-            next = prepare(a + 1);
+        PreparedImage prepared = ahead.front().get();
+        ahead.pop_front();
+        if (ahead.empty() && launched < count)
+            launch();
         if (!prepared.loaded)
             ThrowUnreadableImage(camera.image);
         RenderStep(2, a + 1, count);
