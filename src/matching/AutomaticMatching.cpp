@@ -1,6 +1,9 @@
 // Automatic matching of all images: extraction, matching of every pair, RANSAC and the
 // pair fit, then the overlap hierarchy.
+#include <algorithm>
+
 #include "image/LargeBlocks.h"
+#include "image/ParallelFor.h"
 #include "project/EngineText.h"
 #include "project/PanoramaEngine.h"
 
@@ -22,11 +25,19 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
 
             Log(Tr("Matching features "));
             const int count = static_cast<int>(combinations.size());
-            for (int c = 0; c < count; ++c) {
-                Step(c + 1, count,
-                     Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), c + 1, count).c_str());
-                Tick();
-                MatchPairDescriptors(combinations[static_cast<size_t>(c)]);
+            // Each pair's matching reads only its two photographs' features and writes only
+            // its own combination, so a few pairs at a time run on all cores; the hooks are
+            // called here, before the pairs they announce.
+            constexpr int kPairsAtATime = 4;
+            for (int c = 0; c < count; c += kPairsAtATime) {
+                const int pairs = std::min(kPairsAtATime, count - c);
+                for (int k = c; k < c + pairs; ++k) {
+                    Step(k + 1, count,
+                         Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), k + 1, count)
+                             .c_str());
+                    Tick();
+                }
+                ParallelFor(pairs, [&](int k) { MatchPairDescriptors(combinations[static_cast<size_t>(c + k)]); });
             }
             Log(Tr(" done\n"));
 
