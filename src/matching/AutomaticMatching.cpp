@@ -1,6 +1,8 @@
 // Automatic matching of all images: extraction, matching of every pair, RANSAC and the
 // pair fit, then the overlap hierarchy.
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "image/LargeBlocks.h"
 #include "image/ParallelFor.h"
@@ -23,12 +25,12 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             RebuildCombinations();
             ExtractFeaturesOfAllImages();
 
+            constexpr int kPairsAtATime = 4;
             Log(Tr("Matching features "));
             const int count = static_cast<int>(combinations.size());
             // Each pair's matching reads only its two photographs' features and writes only
             // its own combination, so a few pairs at a time run on all cores; the hooks are
             // called here, before the pairs they announce.
-            constexpr int kPairsAtATime = 4;
             for (int c = 0; c < count; c += kPairsAtATime) {
                 const int pairs = std::min(kPairsAtATime, count - c);
                 for (int k = c; k < c + pairs; ++k) {
@@ -42,6 +44,16 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             Log(Tr(" done\n"));
 
             Log(Tr("Fitting transforms... \n"));
+            // RANSAC, the log line and the refinement pair by pair here; the rotation fits, most
+            // of the time, a few pairs at a time on all cores.
+            std::vector<std::pair<int, bool>> begun;
+            auto endPairFits = [&] {
+                ParallelFor(static_cast<int>(begun.size()), [&](int k) {
+                    EndPairFit(combinations[static_cast<size_t>(begun[static_cast<size_t>(k)].first)],
+                               begun[static_cast<size_t>(k)].second);
+                });
+                begun.clear();
+            };
             for (int c = 0; c < count; ++c) {
                 ImageCombination& pair = combinations[static_cast<size_t>(c)];
                 if (pair.P.empty())
@@ -50,8 +62,13 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
                          Chars::Format(Tr("Fitting transform: Combination %d-%d").c_str(), pair.first, pair.second)
                              .c_str()))
                     ThrowAborted();
-                FitPairFromMatches(pair);
+                bool refined = false;
+                if (BeginPairFit(pair, refined))
+                    begun.push_back({c, refined});
+                if (static_cast<int>(begun.size()) == kPairsAtATime)
+                    endPairFits();
             }
+            endPairFits();
             Log(Tr(" ...fitting transforms done.\n"));
             return true;
         },

@@ -34,6 +34,14 @@ void PanoramaEngine::MatchPairDescriptors(ImageCombination& pair) const {
 }
 
 bool PanoramaEngine::FitPairFromMatches(ImageCombination& pair) {
+    bool refined = false;
+    if (!BeginPairFit(pair, refined))
+        return false;
+    EndPairFit(pair, refined);
+    return true;
+}
+
+bool PanoramaEngine::BeginPairFit(ImageCombination& pair, bool& refined) {
     CMatrix H;
     FitHomographyRansac(H, pair.P, pair.Q, GetFeatureMatchingRansacThreshold());
     if (pair.P.empty())
@@ -41,11 +49,14 @@ bool PanoramaEngine::FitPairFromMatches(ImageCombination& pair) {
     Log(Zelvo::Chars::Format(Tr("Images %d,%d: %d matches found\n").c_str(), pair.first, pair.second,
                              static_cast<int>(pair.P.size()))
             .c_str());
-    const bool refined = refineCorrespondences && RefinePairPoints(pair, H);
+    refined = refineCorrespondences && RefinePairPoints(pair, H);
+    return true;
+}
+
+void PanoramaEngine::EndPairFit(ImageCombination& pair, bool refined) {
     StorePairFit(pair, FitPair(pair.first, pair.second, pair.P, pair.Q));
     if (refined)
         DropPointsOffTheFit(pair);
-    return true;
 }
 
 void PanoramaEngine::BeginFullResolution() {

@@ -313,6 +313,12 @@ private:
     // returns false when RANSAC left no points.
     void MatchPairDescriptors(ImageCombination& pair) const;
     bool FitPairFromMatches(ImageCombination& pair);
+    // FitPairFromMatches in two halves. The first needs the hooks and the shared full-resolution
+    // photographs: RANSAC, the log line and the refinement (false when RANSAC left no points;
+    // `refined` tells whether the points were refined). The second, the rotation fit, touches
+    // nothing but the pair, so several pairs may run it at once on different threads.
+    bool BeginPairFit(ImageCombination& pair, bool& refined);
+    void EndPairFit(ImageCombination& pair, bool refined);
     // The full-resolution photographs that refinement works on, held while matching runs.
     void BeginFullResolution();
     void EndFullResolution();

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "matching/Homography.h"
 #include "project/PanoramaEngine.h"
@@ -152,4 +153,39 @@ TEST(PairOperations, MemoryRunningOutDuringMatchingIsAFailureThatKeepsThePairs) 
     EXPECT_NE(log.find("...find overlapping images failed\n"), std::string::npos);
     EXPECT_EQ(engine.Combination(0, 1)->P.size(), 8u);
     EXPECT_NE(engine.MainTree(), nullptr);
+}
+
+// Automatic matching runs the descriptor matching and the rotation fits of several pairs at
+// once on all cores; every pair comes out exactly as matching that pair alone does.
+TEST(PairOperations, PairsMatchedTogetherEqualPairsMatchedAlone) {
+    RenderedViews set({View(0, 0, 0, 500, 480, 360), View(22, 0, 0, 500, 480, 360), View(44, 0, 0, 500, 480, 360),
+                       View(66, 0, 0, 500, 480, 360), View(88, 0, 0, 500, 480, 360)});
+    std::vector<std::string> paths;
+    for (int k = 0; k < 5; ++k)
+        paths.push_back(set.Path(k));
+    PanoramaEngine together;
+    EngineFixture::SetImagePaths(together, paths, 480, 360);
+    together.SetGeneticSeed(11);
+    ASSERT_TRUE(together.FindOverlappingImages());
+    int compared = 0;
+    for (const ImageCombination& pair : together.Combinations()) {
+        if (!pair.matched)
+            continue;
+        PanoramaEngine alone;
+        EngineFixture::SetImagePaths(alone, paths, 480, 360);
+        alone.SetGeneticSeed(11);
+        ASSERT_TRUE(alone.MatchImagePair(pair.first, pair.second));
+        const ImageCombination& single = *alone.Combination(pair.first, pair.second);
+        ASSERT_EQ(single.P.size(), pair.P.size()) << pair.first << "-" << pair.second;
+        for (size_t k = 0; k < pair.P.size(); ++k) {
+            EXPECT_EQ(single.P[k].x, pair.P[k].x);
+            EXPECT_EQ(single.Q[k].y, pair.Q[k].y);
+        }
+        EXPECT_EQ(single.f, pair.f);
+        EXPECT_EQ(single.omega, pair.omega);
+        EXPECT_EQ(single.phi, pair.phi);
+        EXPECT_EQ(single.kappa, pair.kappa);
+        ++compared;
+    }
+    EXPECT_GE(compared, 4);
 }
