@@ -19,12 +19,14 @@ namespace {
 
 const RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
 
-// The anti-alias blur of a reduction, per channel, values truncated back toward zero.
+// The anti-alias blur of a reduction, per channel, values truncated back toward zero. The
+// channels are independent and run on all cores (the first photograph's copy is awaited
+// while the other core has nothing else to do).
 void BlurChannels(const ImgRGBSHORT& source, ImgRGBSHORT& blurred, double sigma) {
     const int w = source.width, h = source.height;
     blurred.Resize(w, h);
-    ImgFLOAT channel(w, h);
-    for (int k = 0; k < 3; ++k) {
+    ParallelFor(3, [&](int k) {
+        ImgFLOAT channel(w, h);
         for (int y = 0; y < h; ++y) {
             const int16_t* in = &source.Row(y)->b + k;
             float* out = channel.Row(y);
@@ -38,7 +40,7 @@ void BlurChannels(const ImgRGBSHORT& source, ImgRGBSHORT& blurred, double sigma)
             for (int x = 0; x < w; ++x)
                 out[3 * x] = static_cast<int16_t>(std::clamp(in[x], -32767.0f, 32767.0f));
         }
-    }
+    });
 }
 
 // The scaling leaves the last column or row unwritten where the bilinear sample would need a
