@@ -1,5 +1,6 @@
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/MainWindow.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
     if (request.action != StartupRequest::Run)
         return AnswerWithoutWindow(request);
 
+    // A write beyond the file size limit fails like one on a full disk, and the saves say so,
+    // instead of the signal ending the program with the user's work unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     Q_INIT_RESOURCE(vedora);
     MyApplication app(argc, argv);
     QCoreApplication::setApplicationName("vedora");

@@ -355,6 +355,9 @@ int main(int argc, char** argv) {
     // damaged photograph is reported by name instead.
     QLoggingCategory::setFilterRules("qt.gui.imageio.*=false");
     std::signal(SIGPIPE, SIG_IGN);
+    // A write beyond the file size limit fails like one on a full disk, instead of ending the
+    // process with a half-written temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     CommandLine cl;
     std::string message;

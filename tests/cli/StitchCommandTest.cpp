@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -368,4 +369,26 @@ TEST(StitchCommand, SmallPhotographsAreMatchedAtTheirOwnSize) {
                               "--feature-size", "2000", set.Path(0), set.Path(1)},
                              set.Folder());
     EXPECT_EQ(large.status, 0) << large.err;
+}
+
+// A write that fails part-way (here beyond a file size limit of 16 kB, as on a full disk) is a
+// message and exit 2: no partial panorama, no temporary file, the old panorama untouched.
+TEST(StitchCommand, AWriteThatFailsPartWayLeavesTheOldPanorama) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(20, 0, 0, 500, 320, 240)});
+    const std::string dir = set.Folder();
+    const std::string panorama = dir + "/pano.jpg";
+    {
+        std::ofstream old(panorama);
+        old << "the old panorama";
+    }
+    const std::string command = "ulimit -f 16; '" + std::string(VEDORA_STITCH) + "' -q --seed 17 -o '" + panorama +
+                                "' '" + set.Path(0) + "' '" + set.Path(1) + "' 2> '" + dir + "/err.txt'";
+    int raw = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(raw), 2);
+    EXPECT_NE(ReadAll(dir + "/err.txt").find("cannot write the image"), std::string::npos) << ReadAll(dir + "/err.txt");
+    EXPECT_EQ(ReadAll(panorama), "the old panorama");
+    const QStringList left = QDir(QString::fromStdString(dir)).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : left)
+        EXPECT_FALSE(name.startsWith(".")) << name.toStdString();
 }
