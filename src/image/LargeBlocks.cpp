@@ -38,7 +38,6 @@ public:
         std::vector<void*> released;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            inUse_ += capacity;
             // The smallest kept block that fits and wastes at most a quarter of the request.
             size_t best = kept_.size();
             for (size_t k = 0; k < kept_.size(); ++k)
@@ -46,13 +45,16 @@ public:
                     (best == kept_.size() || kept_[k].capacity < kept_[best].capacity))
                     best = k;
             if (best < kept_.size()) {
-                void* block = kept_[best].block;
-                keptBytes_ -= kept_[best].capacity;
-                inUse_ += kept_[best].capacity - capacity;
-                out_[block] = kept_[best].capacity;
+                const Kept kept = kept_[best];
+                out_.emplace(kept.block, kept.capacity);  // the only step that may throw
                 kept_.erase(kept_.begin() + static_cast<std::ptrdiff_t>(best));
-                return block;
+                keptBytes_ -= kept.capacity;
+                inUse_ += kept.capacity;
+                return kept.block;
             }
+            // What a fresh block would lift above the peak, the oldest kept blocks make room for.
+            released.reserve(kept_.size());
+            inUse_ += capacity;
             peak_ = std::max(peak_, inUse_);
             while (!kept_.empty() && inUse_ + keptBytes_ > peak_) {
                 released.push_back(kept_.front().block);
@@ -76,19 +78,28 @@ public:
         return block;
     }
 
-    void Give(void* block, size_t bytes) {
+    void Give(void* block, size_t bytes) noexcept {
         if (!block)
             return;
         if (CapacityFor(bytes) >= kLargeBlock) {
             std::lock_guard<std::mutex> lock(mutex_);
             const auto out = out_.find(block);
+            if (out == out_.end()) {  // not one of ours: nothing to account
+                std::free(block);
+                return;
+            }
             const size_t capacity = out->second;
             out_.erase(out);
             inUse_ -= capacity;
             if (reuses_ > 0) {
-                kept_.push_back({block, capacity});
-                keptBytes_ += capacity;
-                return;
+                // Images give their blocks back from destructors: nothing may throw from here.
+                try {
+                    kept_.push_back({block, capacity});
+                    keptBytes_ += capacity;
+                    return;
+                } catch (const std::bad_alloc&) {
+                    // no room to remember it: it goes back to the system
+                }
             }
         }
         std::free(block);
@@ -146,7 +157,7 @@ BlockStore& Store() {
 
 void* TakeLargeBlock(size_t bytes) { return Store().Take(bytes); }
 
-void GiveLargeBlock(void* block, size_t bytes) { Store().Give(block, bytes); }
+void GiveLargeBlock(void* block, size_t bytes) noexcept { Store().Give(block, bytes); }
 
 LargeBlockReuse::LargeBlockReuse() { Store().BeginReuse(); }
 

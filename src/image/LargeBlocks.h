@@ -14,7 +14,7 @@
 // oldest kept ones go first. So reuse costs no memory the work did not need anyway.
 void* TakeLargeBlock(size_t bytes);
 // Gives back a block of TakeLargeBlock with the size it was asked for; null is ignored.
-void GiveLargeBlock(void* block, size_t bytes);
+void GiveLargeBlock(void* block, size_t bytes) noexcept;
 
 // Keeps ending large blocks for reuse while it lives; nested reuses share one store, which is
 // emptied when the outermost ends. Any thread may take and give blocks meanwhile.
