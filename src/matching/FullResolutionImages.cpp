@@ -29,14 +29,6 @@ void FullResolutionImages::Insert(int index, ImgFLOAT&& image, int protect) {
     Touch(index);
 }
 
-void FullResolutionImages::Keep(int index, const ImgFLOAT& image) {
-    if (images.count(index) || image.ByteCount() > budget)
-        return;
-    ImgFLOAT copy(image.width, image.height);
-    image.CopyTo(copy);
-    Insert(index, std::move(copy), -1);
-}
-
 void FullResolutionImages::Keep(int index, ImgFLOAT&& image) {
     if (images.count(index) || image.ByteCount() > budget)
         return;

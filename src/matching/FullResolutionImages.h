@@ -19,8 +19,7 @@ public:
 
     FullResolutionImages(size_t budgetBytes, Loader loader) : budget(budgetBytes), load(std::move(loader)) {}
 
-    // Keeps a copy of a photograph that has just been decoded.
-    void Keep(int index, const ImgFLOAT& image);
+    // Keeps a photograph that has just been decoded.
     void Keep(int index, ImgFLOAT&& image);
     // The two photographs of a pair, decoded again where they were released; a null entry
     // when one cannot be read. Both stay valid until the next call.

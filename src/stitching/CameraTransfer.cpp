@@ -3,15 +3,11 @@
 #include <cmath>
 #include <limits>
 
+#include "stitching/Rotations.h"
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-void Multiply3(const double* a, const double* b, double* product) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            product[3 * i + j] = a[3 * i] * b[j] + a[3 * i + 1] * b[3 + j] + a[3 * i + 2] * b[6 + j];
-}
 
 void Read3(const CMatrix& M, double* out) {
     for (int i = 0; i < 3; ++i)
@@ -27,27 +23,17 @@ CameraTransfer::CameraTransfer(ProjectionType type, const Camera& from, const Ca
     if (type == ProjectionType::Planar) {
         // `from` pixel -> homogeneous panorama pixel -> `to` pixel: one homography, with the
         // panorama pixel's own weight kept for the sign test of the way back.
-        double toPano[9], fromPano[9];
-        Read3(from.toPanorama, toPano);
-        Read3(to.fromPanorama, fromPano);
-        Multiply3(fromPano, toPano, onward);
+        Read3(to.fromPanorama * from.toPanorama, onward);
         for (int j = 0; j < 3; ++j)
-            planarLast[j] = toPano[6 + j];
+            planarLast[j] = from.toPanorama(2, j);
         for (double& r : rotation)
             r = 0;
         return;
     }
     Read3(from.panoRotation, rotation);
     // The folded ray turns about the vertical axis by the longitude difference, then into
-    // `to`'s camera frame: panoRotation(to)^T Ry(delta).
-    const double delta = from.lonOffset - to.lonOffset;
-    const double c = std::cos(delta), s = std::sin(delta);
-    const double turn[9] = {c, 0, s, 0, 1, 0, -s, 0, c};
-    double toRotationT[9];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            toRotationT[3 * i + j] = to.panoRotation(j, i);
-    Multiply3(toRotationT, turn, onward);
+    // `to`'s camera frame.
+    Read3(to.panoRotation.Transpose() * Ry(from.lonOffset - to.lonOffset), onward);
     for (double& p : planarLast)
         p = 0;
 }
