@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;

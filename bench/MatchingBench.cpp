@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "BenchWorld.h"
+#include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
 #include "image/ResampleImage.h"
 #include "image/WarpImage.h"
@@ -17,7 +18,6 @@
 #include "matching/ExtractionGeometry.h"
 #include "matching/FeatureExtractor.h"
 #include "matching/MatchDescriptors.h"
-#include "project/PanoramaEngine.h"
 #include "render/ViewRenderer.h"
 #include "support/EngineFixture.h"
 

@@ -11,9 +11,9 @@
 
 #include "app/SettingsDocument.h"
 #include "app/UserPrompts.h"
+#include "engine/PanoramaEngine.h"
 #include "linalg/PointD.h"
 #include "movie/VrMovieSettings.h"
-#include "project/PanoramaEngine.h"
 #include "ui_ImageViewForm.h"
 #include "ui_MainWindow.h"
 #include "ui_MatchingForm.h"

@@ -11,7 +11,7 @@
 #include "app/ProjectImagePaths.h"
 #include "app/UserPrompts.h"
 #include "app/WidgetTips.h"
-#include "project/ProjectPaths.h"
+#include "engine/ProjectPaths.h"
 #include "view/GuiBitmap.h"
 #include "view/GuiMgr.h"
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/PanoramaEngine.h"
 #include "linalg/RectD.h"
-#include "project/PanoramaEngine.h"
 
 // What the camera fit found and where the panorama lies, as JSON for scripts and for checking
 // a stitch against known cameras:

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ProjectParameters.h"
 #include "movie/VrMovieSettings.h"
-#include "project/ProjectParameters.h"
 
 // A crop rectangle in pixels of the uncropped panorama.
 struct CropOption {

@@ -15,9 +15,9 @@
 #include "cli/CommandLine.h"
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
+#include "engine/ProjectStore.h"
 #include "image/ImageFile.h"
 #include "movie/VrMovieWriter.h"
-#include "project/ProjectStore.h"
 #include "xml/XmlDocument.h"
 
 namespace {

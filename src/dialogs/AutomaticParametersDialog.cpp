@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "ui_AutomaticParametersForm.h"
 
 AutomaticParametersDialog::AutomaticParametersDialog(PanoramaEngine& parameters, QWidget* parent)

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "project/ProjectParameters.h"
+#include "engine/ProjectParameters.h"
 
 class PanoramaEngine;
 class QDoubleSpinBox;

@@ -2,7 +2,7 @@
 
 #include <QSignalBlocker>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "ui_PanoramaParametersForm.h"
 
 PanoramaParametersDialog::PanoramaParametersDialog(PanoramaEngine& e, QWidget* parent)

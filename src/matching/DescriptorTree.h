@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "project/Descriptor.h"
+#include "matching/Descriptor.h"
 
 // A k-d tree over the descriptors of one image, searched best-bin-first.
 class DescriptorTree {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "image/ImgTypes.h"
+#include "matching/Descriptor.h"
 #include "matching/FeaturePoint.h"
-#include "project/Descriptor.h"
 
 // Detects the salient points of one working image and gives them descriptors. Entry k of
 // descriptors belongs to entry k of points.

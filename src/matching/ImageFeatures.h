@@ -4,7 +4,7 @@
 
 #include "image/ImgTypes.h"
 #include "linalg/PointD.h"
-#include "project/Descriptor.h"
+#include "matching/Descriptor.h"
 
 // The matching parameters one extraction needs.
 struct ImageFeatureSettings {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "linalg/PointD.h"
-#include "project/Descriptor.h"
+#include "matching/Descriptor.h"
 
 // For every descriptor of B, its nearest descriptor of A is accepted when it is clearly
 // nearer than the second nearest and strongly correlated. P receives the points of A, Q those

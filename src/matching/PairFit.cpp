@@ -9,7 +9,6 @@
 #include "matching/GeneticOptimizer.h"
 #include "matching/Homography.h"
 #include "matching/PairRotationModel.h"
-#include "project/PanoramaEngine.h"
 
 namespace {
 
@@ -152,41 +151,4 @@ void PairMatricesFromParameters(double f, double omega, double phi, double kappa
                                 CMatrix& forward, CMatrix& backward) {
     forward = RotationTransfer(f, omega, phi, kappa, ci, cj);
     backward = forward.Inverse();
-}
-
-PairFitResult PanoramaEngine::FitPair(int i, int j, const std::vector<PointD>& P, const std::vector<PointD>& Q) const {
-    (void)j;
-    const ImageRecord& first = images.at(static_cast<size_t>(i));
-    const PointD c{first.width / 2, first.height / 2};
-    PairRotation r = FitPairRotation(c, P, Q, geneticSeed != 0 ? geneticSeed : GeneticOptimizer::ClockSeed());
-    RefinePairRotation(c, P, Q, r);
-    // The genetic search samples a large space almost at random and can miss the basin of a
-    // rotation about a tilted axis, leaving pixels of error where the points allow a fraction
-    // of one. A second start from the pair's homography is polished the same way, and the
-    // better of the two fits is kept.
-    CMatrix H;
-    if (P.size() >= 4 && FitHomographyDlt(H, P, Q, static_cast<int>(P.size()))) {
-        PairRotation fromHomography = RotationFromHomography(c, H, P, Q);
-        RefinePairRotation(c, P, Q, fromHomography);
-        if (RotationTransferError(c, fromHomography, P, Q) < RotationTransferError(c, r, P, Q))
-            r = fromHomography;
-    }
-    PairFitResult fit;
-    fit.f = r.f;
-    fit.omega = r.omega;
-    fit.phi = r.phi;
-    fit.kappa = r.kappa;
-    PairMatricesFromParameters(r.f, r.omega, r.phi, r.kappa, c, c, fit.forward, fit.backward);
-    return fit;
-}
-
-void PanoramaEngine::StorePairFit(ImageCombination& pair, const PairFitResult& fit) {
-    pair.f = fit.f;
-    pair.omega = fit.omega;
-    pair.phi = fit.phi;
-    pair.kappa = fit.kappa;
-    pair.forward = fit.forward;
-    pair.backward = fit.backward;
-    pair.error = std::sqrt(MeanSquaredTransferError(pair.forward, pair.P, pair.Q));
-    pair.matched = true;
 }

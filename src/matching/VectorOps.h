@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "project/Descriptor.h"
+#include "matching/Descriptor.h"
 
 // The recursive Gaussian on one signal of doubles, with coefficients kept in double
 // precision; fewer than 4 elements are left unchanged.

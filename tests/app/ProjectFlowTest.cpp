@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "ProjectTestSupport.h"
-#include "project/ProjectPaths.h"
+#include "engine/ProjectPaths.h"
 #include "view/GuiMgr.h"
 
 using Zelvo::XmlDocument;

@@ -10,8 +10,8 @@
 #include <memory>
 #include <numbers>
 
+#include "engine/ProjectStore.h"
 #include "image/ImageFile.h"
-#include "project/ProjectStore.h"
 #include "render/CamerasFile.h"
 #include "render/ImageCompare.h"
 #include "render/TruthPanorama.h"

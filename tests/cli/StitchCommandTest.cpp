@@ -18,8 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/ProjectStore.h"
 #include "matching/PairRotationModel.h"
-#include "project/ProjectStore.h"
 #include "support/RenderedViews.h"
 #include "support/RunProgram.h"
 

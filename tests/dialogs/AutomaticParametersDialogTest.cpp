@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "dialogs/AutomaticParametersDialog.h"
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "dialogs/PanoramaParametersDialog.h"
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "FuzzInputFile.h"
-#include "project/ProjectStore.h"
+#include "engine/ProjectStore.h"
 
 using namespace Zelvo;
 

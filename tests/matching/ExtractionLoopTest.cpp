@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 

@@ -3,7 +3,7 @@
 #include <set>
 #include <utility>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 

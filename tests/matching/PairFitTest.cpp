@@ -4,11 +4,11 @@
 #include <numbers>
 #include <random>
 
+#include "engine/PanoramaEngine.h"
 #include "matching/Homography.h"
 #include "matching/MinStdRandom.h"
 #include "matching/PairFit.h"
 #include "matching/PairRotationModel.h"
-#include "project/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/PanoramaEngine.h"
 #include "matching/Homography.h"
-#include "project/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 

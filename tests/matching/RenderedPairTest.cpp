@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/PanoramaEngine.h"
 #include "matching/ExtractionGeometry.h"
 #include "matching/MatchDescriptors.h"
-#include "project/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "stitching/EmptySample.h"
 #include "stitching/PreviewRenderer.h"
 #include "support/EngineFixture.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "support/RenderedViews.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 
 class EngineFixture {
 public:

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "project/ProjectStore.h"
+#include "engine/ProjectStore.h"
 #include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineFailure.h"
+#include "engine/ImageRecord.h"
+#include "engine/ProjectParameters.h"
 #include "image/ImgTypes.h"
 #include "linalg/CMatrix.h"
 #include "linalg/RectD.h"
 #include "matching/HierarchyNode.h"
-#include "project/EngineFailure.h"
-#include "project/ImageCombination.h"
-#include "project/ImageRecord.h"
-#include "project/ProjectParameters.h"
+#include "matching/ImageCombination.h"
 #include "stitching/Camera.h"
 #include "xml/Chars.h"
 

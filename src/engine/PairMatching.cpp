@@ -2,8 +2,8 @@
 // corresponding points in the caller's image order, clearing it, and the reference choice.
 #include <algorithm>
 
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 
 using Zelvo::Chars;
 

@@ -1,10 +1,10 @@
 // The engine's project data: parameters, pairs, reset, and the runner of long operations.
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 
 #include <new>
 
+#include "engine/EngineText.h"
 #include "matching/FullResolutionImages.h"
-#include "project/EngineText.h"
 
 using Zelvo::Chars;
 
@@ -20,11 +20,6 @@ std::string TrimmedMessage(const char* message) {
 }
 
 }  // namespace
-
-ImageCombination::ImageCombination() {
-    forward.Identity(3);
-    backward.Identity(3);
-}
 
 PanoramaEngine::PanoramaEngine() { Reset(); }
 PanoramaEngine::PanoramaEngine(PanoramaEngine&&) = default;

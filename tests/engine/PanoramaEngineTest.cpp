@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "support/EngineFixture.h"
 #include "xml/XmlDocument.h"
 

@@ -1,6 +1,6 @@
 // How the engine takes the source image list over from the project document, and how the
 // stored points follow a change of the source image rotation.
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;

@@ -1,8 +1,8 @@
 // The quick look at the panorama: the camera fit and geometry at the preview size, then every
 // photograph resampled into it, the reference last so that it ends up on top.
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
 #include "stitching/EmptySample.h"
 #include "stitching/PreviewRenderer.h"
 

@@ -1,4 +1,4 @@
-#include "project/ProjectPaths.h"
+#include "engine/ProjectPaths.h"
 
 #include <QDir>
 #include <QFile>

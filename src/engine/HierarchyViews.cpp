@@ -4,7 +4,7 @@
 #include <limits>
 #include <map>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;

@@ -2,9 +2,9 @@
 // photometric stage, its gains, offsets and vignetting kept in the fitted cameras.
 #include <QString>
 
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
 #include "stitching/PhotometricFit.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "project/ProjectStore.h"
+#include "engine/ProjectStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/ProjectPaths.h"
 #include "image/ImageFile.h"
 #include "image/ImageSource.h"
-#include "project/ProjectPaths.h"
 
 using namespace Zelvo;
 

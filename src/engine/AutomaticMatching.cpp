@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "image/LargeBlocks.h"
 #include "image/ParallelFor.h"
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
 
 using Zelvo::Chars;
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <numbers>
 
+#include "engine/PanoramaEngine.h"
 #include "matching/PairFit.h"
-#include "project/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;

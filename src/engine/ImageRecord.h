@@ -5,7 +5,7 @@
 
 #include "linalg/PointD.h"
 #include "linalg/RectD.h"
-#include "project/Descriptor.h"
+#include "matching/Descriptor.h"
 #include "xml/Chars.h"
 
 namespace Zelvo {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "project/PanoramaEngine.h"
+#include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
 // Loading and saving a whole project without the window: the image sizes come from the file

@@ -1,12 +1,12 @@
 // The overlap hierarchy: a tree of matched pairs per image, the reference image's tree as the
 // main hierarchy, and, when the images close a full circle, the tree of the pairs that join
 // its two ends.
+#include "matching/OverlapHierarchyBuilder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
-
-#include "project/PanoramaEngine.h"
 
 namespace {
 
@@ -94,27 +94,8 @@ int GroupRoot(std::vector<int>& parent, int i) {
     return i;
 }
 
-// The group of connected images (joined by matched pairs) of every image, as the index of
-// one image of the group.
-std::vector<int> GroupOfEachImage(int n, const std::vector<std::vector<int>>& pairsOfImage,
-                                  const std::vector<ImageCombination>& pairs) {
-    std::vector<int> parent(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        parent[static_cast<size_t>(i)] = i;
-    for (int i = 0; i < n && static_cast<size_t>(i) < pairsOfImage.size(); ++i)
-        for (int k : pairsOfImage[static_cast<size_t>(i)]) {
-            int a = GroupRoot(parent, pairs[k].first), b = GroupRoot(parent, pairs[k].second);
-            if (a != b)
-                parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
-        }
-    std::vector<int> group(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        group[static_cast<size_t>(i)] = GroupRoot(parent, i);
-    return group;
-}
-
 // The node count of every image's tree: its root and one node per matched pair of its group.
-std::vector<int> TreeSizes(int n, const std::vector<int>& matched, const std::vector<ImageCombination>& pairs) {
+std::vector<int> TreeSizes(int n, const std::vector<int>& matched, std::span<const ImageCombination> pairs) {
     std::vector<std::vector<int>> pairsOfImage(static_cast<size_t>(n));
     for (int k : matched) {
         pairsOfImage[static_cast<size_t>(pairs[k].first)].push_back(k);
@@ -130,13 +111,19 @@ std::vector<int> TreeSizes(int n, const std::vector<int>& matched, const std::ve
     return sizes;
 }
 
-}  // namespace
+// The index of the pair of images a and b among n images, in the project's pair order.
+int PairIndex(int a, int b, int n) {
+    if (a == b || a < 0 || b < 0 || a >= n || b >= n)
+        return -1;
+    int i = a < b ? a : b, j = a < b ? b : a;
+    return i * n - i * (i + 1) / 2 + j - i - 1;
+}
 
 // Attaches every unused matched pair of each node's image to that node, for start and its
 // following siblings, before exploring the children. The pairs of an image are visited in
 // index order, as a scan of all pairs would meet them.
-static void Grow(HierarchyNode* start, std::vector<char>& used, const std::vector<ImageCombination>& pairs,
-                 const std::vector<std::vector<int>>& pairsOfImage) {
+void Grow(HierarchyNode* start, std::vector<char>& used, std::span<const ImageCombination> pairs,
+          const std::vector<std::vector<int>>& pairsOfImage) {
     for (HierarchyNode* p = start; p; p = p->nextSibling) {
         for (int k : pairsOfImage[static_cast<size_t>(p->image)]) {
             if (used[k])
@@ -150,7 +137,7 @@ static void Grow(HierarchyNode* start, std::vector<char>& used, const std::vecto
 }
 
 // Appends pair k below the first node in pre-order whose image belongs to it.
-static bool Attach(HierarchyNode* root, const ImageCombination& pair, int k) {
+bool Attach(HierarchyNode* root, const ImageCombination& pair, int k) {
     HierarchyNode* found = nullptr;
     ForEachPreOrder(root, [&](const HierarchyNode* n) {
         if (!found && (n->image == pair.first || n->image == pair.second))
@@ -162,24 +149,10 @@ static bool Attach(HierarchyNode* root, const ImageCombination& pair, int k) {
     return true;
 }
 
-void PanoramaEngine::ClearOverlapHierarchy() {
-    cameraList.clear();
-    closingCameraList.clear();
-    layoutPositions.clear();
-    imageTrees.clear();
-    pairsOfImage.clear();
-    treeSizes.clear();
-    mainTree.reset();
-    transitionTree.reset();
-}
-
-namespace {
-
 // The tree of the reference restricted to a window of the layout around it (steps shared by
 // the first and the second windowed tree).
 std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members, const Layout& layout,
-                                            double W, std::vector<char>& used,
-                                            const std::vector<ImageCombination>& pairs,
+                                            double W, std::vector<char>& used, std::span<const ImageCombination> pairs,
                                             const std::vector<std::vector<int>>& pairsOfImage,
                                             const std::vector<int>& matched) {
     std::unique_ptr<HierarchyNode> tree = Root(reference);
@@ -213,15 +186,36 @@ std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int
 
 }  // namespace
 
-bool PanoramaEngine::BuildOverlapHierarchyTrees() {
-    ClearOverlapHierarchy();
-    const int n = static_cast<int>(images.size());
+// The group of connected images (joined by matched pairs) of every image, as the index of
+// one image of the group.
+std::vector<int> GroupOfEachImage(int n, const std::vector<std::vector<int>>& pairsOfImage,
+                                  std::span<const ImageCombination> pairs) {
+    std::vector<int> parent(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        parent[static_cast<size_t>(i)] = i;
+    for (int i = 0; i < n && static_cast<size_t>(i) < pairsOfImage.size(); ++i)
+        for (int k : pairsOfImage[static_cast<size_t>(i)]) {
+            int a = GroupRoot(parent, pairs[k].first), b = GroupRoot(parent, pairs[k].second);
+            if (a != b)
+                parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+        }
+    std::vector<int> group(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        group[static_cast<size_t>(i)] = GroupRoot(parent, i);
+    return group;
+}
+
+OverlapHierarchy BuildOverlapHierarchy(const OverlapHierarchyInput& input) {
+    OverlapHierarchy result;
+    const std::span<const ImageCombination> combinations = input.pairs;
+    const int n = static_cast<int>(input.imageWidths.size());
     if (n == 0 || combinations.empty())
-        return false;
+        return result;
     // Every image's tree holds every matched pair it reaches, so the trees of one group of
     // connected images all have one node per pair of the group, plus their root. Sizes come
     // from the groups; trees are grown only where one is looked at.
     std::vector<int> matched;
+    std::vector<std::vector<int>>& pairsOfImage = result.pairsOfImage;
     pairsOfImage.assign(static_cast<size_t>(n), {});
     for (size_t k = 0; k < combinations.size(); ++k)
         if (combinations[k].matched) {
@@ -229,52 +223,41 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
             pairsOfImage[static_cast<size_t>(combinations[k].first)].push_back(static_cast<int>(k));
             pairsOfImage[static_cast<size_t>(combinations[k].second)].push_back(static_cast<int>(k));
         }
-    treeSizes = TreeSizes(n, matched, combinations);
-    imageTrees.resize(static_cast<size_t>(n));
+    const std::vector<int> treeSizes = TreeSizes(n, matched, combinations);
+    result.treeSizes = treeSizes;
 
-    referenceIndex = -1;
-    if (!referenceImagePath.IsEmpty()) {
-        int found = -1;
-        for (int k = 0; k < n; ++k)
-            if (images[k].path == referenceImagePath)
-                found = k;
-        if (found < 0 || treeSizes[static_cast<size_t>(found)] < 2)
-            referenceImagePath = Zelvo::Chars();
-        else
-            referenceIndex = found;
-    }
-    if (referenceIndex < 0) {
+    int referenceIndex = input.requestedReference;
+    if (referenceIndex < 0 || referenceIndex >= n || treeSizes[static_cast<size_t>(referenceIndex)] < 2) {
         int largest = 0;
         for (int k = 1; k < n; ++k)
             if (treeSizes[static_cast<size_t>(k)] > treeSizes[static_cast<size_t>(largest)])
                 largest = k;
-        if (treeSizes[static_cast<size_t>(largest)] <= 1) {
-            ClearOverlapHierarchy();
-            return false;
-        }
-        const HierarchyNode* largestTree = ImageTree(largest);
-        Layout layout = LayOut(largestTree);
+        if (treeSizes[static_cast<size_t>(largest)] <= 1)
+            return OverlapHierarchy{};
+        const std::unique_ptr<HierarchyNode> largestTree = GrowImageTree(largest, combinations, pairsOfImage);
+        Layout layout = LayOut(largestTree.get());
         std::vector<int> order = largestTree->DistinctImages();
         int leftmost = order[0];
         for (int image : order)
             if (layout.X(image) < layout.X(leftmost))
                 leftmost = image;
         referenceIndex = leftmost;
-        referenceImagePath = images[leftmost].path;
     }
+    result.referenceIndex = referenceIndex;
 
-    const HierarchyNode* referenceTree = ImageTree(referenceIndex);
+    const std::unique_ptr<HierarchyNode> referenceTree = GrowImageTree(referenceIndex, combinations, pairsOfImage);
     std::vector<int> L = referenceTree->DistinctImages();
-    Layout layout = LayOut(referenceTree);
-    const double W = images[referenceIndex].width;
+    Layout layout = LayOut(referenceTree.get());
+    const double W = input.imageWidths[static_cast<size_t>(referenceIndex)];
     auto closesCircle = [&](const std::vector<int>& members, const Layout& lay, std::vector<char>* transitions,
                             int* best) {
         bool any = false;
         for (size_t ia = 0; ia < members.size(); ++ia)
             for (size_t ib = 0; ib < members.size(); ++ib) {
                 int a = members[ia], b = members[ib];
-                int k = CombinationIndex(a, b);
-                if (a == b || k < 0 || !combinations[k].matched || !(std::fabs(lay.X(b) - lay.X(a)) > 3 * W))
+                int k = PairIndex(a, b, n);
+                if (a == b || k < 0 || static_cast<size_t>(k) >= combinations.size() || !combinations[k].matched ||
+                    !(std::fabs(lay.X(b) - lay.X(a)) > 3 * W))
                     continue;
                 any = true;
                 if (transitions) {
@@ -287,7 +270,7 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     };
 
     if (!closesCircle(L, layout, nullptr, nullptr)) {
-        mainTree = referenceTree->CloneSubtree();
+        result.mainTree = referenceTree->CloneSubtree();
     } else {
         std::vector<char> used(combinations.size(), 0);
         std::unique_ptr<HierarchyNode> first =
@@ -302,82 +285,31 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
             throw "Error in BuildOverlapHierarchyTrees()";
         first.reset();
         std::vector<char> usedSecond = transitions;
-        mainTree = WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations, pairsOfImage, matched);
-        Layout mainLayout = LayOut(mainTree.get());
+        result.mainTree =
+            WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations, pairsOfImage, matched);
+        Layout mainLayout = LayOut(result.mainTree.get());
         const ImageCombination& closing = combinations[best];
         int right = mainLayout.X(closing.first) > mainLayout.X(closing.second) ? closing.first : closing.second;
-        transitionTree = Root(right);
+        result.transitionTree = Root(right);
         std::vector<char> onlyTransitions(combinations.size(), 1);
         for (size_t k = 0; k < combinations.size(); ++k)
             if (transitions[k])
                 onlyTransitions[k] = 0;
-        Grow(transitionTree.get(), onlyTransitions, combinations, pairsOfImage);
+        Grow(result.transitionTree.get(), onlyTransitions, combinations, pairsOfImage);
     }
 
-    Layout mainLayout = LayOut(mainTree.get());
-    for (int image : mainTree->DistinctImages()) {
-        Camera camera;
-        camera.image = image;
-        cameraList.push_back(camera);
-        layoutPositions.push_back(mainLayout.position[image]);
-    }
-    return true;
-}
-
-const HierarchyNode* PanoramaEngine::ImageTree(int image) const {
-    if (image < 0 || static_cast<size_t>(image) >= imageTrees.size())
-        return nullptr;
-    std::unique_ptr<HierarchyNode>& tree = imageTrees[static_cast<size_t>(image)];
-    if (!tree) {
-        tree = Root(image);
-        std::vector<char> used(combinations.size(), 0);
-        Grow(tree.get(), used, combinations, pairsOfImage);
-    }
-    return tree.get();
-}
-
-int PanoramaEngine::ImageTreeSize(int image) const {
-    return image >= 0 && static_cast<size_t>(image) < treeSizes.size() ? treeSizes[static_cast<size_t>(image)] : 0;
-}
-
-std::vector<int> PanoramaEngine::FindImageGroups() const {
-    std::vector<int> result;
-    const int n = static_cast<int>(treeSizes.size());
-    if (referenceIndex < 0 || referenceIndex >= n)
-        return result;
-    // A tree holds exactly the images of its group of connected images, so "k lies in a tree
-    // of a group" is "k is connected to it". The groups follow the reference's in the order
-    // of their first image.
-    std::vector<int> group = GroupOfEachImage(n, pairsOfImage, combinations);
-    result.push_back(referenceIndex);
-    std::vector<char> taken(static_cast<size_t>(n), 0);
-    taken[static_cast<size_t>(group[static_cast<size_t>(referenceIndex)])] = 1;
-    for (int k = 0; k < n; ++k) {
-        const int g = group[static_cast<size_t>(k)];
-        if (taken[static_cast<size_t>(g)] || treeSizes[static_cast<size_t>(k)] <= 1)
-            continue;
-        taken[static_cast<size_t>(g)] = 1;
-        // Among trees of equal size, the shallowest (the first among equals) roots the group.
-        int best = k, bestDepth = std::numeric_limits<int>::max();
-        for (int b = k; b < n; ++b) {
-            if (group[static_cast<size_t>(b)] != g)
-                continue;
-            int depth = GrowTreeDepth(b);
-            if (depth < bestDepth) {
-                best = b;
-                bestDepth = depth;
-            }
-        }
-        result.push_back(best);
+    Layout mainLayout = LayOut(result.mainTree.get());
+    for (int image : result.mainTree->DistinctImages()) {
+        result.cameraImages.push_back(image);
+        result.layoutPositions.push_back(mainLayout.position[image]);
     }
     return result;
 }
 
-int PanoramaEngine::GrowTreeDepth(int image) const {
-    if (imageTrees[static_cast<size_t>(image)])
-        return imageTrees[static_cast<size_t>(image)]->Depth();
+std::unique_ptr<HierarchyNode> GrowImageTree(int image, std::span<const ImageCombination> pairs,
+                                             const std::vector<std::vector<int>>& pairsOfImage) {
     std::unique_ptr<HierarchyNode> tree = Root(image);
-    std::vector<char> used(combinations.size(), 0);
-    Grow(tree.get(), used, combinations, pairsOfImage);
-    return tree->Depth();
+    std::vector<char> used(pairs.size(), 0);
+    Grow(tree.get(), used, pairs, pairsOfImage);
+    return tree;
 }

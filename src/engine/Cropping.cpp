@@ -2,8 +2,8 @@
 // panorama into the image the user saves.
 #include <cmath>
 
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "stitching/CropPanorama.h"
 
 namespace {

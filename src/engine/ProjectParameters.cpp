@@ -1,4 +1,4 @@
-#include "project/ProjectParameters.h"
+#include "engine/ProjectParameters.h"
 
 #include <cstring>
 #include <numbers>

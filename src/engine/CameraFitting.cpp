@@ -1,7 +1,7 @@
 // The engine's camera fit: the hierarchy's trees and layout handed to the camera fitter, its
 // cameras kept for the stitch.
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "stitching/CameraFitter.h"
 
 bool PanoramaEngine::FitCameras() {

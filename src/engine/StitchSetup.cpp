@@ -1,7 +1,7 @@
 // The engine's stitch geometry: the camera fit, then the panorama transform and rectangles
 // for one output size, and the mappings between source and panorama pixels.
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "stitching/StitchGeometry.h"
 
 bool PanoramaEngine::InitStitchGeometry(int size) {

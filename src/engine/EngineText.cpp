@@ -1,4 +1,4 @@
-#include "project/EngineText.h"
+#include "engine/EngineText.h"
 
 #include <QCoreApplication>
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "engine/EngineText.h"
+#include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
 #include "image/LargeBlocks.h"
-#include "project/EngineText.h"
-#include "project/PanoramaEngine.h"
 #include "stitching/BlendWeight.h"
 #include "stitching/BrightnessGradient.h"
 #include "stitching/Contrast.h"
