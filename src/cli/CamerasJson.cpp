@@ -86,14 +86,13 @@ std::string PlanarFrame(const PanoramaEngine& engine) {
 std::string CamerasJson(const PanoramaEngine& engine, int panoramaWidth, int panoramaHeight,
                         const CamerasJsonExtras& extras) {
     const std::vector<Camera>& cameras = engine.CameraList();
-    const char* names[] = {"planar", "cylindrical", "spherical"};
-    const int type = std::clamp(engine.GetProjectionType(), 0, 2);
-    std::string json = "{\n  \"projection\": \"" + std::string(names[type]) + "\",\n";
+    const Projection& projection = engine.GetProjection();
+    std::string json = "{\n  \"projection\": \"" + std::string(projection.Name()) + "\",\n";
     json += "  \"focal_length\": " + ExactNumber(cameras.empty() ? 0 : cameras[0].focalLength) + ",\n";
     json += "  \"panorama\": {\"width\": " + std::to_string(panoramaWidth) +
             ", \"height\": " + std::to_string(panoramaHeight) +
             ", \"transform\": " + Matrix(engine.PanoramaTransform()) + "}";
-    if (type == kProjectionPlanar && !cameras.empty())
+    if (projection.Type() == ProjectionType::Planar && !cameras.empty())
         json += PlanarFrame(engine);
     if (extras.crop)
         json += ",\n  \"crop\": {\"left\": " + ExactNumber(extras.crop->left) +

@@ -187,7 +187,7 @@ int NativeSize(PanoramaEngine& engine) {
     const CMatrix& T = engine.PanoramaTransform();
     const double scale = std::hypot(T(0, 0), T(1, 0));  // pixels per projection unit at kProbe
     const double extent = (kProbe - 1) / scale;
-    const double f = engine.GetProjectionType() == kProjectionPlanar ? 1 : engine.CameraList()[0].focalLength;
+    const double f = engine.GetProjection().PixelsPerUnit(engine.CameraList()[0].focalLength);
     return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, 32768.0));
 }
 

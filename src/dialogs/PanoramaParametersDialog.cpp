@@ -45,10 +45,10 @@ void PanoramaParametersDialog::LoadValues() {
         QSignalBlocker(ui->m_gammaDSpinBox),
         QSignalBlocker(ui->m_verticalCameraRotationDSpinBox),
     };
-    switch (engine.GetProjectionType()) {
-    case kProjectionPlanar: ui->m_planeProjectionRadioButton->setChecked(true); break;
-    case kProjectionCylindrical: ui->m_cylinderProjectionRadioButton->setChecked(true); break;
-    default: ui->m_sphericalProjectionRadioButton->setChecked(true); break;
+    switch (static_cast<ProjectionType>(engine.GetProjectionType())) {
+    case ProjectionType::Planar: ui->m_planeProjectionRadioButton->setChecked(true); break;
+    case ProjectionType::Cylindrical: ui->m_cylinderProjectionRadioButton->setChecked(true); break;
+    case ProjectionType::Spherical: ui->m_sphericalProjectionRadioButton->setChecked(true); break;
     }
     switch (engine.GetPhotometricCorrectionType()) {
     case kPhotometricColor: ui->m_colorPhotometricCorrectionRadioButton->setChecked(true); break;
@@ -63,17 +63,17 @@ void PanoramaParametersDialog::LoadValues() {
 
 void PanoramaParametersDialog::OnPlaneProjection(bool on) {
     if (on)
-        engine.SetProjectionType(kProjectionPlanar);
+        engine.SetProjectionType(ProjectionType::Planar);
 }
 
 void PanoramaParametersDialog::OnCylinderProjection(bool on) {
     if (on)
-        engine.SetProjectionType(kProjectionCylindrical);
+        engine.SetProjectionType(ProjectionType::Cylindrical);
 }
 
 void PanoramaParametersDialog::OnSphericalProjection(bool on) {
     if (on)
-        engine.SetProjectionType(kProjectionSpherical);
+        engine.SetProjectionType(ProjectionType::Spherical);
 }
 
 void PanoramaParametersDialog::OnColorPhotometricCorrection(bool on) {

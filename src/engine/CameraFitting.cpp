@@ -16,7 +16,7 @@ bool PanoramaEngine::FitCameras() {
     for (const ImageRecord& image : images)
         input.imageSizes.push_back({image.width, image.height});
     input.layoutPositions = layoutPositions;
-    input.projectionType = static_cast<ProjectionType>(GetProjectionType());
+    input.projectionType = GetProjection().Type();
     input.verticalCameraRotation = GetVerticalCameraRotation();
     CameraFitResult fit = ::FitCameras(input);
     if (fit.status != CameraFitStatus::Fitted) {

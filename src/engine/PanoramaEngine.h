@@ -17,6 +17,7 @@
 #include "matching/HierarchyNode.h"
 #include "matching/ImageCombination.h"
 #include "stitching/Camera.h"
+#include "stitching/Projection.h"
 #include "xml/Chars.h"
 
 struct ImageFeatureSettings;
@@ -162,6 +163,9 @@ public:
     void SetFeatureMatchingRansacThreshold(double v) { SetParameter(kFeatureMatchingRansacThreshold, v); }
     int GetProjectionType() const { return Int(kProjectionType); }
     void SetProjectionType(int v) { SetParameter(kProjectionType, v); }
+    void SetProjectionType(ProjectionType type) { SetProjectionType(static_cast<int>(type)); }
+    // The surface of the projection type; throws "Unknown projection" for a code that names none.
+    const Projection& GetProjection() const;
     int GetPhotometricCorrectionType() const { return Int(kPhotometricCorrectionType); }
     void SetPhotometricCorrectionType(int v) { SetParameter(kPhotometricCorrectionType, v); }
     double GetVerticalCameraRotation() const { return parameters[kVerticalCameraRotation]; }

@@ -42,8 +42,7 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
                 if (!LoadImageFile(source, GetSourceImageRotation(),
                                    images[static_cast<size_t>(camera.image)].path.c_str()))
                     ThrowUnreadableImage(camera.image);
-                InverseMapper mapper(static_cast<ProjectionType>(GetProjectionType()), camera,
-                                     panoramaTransformInverse);
+                InverseMapper mapper(GetProjection(), camera, panoramaTransformInverse);
                 RenderPreviewImage(source, mapper, images[static_cast<size_t>(camera.image)].panoramaRect, work);
             }
             if (!target.Resize(W, H) || !target.HasPixels())

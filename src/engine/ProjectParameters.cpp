@@ -3,15 +3,17 @@
 #include <cstring>
 #include <numbers>
 
+#include "stitching/Projection.h"
+
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180;
 
-const char* const kProjectionNames[] = {"planar", "cylindrical", "spherical"};
 const char* const kPhotometricNames[] = {"none", "color", "gray"};
 // A file without a projection was made before spherical projection existed: it reads as
 // cylindrical. Any unknown name reads as spherical, the most forgiving projection.
-const ParameterChoices kProjectionChoices{kProjectionNames, 3, kProjectionSpherical, "cylindrical"};
+const ParameterChoices kProjectionChoices{ProjectionNames().data(), static_cast<int>(ProjectionNames().size()),
+                                          static_cast<int>(ProjectionType::Spherical), "cylindrical"};
 const ParameterChoices kPhotometricChoices{kPhotometricNames, 3, kPhotometricNone, nullptr};
 
 using K = ParameterKind;
@@ -29,8 +31,9 @@ const ParameterSpec kParameters[kParameterCount] = {
      "PCT", "descriptor radius, percent of the working image"},
     {kFeatureMatchingRansacThreshold, "featureMatchingRansacThreshold", K::Real, G::Matching, 3.0, 3, 1, 10, false,
      nullptr, "--ransac", "PX", "RANSAC threshold in pixels"},
-    {kProjectionType, "projectionType", K::Choice, G::Stitching, kProjectionSpherical, kProjectionCylindrical, 0, 2,
-     false, &kProjectionChoices, "--projection", "NAME", "the surface the panorama is drawn on"},
+    {kProjectionType, "projectionType", K::Choice, G::Stitching, double(ProjectionType::Spherical),
+     double(ProjectionType::Cylindrical), 0, 2, false, &kProjectionChoices, "--projection", "NAME",
+     "the surface the panorama is drawn on"},
     {kPhotometricCorrectionType, "photometricCorrectionType", K::Choice, G::Stitching, kPhotometricGray,
      kPhotometricNone, 0, 2, false, &kPhotometricChoices, "--photometric", "NAME",
      "exposure and vignetting correction between the photographs"},

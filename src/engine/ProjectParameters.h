@@ -25,8 +25,7 @@ enum ParameterId : int {
     kParameterCount
 };
 
-// The codes of the projectionType parameter (ProjectionType in stitching/ names the same three).
-enum ProjectionCode { kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2 };
+// The codes of the projectionType parameter are those of ProjectionType (stitching/Projection.h).
 enum PhotometricCode { kPhotometricNone = 0, kPhotometricColor = 1, kPhotometricGray = 2 };
 
 enum class ParameterKind {

@@ -87,7 +87,7 @@ void PanoramaEngine::RenderStep(int step, int image, int count) {
 }
 
 void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
-    const ProjectionType type = static_cast<ProjectionType>(GetProjectionType());
+    const Projection& projection = GetProjection();
     const int count = static_cast<int>(cameraList.size());
     const int rotation = GetSourceImageRotation();
     auto prepare = [this, rotation](int a) {
@@ -128,14 +128,14 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
                 earlier.push_back({&other, record.workScale, record.workWidth, record.workHeight});
         }
         ImgUCHAR seam;
-        SeamMask(type, camera, prepared.copy, earlier, seam);
+        SeamMask(projection, camera, prepared.copy, earlier, seam);
 
         RenderStep(4, a + 1, count);
         const PixelRect r = PixelRectOf(image.panoramaRect);
         ImgRGBSHORT A, B;
         ImgUCHAR C, M;
-        WarpIntoRectangle(prepared.copy, InverseMapper(type, camera, panoramaTransformInverse), seam, r, panorama, A, B,
-                          C, M);
+        WarpIntoRectangle(prepared.copy, InverseMapper(projection, camera, panoramaTransformInverse), seam, r, panorama,
+                          A, B, C, M);
         prepared.copy.image.Resize(0, 0);
         seam.Resize(0, 0);
 

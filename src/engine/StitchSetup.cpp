@@ -20,7 +20,7 @@ bool PanoramaEngine::InitStitchGeometry(int size) {
     }
     Status(Tr("Initialize stitch transforms and rectangles..."));
     StitchGeometryParameters parameters;
-    parameters.projectionType = static_cast<ProjectionType>(GetProjectionType());
+    parameters.projectionType = GetProjection().Type();
     parameters.size = size;
     parameters.panoramaImageRotation = GetPanoramaImageRotation();
     parameters.doCrop360Degrees = GetDoCrop360Degrees();
@@ -38,10 +38,14 @@ bool PanoramaEngine::InitStitchGeometry(int size) {
     return true;
 }
 
+const Projection& PanoramaEngine::GetProjection() const {
+    return ProjectionOf(static_cast<ProjectionType>(GetProjectionType()));
+}
+
 PointD PanoramaEngine::ForwardMap(int type, const Camera& camera, double x, double y) const {
-    return ::ForwardMap(static_cast<ProjectionType>(type), camera, panoramaTransform, x, y);
+    return ProjectionOf(static_cast<ProjectionType>(type)).ForwardMap(camera, panoramaTransform, x, y);
 }
 
 PointD PanoramaEngine::InverseMap(int type, const Camera& camera, double u, double v) const {
-    return ::InverseMap(static_cast<ProjectionType>(type), camera, panoramaTransformInverse, u, v);
+    return ProjectionOf(static_cast<ProjectionType>(type)).InverseMap(camera, panoramaTransformInverse, u, v);
 }

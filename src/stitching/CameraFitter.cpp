@@ -146,7 +146,7 @@ void CameraFitter::BuildEdgeList() {
     add(in.transitionTree, true);
 }
 
-bool CameraFitter::HasLoopBlock() const { return in.transitionTree && in.projectionType != ProjectionType::Planar; }
+bool CameraFitter::HasLoopBlock() const { return in.transitionTree && ProjectionOf(in.projectionType).Wraps(); }
 
 void CameraFitter::BuildObservations(CMatrix& input, CMatrix& observations) const {
     int rows = 0;

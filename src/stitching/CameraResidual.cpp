@@ -39,7 +39,7 @@ void CameraFitter::LoopBlock(const CMatrix& input, int firstRow, CMatrix& output
     Autostraighten(cameraList, closingCameraList, in.layoutPositions);
     ComputePanoramaRotations(cameraList, closingCameraList, in.layoutPositions, in.projectionType,
                              in.verticalCameraRotation);
-    const ProjectionType type = in.projectionType;
+    const Projection& projection = ProjectionOf(in.projectionType);
     int row = firstRow;
     std::vector<PointD> mapped;
     ForEachPreOrder(in.transitionTree->firstChild, [&](const HierarchyNode* node) {
@@ -51,14 +51,14 @@ void CameraFitter::LoopBlock(const CMatrix& input, int firstRow, CMatrix& output
         mapped.resize(n);
         double meanChild = 0, meanParent = 0;
         for (size_t k = 0; k < n; ++k) {
-            mapped[k] = ProjectionCoordinates(type, c, input(row + static_cast<int>(k), 0),
-                                              input(row + static_cast<int>(k), 1));
+            mapped[k] =
+                projection.ToSurface(c, input(row + static_cast<int>(k), 0), input(row + static_cast<int>(k), 1));
             meanChild += mapped[k].x;
-            meanParent += ProjectionCoordinates(type, p, node->parentPoints[k].x, node->parentPoints[k].y).x;
+            meanParent += projection.ToSurface(p, node->parentPoints[k].x, node->parentPoints[k].y).x;
         }
         const double shift = (meanParent - meanChild) / static_cast<double>(n);
         for (size_t k = 0; k < n; ++k, ++row) {
-            PointD pixel = PixelFromProjection(type, p, mapped[k].x + shift, mapped[k].y);
+            PointD pixel = projection.FromSurface(p, mapped[k].x + shift, mapped[k].y);
             output(row, 0) = pixel.x;
             output(row, 1) = pixel.y;
         }

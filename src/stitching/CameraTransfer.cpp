@@ -17,10 +17,10 @@ void Read3(const CMatrix& M, double* out) {
 
 }  // namespace
 
-CameraTransfer::CameraTransfer(ProjectionType type, const Camera& from, const Camera& to)
-    : type(type), fromF(from.focalLength), fromCx(from.principalX), fromCy(from.principalY), toF(to.focalLength),
-      toCx(to.principalX), toCy(to.principalY) {
-    if (type == ProjectionType::Planar) {
+CameraTransfer::CameraTransfer(const Projection& projection, const Camera& from, const Camera& to)
+    : fold(projection.Fold()), fromF(from.focalLength), fromCx(from.principalX), fromCy(from.principalY),
+      toF(to.focalLength), toCx(to.principalX), toCy(to.principalY) {
+    if (fold == RayFold::None) {
         // `from` pixel -> homogeneous panorama pixel -> `to` pixel: one homography, with the
         // panorama pixel's own weight kept for the sign test of the way back.
         Read3(to.fromPanorama * from.toPanorama, onward);
@@ -39,7 +39,7 @@ CameraTransfer::CameraTransfer(ProjectionType type, const Camera& from, const Ca
 }
 
 void CameraTransfer::WorkingRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const {
-    if (type == ProjectionType::Planar)
+    if (fold == RayFold::None)
         PlanarRow(i, count, fromScale, toScale, xs, ys);
     else
         SurfaceRow(i, count, fromScale, toScale, xs, ys);
@@ -50,7 +50,7 @@ void CameraTransfer::SurfaceRow(int i, int count, double fromScale, double toSca
     const double* m = onward;
     const double dy = i / fromScale - fromCy;
     const double rowX = r[1] * dy + r[2] * fromF, rowY = r[4] * dy + r[5] * fromF, rowZ = r[7] * dy + r[8] * fromF;
-    const bool sphere = type == ProjectionType::Spherical;
+    const bool sphere = fold == RayFold::ThroughCentre;
     for (int j = 0; j < count; ++j) {
         const double dx = j / fromScale - fromCx;
         double X = r[0] * dx + rowX;

@@ -11,7 +11,7 @@
 // four trigonometric calls; the positions differ from the long way's by rounding only.
 class CameraTransfer {
 public:
-    CameraTransfer(ProjectionType type, const Camera& from, const Camera& to);
+    CameraTransfer(const Projection& projection, const Camera& from, const Camera& to);
 
     // Working row i of `from` (its pixels (j / fromScale, i / fromScale), j = 0 .. count-1) in
     // working pixels of `to` (pixels times toScale); NaN in both where the point has no image
@@ -22,7 +22,7 @@ private:
     void SurfaceRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const;
     void PlanarRow(int i, int count, double fromScale, double toScale, double* xs, double* ys) const;
 
-    ProjectionType type;
+    RayFold fold;
     double fromF, fromCx, fromCy;
     double toF, toCx, toCy;
     double rotation[9];    // `from` pixel ray -> panorama frame

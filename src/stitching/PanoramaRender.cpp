@@ -101,7 +101,7 @@ PixelRect PixelRectOf(const RectD& rect) {
     return r;
 }
 
-void SeamMask(ProjectionType type, const Camera& camera, const WorkingCopy& copy,
+void SeamMask(const Projection& projection, const Camera& camera, const WorkingCopy& copy,
               const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
     const int w = copy.image.width, h = copy.image.height;
     seam.Resize(w, h);
@@ -112,7 +112,7 @@ void SeamMask(ProjectionType type, const Camera& camera, const WorkingCopy& copy
     stitch::TentWeight(w, h, tent);
     for (const EarlierImage& f : earlier) {
         stitch::TentWeight(f.workWidth, f.workHeight, earlierTent);
-        const CameraTransfer transfer(type, camera, *f.camera);
+        const CameraTransfer transfer(projection, camera, *f.camera);
         stitch::ClearSeamMaskWhereEarlierWins(seam, tent, earlierTent, [&](int i, double* xs, double* ys) {
             transfer.WorkingRow(i, w, copy.scale, f.scale, xs, ys);
         });

@@ -35,7 +35,7 @@ struct EarlierImage {
     double scale;
     int workWidth, workHeight;
 };
-void SeamMask(ProjectionType type, const Camera& camera, const WorkingCopy& copy,
+void SeamMask(const Projection& projection, const Camera& camera, const WorkingCopy& copy,
               const std::vector<EarlierImage>& earlier, ImgUCHAR& seam);
 
 // The warp of one image into its panorama rectangle r: for every pixel (u, v) whose source

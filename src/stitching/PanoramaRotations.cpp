@@ -1,6 +1,5 @@
 #include "stitching/PanoramaRotations.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -16,20 +15,6 @@ double AxisLongitude(const Camera& camera) { return std::atan2(camera.rotation(0
 void SetLongitude(Camera& camera, double longitude) {
     camera.lonOffset = longitude;
     camera.SetPanoRotation(Ry(-longitude) * camera.rotation);
-}
-
-void PlanarHomographies(std::vector<Camera>& cameraList, double verticalCameraRotation) {
-    auto [lo, hi] = std::minmax_element(cameraList.begin(), cameraList.end(),
-                                        [](const Camera& a, const Camera& b) { return a.lonOffset < b.lonOffset; });
-    const double middle = (lo->lonOffset + hi->lonOffset) / 2;
-    CMatrix view = Rx(verticalCameraRotation) * Ry(-middle);
-    CMatrix viewTransposed = view.Transpose();
-    const CMatrix K0 = cameraList[0].K;
-    const CMatrix K0Inverse = cameraList[0].KInverse;
-    for (Camera& camera : cameraList) {
-        camera.toPanorama = K0 * view * camera.rotation * camera.KInverse;
-        camera.fromPanorama = camera.K * camera.rotationTransposed * viewTransposed * K0Inverse;
-    }
 }
 
 }  // namespace
@@ -57,6 +42,5 @@ void ComputePanoramaRotations(std::vector<Camera>& cameraList, std::vector<Camer
         double longitude = AxisLongitude(camera);
         SetLongitude(camera, longitude < 0 ? longitude + kTurn : longitude);
     }
-    if (type == ProjectionType::Planar)
-        PlanarHomographies(cameraList, verticalCameraRotation);
+    ProjectionOf(type).PrepareCameras(cameraList, verticalCameraRotation);
 }

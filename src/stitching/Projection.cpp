@@ -1,57 +1,102 @@
 #include "stitching/Projection.h"
 
-#include <cmath>
+#include <array>
+#include <cstring>
 
-PointD ProjectionCoordinates(ProjectionType type, const Camera& camera, double x, double y) {
-    if (type == ProjectionType::Planar)
-        return MapHomogeneous(camera.toPanorama, x, y);
-    const double dx = x - camera.principalX, dy = y - camera.principalY, f = camera.focalLength;
-    const double* r0 = camera.panoRow0;
-    const double* r2 = camera.panoRow2;
-    const CMatrix& R = camera.panoRotation;
-    double X = r0[0] * dx + r0[1] * dy + r0[2] * f;
-    double Y = R(1, 0) * dx + R(1, 1) * dy + R(1, 2) * f;
-    double Z = r2[0] * dx + r2[1] * dy + r2[2] * f;
-    double rho = std::sqrt(X * X + Z * Z);
-    if (type == ProjectionType::Cylindrical)
-        return {std::asin(X / rho) + camera.lonOffset, Y / rho};
-    // The plain arctangent: the local longitude lies within 90 degrees of the camera's axis.
-    return {std::atan(X / Z) + camera.lonOffset, std::atan(Y / rho)};
+#include "stitching/CylindricalProjection.h"
+#include "stitching/PlanarProjection.h"
+#include "stitching/SphericalProjection.h"
+
+namespace {
+
+// By code: the registry every lookup goes through, so a new surface is one more entry here.
+const Projection* const* Surfaces() {
+    static const PlanarProjection planar;
+    static const CylindricalProjection cylindrical;
+    static const SphericalProjection spherical;
+    static const Projection* const surfaces[] = {&planar, &cylindrical, &spherical};
+    return surfaces;
+}
+constexpr int kSurfaceCount = 3;
+
+void ReadMatrix(const CMatrix& M, double* out) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out[3 * i + j] = M(i, j);
 }
 
-PointD PixelFromProjection(ProjectionType type, const Camera& camera, double a, double b) {
-    const double l = a - camera.lonOffset;
-    double d[3];
-    if (type == ProjectionType::Cylindrical) {
-        d[0] = std::sin(l);
-        d[1] = b;
-        d[2] = std::cos(l);
-    } else {
-        const double c = std::cos(b);
-        d[0] = std::sin(l) * c;
-        d[1] = std::sin(b);
-        d[2] = std::cos(l) * c;
-    }
-    // panoRotation^T d: the columns of panoRotation dotted with d.
-    const CMatrix& R = camera.panoRotation;
-    double X = R(0, 0) * d[0] + R(1, 0) * d[1] + R(2, 0) * d[2];
-    double Y = R(0, 1) * d[0] + R(1, 1) * d[1] + R(2, 1) * d[2];
-    double Z = R(0, 2) * d[0] + R(1, 2) * d[1] + R(2, 2) * d[2];
-    const double f = camera.focalLength;
-    return {f * X / Z + camera.principalX, f * Y / Z + camera.principalY};
-}
+}  // namespace
 
-PointD ForwardMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransform, double x, double y) {
-    if (type == ProjectionType::Planar)
-        return MapHomogeneous(camera.toPanorama, x, y);
-    PointD p = ProjectionCoordinates(type, camera, x, y);
+PointD Projection::ForwardMap(const Camera& camera, const CMatrix& panoramaTransform, double x, double y) const {
+    const PointD p = ToSurface(camera, x, y);
     return MapHomogeneous(panoramaTransform, p.x, p.y);
 }
 
-PointD InverseMap(ProjectionType type, const Camera& camera, const CMatrix& panoramaTransformInverse, double u,
-                  double v) {
-    if (type == ProjectionType::Planar)
-        return MapHomogeneous(camera.fromPanorama, u, v);
-    PointD p = MapHomogeneous(panoramaTransformInverse, u, v);
-    return PixelFromProjection(type, camera, p.x, p.y);
+PointD Projection::InverseMap(const Camera& camera, const CMatrix& panoramaTransformInverse, double u, double v) const {
+    const PointD p = MapHomogeneous(panoramaTransformInverse, u, v);
+    return FromSurface(camera, p.x, p.y);
+}
+
+InverseMapping Projection::Mapping(const Camera& camera, const CMatrix& panoramaTransformInverse) const {
+    InverseMapping mapping;
+    mapping.f = camera.focalLength;
+    mapping.cx = camera.principalX;
+    mapping.cy = camera.principalY;
+    mapping.lon = camera.lonOffset;
+    ReadMatrix(panoramaTransformInverse, mapping.m);
+    ReadMatrix(camera.panoRotation, mapping.r);
+    return mapping;
+}
+
+void Projection::PrepareCameras(std::vector<Camera>&, double) const {}
+
+std::vector<PointD> Projection::OutlinePoints(const Camera& camera) const {
+    const int w = static_cast<int>(camera.lens.width), h = static_cast<int>(camera.lens.height);
+    std::vector<PointD> points;
+    if (w < 1 || h < 1)
+        return points;
+    auto add = [&](int x, int y) { points.push_back(ToSurface(camera, x, y)); };
+    for (int x = 0; x < w; ++x)
+        add(x, 0);
+    for (int y = 1; y < h - 1; ++y)
+        add(w - 1, y);
+    for (int x = w - 1; x >= 0; --x)
+        add(x, h - 1);
+    for (int y = h - 2; y >= 1; --y)
+        add(0, y);
+    add(0, 0);
+    return points;
+}
+
+RectD Projection::Outline(const Camera& camera) const {
+    std::vector<PointD> points = OutlinePoints(camera);
+    if (points.empty())
+        return {0, 0, 10, 10};
+    return RectD::BoundingBox(points);
+}
+
+const Projection* FindProjection(int code) { return code >= 0 && code < kSurfaceCount ? Surfaces()[code] : nullptr; }
+
+const Projection* FindProjection(const char* name) {
+    for (int code = 0; code < kSurfaceCount; ++code)
+        if (name && std::strcmp(Surfaces()[code]->Name(), name) == 0)
+            return Surfaces()[code];
+    return nullptr;
+}
+
+const Projection& ProjectionOf(ProjectionType type) {
+    const Projection* projection = FindProjection(static_cast<int>(type));
+    if (!projection)
+        throw "Unknown projection";
+    return *projection;
+}
+
+std::span<const char* const> ProjectionNames() {
+    static const std::array<const char*, kSurfaceCount> names = [] {
+        std::array<const char*, kSurfaceCount> list{};
+        for (int code = 0; code < kSurfaceCount; ++code)
+            list[static_cast<size_t>(code)] = Surfaces()[code]->Name();
+        return list;
+    }();
+    return names;
 }

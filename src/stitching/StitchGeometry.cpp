@@ -23,32 +23,8 @@ CMatrix Scale(double s) {
 
 }  // namespace
 
-std::vector<PointD> ImageOutlinePoints(ProjectionType type, const Camera& camera) {
-    const int w = static_cast<int>(camera.lens.width), h = static_cast<int>(camera.lens.height);
-    std::vector<PointD> points;
-    if (w < 1 || h < 1)
-        return points;
-    auto add = [&](int x, int y) { points.push_back(ProjectionCoordinates(type, camera, x, y)); };
-    for (int x = 0; x < w; ++x)
-        add(x, 0);
-    for (int y = 1; y < h - 1; ++y)
-        add(w - 1, y);
-    for (int x = w - 1; x >= 0; --x)
-        add(x, h - 1);
-    for (int y = h - 2; y >= 1; --y)
-        add(0, y);
-    add(0, 0);
-    return points;
-}
-
-RectD ImageOutline(ProjectionType type, const Camera& camera) {
-    std::vector<PointD> points = ImageOutlinePoints(type, camera);
-    if (points.empty())
-        return {0, 0, 10, 10};
-    return RectD::BoundingBox(points);
-}
-
-double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList, const HierarchyNode* transitionTree) {
+double LoopSlope(const Projection& projection, const std::vector<Camera>& cameraList,
+                 const HierarchyNode* transitionTree) {
     if (!transitionTree || !transitionTree->firstChild)
         return 0;
     const HierarchyNode* child = transitionTree->firstChild;
@@ -65,8 +41,8 @@ double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList, con
         return 0;
     PointD meanChild, meanParent;
     for (size_t k = 0; k < n; ++k) {
-        PointD c = ProjectionCoordinates(type, *childCamera, child->childPoints[k].x, child->childPoints[k].y);
-        PointD p = ProjectionCoordinates(type, *rootCamera, child->parentPoints[k].x, child->parentPoints[k].y);
+        PointD c = projection.ToSurface(*childCamera, child->childPoints[k].x, child->childPoints[k].y);
+        PointD p = projection.ToSurface(*rootCamera, child->parentPoints[k].x, child->parentPoints[k].y);
         meanChild.x += c.x;
         meanChild.y += c.y;
         meanParent.x += p.x;
@@ -84,15 +60,15 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
         geometry.failureReason = "No cameras";
         return geometry;
     }
-    const ProjectionType type = parameters.projectionType;
+    const Projection& projection = ProjectionOf(parameters.projectionType);
     std::vector<RectD> outlines;
     for (const Camera& camera : cameraList)
-        outlines.push_back(ImageOutline(type, camera));
+        outlines.push_back(projection.Outline(camera));
     RectD U = outlines[0];
     for (const RectD& outline : outlines)
         U = U.United(outline);
 
-    geometry.loopSlope = LoopSlope(type, cameraList, transitionTree);
+    geometry.loopSlope = LoopSlope(projection, cameraList, transitionTree);
     // A closed circle that is cropped to 360 degrees must stay level: the user's rotation would
     // tilt its seam.
     const double rotation = parameters.doCrop360Degrees && transitionTree ? 0 : parameters.panoramaImageRotation;

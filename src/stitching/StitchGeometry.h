@@ -37,17 +37,11 @@ struct StitchGeometry {
     int PanoramaHeight() const { return static_cast<int>(panoramaRect.height + 1.5); }
 };
 
-// The source image's border walked pixel by pixel (top row left to right, right column down,
-// bottom row right to left, left column up, then the first pixel again) and mapped into
-// projection coordinates. The image size is the camera's (its lens model's width and height).
-std::vector<PointD> ImageOutlinePoints(ProjectionType type, const Camera& camera);
-// The bounding rectangle of the outline; 10 x 10 at the origin for an image without pixels.
-RectD ImageOutline(ProjectionType type, const Camera& camera);
-
 // The slope (radians) of the line from the transition tree's first child to its root, through
 // the mean of their edge's mapped points: across a full circle, the height the chain of images
 // gains or loses per unit of longitude. 0 without a transition tree or its points.
-double LoopSlope(ProjectionType type, const std::vector<Camera>& cameraList, const HierarchyNode* transitionTree);
+double LoopSlope(const Projection& projection, const std::vector<Camera>& cameraList,
+                 const HierarchyNode* transitionTree);
 
 // The panorama transform S T(-B.left, -B.top) Rot(delta) T(-U.left, -U.top) with U the union of
 // the outlines, delta the user's rotation minus the loop slope (no user rotation for a closed

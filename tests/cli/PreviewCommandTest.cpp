@@ -122,7 +122,7 @@ TEST(PreviewCommand, RingOfTwelveClosesTheLoop) {
     ProjectStore store(engine, doc);
     ASSERT_TRUE(store.Load(r.folder + "/p.vdp")) << store.LastError();
     ASSERT_NE(engine.TransitionTree(), nullptr);
-    engine.SetProjectionType(kProjectionCylindrical);
+    engine.SetProjectionType(ProjectionType::Cylindrical);
     ASSERT_TRUE(engine.InitStitchGeometry(2000));
     const CMatrix& T = engine.PanoramaTransform();
     const double turn = 2 * std::numbers::pi * std::hypot(T(0, 0), T(1, 0));
@@ -146,8 +146,8 @@ TEST(PreviewCommand, RingOfTwelveClosesTheLoop) {
             if (!render::MapBetweenViews(r.views[C], r.views[R], x, y, &xr, &yr) || xr < 0 || xr >= 640)
                 continue;  // not seen by both photographs
             ++shared;
-            PointD child = engine.ForwardMap(kProjectionCylindrical, cameraOf(C), x, y);
-            PointD parent = engine.ForwardMap(kProjectionCylindrical, cameraOf(R), xr, yr);
+            PointD child = engine.ForwardMap(int(ProjectionType::Cylindrical), cameraOf(C), x, y);
+            PointD parent = engine.ForwardMap(int(ProjectionType::Cylindrical), cameraOf(R), xr, yr);
             worst = std::max(worst, std::fabs(std::fabs(child.x - parent.x) - turn));
             EXPECT_NEAR(child.y, parent.y, 1);
         }

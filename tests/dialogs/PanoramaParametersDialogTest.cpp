@@ -33,7 +33,7 @@ void Click(QAbstractButton* button) {
 // An engine with stitching values away from the defaults and a clean modified flag.
 PanoramaEngine EditedEngine() {
     PanoramaEngine engine;
-    engine.SetProjectionType(kProjectionPlanar);
+    engine.SetProjectionType(ProjectionType::Planar);
     engine.SetPhotometricCorrectionType(kPhotometricColor);
     engine.SetVerticalCameraRotation(0.1);
     engine.SetCorrectionLimit(12.5);
@@ -94,10 +94,10 @@ TEST(PanoramaParametersDialog, EveryEditorWritesAtOnceAndCancelKeepsIt) {
     PanoramaParametersDialog d(engine);
     d.show();
     Click(Radio(d, "m_sphericalProjectionRadioButton"));
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Spherical));
     EXPECT_TRUE(engine.IsDirty());
     Click(Radio(d, "m_cylinderProjectionRadioButton"));
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionCylindrical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Cylindrical));
     Click(Radio(d, "m_grayPhotometricCorrectionRadioButton"));
     EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
     Click(Radio(d, "m_noPhotometricCorrectionRadioButton"));
@@ -121,7 +121,7 @@ TEST(PanoramaParametersDialog, EveryEditorWritesAtOnceAndCancelKeepsIt) {
 
     d.findChild<QDialogButtonBox*>("m_buttonBox")->button(QDialogButtonBox::Cancel)->click();
     EXPECT_EQ(d.result(), QDialog::Rejected);
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionCylindrical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Cylindrical));
     EXPECT_DOUBLE_EQ(engine.GetCorrectionLimit(), 7.5);
 }
 

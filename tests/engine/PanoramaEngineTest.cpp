@@ -49,7 +49,7 @@ TEST(PanoramaEngine, CombinationIndexing) {
 
 TEST(PanoramaEngine, ParametersDirtyFlagAndReset) {
     PanoramaEngine engine;
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Spherical));
     EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
     EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 600);
     EXPECT_EQ(engine.GetFeatureExtractionMaxNofPoints(), 1000);
@@ -65,12 +65,12 @@ TEST(PanoramaEngine, ParametersDirtyFlagAndReset) {
     engine.SetGamma(1.5);
     EXPECT_TRUE(engine.IsDirty());
     engine.SetDirty(false);
-    engine.SetProjectionType(kProjectionPlanar);
+    engine.SetProjectionType(ProjectionType::Planar);
     engine.SetPhotometricCorrectionType(kPhotometricNone);
     AddImages(engine, 3);
     engine.Reset();
     EXPECT_TRUE(engine.IsDirty());
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionSpherical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Spherical));
     EXPECT_EQ(engine.GetPhotometricCorrectionType(), kPhotometricGray);
     EXPECT_EQ(engine.ImageCount(), 0);
     EXPECT_TRUE(engine.Combinations().empty());

@@ -47,7 +47,7 @@ protected:
         pair.phi = -0.2;
         pair.kappa = 0.003;
         pair.error = 0.75;
-        engine.SetProjectionType(kProjectionPlanar);
+        engine.SetProjectionType(ProjectionType::Planar);
         engine.SetVerticalCameraRotation(10 * std::numbers::pi / 180);
         engine.BuildOverlapHierarchyTrees();  // chooses the reference, as matching does
         EXPECT_TRUE(store.Save(Path(name)));
@@ -84,7 +84,7 @@ TEST_F(ProjectFile, SaveLoadSaveIsByteIdenticalAndKeepsTheData) {
     ProjectStore store(engine, doc);
     ASSERT_TRUE(store.Load(first)) << store.LastError();
     EXPECT_FALSE(engine.IsDirty());
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionPlanar);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Planar));
     EXPECT_NEAR(engine.GetVerticalCameraRotation(), 10 * std::numbers::pi / 180, 1e-6);
     ASSERT_EQ(engine.ImageCount(), 3);
     EXPECT_EQ(engine.Image(1).width, 80);  // from the file header
@@ -126,7 +126,7 @@ TEST_F(ProjectFile, ReadingRulesDefaultsRangesAndWriteBack) {
     XmlDocument doc;
     ProjectStore store(engine, doc);
     ASSERT_TRUE(store.Load(path)) << store.LastError();
-    EXPECT_EQ(engine.GetProjectionType(), kProjectionCylindrical);
+    EXPECT_EQ(engine.GetProjectionType(), int(ProjectionType::Cylindrical));
     EXPECT_NEAR(engine.GetVerticalCameraRotation(), 0.785398, 1e-6);
     EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 2000);
     EXPECT_EQ(engine.GetGamma(), 1);

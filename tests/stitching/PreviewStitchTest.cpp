@@ -41,7 +41,7 @@ struct MatchedSet {
 TEST(PreviewStitch, SizeRuleSmallPreviewsAndAbort) {
     MatchedSet row({0, 35, 70});
     PanoramaEngine& engine = row.engine;
-    engine.SetProjectionType(kProjectionCylindrical);
+    engine.SetProjectionType(ProjectionType::Cylindrical);
     engine.SetPanoramaPreviewImageSize(128);
     ImgRGB preview;
     ASSERT_TRUE(engine.PreviewStitch(preview)) << row.log;
@@ -64,12 +64,23 @@ TEST(PreviewStitch, SizeRuleSmallPreviewsAndAbort) {
     EXPECT_EQ(engine.LastFailure(), EngineFailure::Aborted);
     EXPECT_NE(row.log.find("\nAborted!\n...preview stitching failed\n"), std::string::npos) << row.log;
     EXPECT_FALSE(preview.HasPixels());
+
+    // A projection code that names no surface is a failure with its reason, not another surface.
+    engine.SetLogHook([&](const char* text) {
+        row.log += text;
+        return false;
+    });
+    engine.SetProjectionType(7);
+    EXPECT_FALSE(engine.PreviewStitch(preview));
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::Failed);
+    EXPECT_EQ(engine.LastError(), "Unknown projection");
+    EXPECT_FALSE(preview.HasPixels());
 }
 
 TEST(PreviewStitch, APanoramaThinnerThanFiftyPixelsIsRefused) {
     MatchedSet wide({0, 35, 70, 105, 140, 175});
     PanoramaEngine& engine = wide.engine;
-    engine.SetProjectionType(kProjectionCylindrical);
+    engine.SetProjectionType(ProjectionType::Cylindrical);
     engine.SetPanoramaPreviewImageSize(128);  // a panorama about four times as wide as high
     ImgRGB preview;
     wide.log.clear();
@@ -97,7 +108,8 @@ TEST(PreviewStitch, ThePhotographsFirstRowAndColumnAreNeverSampled) {
     // Shifted by half a pixel, so that every sample mixes two columns and two rows.
     camera.fromPanorama(0, 2) = -0.5;
     camera.fromPanorama(1, 2) = -0.5;
-    RenderPreviewImage(source, InverseMapper(ProjectionType::Planar, camera, identity), RectD{0, 0, 23, 19}, work);
+    RenderPreviewImage(source, InverseMapper(ProjectionOf(ProjectionType::Planar), camera, identity),
+                       RectD{0, 0, 23, 19}, work);
     int written = 0;
     for (int v = 0; v < 20; ++v)
         for (int u = 0; u < 24; ++u) {

@@ -90,16 +90,58 @@ TEST(Projection, ARayAQuarterTurnFromTheAxisLiesAtTheLongitudeOffsetPlusOrMinusN
     // The camera looks 60 degrees up (y points down); along this row of its image the rays are
     // horizontal in the camera's panorama frame: Z = 0 there.
     const double y = c.principalY - c.focalLength / std::tan(pitch);
-    PointD right = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX + 100, y);
-    PointD left = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX - 100, y);
+    PointD right = ProjectionOf(ProjectionType::Cylindrical).ToSurface(c, c.principalX + 100, y);
+    PointD left = ProjectionOf(ProjectionType::Cylindrical).ToSurface(c, c.principalX - 100, y);
     EXPECT_NEAR(right.x, c.lonOffset + std::numbers::pi / 2, 1e-9);
     EXPECT_NEAR(left.x, c.lonOffset - std::numbers::pi / 2, 1e-9);
     // The centre of the image lies at its own longitude, 60 degrees above the horizon.
-    PointD centre = ProjectionCoordinates(ProjectionType::Spherical, c, c.principalX, c.principalY);
+    PointD centre = ProjectionOf(ProjectionType::Spherical).ToSurface(c, c.principalX, c.principalY);
     EXPECT_NEAR(centre.x, yaw, 1e-12);
     EXPECT_NEAR(centre.y, -pitch, 1e-12);
-    PointD onCylinder = ProjectionCoordinates(ProjectionType::Cylindrical, c, c.principalX, c.principalY);
+    PointD onCylinder = ProjectionOf(ProjectionType::Cylindrical).ToSurface(c, c.principalX, c.principalY);
     EXPECT_NEAR(onCylinder.y, -std::tan(pitch), 1e-12);
+}
+
+// Every surface by its code and by the name the project file and the command line use; a code
+// or name of no surface is an error, never another surface.
+TEST(Projection, EverySurfaceIsFoundByCodeAndNameAndAnUnknownOneIsAnError) {
+    const char* const names[] = {"planar", "cylindrical", "spherical"};
+    ASSERT_EQ(ProjectionNames().size(), 3u);
+    for (int code = 0; code < 3; ++code) {
+        EXPECT_STREQ(ProjectionNames()[size_t(code)], names[code]);
+        const Projection* byCode = FindProjection(code);
+        ASSERT_NE(byCode, nullptr);
+        EXPECT_EQ(static_cast<int>(byCode->Type()), code);
+        EXPECT_EQ(FindProjection(names[code]), byCode);
+        EXPECT_EQ(&ProjectionOf(static_cast<ProjectionType>(code)), byCode);
+    }
+    EXPECT_EQ(FindProjection(3), nullptr);
+    EXPECT_EQ(FindProjection(-1), nullptr);
+    EXPECT_EQ(FindProjection("mercator"), nullptr);
+    EXPECT_EQ(FindProjection(nullptr), nullptr);
+    EXPECT_THROW(ProjectionOf(static_cast<ProjectionType>(3)), const char*);
+    // Only the surfaces round the camera close a turn.
+    EXPECT_FALSE(ProjectionOf(ProjectionType::Planar).Wraps());
+    EXPECT_TRUE(ProjectionOf(ProjectionType::Cylindrical).Wraps());
+    EXPECT_TRUE(ProjectionOf(ProjectionType::Spherical).Wraps());
+}
+
+// The way onto each curved surface and back off it returns to the same source pixel, for pixels
+// all over a camera that looks up and to the side.
+TEST(Projection, EverySurfaceMapsBackToTheSourcePixel) {
+    std::vector<Camera> cameras = {CameraWith(Ry(Radians(-50)) * Rx(Radians(25)))};
+    std::vector<Camera> none;
+    ComputePanoramaRotations(cameras, none, {{0, 0}}, ProjectionType::Spherical, 0);
+    for (ProjectionType type : {ProjectionType::Cylindrical, ProjectionType::Spherical}) {
+        const Projection& projection = ProjectionOf(type);
+        for (double x : {0.0, 123.5, 400.0, 799.0})
+            for (double y : {0.0, 300.0, 599.0}) {
+                const PointD surface = projection.ToSurface(cameras[0], x, y);
+                const PointD back = projection.FromSurface(cameras[0], surface.x, surface.y);
+                EXPECT_NEAR(back.x, x, 1e-7) << projection.Name();
+                EXPECT_NEAR(back.y, y, 1e-7) << projection.Name();
+            }
+    }
 }
 
 TEST(Autostraighten, LevelsATiltedRigAndLeavesLevelOrNarrowOnesAlone) {
@@ -149,7 +191,7 @@ TEST(InverseMapper, RowsAgreeWithSinglePixels) {
     for (ProjectionType type : {ProjectionType::Cylindrical, ProjectionType::Spherical, ProjectionType::Planar}) {
         std::vector<Camera> cameras = {CameraWith(Ry(Radians(30)) * Rx(Radians(10)))};
         ComputePanoramaRotations(cameras, none, {{0, 0}}, type, 0);
-        const InverseMapper mapper(type, cameras[0], inverse);
+        const InverseMapper mapper(ProjectionOf(type), cameras[0], inverse);
         const int count = 3000;
         std::vector<double> xs(count), ys(count);
         std::unique_ptr<bool[]> ok(new bool[count]);
@@ -198,14 +240,15 @@ TEST(CameraTransfer, AgreesWithTheWayThroughThePanorama) {
                 camera.toPanorama = transform * camera.toPanorama, camera.fromPanorama = camera.fromPanorama * inverse;
         int mapped = 0, refused = 0;
         for (auto [a, b] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{0, 2}, std::pair{2, 3}, std::pair{3, 2}}) {
-            const CameraTransfer transfer(type, cameras[size_t(a)], cameras[size_t(b)]);
-            const InverseMapper back(type, cameras[size_t(b)], inverse);
+            const CameraTransfer transfer(ProjectionOf(type), cameras[size_t(a)], cameras[size_t(b)]);
+            const InverseMapper back(ProjectionOf(type), cameras[size_t(b)], inverse);
             const int width = 600;
             std::vector<double> xs(width), ys(width);
             for (int i = 0; i < 450; i += 7) {
                 transfer.WorkingRow(i, width, fromScale, toScale, xs.data(), ys.data());
                 for (int j = 0; j < width; ++j) {
-                    const PointD p = ForwardMap(type, cameras[size_t(a)], transform, j / fromScale, i / fromScale);
+                    const PointD p =
+                        ProjectionOf(type).ForwardMap(cameras[size_t(a)], transform, j / fromScale, i / fromScale);
                     double x = 0, y = 0;
                     const bool single = std::isfinite(p.x) && std::isfinite(p.y) && back.Source(p.x, p.y, &x, &y);
                     ASSERT_EQ(std::isfinite(xs[size_t(j)]), single)

@@ -58,7 +58,7 @@ double TurnOf(const CMatrix& T) { return std::atan2(T(1, 0), T(0, 0)); }
 
 TEST(StitchGeometry, OutlineWalksTheBorderOnce) {
     Camera c = CameraWith(Ry(0), 0, {4, 3});
-    std::vector<PointD> walk = ImageOutlinePoints(ProjectionType::Planar, c);
+    std::vector<PointD> walk = ProjectionOf(ProjectionType::Planar).OutlinePoints(c);
     const std::vector<PointD> expected = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {3, 2},
                                           {2, 2}, {1, 2}, {0, 2}, {0, 1}, {0, 0}};
     ASSERT_EQ(walk.size(), expected.size());
@@ -66,10 +66,10 @@ TEST(StitchGeometry, OutlineWalksTheBorderOnce) {
         EXPECT_EQ(walk[k].x, expected[k].x) << k;
         EXPECT_EQ(walk[k].y, expected[k].y) << k;
     }
-    RectD box = ImageOutline(ProjectionType::Planar, c);
+    RectD box = ProjectionOf(ProjectionType::Planar).Outline(c);
     EXPECT_EQ(box.width, 3);
     EXPECT_EQ(box.height, 2);
-    RectD empty = ImageOutline(ProjectionType::Planar, CameraWith(Ry(0), 0, {0, 0}));
+    RectD empty = ProjectionOf(ProjectionType::Planar).Outline(CameraWith(Ry(0), 0, {0, 0}));
     EXPECT_EQ(empty.left, 0);
     EXPECT_EQ(empty.width, 10);
     EXPECT_EQ(empty.height, 10);
@@ -87,7 +87,7 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
     EXPECT_NEAR(g.panoramaRect.left, 0, 1e-9);
     EXPECT_NEAR(g.panoramaRect.top, 0, 1e-9);
     // toPanorama now reaches panorama pixels directly.
-    PointD corner = ForwardMap(ProjectionType::Planar, cameras[0], g.panoramaTransform, 2000, 1000);
+    PointD corner = ProjectionOf(ProjectionType::Planar).ForwardMap(cameras[0], g.panoramaTransform, 2000, 1000);
     EXPECT_NEAR(corner.x, 1023, 1e-9);
     EXPECT_NEAR(corner.y, 511.5, 1e-9);
     ASSERT_EQ(g.imageRects.size(), 1u);
@@ -111,8 +111,9 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
 TEST(StitchGeometry, LoopSlopeAndTheRotationOfAClosedCircle) {
     Loop loop;
     const double slope = std::atan(-0.1 / (2 * std::numbers::pi));
-    EXPECT_NEAR(LoopSlope(ProjectionType::Cylindrical, loop.cameras, loop.transition.get()), slope, 1e-12);
-    EXPECT_EQ(LoopSlope(ProjectionType::Cylindrical, loop.cameras, nullptr), 0);
+    EXPECT_NEAR(LoopSlope(ProjectionOf(ProjectionType::Cylindrical), loop.cameras, loop.transition.get()), slope,
+                1e-12);
+    EXPECT_EQ(LoopSlope(ProjectionOf(ProjectionType::Cylindrical), loop.cameras, nullptr), 0);
 
     // Cropped to 360 degrees: the user's rotation is ignored, the slope is taken out.
     StitchGeometry cropped = InitStitchGeometry(loop.cameras, loop.transition.get(),
@@ -147,10 +148,10 @@ TEST(StitchGeometry, ForwardAndInverseMappingsRoundTripInEveryProjection) {
             EXPECT_LE(r.Right(), g.panoramaRect.Right() + 1e-6);
             for (double y : {0.0, 150.5, 599.0})
                 for (double x : {0.0, 333.3, 799.0}) {
-                    PointD u = ForwardMap(type, cameras[i], g.panoramaTransform, x, y);
+                    PointD u = ProjectionOf(type).ForwardMap(cameras[i], g.panoramaTransform, x, y);
                     EXPECT_GE(u.x, r.left - 1e-6);
                     EXPECT_LE(u.y, r.Bottom() + 1e-6);
-                    PointD back = InverseMap(type, cameras[i], g.panoramaTransformInverse, u.x, u.y);
+                    PointD back = ProjectionOf(type).InverseMap(cameras[i], g.panoramaTransformInverse, u.x, u.y);
                     EXPECT_NEAR(back.x, x, 1e-7) << static_cast<int>(type);
                     EXPECT_NEAR(back.y, y, 1e-7) << static_cast<int>(type);
                 }
@@ -161,8 +162,8 @@ TEST(StitchGeometry, ForwardAndInverseMappingsRoundTripInEveryProjection) {
         CMatrix transfer = grid.TrueTransfer(right.image, left.image, grid.f);
         PointD inRight{150, 320};
         PointD inLeft = MapHomogeneous(transfer, inRight.x, inRight.y);
-        PointD a = ForwardMap(type, right, g.panoramaTransform, inRight.x, inRight.y);
-        PointD b = ForwardMap(type, left, g.panoramaTransform, inLeft.x, inLeft.y);
+        PointD a = ProjectionOf(type).ForwardMap(right, g.panoramaTransform, inRight.x, inRight.y);
+        PointD b = ProjectionOf(type).ForwardMap(left, g.panoramaTransform, inLeft.x, inLeft.y);
         EXPECT_NEAR(a.x, b.x, 1e-7);
         EXPECT_NEAR(a.y, b.y, 1e-7);
     }

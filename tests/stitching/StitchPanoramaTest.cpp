@@ -23,7 +23,7 @@ struct StitchSet {
         EngineFixture::SetImagePaths(engine, paths, 320, 240);
         engine.SetGeneticSeed(5);
         EXPECT_TRUE(engine.FindOverlappingImages());
-        engine.SetProjectionType(kProjectionCylindrical);
+        engine.SetProjectionType(ProjectionType::Cylindrical);
         engine.SetPanoramaImageSize(400);
     }
     RenderedViews views;
