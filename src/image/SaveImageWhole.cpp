@@ -2,13 +2,17 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 
 #include "image/ImageFile.h"
+#include "image/ImageSource.h"
 #include "image/PartialFile.h"
+#include "image/RowImageWriter.h"
 
 namespace {
 
@@ -19,6 +23,24 @@ bool DiskFullAt(const std::string& path) {
     return statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0;
 }
 
+// Qt reaches a file through a QString name, which cannot hold a name that is not valid UTF-8:
+// it would write another file and leave this one empty. The row writer goes by the bytes and
+// gives the same pixels.
+bool SaveByBytes(const ImgRGB& image, const std::string& path, int quality, const std::function<bool()>& keep,
+                 std::string* why) {
+    RowWriterOptions options;
+    options.quality = std::clamp(quality, 1, 100);  // as Qt's writer takes it
+    auto writer = RowImageWriter::Open(path, image.width, image.height, options, why);
+    if (!writer)
+        return false;
+    for (int y = 0; y < image.height; ++y)
+        if (!writer->WriteRows(image.Row(y), 1, 0)) {
+            *why = writer->Error();
+            return false;
+        }
+    return writer->Finish(keep, why);
+}
+
 }  // namespace
 
 bool SaveImageWhole(const ImgRGB& image, const std::string& path, int quality, const std::function<bool()>& keep,
@@ -26,6 +48,10 @@ bool SaveImageWhole(const ImgRGB& image, const std::string& path, int quality, c
     PartialFile file;
     if (!file.Create(path, why))
         return false;
+    if (!NameSurvivesQString(file.Name().c_str())) {
+        file.Discard();
+        return SaveByBytes(image, path, quality, keep, why);
+    }
     // Qt's writer reports no cause: a full disk is the one that can be told afterwards.
     if (!SaveImageFile(image, QFile::decodeName(file.Name().c_str()), quality)) {
         *why = "cannot write the image " + path + (DiskFullAt(file.Name()) ? " (the disk is full)" : "");

@@ -116,4 +116,21 @@ TEST_F(SaveImageWholeTest, AMissingFolderIsReportedWithItsCause) {
     EXPECT_NE(why.find("No such file or directory"), std::string::npos) << why;
 }
 
+TEST_F(SaveImageWholeTest, ANameThatIsNotUtf8IsWrittenUnderExactlyThatName) {
+    const std::string name = "pano\xff.png";
+    const ImgRGB image = Ramp(30, 20);
+    std::string why;
+    ASSERT_TRUE(SaveImageWhole(image, PathOf(name), 100, {}, &why)) << why;
+    EXPECT_EQ(NamesIn(Folder()), std::set<std::string>{name});
+    ImgRGB loaded;
+    ASSERT_TRUE(LoadImageFile(loaded, 0, PathOf(name).c_str()));
+    ASSERT_EQ(loaded.width, 30);
+    ASSERT_EQ(loaded.height, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_TRUE(loaded.At(x, y).b == image.At(x, y).b && loaded.At(x, y).g == image.At(x, y).g &&
+                        loaded.At(x, y).r == image.At(x, y).r)
+                << x << "," << y;
+}
+
 }  // namespace
