@@ -1,114 +1,68 @@
 #include "image/SaveImageWhole.h"
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
+
+#include <algorithm>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "image/ImageFile.h"
+#include "image/ImageSource.h"
+#include "image/PartialFile.h"
+#include "image/RowImageWriter.h"
 
 namespace {
 
-mode_t CurrentUmask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
-
-std::string FolderOf(const std::string& path) {
+bool DiskFullAt(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct statvfs disk {};
+    return statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0;
 }
 
-// A temporary name beside path that says what it is and keeps path's suffix, so that the
-// image writer picks the same format.
-std::string PartialName(const std::string& path, int* fd) {
-    const std::string folder = FolderOf(path);
-    const size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of('.');
-    const std::string suffix = dot == std::string::npos ? std::string() : name.substr(dot);
-    std::string pattern = folder + "/." + name + ".vedora-partial-XXXXXX" + suffix;
-    *fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-    return pattern;
-}
-
-bool Replace(const std::string& partial, const std::string& path, std::string* why) {
-    // Keep the permission bits of a file that is replaced.
-    struct stat old {};
-    if (stat(path.c_str(), &old) == 0)
-        chmod(partial.c_str(), old.st_mode & 07777);
-    else
-        chmod(partial.c_str(), 0666 & ~CurrentUmask());
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        *why = "cannot write " + path + " (" + std::strerror(errno) + ")";
-        unlink(partial.c_str());
+// Qt reaches a file through a QString name, which cannot hold a name that is not valid UTF-8:
+// it would write another file and leave this one empty. The row writer goes by the bytes and
+// gives the same pixels.
+bool SaveByBytes(const ImgRGB& image, const std::string& path, int quality, const std::function<bool()>& keep,
+                 std::string* why) {
+    RowWriterOptions options;
+    options.quality = std::clamp(quality, 1, 100);  // as Qt's writer takes it
+    auto writer = RowImageWriter::Open(path, image.width, image.height, options, why);
+    if (!writer)
         return false;
-    }
-    return true;
+    for (int y = 0; y < image.height; ++y)
+        if (!writer->WriteRows(image.Row(y), 1, 0)) {
+            *why = writer->Error();
+            return false;
+        }
+    return writer->Finish(keep, why);
 }
 
 }  // namespace
 
 bool SaveImageWhole(const ImgRGB& image, const std::string& path, int quality, const std::function<bool()>& keep,
                     std::string* why) {
-    int fd = -1;
-    const std::string partial = PartialName(path, &fd);
-    if (fd < 0) {
-        *why = "cannot write " + path + " (" + std::strerror(errno) + ")";
+    PartialFile file;
+    if (!file.Create(path, why))
+        return false;
+    if (!NameSurvivesQString(file.Name().c_str())) {
+        file.Discard();
+        return SaveByBytes(image, path, quality, keep, why);
+    }
+    // Qt's writer reports no cause: a full disk is the one that can be told afterwards.
+    if (!SaveImageFile(image, QFile::decodeName(file.Name().c_str()), quality)) {
+        *why = "cannot write the image " + path + (DiskFullAt(file.Name()) ? " (the disk is full)" : "");
         return false;
     }
-    close(fd);
-    if (!SaveImageFile(image, QFile::decodeName(partial.c_str()), quality)) {
-        struct statvfs disk {};
-        const bool full = statvfs(FolderOf(path).c_str(), &disk) == 0 && disk.f_bavail == 0;
-        *why = "cannot write the image " + path + (full ? " (the disk is full)" : "");
-        unlink(partial.c_str());
-        return false;
-    }
-    if (keep && !keep()) {
-        unlink(partial.c_str());
-        *why = "interrupted";
-        return false;
-    }
-    return Replace(partial, path, why);
+    return file.Commit(keep, why);
 }
 
 bool SaveTextWhole(const std::string& text, const std::string& path, std::string* why) {
-    int fd = -1;
-    const std::string partial = PartialName(path, &fd);
-    if (fd < 0) {
-        *why = "cannot write " + path + " (" + std::strerror(errno) + ")";
-        return false;
-    }
-    size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n <= 0) {
-            *why = "cannot write " + path + " (" + std::strerror(errno) + ")";
-            close(fd);
-            unlink(partial.c_str());
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        *why = "cannot write " + path + " (" + std::strerror(errno) + ")";
-        unlink(partial.c_str());
-        return false;
-    }
-    return Replace(partial, path, why);
+    PartialFile file;
+    return file.Create(path, why) && file.Append(text.data(), text.size(), why) && file.Commit({}, why);
 }
 
 bool UnwritableImageSuffix(const std::string& path) {
