@@ -11,12 +11,11 @@
 #include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
 #include "image/LargeBlocks.h"
-#include "stitching/BlendWeight.h"
+#include "stitching/Blender.h"
 #include "stitching/BrightnessGradient.h"
 #include "stitching/Contrast.h"
 #include "stitching/CropRectangle.h"
 #include "stitching/EmptySample.h"
-#include "stitching/GradientBlend.h"
 #include "stitching/OutputConversion.h"
 #include "stitching/PanoramaRender.h"
 #include "stitching/PhotometricFit.h"
@@ -98,6 +97,9 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
     };
     // The first two copies are made together, while nothing else runs yet (the first photograph
     // is pasted without a blend); after that one copy is made ahead.
+    const std::unique_ptr<stitch::Blender> blender = stitch::MakeBlender(
+        GetUseGradientBlending() ? stitch::BlendMethod::GradientDomain : stitch::BlendMethod::Feathering,
+        GetBlendWidth());
     std::deque<std::future<PreparedImage>> ahead;
     int launched = 0;
     auto launch = [&] { ahead.push_back(prepare(launched++)); };
@@ -146,13 +148,9 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
         }
         stitch::ErodeCoverage(C);
         RenderStep(6, a + 1, count);
-        if (GetUseGradientBlending()) {
-            stitch::GradientBlendSettings settings;
-            settings.widthPercent = GetBlendWidth();
-            stitch::GradientDomainBlend(A, B, M, settings, [&](int step) { RenderStep(step, a + 1, count); });
-        } else {
-            stitch::FeatherBlend(A, B, M, GetBlendWidth());
-        }
+        blender->Prepare(B);
+        blender->Feed(A, M);
+        blender->Finish([&](int step) { RenderStep(step, a + 1, count); });
         stitch::PasteCovered(B, C, panorama, r.left, r.top);
     }
 }

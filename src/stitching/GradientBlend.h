@@ -4,11 +4,9 @@
 
 #include "image/ImgTypes.h"
 #include "stitching/BlendWeight.h"
+#include "stitching/Blender.h"
 
 namespace stitch {
-
-// Announces a step of a long blend to whoever runs it; may throw to abort.
-using StepCallback = std::function<void(int step)>;
 
 struct GradientBlendSettings {
     int widthPercent = kBlendWidthPercent;

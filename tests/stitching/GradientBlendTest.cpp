@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "stitching/BlendWeight.h"
+#include "stitching/Blender.h"
 #include "stitching/GradientBlend.h"
 #include "stitching/MixedGradients.h"
 #include "stitching/PoissonSolver.h"
@@ -193,4 +195,40 @@ TEST(GradientBlend, AnAbortAtAStepStopsTheBlendAndLeavesTheBackgroundAlone) {
         EXPECT_EQ(steps, (std::vector<int>{7, 8, 9, 10, 11}));
         EXPECT_TRUE(SamePixels(B, before));
     }
+}
+
+// Each method behind the one interface blends as its function does, announcing the same steps;
+// a blend without its rectangle or its photograph, or with pieces of other sizes, is refused.
+TEST(Blender, EachMethodBlendsAsItsFunctionAndRefusesAnIncompleteBlend) {
+    const int w = 96, h = 64;
+    const ImgRGBSHORT A = Texture(w, h, 3), before = Texture(w, h, 11);
+    const ImgUCHAR M = SeamMask(w, h, 45);
+
+    ImgRGBSHORT direct(before), viaBlender(before);
+    std::vector<int> directSteps, blenderSteps;
+    stitch::GradientDomainBlend(A, direct, M, {30, 0}, [&](int s) { directSteps.push_back(s); });
+    const std::unique_ptr<stitch::Blender> gradient = stitch::MakeBlender(stitch::BlendMethod::GradientDomain, 30);
+    gradient->Prepare(viaBlender);
+    gradient->Feed(A, M);
+    gradient->Finish([&](int s) { blenderSteps.push_back(s); });
+    EXPECT_TRUE(SamePixels(direct, viaBlender));
+    EXPECT_FALSE(SamePixels(viaBlender, before));
+    EXPECT_EQ(blenderSteps, directSteps);
+
+    ImgRGBSHORT feathered(before), viaFeathering(before);
+    stitch::FeatherBlend(A, feathered, M, 20);
+    const std::unique_ptr<stitch::Blender> feathering = stitch::MakeBlender(stitch::BlendMethod::Feathering, 20);
+    EXPECT_STRNE(feathering->Name(), gradient->Name());
+    feathering->Prepare(viaFeathering);
+    feathering->Feed(A, M);
+    feathering->Finish(nullptr);
+    EXPECT_TRUE(SamePixels(feathered, viaFeathering));
+
+    // Finished without being fed (a second Finish, after the first one has let go of its pieces).
+    EXPECT_THROW(feathering->Finish(nullptr), const char*);
+    ImgRGBSHORT small = Texture(w / 2, h, 1);
+    gradient->Prepare(small);
+    gradient->Feed(A, M);
+    EXPECT_THROW(gradient->Finish(nullptr), const char*);
+    EXPECT_TRUE(SamePixels(small, Texture(w / 2, h, 1)));
 }
