@@ -218,7 +218,7 @@ int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, ImgRGB& written, 
     if (cl.crop) {
         crop = {double(cl.crop->left), double(cl.crop->top), double(cl.crop->width), double(cl.crop->height)};
         if (!engine.CropPanorama(stitched, written, crop))
-            return Fail("not enough memory for the crop; nothing written");
+            return Fail("the crop failed: " + engine.LastError() + "; nothing written");
     }
     // What was written, in uncropped panorama pixels: a frame of 10 pixels or less takes the
     // whole panorama, a closed panorama's crop is one turn wide.

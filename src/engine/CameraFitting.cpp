@@ -8,6 +8,7 @@ bool PanoramaEngine::FitCameras() {
     if (!mainTree) {
         cameraList.clear();
         closingCameraList.clear();
+        RecordFailure(EngineFailure::NoOverlap, "no pair of photographs overlaps");
         return false;
     }
     CameraFitInput input;
@@ -19,9 +20,9 @@ bool PanoramaEngine::FitCameras() {
     input.projectionType = GetProjection().Type();
     input.verticalCameraRotation = GetVerticalCameraRotation();
     CameraFitResult fit = ::FitCameras(input);
-    if (fit.status != CameraFitStatus::Fitted) {
-        if (fit.failureReason)
-            Log(Tr(fit.failureReason));
+    if (!fit.outcome) {
+        Log(Tr(fit.outcome.Reason().c_str()));
+        RecordFailure(fit.outcome);
         cameraList.clear();
         closingCameraList.clear();
         return false;

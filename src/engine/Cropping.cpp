@@ -51,11 +51,11 @@ bool PanoramaEngine::CropPanorama(const ImgRGB& source, ImgRGB& target, const Re
     stitch::Crop360 crop360;
     crop360.enabled = transitionTree && GetDoCrop360Degrees();
     crop360.turnWidth = crop360.enabled ? Width360() : 0;
-    const char* failure = nullptr;
     const stitch::CropRect frame{rect.left, rect.top, rect.width, rect.height};
-    if (stitch::CropPanorama(source, target, frame, crop360, &failure))
+    const StageResult cropped = stitch::CropPanorama(source, target, frame, crop360);
+    if (cropped)
         return true;
-    if (failure)
-        Log(Tr(failure));
+    Log(Tr(cropped.Reason().c_str()));
+    RecordFailure(cropped);
     return false;
 }

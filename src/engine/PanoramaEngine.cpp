@@ -119,6 +119,10 @@ void PanoramaEngine::RecordFailure(EngineFailure kind, const std::string& messag
     lastError = message;
 }
 
+void PanoramaEngine::RecordFailure(const StageResult& outcome) {
+    RecordFailure(EngineFailureOf(outcome.Kind()), TrimmedMessage(outcome.Reason().c_str()));
+}
+
 void PanoramaEngine::ThrowAborted() {
     RecordFailure(EngineFailure::Aborted, "aborted");
     throw kAborted;

@@ -303,6 +303,8 @@ private:
                       const std::function<void()>& restore);
     void ClearFailure();
     void RecordFailure(EngineFailure kind, const std::string& message);
+    // A stage's failure, its reason without the line breaks that frame it in the log.
+    void RecordFailure(const StageResult& outcome);
     // The progress tick: logs "." and unwinds with "\nAborted!\n" when asked.
     void Tick();
     // Logs text and unwinds with "\nAborted!\n" when the hook asks for it.

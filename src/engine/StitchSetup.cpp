@@ -7,10 +7,12 @@
 bool PanoramaEngine::InitStitchGeometry(int size) {
     if (images.empty()) {
         Log(Tr("No images,stitching failed.\n"));
+        RecordFailure(EngineFailure::NoImages, "no photographs to stitch");
         return false;
     }
     if (!mainTree) {
         Log(Tr("No overlapping images,stitching failed.\n"));
+        RecordFailure(EngineFailure::NoOverlap, "no pair of photographs overlaps");
         return false;
     }
     Status(Tr("Fitting cameras..."));
@@ -25,9 +27,9 @@ bool PanoramaEngine::InitStitchGeometry(int size) {
     parameters.panoramaImageRotation = GetPanoramaImageRotation();
     parameters.doCrop360Degrees = GetDoCrop360Degrees();
     StitchGeometry geometry = ::InitStitchGeometry(cameraList, transitionTree.get(), parameters);
-    if (!geometry.valid) {
-        if (geometry.failureReason)
-            Log(Tr(geometry.failureReason));
+    if (!geometry.Valid()) {
+        Log(Tr(geometry.outcome.Reason().c_str()));
+        RecordFailure(geometry.outcome);
         return false;
     }
     panoramaTransform = geometry.panoramaTransform;

@@ -47,7 +47,7 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
     CameraFitter fitter(input);
     CameraFitResult result;
     result.status = fitter.FitCameras();
-    result.failureReason = fitter.FailureReason();
+    result.outcome = fitter.Outcome();
     result.residualStdDev = fitter.residualStdDev;
     result.iterations = fitter.iterations;
     if (result.status == CameraFitStatus::Fitted) {
@@ -59,12 +59,14 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
 
 CameraFitter::CameraFitter(CameraFitInput input) : in(std::move(input)) {}
 
-const char* CameraFitter::FailureReason() const {
+StageResult CameraFitter::Outcome() const {
     switch (status) {
-    case CameraFitStatus::NoOverlap: return kNoOverlap;
-    case CameraFitStatus::Diverged: return kDiverged;
-    default: return nullptr;
+    case CameraFitStatus::Fitted: return StageResult();
+    case CameraFitStatus::NoTreeNodes:
+    case CameraFitStatus::NoOverlap: return StageResult::Failure(StageFailure::NoOverlap, kNoOverlap);
+    case CameraFitStatus::Diverged: return StageResult::Failure(kDiverged);
     }
+    return StageResult::Failure(kDiverged);
 }
 
 CameraFitStatus CameraFitter::FitCameras() {

@@ -6,6 +6,7 @@
 #include "linalg/CMatrix.h"
 #include "linalg/PointD.h"
 #include "matching/HierarchyNode.h"
+#include "stage/StageResult.h"
 #include "stitching/Camera.h"
 #include "stitching/ImageSize.h"
 #include "stitching/Projection.h"
@@ -31,9 +32,9 @@ enum class CameraFitStatus {
 
 struct CameraFitResult {
     CameraFitStatus status = CameraFitStatus::NoTreeNodes;
-    // The text to log for NoOverlap ("Could not fit cameras, no overlapping images.") and
-    // Diverged; null otherwise.
-    const char* failureReason = nullptr;
+    // Done, or the failure with the text to log: NoOverlap "Could not fit cameras, no
+    // overlapping images.", Diverged "The camera fit did not converge.".
+    StageResult outcome;
     // Fitted, straightened cameras with their panorama rotations; empty unless fitted.
     std::vector<Camera> cameraList;
     std::vector<Camera> closingCameraList;
@@ -62,8 +63,8 @@ public:
     explicit CameraFitter(CameraFitInput input);
 
     CameraFitStatus FitCameras();
-    // The text for the log of the last failure, or null.
-    const char* FailureReason() const;
+    // Done, or the last failure with the text for the log.
+    StageResult Outcome() const;
 
     // Cameras of the distinct images of each tree in pre-order, freshly initialised; the
     // closing list only after EstimateTransitionTree().

@@ -86,8 +86,7 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
     }
 }
 
-bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360,
-                  const char** failure) {
+StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360) {
     int x0 = static_cast<int>(rect.left), y0 = static_cast<int>(rect.top);
     int w = static_cast<int>(rect.width), h = static_cast<int>(rect.height);
     int g = 0;
@@ -109,15 +108,13 @@ bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, co
         // The strip beyond the turn must lie in the source, and cannot be wider than the turn.
         g = std::min({g, w, source.width - (x0 + w)});
         if (!crop360.enabled || g <= 0 || x0 < 0 || y0 < 0 || y0 + h > source.height)
-            return true;
+            return StageResult();
         BlendTurnStrip(source, target, x0, y0, g);
     } catch (const std::bad_alloc&) {
         target.Resize(0, 0);
-        if (failure)
-            *failure = kCropAllocationFailure;
-        return false;
+        return StageResult::Failure(StageFailure::OutOfMemory, kCropAllocationFailure);
     }
-    return true;
+    return StageResult();
 }
 
 }  // namespace stitch

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/ImgTypes.h"
+#include "stage/StageResult.h"
 #include "stitching/CropRectangle.h"
 
 namespace stitch {
@@ -19,10 +20,8 @@ struct Crop360 {
 // 10 pixels wide or high crops the whole source instead. With crop360 enabled and a frame wider
 // than one turn, the crop is exactly one turn wide and the strip beyond the turn is blended into
 // its first columns, so that they continue its last column. Parts of the frame outside the
-// source come out black. False, with *failure set to kCropAllocationFailure and target left
-// empty, when memory runs out.
-bool CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360,
-                  const char** failure);
+// source come out black. Out of memory (kCropAllocationFailure), target is left empty.
+StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360);
 
 // The 360-degree blend on its own: the first g columns of target (from (x0, y0) in the source)
 // blended with the g source columns beyond one turn, which start at x0 + target.width.

@@ -57,7 +57,7 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
                                   const StitchGeometryParameters& parameters) {
     StitchGeometry geometry;
     if (cameraList.empty()) {
-        geometry.failureReason = "No cameras";
+        geometry.outcome = StageResult::Failure("No cameras");
         return geometry;
     }
     const Projection& projection = ProjectionOf(parameters.projectionType);
@@ -76,7 +76,7 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
     const RectD B = RectD{0, 0, U.width, U.height}.Transformed(Rotation(delta));
     const double s = (parameters.size - 1) / std::max(B.width, B.height);
     if (!(s > 0) || !std::isfinite(s)) {
-        geometry.failureReason = "Degenerate panorama size";
+        geometry.outcome = StageResult::Failure("Degenerate panorama size");
         return geometry;
     }
     geometry.panoramaTransform =
@@ -92,6 +92,6 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
         camera.toPanorama = geometry.panoramaTransform * camera.toPanorama;
         camera.fromPanorama = camera.fromPanorama * geometry.panoramaTransformInverse;
     }
-    geometry.valid = true;
+    geometry.outcome = StageResult();
     return geometry;
 }

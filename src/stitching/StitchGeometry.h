@@ -6,6 +6,7 @@
 #include "linalg/PointD.h"
 #include "linalg/RectD.h"
 #include "matching/HierarchyNode.h"
+#include "stage/StageResult.h"
 #include "stitching/Camera.h"
 #include "stitching/Projection.h"
 
@@ -21,8 +22,9 @@ struct StitchGeometryParameters {
 // Where the panorama lies: the transform from projection coordinates to panorama pixels and
 // the rectangles in panorama pixels.
 struct StitchGeometry {
-    bool valid = false;
-    const char* failureReason = nullptr;  // why not valid
+    // Done, or why there is no geometry.
+    StageResult outcome = StageResult::Failure("No stitch geometry");
+    bool Valid() const { return outcome.Ok(); }
     CMatrix panoramaTransform;
     CMatrix panoramaTransformInverse;
     RectD panoramaRect;

@@ -159,3 +159,24 @@ TEST(PanoramaEngine, RotateSourceImagesTurnsStoredPoints) {
     PointD same = rotated(2, 2, p);
     EXPECT_EQ(same.x, 10);
 }
+
+// Every way the stitch geometry can fail leaves its kind and reason behind, so that the window
+// and the command line report what happened instead of guessing.
+TEST(PanoramaEngine, TheStitchGeometryRecordsWhyItFailed) {
+    PanoramaEngine engine;
+    EXPECT_FALSE(engine.InitStitchGeometry(1024));
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::NoImages);
+    EXPECT_EQ(engine.LastError(), "no photographs to stitch");
+
+    AddImages(engine, 3);
+    EXPECT_FALSE(engine.InitStitchGeometry(1024));
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::NoOverlap);
+    EXPECT_FALSE(engine.FitCameras());
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::NoOverlap);
+    EXPECT_EQ(engine.LastError(), "no pair of photographs overlaps");
+
+    // The preview runs the same geometry: its failure keeps the precise kind.
+    ImgRGB preview;
+    EXPECT_FALSE(engine.PreviewStitch(preview));
+    EXPECT_EQ(engine.LastFailure(), EngineFailure::NoOverlap);
+}

@@ -41,7 +41,7 @@ void ExpectExactFit(rig::Rig& r, ProjectionType type, size_t cameraCount) {
     r.PerturbTransfers(0.03, 0.5);
     CameraFitResult result = FitCameras(InputOf(r, type));
     ASSERT_EQ(result.status, CameraFitStatus::Fitted);
-    EXPECT_EQ(result.failureReason, nullptr);
+    EXPECT_TRUE(result.outcome);
     ASSERT_EQ(result.cameraList.size(), cameraCount);
     EXPECT_LT(result.residualStdDev, 0.01);
     for (const std::vector<Camera>* list : {&result.cameraList, &result.closingCameraList})
@@ -168,7 +168,8 @@ TEST(CameraFit, FailuresAreReportedAsFailures) {
     lone.mainTree = rig::Rig::Root(0);
     CameraFitResult alone = FitCameras(InputOf(lone, ProjectionType::Cylindrical));
     EXPECT_EQ(alone.status, CameraFitStatus::NoOverlap);
-    EXPECT_STREQ(alone.failureReason, "Could not fit cameras, no overlapping images.");
+    EXPECT_EQ(alone.outcome.Reason(), "Could not fit cameras, no overlapping images.");
+    EXPECT_EQ(alone.outcome.Kind(), StageFailure::NoOverlap);
 
     // Edges whose transfers tell no focal length (a shift and a rotation about the optical
     // axis) end on the same path instead of fitting cameras with f = 0.
@@ -180,7 +181,7 @@ TEST(CameraFit, FailuresAreReportedAsFailures) {
     });
     CameraFitResult noFocal = FitCameras(InputOf(flat, ProjectionType::Cylindrical));
     EXPECT_EQ(noFocal.status, CameraFitStatus::NoOverlap);
-    EXPECT_STREQ(noFocal.failureReason, "Could not fit cameras, no overlapping images.");
+    EXPECT_EQ(noFocal.outcome.Reason(), "Could not fit cameras, no overlapping images.");
     EXPECT_TRUE(noFocal.cameraList.empty());
 
     // A point that is not a number drives the optimiser to NaN: reported, never a success.
@@ -188,7 +189,8 @@ TEST(CameraFit, FailuresAreReportedAsFailures) {
     broken.mainTree->firstChild->firstChild->childPoints[3].x = std::numeric_limits<double>::quiet_NaN();
     CameraFitResult diverged = FitCameras(InputOf(broken, ProjectionType::Cylindrical));
     EXPECT_EQ(diverged.status, CameraFitStatus::Diverged);
-    EXPECT_STREQ(diverged.failureReason, "The camera fit did not converge.");
+    EXPECT_EQ(diverged.outcome.Reason(), "The camera fit did not converge.");
+    EXPECT_EQ(diverged.outcome.Kind(), StageFailure::Failed);
     EXPECT_TRUE(diverged.cameraList.empty());
 }
 

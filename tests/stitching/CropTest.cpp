@@ -61,33 +61,30 @@ TEST(FindCropRectangle, FindsALargeRectangleWithFilledEdgesInARaggedPanorama) {
 
 TEST(CropPanorama, CopiesTheFrameAndTakesTheWholePanoramaForFramesOfTenPixelsOrLess) {
     ImgRGB source = TurnScene(120, 60, 1000, 1000), target;
-    const char* failure = nullptr;
-    ASSERT_TRUE(stitch::CropPanorama(source, target, {5.7, 8.2, 40.9, 30.0}, {}, &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, {5.7, 8.2, 40.9, 30.0}, {}));
     EXPECT_EQ(target.width, 40);
     EXPECT_EQ(target.height, 30);
     EXPECT_EQ(target.At(0, 0).g, source.At(5, 8).g);
     EXPECT_EQ(target.At(39, 29).r, source.At(44, 37).r);
 
     for (stitch::CropRect tiny : {stitch::CropRect{3, 4, 10, 50}, stitch::CropRect{3, 4, 50, 10}}) {
-        ASSERT_TRUE(stitch::CropPanorama(source, target, tiny, {}, &failure));
+        ASSERT_TRUE(stitch::CropPanorama(source, target, tiny, {}));
         EXPECT_EQ(target.width, 120);
         EXPECT_EQ(target.height, 60);
         EXPECT_EQ(target.At(77, 33).b, source.At(77, 33).b);
     }
     // The same with the 360-degree blend on and a tiny turn: still the whole panorama, plainly.
-    ASSERT_TRUE(stitch::CropPanorama(source, target, {0, 0, 100, 50}, {true, 8}, &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, {0, 0, 100, 50}, {true, 8}));
     EXPECT_EQ(target.width, 120);
     EXPECT_EQ(std::memcmp(target.Row(30), source.Row(30), 3 * 120), 0);
-    EXPECT_EQ(failure, nullptr);
 }
 
 TEST(CropPanorama, A360DegreeCropIsOneTurnWideAndItsStartContinuesItsEnd) {
     int turn = 200, x0 = 20, y0 = 5, h = 50;
     ImgRGB source = TurnScene(300, 60, turn, x0 + turn);
     ImgRGB target;
-    const char* failure = nullptr;
     stitch::CropRect frame{double(x0), double(y0), 260, double(h)};
-    ASSERT_TRUE(stitch::CropPanorama(source, target, frame, {true, turn}, &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, frame, {true, turn}));
     EXPECT_EQ(target.width, turn);
     EXPECT_EQ(target.height, h);
     int g = 60;
@@ -101,18 +98,19 @@ TEST(CropPanorama, A360DegreeCropIsOneTurnWideAndItsStartContinuesItsEnd) {
         EXPECT_EQ(target.At(turn - 1, y).r, source.At(x0 + turn - 1, y0 + y).r);
     }
     // Without the blend (or with a frame narrower than a turn) the crop is a plain copy.
-    ASSERT_TRUE(stitch::CropPanorama(source, target, frame, {false, turn}, &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, frame, {false, turn}));
     EXPECT_EQ(target.width, 260);
     EXPECT_EQ(target.At(0, 10).g, source.At(x0, y0 + 10).g);
-    ASSERT_TRUE(stitch::CropPanorama(source, target, {double(x0), double(y0), 150, double(h)}, {true, turn}, &failure));
+    ASSERT_TRUE(stitch::CropPanorama(source, target, {double(x0), double(y0), 150, double(h)}, {true, turn}));
     EXPECT_EQ(target.width, 150);
     EXPECT_EQ(target.At(0, 10).g, source.At(x0, y0 + 10).g);
 }
 
 TEST(CropPanorama, ReportsAnImpossibleCropImageInsteadOfCrashing) {
     ImgRGB source = TurnScene(50, 40, 1000, 1000), target(5, 5);
-    const char* failure = nullptr;
-    EXPECT_FALSE(stitch::CropPanorama(source, target, {0, 0, 1e8, 1e8}, {}, &failure));
-    EXPECT_STREQ(failure, "\nCould not allocate memory for the crop image\n");
+    const StageResult result = stitch::CropPanorama(source, target, {0, 0, 1e8, 1e8}, {});
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.Kind(), StageFailure::OutOfMemory);
+    EXPECT_EQ(result.Reason(), "\nCould not allocate memory for the crop image\n");
     EXPECT_FALSE(target.HasPixels());
 }

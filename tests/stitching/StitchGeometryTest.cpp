@@ -81,7 +81,7 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
     std::vector<Camera> none;
     ComputePanoramaRotations(cameras, none, {{0, 0}}, ProjectionType::Planar, 0);
     StitchGeometry g = InitStitchGeometry(cameras, nullptr, Parameters(ProjectionType::Planar, 1024));
-    ASSERT_TRUE(g.valid);
+    ASSERT_TRUE(g.Valid());
     EXPECT_EQ(g.PanoramaWidth(), 1024);
     EXPECT_NEAR(g.PanoramaHeight(), 512, 1);
     EXPECT_NEAR(g.panoramaRect.left, 0, 1e-9);
@@ -104,8 +104,8 @@ TEST(StitchGeometry, TheLongerSideIsTheRequestedSize) {
 
     // Nothing to place, or no room to place it in.
     std::vector<Camera> empty;
-    EXPECT_FALSE(InitStitchGeometry(empty, nullptr, Parameters(ProjectionType::Planar, 1024)).valid);
-    EXPECT_FALSE(InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1)).valid);
+    EXPECT_FALSE(InitStitchGeometry(empty, nullptr, Parameters(ProjectionType::Planar, 1024)).Valid());
+    EXPECT_FALSE(InitStitchGeometry(turned, nullptr, Parameters(ProjectionType::Planar, 1)).Valid());
 }
 
 TEST(StitchGeometry, LoopSlopeAndTheRotationOfAClosedCircle) {
@@ -118,7 +118,7 @@ TEST(StitchGeometry, LoopSlopeAndTheRotationOfAClosedCircle) {
     // Cropped to 360 degrees: the user's rotation is ignored, the slope is taken out.
     StitchGeometry cropped = InitStitchGeometry(loop.cameras, loop.transition.get(),
                                                 Parameters(ProjectionType::Cylindrical, 1000, 0.3, true));
-    ASSERT_TRUE(cropped.valid);
+    ASSERT_TRUE(cropped.Valid());
     EXPECT_NEAR(TurnOf(cropped.panoramaTransform), -slope, 1e-12);
     // Not cropped: the user's rotation minus the slope.
     Loop again;
@@ -140,7 +140,7 @@ TEST(StitchGeometry, ForwardAndInverseMappingsRoundTripInEveryProjection) {
             cameras.push_back(CameraWith(grid.rotations[static_cast<size_t>(image)], image, {800, 600}));
         ComputePanoramaRotations(cameras, none, grid.Layout(), type, Radians(3));
         StitchGeometry g = InitStitchGeometry(cameras, nullptr, Parameters(type, 2000, 0.2));
-        ASSERT_TRUE(g.valid);
+        ASSERT_TRUE(g.Valid());
         EXPECT_NEAR(std::max(g.PanoramaWidth(), g.PanoramaHeight()), 2000, 1);
         for (size_t i = 0; i < cameras.size(); ++i) {
             const RectD& r = g.imageRects[i];
