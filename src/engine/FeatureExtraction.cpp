@@ -12,7 +12,6 @@
 
 ImageFeatureSettings PanoramaEngine::FeatureSettings() const {
     ImageFeatureSettings settings;
-    settings.rotation = GetSourceImageRotation();
     settings.imageSize = GetFeatureExtractionImageSize();
     settings.spacingPercent = GetFeatureExtractionSpacing();
     settings.radiusPercent = GetFeatureMatchingRadius();
@@ -22,8 +21,6 @@ ImageFeatureSettings PanoramaEngine::FeatureSettings() const {
 }
 
 void PanoramaEngine::StoreImageFeatures(int index, ImageFeatures&& features) {
-    if (!features.loaded)
-        ThrowUnreadableImage(index);
     if (fullResolution)
         fullResolution->Keep(index, std::move(features.gray));
     ImageRecord& record = images.at(static_cast<size_t>(index));
@@ -32,21 +29,26 @@ void PanoramaEngine::StoreImageFeatures(int index, ImageFeatures&& features) {
 }
 
 void PanoramaEngine::ExtractImageFeatures(int index) {
-    StoreImageFeatures(index,
-                       ExtractFeaturesFromFile(images.at(static_cast<size_t>(index)).path.c_str(), FeatureSettings()));
+    NamingUnreadable([&] { StoreImageFeatures(index, ExtractFeatures(Photographs(), index, FeatureSettings())); });
 }
 
-void PanoramaEngine::ThrowUnreadableImage(int index) {
-    RecordFailure(EngineFailure::UnreadableImage, std::string("cannot read the photograph ") +
-                                                      images[static_cast<size_t>(index)].path.c_str() +
-                                                      " (missing, unreadable or not an image)");
-    throw "\nCould not load a image!\n";
+PhotographSource PanoramaEngine::Photographs() const {
+    std::vector<std::string> paths;
+    paths.reserve(images.size());
+    for (const ImageRecord& image : images)
+        paths.emplace_back(image.path.c_str());
+    return PhotographSource(std::move(paths), GetSourceImageRotation());
 }
 
 void PanoramaEngine::ExtractFeaturesOfAllImages() {
+    NamingUnreadable([this] { ExtractFeaturesInPairs(); });
+}
+
+void PanoramaEngine::ExtractFeaturesInPairs() {
     Log(Tr("Extracting features "));
     const int n = static_cast<int>(images.size());
     const ImageFeatureSettings settings = FeatureSettings();
+    const PhotographSource photographs = Photographs();
     auto announce = [&](int i) {
         Step(i + 1, n, Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
     };
@@ -56,9 +58,9 @@ void PanoramaEngine::ExtractFeaturesOfAllImages() {
         announce(i);
         std::future<ImageFeatures> second;
         if (i + 1 < n)
-            second = std::async(std::launch::async, ExtractFeaturesFromFile,
-                                images[static_cast<size_t>(i + 1)].path.c_str(), settings);
-        StoreImageFeatures(i, ExtractFeaturesFromFile(images[static_cast<size_t>(i)].path.c_str(), settings));
+            second =
+                std::async(std::launch::async, ExtractFeatures, std::cref(photographs), i + 1, std::cref(settings));
+        StoreImageFeatures(i, ExtractFeatures(photographs, i, settings));
         Tick();
         if (!second.valid())
             continue;

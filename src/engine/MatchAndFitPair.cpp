@@ -65,9 +65,9 @@ void PanoramaEngine::BeginFullResolution() {
         fullResolution.reset();
         return;
     }
-    fullResolution = std::make_unique<FullResolutionImages>(kFullResolutionBudget, [this](int index, ImgFLOAT& image) {
-        return LoadImageFileGray(image, GetSourceImageRotation(), images[static_cast<size_t>(index)].path.c_str());
-    });
+    fullResolution = std::make_unique<FullResolutionImages>(
+        kFullResolutionBudget,
+        [photographs = Photographs()](int index, ImgFLOAT& image) { return photographs.TryLoadGray(index, image); });
 }
 
 void PanoramaEngine::EndFullResolution() { fullResolution.reset(); }

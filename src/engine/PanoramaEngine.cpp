@@ -11,6 +11,8 @@ using Zelvo::Chars;
 namespace {
 
 const char* const kAborted = "\nAborted!\n";
+// What the log says of a photograph that could not be read; LastError() names it.
+const char* const kUnreadable = "\nCould not load a image!\n";
 
 // A thrown message without the line breaks that frame it in the log.
 std::string TrimmedMessage(const char* message) {
@@ -128,6 +130,15 @@ void PanoramaEngine::ThrowAborted() {
     throw kAborted;
 }
 
+void PanoramaEngine::NamingUnreadable(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const UnreadablePhotograph& unreadable) {
+        RecordFailure(EngineFailure::UnreadableImage, unreadable.reason);
+        throw kUnreadable;
+    }
+}
+
 void PanoramaEngine::Tick() {
     if (Log("."))
         ThrowAborted();
@@ -144,6 +155,13 @@ bool PanoramaEngine::Step(int step, int total, const std::string& statusText) {
     if (progressHook)
         progressHook(step, total);
     return Status(statusText);
+}
+
+void PanoramaEngine::LogThrown(const OperationTexts& texts, const char* message) {
+    if (texts.messageFormat)
+        Log(Chars::Format(Tr(texts.messageFormat).c_str(), Tr(message).c_str()).c_str());
+    else
+        Log(Tr(message));
 }
 
 bool PanoramaEngine::RunOperation(const OperationTexts& texts, const std::function<bool()>& body,
@@ -166,14 +184,14 @@ bool PanoramaEngine::RunOperation(const OperationTexts& texts, const std::functi
             throw;
         RecordFailure(EngineFailure::OutOfMemory, "not enough memory");
         logText(texts.outOfMemory);
+    } catch (const UnreadablePhotograph& unreadable) {
+        RecordFailure(EngineFailure::UnreadableImage, unreadable.reason);
+        LogThrown(texts, kUnreadable);
     } catch (const char* message) {
         // The thrower may have recorded a more precise reason (which image, for example).
         if (lastFailure == EngineFailure::None)
             RecordFailure(EngineFailure::Failed, TrimmedMessage(message));
-        if (texts.messageFormat)
-            Log(Chars::Format(Tr(texts.messageFormat).c_str(), Tr(message).c_str()).c_str());
-        else
-            Log(Tr(message));
+        LogThrown(texts, message);
     } catch (...) {
         if (!texts.unknown)
             throw;

@@ -12,6 +12,7 @@
 #include "engine/ImageRecord.h"
 #include "engine/ProjectParameters.h"
 #include "image/ImgTypes.h"
+#include "image/PhotographSource.h"
 #include "linalg/CMatrix.h"
 #include "linalg/RectD.h"
 #include "matching/HierarchyNode.h"
@@ -215,6 +216,8 @@ public:
     void GetFeaturePoints(int index, std::vector<PointD>& out) const;
 
     // --- Long operations ---------------------------------------------------------------------
+    // The project's photographs as the stages decode them (paths and the source rotation).
+    PhotographSource Photographs() const;
     // Loads image index, reduces it to the working size, detects points and descriptors.
     // Throws "\nCould not load a image!\n" (LastError() names the file) when it cannot be read.
     void ExtractImageFeatures(int index);
@@ -302,6 +305,8 @@ private:
     bool RunOperation(const OperationTexts& texts, const std::function<bool()>& body,
                       const std::function<void()>& restore);
     void ClearFailure();
+    // A message thrown inside an operation, logged as its texts say.
+    void LogThrown(const OperationTexts& texts, const char* message);
     void RecordFailure(EngineFailure kind, const std::string& message);
     // A stage's failure, its reason without the line breaks that frame it in the log.
     void RecordFailure(const StageResult& outcome);
@@ -313,8 +318,12 @@ private:
     // Returns the status hook's "abort requested".
     bool Step(int step, int total, const std::string& statusText);
     [[noreturn]] void ThrowAborted();
-    [[noreturn]] void ThrowUnreadableImage(int index);
+    // Runs body; a photograph it cannot read is recorded (LastError() names the file) and
+    // thrown on as "\nCould not load a image!\n", as the members that throw promise.
+    void NamingUnreadable(const std::function<void()>& body);
 
+    // The loop of ExtractFeaturesOfAllImages; throws UnreadablePhotograph.
+    void ExtractFeaturesInPairs();
     // Matching of one pair: descriptors into P and Q, then RANSAC and the pair fit. The fit
     // returns false when RANSAC left no points.
     void MatchPairDescriptors(ImageCombination& pair) const;

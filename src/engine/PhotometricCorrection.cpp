@@ -33,12 +33,13 @@ bool PanoramaEngine::FitPhotometricCorrection() {
             edge.childToParent = pair.first == node->image ? pair.forward : pair.backward;
             input.edges.push_back(edge);
         });
-    const int rotation = GetSourceImageRotation();
-    input.load = [this, rotation](int camera, ImgRGB& image) {
-        const ImageRecord& record = images[static_cast<size_t>(cameraList[static_cast<size_t>(camera)].image)];
-        return LoadImageFile(image, rotation, record.path.c_str());
+    // A photograph that cannot be read throws on its worker; the stage reports the first in list
+    // order on this thread.
+    const PhotographSource photographs = Photographs();
+    input.load = [this, &photographs](int camera, ImgRGB& image) {
+        photographs.Load(cameraList[static_cast<size_t>(camera)].image, image);
+        return true;
     };
-    input.loadFailed = [this](int camera) { ThrowUnreadableImage(cameraList[static_cast<size_t>(camera)].image); };
     const int count = static_cast<int>(cameraList.size());
     // The stage stops at an abort and returns false, as it does when it cannot fit; which of
     // the two it was is remembered here, so that an abort is reported as one.

@@ -32,6 +32,7 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
             work.FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
             Log(Tr("Rendering images "));
             const int count = static_cast<int>(cameraList.size());
+            const PhotographSource photographs = Photographs();
             for (int done = 0; done < count; ++done) {
                 const Camera& camera = cameraList[static_cast<size_t>(count - 1 - done)];
                 Tick();
@@ -39,9 +40,7 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
                          Chars::Format(Tr("Rendering: Image %d of %d").c_str(), done + 1, count).c_str()))
                     ThrowAborted();
                 ImgRGB source;
-                if (!LoadImageFile(source, GetSourceImageRotation(),
-                                   images[static_cast<size_t>(camera.image)].path.c_str()))
-                    ThrowUnreadableImage(camera.image);
+                photographs.Load(camera.image, source);
                 InverseMapper mapper(GetProjection(), camera, panoramaTransformInverse);
                 RenderPreviewImage(source, mapper, images[static_cast<size_t>(camera.image)].panoramaRect, work);
             }

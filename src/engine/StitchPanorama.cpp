@@ -27,24 +27,18 @@ namespace {
 
 // Working copies are made ahead on a worker thread: loading, photometric correction and
 // scaling do not depend on the panorama, so the next image's copy is ready when the blend of
-// the current one ends. The copy is the same whichever thread makes it.
-struct PreparedImage {
-    bool loaded = false;
+// the current one ends. The copy is the same whichever thread makes it; a photograph that
+// cannot be read throws where its copy is taken.
+WorkingCopy Prepare(const PhotographSource& photographs, const Camera& camera, double scale, int workWidth,
+                    int workHeight) {
     WorkingCopy copy;
-};
-
-PreparedImage Prepare(const std::string& path, int rotation, const Camera& camera, double scale, int workWidth,
-                      int workHeight) {
-    PreparedImage prepared;
     ImgRGB source;
-    if (!LoadImageFile(source, rotation, path.c_str()))
-        return prepared;
+    photographs.Load(camera.image, source);
     ImgRGBSHORT corrected(source.width, source.height);
     ApplyPhotometricCorrection(camera, source, corrected);
     source.Resize(0, 0);
-    MakeWorkingCopy(corrected, scale, workWidth, workHeight, prepared.copy);
-    prepared.loaded = true;
-    return prepared;
+    MakeWorkingCopy(corrected, scale, workWidth, workHeight, copy);
+    return copy;
 }
 
 bool Intersects(const RectD& a, const RectD& b) {
@@ -88,19 +82,19 @@ void PanoramaEngine::RenderStep(int step, int image, int count) {
 void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
     const Projection& projection = GetProjection();
     const int count = static_cast<int>(cameraList.size());
-    const int rotation = GetSourceImageRotation();
-    auto prepare = [this, rotation](int a) {
+    const PhotographSource photographs = Photographs();
+    auto prepare = [this, &photographs](int a) {
         const Camera& camera = cameraList[static_cast<size_t>(a)];
         const ImageRecord& image = images[static_cast<size_t>(camera.image)];
-        return std::async(std::launch::async, Prepare, std::string(image.path.c_str()), rotation, camera,
-                          image.workScale, image.workWidth, image.workHeight);
+        return std::async(std::launch::async, Prepare, std::cref(photographs), camera, image.workScale, image.workWidth,
+                          image.workHeight);
     };
     // The first two copies are made together, while nothing else runs yet (the first photograph
     // is pasted without a blend); after that one copy is made ahead.
     const std::unique_ptr<stitch::Blender> blender = stitch::MakeBlender(
         GetUseGradientBlending() ? stitch::BlendMethod::GradientDomain : stitch::BlendMethod::Feathering,
         GetBlendWidth());
-    std::deque<std::future<PreparedImage>> ahead;
+    std::deque<std::future<WorkingCopy>> ahead;
     int launched = 0;
     auto launch = [&] { ahead.push_back(prepare(launched++)); };
     launch();
@@ -111,15 +105,13 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
         ImageRecord& image = images[static_cast<size_t>(camera.image)];
         Tick();
         RenderStep(1, a + 1, count);
-        PreparedImage prepared = ahead.front().get();
+        WorkingCopy copy = ahead.front().get();
         ahead.pop_front();
         if (ahead.empty() && launched < count)
             launch();
-        if (!prepared.loaded)
-            ThrowUnreadableImage(camera.image);
         RenderStep(2, a + 1, count);
-        image.workMinimum = prepared.copy.minimum;
-        image.workMaximum = prepared.copy.maximum;
+        image.workMinimum = copy.minimum;
+        image.workMaximum = copy.maximum;
 
         RenderStep(3, a + 1, count);
         std::vector<EarlierImage> earlier;
@@ -130,15 +122,15 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
                 earlier.push_back({&other, record.workScale, record.workWidth, record.workHeight});
         }
         ImgUCHAR seam;
-        SeamMask(projection, camera, prepared.copy, earlier, seam);
+        SeamMask(projection, camera, copy, earlier, seam);
 
         RenderStep(4, a + 1, count);
         const PixelRect r = PixelRectOf(image.panoramaRect);
         ImgRGBSHORT A, B;
         ImgUCHAR C, M;
-        WarpIntoRectangle(prepared.copy, InverseMapper(projection, camera, panoramaTransformInverse), seam, r, panorama,
-                          A, B, C, M);
-        prepared.copy.image.Resize(0, 0);
+        WarpIntoRectangle(copy, InverseMapper(projection, camera, panoramaTransformInverse), seam, r, panorama, A, B, C,
+                          M);
+        copy.image.Resize(0, 0);
         seam.Resize(0, 0);
 
         RenderStep(5, a + 1, count);

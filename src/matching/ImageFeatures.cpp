@@ -13,12 +13,10 @@ constexpr double kReductionSmoothing = 0.7355;
 
 }  // namespace
 
-ImageFeatures ExtractFeaturesFromFile(const char* path, const ImageFeatureSettings& settings) {
+ImageFeatures ExtractFeatures(const PhotographSource& photographs, int index, const ImageFeatureSettings& settings) {
     ImageFeatures features;
     ImgFLOAT gray;
-    if (!LoadImageFileGray(gray, settings.rotation, path))
-        return features;
-    features.loaded = true;
+    photographs.LoadGray(index, gray);
     const ExtractionGeometry g = ExtractionGeometryFor(gray.width, gray.height, settings.imageSize,
                                                        settings.spacingPercent, settings.radiusPercent);
     if (settings.keepGray) {

@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "image/ImgTypes.h"
+#include "image/PhotographSource.h"
 #include "linalg/PointD.h"
 #include "matching/Descriptor.h"
 
 // The matching parameters one extraction needs.
 struct ImageFeatureSettings {
-    int rotation = 0;  // source image rotation of the loader
     int imageSize = 0;
     double spacingPercent = 0;
     double radiusPercent = 0;
@@ -19,9 +19,9 @@ struct ImageFeatureSettings {
 // One photograph's feature points (in its own pixels) and their descriptors. It touches no
 // shared state, so several photographs may be extracted at once on different threads.
 struct ImageFeatures {
-    bool loaded = false;  // false: the photograph could not be read
     std::vector<PointD> points;
     std::vector<Descriptor> descriptors;
     ImgFLOAT gray;  // the decoded photograph, when asked for
 };
-ImageFeatures ExtractFeaturesFromFile(const char* path, const ImageFeatureSettings& settings);
+// Throws UnreadablePhotograph when the photograph cannot be read.
+ImageFeatures ExtractFeatures(const PhotographSource& photographs, int index, const ImageFeatureSettings& settings);
