@@ -196,8 +196,7 @@ private:
     // The project (MainWindowProject.cpp). LoadProject with an empty path makes a new project.
     bool LoadProject(const Zelvo::Chars& path);
     bool SaveProject(const Zelvo::Chars& path);
-    void OpenProjectFile(const Zelvo::Chars& path);
-    void ReadProjectPictures(QProgressDialog* progress);
+    void ReadProjectPictures(QProgressDialog* progress, QString* reason);
     void MakeNewProject();
     void MakeNewProjectSafely();
     // The question before the open project is replaced; saves when the user asks for it.

@@ -12,6 +12,7 @@
 #include "app/UserPrompts.h"
 #include "app/WidgetTips.h"
 #include "engine/ProjectPaths.h"
+#include "engine/ProjectStore.h"
 #include "view/GuiBitmap.h"
 #include "view/GuiMgr.h"
 
@@ -112,16 +113,19 @@ bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
     panoramaPictures.clear();
     selectedImagePath = Zelvo::Chars();
     bool loaded = false;
+    QString reason;
     if (!path.IsEmpty()) {
         try {
-            OpenProjectFile(path);
-            ReadProjectPictures(progress.get());
-            RelabelImages();
-            RefillImageList();
-            if (!engine.ReadFrom(projectDocument, "panorama")) {
-                LogText("\n" + tr(engine.LastError().c_str()) + "\n");
+            ProjectStore store(engine, projectDocument);
+            if (!store.Load(path.c_str())) {
+                reason = QString::fromStdString(store.LastError());
+                LogText("\n" + reason + "\n");
                 throw "";
             }
+            currentProjectPath = path;
+            ReadProjectPictures(progress.get(), &reason);
+            RelabelImages();
+            RefillImageList();
             projectName = RegisterProject(path);
             loaded = true;
         } catch (...) {
@@ -132,7 +136,7 @@ bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
     if (!loaded) {
         progress.reset();
         if (!path.IsEmpty())
-            prompts->Warn(tr("Vedora 1.02"), tr("The project could not be loaded !\n"));
+            prompts->Warn(tr("Vedora 1.02"), tr("The project could not be loaded !\n") + reason);
         MakeNewProjectSafely();
     }
     ShowProjectName(projectName);
@@ -151,25 +155,13 @@ bool MainWindow::LoadProject(const Zelvo::Chars& requested) {
     return loaded;
 }
 
-// The file's document with its image paths as the window keeps them: a path the file gives
-// relative to its own folder becomes relative to the current folder, as vedora-stitch reads
-// it. A file that is missing, truncated or fails its checksum is one failure: "could not be
-// loaded".
-void MainWindow::OpenProjectFile(const Zelvo::Chars& path) {
-    if (!Zelvo::LoadWithChecksum(projectDocument, path.c_str()))
-        throw "";
-    ImagePathsFromFile(projectDocument, path.c_str());
-    currentProjectPath = path;
-}
-
-// One picture per Image, loaded with the project's rotation; the sizes they load with are the
-// sizes the engine reads. Pictures stand where the project left them, or in a cascade.
-void MainWindow::ReadProjectPictures(QProgressDialog* progress) {
+// One picture per Image of the loaded project, with the project's rotation, at the size the
+// engine read from the file's header. Pictures stand where the project left them, or in a
+// cascade. Throws (with *reason) when a photograph cannot be shown.
+void MainWindow::ReadProjectPictures(QProgressDialog* progress, QString* reason) {
     XmlElement* images = ImagesElement();
-    const int rotation = PanoramaElement()->Attribute("sourceImageRotation", true)->ToInt(0, true, 0, 3);
+    const int rotation = engine.GetSourceImageRotation();
     std::vector<XmlElement*> list = images->ChildElements("Image");
-    if (list.size() > static_cast<size_t>(PanoramaEngine::kMaxImages))
-        throw PanoramaEngine::kTooManyImages;
     if (progress)
         progress->setRange(0, std::max(0, static_cast<int>(list.size()) - 1));
     const GuiBitmap* previous = nullptr;
@@ -182,10 +174,17 @@ void MainWindow::ReadProjectPictures(QProgressDialog* progress) {
         std::unique_ptr<GuiBitmap> picture = NewSourcePicture(file, rotation);
         if (!picture) {
             LogText(tr("\nCould not load a image!\n") + file + "\n");
+            *reason = tr("Could not load the image %1").arg(file);
             throw "";
         }
-        list[i]->Attribute("w", true)->SetInt(picture->Image().width);
-        list[i]->Attribute("h", true)->SetInt(picture->Image().height);
+        // The header told the engine another size than the pixels have: the file changed
+        // after its size was read, or its header lies.
+        if (picture->Image().width != list[i]->Attribute("w", true)->ToInt() ||
+            picture->Image().height != list[i]->Attribute("h", true)->ToInt()) {
+            *reason = tr("The image %1 does not decode to the size its header gives").arg(file);
+            LogText("\n" + *reason + "\n");
+            throw "";
+        }
         PointD stored;
         picture->SetTopLeft(ReadPosition(list[i], stored) ? stored : CascadePosition(previous, *picture));
         ViewManager().Add(picture.get());
@@ -263,19 +262,20 @@ void MainWindow::ShowProjectPathTips() {
 bool MainWindow::SaveProject(const Zelvo::Chars& path) {
     if (path.IsEmpty())
         return false;
-    Zelvo::XmlDocument file;
-    if (!file.Parse(Zelvo::Serialise(projectDocument)))
+    ProjectStore store(engine, projectDocument);
+    const bool saved = store.Save(path.c_str(), [this](Zelvo::XmlDocument& file) {
+        XmlElement* images =
+            file.Root()->FindDescendant("Panorama", "name", "panorama", true)->FindChild("Images", true);
+        for (const auto& picture : sourcePictures)
+            if (XmlElement* image = images->FindDescendant("Image", "path", picture->Name().c_str(), false)) {
+                image->Attribute("x", true)->SetDouble(picture->TopLeft().x);
+                image->Attribute("y", true)->SetDouble(picture->TopLeft().y);
+            }
+    });
+    if (!saved) {
+        LogText("\n" + QString::fromStdString(store.LastError()) + "\n");
         return false;
-    engine.WriteTo(file, "panorama");
-    XmlElement* images = file.Root()->FindDescendant("Panorama", "name", "panorama", true)->FindChild("Images", true);
-    for (const auto& picture : sourcePictures)
-        if (XmlElement* image = images->FindDescendant("Image", "path", picture->Name().c_str(), false)) {
-            image->Attribute("x", true)->SetDouble(picture->TopLeft().x);
-            image->Attribute("y", true)->SetDouble(picture->TopLeft().y);
-        }
-    ImagePathsToFile(file, path.c_str());
-    if (!Zelvo::SaveWithChecksum(file, path.c_str()))
-        return false;
+    }
     XmlElement* projects = settings.Section("Projects");
     projects->Attribute("currentPath", true)->Set(FolderWithSlash(FromChars(path)));
     QString name = currentProjectPath.IsEmpty() ? RegisterProject(path) : projectName;

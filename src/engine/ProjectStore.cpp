@@ -75,8 +75,8 @@ bool ProjectStore::Load(const std::string& path) {
     if (!LoadWithChecksum(document, path.c_str()))
         return Fail("The project could not be loaded (missing, damaged or not a project): " + path);
     XmlElement* panorama = document.Root()->FindDescendant("Panorama", "name", "panorama", true);
-    if (panorama->FindChild("Images", true)->ChildElements("Image").size() > PanoramaEngine::kMaxImages)
-        return Fail(std::string(PanoramaEngine::kTooManyImages) + ": " + path);
+    if (!CheckImageCount(panorama->FindChild("Images", true)->ChildElements("Image").size(), ": " + path))
+        return Fail(lastError);
     int rotation = panorama->Attribute("sourceImageRotation", true)->ToInt(0, false, 0, 3);
     ImagePathsFromFile(document, path);
     std::string why;
@@ -87,16 +87,28 @@ bool ProjectStore::Load(const std::string& path) {
     return true;
 }
 
-bool ProjectStore::Save(const std::string& path) {
+bool ProjectStore::CheckImageCount(size_t count, const std::string& where) {
+    if (count <= static_cast<size_t>(PanoramaEngine::kMaxImages))
+        return true;
+    lastError = PanoramaEngine::kTooManyImages + where;
+    return false;
+}
+
+bool ProjectStore::Save(const std::string& path, const Decoration& decorate) {
     lastError.clear();
     if (!document.Root())
         NewProjectDocument(document);
-    engine.WriteTo(document, "panorama");
-    ImagePathsToFile(document, path);
+    XmlDocument file;
+    if (!file.Parse(Serialise(document))) {
+        lastError = "cannot write the project " + path + " (its document does not serialise)";
+        return false;
+    }
+    engine.WriteTo(file, "panorama");
+    if (decorate)
+        decorate(file);
+    ImagePathsToFile(file, path);
     std::string why;
-    const bool saved = SaveWithChecksum(document, path.c_str(), &why);
-    ImagePathsFromFile(document, path);
-    if (!saved) {
+    if (!SaveWithChecksum(file, path.c_str(), &why)) {
         engine.SetDirty(true);
         lastError = why.empty() ? "cannot write the project " + path : why;
         return false;
@@ -132,10 +144,8 @@ bool ProjectStore::Create(const std::vector<std::string>& paths) {
         list->AppendChild(image);
         image->Attribute("path", true)->Set(path);
     }
-    if (list->ChildElements("Image").size() > PanoramaEngine::kMaxImages) {
-        lastError = PanoramaEngine::kTooManyImages;
+    if (!CheckImageCount(list->ChildElements("Image").size(), ""))
         return false;
-    }
     if (!FillImageSizes(document, engine.GetSourceImageRotation(), &lastError))
         return false;
     try {

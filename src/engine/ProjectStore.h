@@ -1,22 +1,28 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
-// Loading and saving a whole project without the window: the image sizes come from the file
-// headers (no pixel decoding), turned by the project's source image rotation, and fill `w`
-// and `h` of every Image as the window does. Each operation returns false with the reason in
-// LastError().
+// The one way a project is loaded and saved, by the window and the command line alike: the
+// image sizes come from the file headers (no pixel decoding), turned by the project's source
+// image rotation, and fill `w` and `h` of every Image. Each operation returns false with the
+// reason in LastError().
 class ProjectStore {
 public:
     ProjectStore(PanoramaEngine& engine, Zelvo::XmlDocument& document) : engine(engine), document(document) {}
 
     // A failed load leaves a new, empty project in the engine and the document.
     bool Load(const std::string& path);
-    bool Save(const std::string& path);
+    // Writes the project from a copy of the document, so that the open document keeps its
+    // elements (what the window's lists show); decorate adds what only the caller knows to the
+    // copy (the window: where its pictures stand). A failed save keeps the old file and leaves
+    // the project dirty.
+    using Decoration = std::function<void(Zelvo::XmlDocument& file)>;
+    bool Save(const std::string& path, const Decoration& decorate = {});
     // A new project document holding the given images, their sizes read from the headers;
     // the same file given twice is one image.
     bool Create(const std::vector<std::string>& paths);
@@ -30,6 +36,8 @@ public:
 
 private:
     bool Fail(const std::string& why);
+    // The project's photographs within the engine's limit; false (with the reason) otherwise.
+    bool CheckImageCount(size_t count, const std::string& where);
 
     PanoramaEngine& engine;
     Zelvo::XmlDocument& document;

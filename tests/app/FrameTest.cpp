@@ -323,8 +323,10 @@ TEST(Frame, TheCommandLineProjectIsOpenedAfterTheFirstPaint) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.prompts->Pending() == 0; }, 1000));
     QString log = MainWindowFixture::Frame(*w).m_statusTextEdit->toPlainText();
     EXPECT_TRUE(log.contains("Loading project '")) << log.toStdString();
-    EXPECT_TRUE(log.contains("C:/data/p.vdp'  failed\n")) << log.toStdString();
-    EXPECT_EQ(w.prompts->Last().text, "The project could not be loaded !\n");
+    const QString reason = "The project could not be loaded (missing, damaged or not a project): ";
+    EXPECT_TRUE(log.contains("C:/data/p.vdp' \n" + reason)) << log.toStdString();
+    EXPECT_TRUE(log.endsWith(" failed\n")) << log.toStdString();
+    EXPECT_TRUE(w.prompts->Last().text.startsWith("The project could not be loaded !\n" + reason));
 }
 
 TEST(Notify, AnExceptionFromAnEventHandlerIsShownAndRethrown) {

@@ -210,8 +210,10 @@ TEST(ProjectFlow, AFailedSaveKeepsTheOldFileAndTheProjectDirty) {
     }
     EXPECT_EQ(w.prompts->Last().title, "Vedora 1.02");
     EXPECT_EQ(w.prompts->Last().text, "The project could not be saved !\n");
-    EXPECT_TRUE(LogText(*w).endsWith("Saving project '" + file + "' ... \nCould not save the project\n"))
+    // The log says why: the folder takes no new file.
+    EXPECT_TRUE(LogText(*w).contains("Saving project '" + file + "' ... \nCannot save \"" + file + "\""))
         << LogText(*w).toStdString();
+    EXPECT_TRUE(LogText(*w).endsWith("\n\nCould not save the project\n")) << LogText(*w).toStdString();
     EXPECT_EQ(FileBytes(file), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_TRUE(MainWindowFixture::Engine(*w).IsDirty());
@@ -239,13 +241,14 @@ TEST(ProjectFlow, BadProjectFilesEndInANewProject) {
         f.write(bytes);
         return dir.filePath(name);
     };
-    auto expectFailedLoad = [&](const QString& file, const QString& message) {
+    // The message box and the log say why the loader refused the file.
+    auto expectFailedLoad = [&](const QString& file, const QString& reason) {
         SCOPED_TRACE(file.toStdString());
         w.prompts->ExpectWarn();
         EXPECT_FALSE(MainWindowFixture::LoadProject(*w, file.toUtf8().constData()));
-        EXPECT_EQ(w.prompts->Last().text, "The project could not be loaded !\n");
+        EXPECT_EQ(w.prompts->Last().text, "The project could not be loaded !\n" + reason);
         const QString log = LogText(*w);
-        EXPECT_TRUE(log.endsWith(message + " failed\n")) << log.toStdString();
+        EXPECT_TRUE(log.endsWith("Loading project '" + file + "' \n" + reason + "\n failed\n")) << log.toStdString();
         ExpectNewProject(w);
         EXPECT_TRUE(MainWindowFixture::ViewManager(*w).Layer(0).Objects().empty());
     };
@@ -253,14 +256,14 @@ TEST(ProjectFlow, BadProjectFilesEndInANewProject) {
     // One changed byte fails the checksum; a cut file fails it too.
     QByteArray changed = good;
     changed[changed.indexOf("view1")] = 'V';
-    expectFailedLoad(write("changed.vdp", changed), "Loading project '" + dir.filePath("changed.vdp") + "' ");
-    expectFailedLoad(write("cut.vdp", good.left(good.size() / 2)),
-                     "Loading project '" + dir.filePath("cut.vdp") + "' ");
-    expectFailedLoad(dir.filePath("missing.vdp"), "Loading project '" + dir.filePath("missing.vdp") + "' ");
+    const QString damaged = "The project could not be loaded (missing, damaged or not a project): ";
+    expectFailedLoad(write("changed.vdp", changed), damaged + dir.filePath("changed.vdp"));
+    expectFailedLoad(write("cut.vdp", good.left(good.size() / 2)), damaged + dir.filePath("cut.vdp"));
+    expectFailedLoad(dir.filePath("missing.vdp"), damaged + dir.filePath("missing.vdp"));
 
-    // A photograph gone: the pictures loaded before it go too.
+    // A photograph gone: named, and no picture is left in the view.
     QFile::rename(photos[2], dir.filePath("elsewhere.jpg"));
-    expectFailedLoad(dir.filePath("good.vdp"), "..\nCould not load a image!\n" + photos[2] + "\n");
+    expectFailedLoad(dir.filePath("good.vdp"), "cannot read image " + photos[2]);
     QFile::rename(dir.filePath("elsewhere.jpg"), photos[2]);
 
     // A pair naming a photograph that is not in the list.
@@ -271,7 +274,7 @@ TEST(ProjectFlow, BadProjectFilesEndInANewProject) {
     pair->Attribute("path1", true)->Set("view0.jpg");
     pair->Attribute("path2", true)->Set("nowhere.jpg");
     ASSERT_TRUE(Zelvo::SaveWithChecksum(document, dir.filePath("badpair.vdp").toUtf8().constData()));
-    expectFailedLoad(dir.filePath("badpair.vdp"), "...\nBad image combination\n");
+    expectFailedLoad(dir.filePath("badpair.vdp"), "Bad image combination");
 
     // The good file still opens.
     EXPECT_TRUE(MainWindowFixture::LoadProject(*w, dir.filePath("good.vdp").toUtf8().constData()));

@@ -41,7 +41,8 @@ TEST(PhotographSource, DecodesTurnedAndNamesWhatItCannotRead) {
         FAIL() << "no exception";
     } catch (const UnreadablePhotograph& unreadable) {
         EXPECT_EQ(unreadable.index, 1);
-        EXPECT_EQ(unreadable.reason, "cannot read the photograph " + missing + " (missing, unreadable or not an image)");
+        EXPECT_EQ(unreadable.reason,
+                  "cannot read the photograph " + missing + " (missing, unreadable or not an image)");
     }
     EXPECT_THROW(upright.LoadGray(1, gray), UnreadablePhotograph);
     // An index outside the project is a photograph that cannot be read, not a crash.
