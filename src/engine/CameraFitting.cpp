@@ -29,5 +29,9 @@ bool PanoramaEngine::FitCameras() {
     }
     cameraList = std::move(fit.cameraList);
     closingCameraList = std::move(fit.closingCameraList);
+    // The trees' edge transfers now follow the fitted cameras, as the photometric fit and the
+    // next camera fit read them.
+    mainTree = std::move(fit.mainTree);
+    transitionTree = std::move(fit.transitionTree);
     return true;
 }

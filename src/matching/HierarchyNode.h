@@ -40,8 +40,7 @@ public:
     std::vector<PointD> parentPoints;
     CMatrix toParent;
     CMatrix fromParent;
-    // Work space of camera fitting and photometric correction.
-    std::vector<PointD> work[4];
+    // The camera fit's rotation of the node's image, chained from the root.
     CMatrix workMatrix;
 };
 

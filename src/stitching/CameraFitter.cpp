@@ -53,11 +53,15 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
     if (result.status == CameraFitStatus::Fitted) {
         result.cameraList = std::move(fitter.cameraList);
         result.closingCameraList = std::move(fitter.closingCameraList);
+        result.mainTree = fitter.TakeMainTree();
+        result.transitionTree = fitter.TakeTransitionTree();
     }
     return result;
 }
 
-CameraFitter::CameraFitter(CameraFitInput input) : in(std::move(input)) {}
+CameraFitter::CameraFitter(CameraFitInput input)
+    : in(std::move(input)), mainTree(in.mainTree ? in.mainTree->CloneSubtree() : nullptr),
+      transitionTree(in.transitionTree ? in.transitionTree->CloneSubtree() : nullptr) {}
 
 StageResult CameraFitter::Outcome() const {
     switch (status) {
@@ -73,14 +77,14 @@ CameraFitStatus CameraFitter::FitCameras() {
     cameraList.clear();
     closingCameraList.clear();
     edges.clear();
-    if (!in.mainTree)
+    if (!mainTree)
         return status = CameraFitStatus::NoTreeNodes;
     CollectCameras();
     if (in.layoutPositions.size() < cameraList.size())
         throw "CameraFitter: fewer layout positions than cameras";
     // Without an edge, or without an edge that tells a focal length, there is nothing to fit:
     // cameras with f = 0 would make every K^-1 infinite.
-    const double f0 = InitialFocalLength(in.mainTree, in.transitionTree, in.imageSizes);
+    const double f0 = InitialFocalLength(mainTree.get(), transitionTree.get(), in.imageSizes);
     if (EdgeCount() == 0 || !(f0 > 0) || !std::isfinite(f0)) {
         cameraList.clear();
         return status = CameraFitStatus::NoOverlap;
@@ -112,9 +116,9 @@ CameraFitStatus CameraFitter::FitCameras() {
 void CameraFitter::CollectCameras() {
     cameraList.clear();
     closingCameraList.clear();
-    if (!in.mainTree)
+    if (!mainTree)
         return;
-    for (int image : in.mainTree->DistinctImages()) {
+    for (int image : mainTree->DistinctImages()) {
         Camera camera;
         camera.image = image;
         const ImageSize& size = in.imageSizes.at(static_cast<size_t>(image));
@@ -123,7 +127,7 @@ void CameraFitter::CollectCameras() {
     }
 }
 
-int CameraFitter::EdgeCount() const { return NonRootNodes(in.mainTree) + NonRootNodes(in.transitionTree); }
+int CameraFitter::EdgeCount() const { return NonRootNodes(mainTree.get()) + NonRootNodes(transitionTree.get()); }
 
 size_t CameraFitter::CameraIndex(const std::vector<Camera>& list, int image) const {
     for (size_t k = 0; k < list.size(); ++k)
@@ -144,11 +148,11 @@ void CameraFitter::BuildEdgeList() {
                              static_cast<int>(CameraIndex(list, node->parent->image))});
         });
     };
-    add(in.mainTree, false);
-    add(in.transitionTree, true);
+    add(mainTree.get(), false);
+    add(transitionTree.get(), true);
 }
 
-bool CameraFitter::HasLoopBlock() const { return in.transitionTree && ProjectionOf(in.projectionType).Wraps(); }
+bool CameraFitter::HasLoopBlock() const { return transitionTree && ProjectionOf(in.projectionType).Wraps(); }
 
 void CameraFitter::BuildObservations(CMatrix& input, CMatrix& observations) const {
     int rows = 0;
@@ -156,14 +160,14 @@ void CameraFitter::BuildObservations(CMatrix& input, CMatrix& observations) cons
         rows += static_cast<int>(edge.node->childPoints.size());
     // Planar projection has no longitude to close the loop with: block 2 is left out.
     if (HasLoopBlock())
-        rows += PairCount(in.transitionTree);
+        rows += PairCount(transitionTree.get());
     input.Resize(rows, 2);
     observations.Resize(rows, 2);
     int row = 0;
     for (const CameraEdge& edge : edges)
         AppendPairs(edge.node, input, observations, row);
     if (HasLoopBlock())
-        ForEachPreOrder(in.transitionTree->firstChild,
+        ForEachPreOrder(transitionTree->firstChild,
                         [&](const HierarchyNode* node) { AppendPairs(node, input, observations, row); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "linalg/CMatrix.h"
@@ -11,12 +12,12 @@
 #include "stitching/ImageSize.h"
 #include "stitching/Projection.h"
 
-// What the camera fit reads. The trees are rewritten: every fit refreshes the edge transfers
-// (toParent, fromParent) and the nodes' absolute rotations (workMatrix) from its cameras.
+// What the camera fit reads. The fit works on copies of the trees and hands them back
+// refreshed (CameraFitResult): the caller decides whether to keep them.
 struct CameraFitInput {
-    HierarchyNode* mainTree = nullptr;
-    HierarchyNode* transitionTree = nullptr;  // null unless the images close a full circle
-    std::vector<ImageSize> imageSizes;        // by image index
+    const HierarchyNode* mainTree = nullptr;
+    const HierarchyNode* transitionTree = nullptr;  // null unless the images close a full circle
+    std::vector<ImageSize> imageSizes;              // by image index
     // One position per cameraList entry, that is per distinct image of mainTree in pre-order.
     std::vector<PointD> layoutPositions;
     ProjectionType projectionType = ProjectionType::Planar;
@@ -40,6 +41,10 @@ struct CameraFitResult {
     std::vector<Camera> closingCameraList;
     double residualStdDev = 0;  // pixels; the fit's quality
     int iterations = 0;
+    // The input's trees with every edge's transfers (toParent, fromParent) and the nodes'
+    // absolute rotations (workMatrix) refreshed from the fitted cameras; null unless fitted.
+    std::unique_ptr<HierarchyNode> mainTree;
+    std::unique_ptr<HierarchyNode> transitionTree;
 };
 
 // The whole camera fit on plain data.
@@ -60,6 +65,7 @@ struct CameraEdge {
 // Images outside imageSizes and layoutPositions shorter than cameraList throw const char*.
 class CameraFitter {
 public:
+    // Copies the input's trees; every step works on the copies.
     explicit CameraFitter(CameraFitInput input);
 
     CameraFitStatus FitCameras();
@@ -91,6 +97,13 @@ public:
     // After the fit: straighten, panorama rotations and planar homographies, lens inverses.
     void FinishCameras();
 
+    // The fitter's copies of the trees, as the steps have left them.
+    const HierarchyNode* MainTree() const { return mainTree.get(); }
+    const HierarchyNode* TransitionTree() const { return transitionTree.get(); }
+    // Hands the copies over (FitCameras() does, once it has fitted).
+    std::unique_ptr<HierarchyNode> TakeMainTree() { return std::move(mainTree); }
+    std::unique_ptr<HierarchyNode> TakeTransitionTree() { return std::move(transitionTree); }
+
     std::vector<Camera> cameraList;
     std::vector<Camera> closingCameraList;
     double residualStdDev = 0;
@@ -103,6 +116,8 @@ private:
     void LoopBlock(const CMatrix& input, int firstRow, CMatrix& output);
 
     CameraFitInput in;
+    std::unique_ptr<HierarchyNode> mainTree;
+    std::unique_ptr<HierarchyNode> transitionTree;
     std::vector<CameraEdge> edges;
     CameraFitStatus status = CameraFitStatus::NoTreeNodes;
 };

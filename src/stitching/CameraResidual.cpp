@@ -42,7 +42,7 @@ void CameraFitter::LoopBlock(const CMatrix& input, int firstRow, CMatrix& output
     const Projection& projection = ProjectionOf(in.projectionType);
     int row = firstRow;
     std::vector<PointD> mapped;
-    ForEachPreOrder(in.transitionTree->firstChild, [&](const HierarchyNode* node) {
+    ForEachPreOrder(transitionTree->firstChild, [&](const HierarchyNode* node) {
         const Camera& c = cameraList[CameraIndex(cameraList, node->image)];
         const Camera& p = cameraList[CameraIndex(cameraList, node->parent->image)];
         const size_t n = node->childPoints.size();

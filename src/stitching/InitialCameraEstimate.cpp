@@ -16,9 +16,9 @@ void CameraFitter::EstimateMainTree(double focalLength) {
 
 void CameraFitter::EstimateTransitionTree() {
     closingCameraList.clear();
-    if (!in.transitionTree || cameraList.empty())
+    if (!transitionTree || cameraList.empty())
         return;
-    for (int image : in.transitionTree->DistinctImages()) {
+    for (int image : transitionTree->DistinctImages()) {
         Camera camera;
         camera.image = image;
         closingCameraList.push_back(camera);
@@ -29,7 +29,7 @@ void CameraFitter::EstimateTransitionTree() {
 
 void CameraFitter::EstimatePass(bool closing, double focalLength) {
     std::vector<Camera>& list = closing ? closingCameraList : cameraList;
-    HierarchyNode* root = closing ? in.transitionTree : in.mainTree;
+    HierarchyNode* root = closing ? transitionTree.get() : mainTree.get();
     for (Camera& camera : list) {
         const ImageSize& size = in.imageSizes.at(static_cast<size_t>(camera.image));
         camera.Initialise(size.width, size.height);
@@ -80,13 +80,13 @@ void CameraFitter::RefreshTree(HierarchyNode* tree, std::vector<Camera>& list) {
 }
 
 void CameraFitter::RefreshCameras() {
-    if (in.mainTree && !cameraList.empty())
-        RefreshTree(in.mainTree, cameraList);
+    if (mainTree && !cameraList.empty())
+        RefreshTree(mainTree.get(), cameraList);
     // The closing list exists only once the transition tree has been estimated; before that
     // its edges keep the transfers they came with.
-    if (in.transitionTree && !closingCameraList.empty()) {
+    if (transitionTree && !closingCameraList.empty()) {
         const int image = closingCameraList[0].image;
         closingCameraList[0] = cameraList[CameraIndex(cameraList, image)];
-        RefreshTree(in.transitionTree, closingCameraList);
+        RefreshTree(transitionTree.get(), closingCameraList);
     }
 }

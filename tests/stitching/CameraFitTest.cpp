@@ -96,7 +96,7 @@ TEST(CameraFit, InitialEstimateChainsTheEdgesAndRefreshRewritesThem) {
     for (const Camera& c : fitter.cameraList)
         EXPECT_EQ(c.estimated, 0);
     // The refresh wrote every edge's transfers from the cameras: toParent = K_p R_p^T R_c K_c^-1.
-    const HierarchyNode* third = r.mainTree->firstChild->firstChild;
+    const HierarchyNode* third = fitter.MainTree()->firstChild->firstChild;
     CMatrix expected = r.TrueTransfer(2, 1, r.f);
     for (int k = 0; k < 9; ++k)
         EXPECT_NEAR(third->toParent.data[k] / third->toParent(2, 2), expected.data[k] / expected(2, 2), 1e-9);
