@@ -15,6 +15,13 @@ enum class StageFailure {
     Failed    // anything else; the reason says what
 };
 
+// A failure deep inside a stage (a file that cannot be written, say), thrown to the operation
+// that runs the stage, which records it as it would a StageResult.
+struct StageError {
+    StageFailure kind = StageFailure::Failed;
+    std::string reason;
+};
+
 // What every stage gives back besides its values: done, or the kind of failure and a reason
 // the user can read (untranslated English; the engine translates what it logs).
 class StageResult {

@@ -92,15 +92,6 @@ void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, 
     ReplicateIntoUnwritten(copy.image);
 }
 
-PixelRect PixelRectOf(const RectD& rect) {
-    PixelRect r;
-    r.left = static_cast<int>(rect.left);
-    r.top = static_cast<int>(rect.top);
-    r.width = static_cast<int>(rect.Right()) - r.left + 1;
-    r.height = static_cast<int>(rect.Bottom()) - r.top + 1;
-    return r;
-}
-
 void SeamMask(const Projection& projection, const Camera& camera, const WorkingCopy& copy,
               const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
     const int w = copy.image.width, h = copy.image.height;

@@ -6,6 +6,7 @@
 #include "linalg/RectD.h"
 #include "stitching/Camera.h"
 #include "stitching/InverseMapper.h"
+#include "stitching/PixelRect.h"
 
 // The per-image pieces of the final render: the working copy of a photograph, the seam mask
 // against earlier images, and the warp of the working copy into its rectangle of the panorama.
@@ -20,13 +21,6 @@ struct WorkingCopy {
     int maximum = 0;
 };
 void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy);
-
-// The rectangle of the panorama an image is drawn over: columns trunc(left) .. trunc(right),
-// rows trunc(top) .. trunc(bottom), inclusive.
-struct PixelRect {
-    int left = 0, top = 0, width = 0, height = 0;
-};
-PixelRect PixelRectOf(const RectD& rect);
 
 // The new image's seam mask at working resolution: 1 where it owns a working pixel, 0 where an
 // earlier image whose rectangle meets its own covers the pixel with a larger tent weight.
