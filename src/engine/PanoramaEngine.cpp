@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/EngineText.h"
+#include "engine/StitchedPanorama.h"
 #include "matching/FullResolutionImages.h"
 
 using Zelvo::Chars;
@@ -98,6 +99,7 @@ void PanoramaEngine::RebuildCombinations() {
 
 void PanoramaEngine::Reset() {
     ClearOverlapHierarchy();
+    stitchedPanorama.reset();
     images.clear();
     combinations.clear();
     SetDefaultMatchingParameters();

@@ -13,11 +13,14 @@
 #include "engine/ProjectParameters.h"
 #include "image/ImgTypes.h"
 #include "image/PhotographSource.h"
+#include "image/RowImageWriter.h"
 #include "linalg/CMatrix.h"
 #include "linalg/RectD.h"
 #include "matching/HierarchyNode.h"
 #include "matching/ImageCombination.h"
+#include "stitching/BrightnessGradient.h"
 #include "stitching/Camera.h"
+#include "stitching/CropPanorama.h"
 #include "stitching/Projection.h"
 #include "xml/Chars.h"
 
@@ -28,6 +31,11 @@ struct ImageFeatures;
 #define VEDORA_STRING(x) VEDORA_STRING_OF(x)
 
 class FullResolutionImages;
+class PanoramaCanvas;
+struct StitchedPanorama;
+namespace stitch {
+class PanoramaOutput;
+}
 
 namespace Zelvo {
 class XmlDocument;
@@ -270,11 +278,41 @@ public:
     // The panorama's rectangle in panorama pixels (the last geometry).
     const RectD& PanoramaRect() const { return panoramaRect; }
     // The quick look: every photograph resampled into the panorama at the preview size, one over
-    // the other, into target (emptied first). False with the reason logged.
+    // the other, into the kept panorama (see StitchPanorama). False with the reason logged.
+    bool PreviewStitch();
+    // The same, then the whole preview into target (emptied first).
     bool PreviewStitch(ImgRGB& target);
-    // The final stitch: the whole panorama into stitched, its automatic crop into cropped, and
-    // that crop's rectangle (panorama pixels) into cropRectangle. False with the reason logged.
+    // The final stitch into the panorama the engine keeps until the next stitch or Reset(): in
+    // tiles of at most MemoryBudget() / 2 bytes in memory, the rest in a temporary file. False
+    // with the reason logged and in LastError(); no panorama is kept then.
+    bool StitchPanorama();
+    // The same, then the whole panorama into stitched, its automatic crop into cropped, and
+    // that crop's rectangle (panorama pixels) into cropRectangle, all at full resolution.
     bool StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cropRectangle);
+    // The memory the final stitch's panorama and the photograph being blended may take; the
+    // temporary file's folder (empty: TMPDIR, else /tmp).
+    static constexpr size_t kDefaultMemoryBudget = size_t(1024) << 20;
+    void SetMemoryBudget(size_t bytes) { memoryBudget = bytes; }
+    size_t MemoryBudget() const { return memoryBudget; }
+    void SetScratchFolder(const std::string& folder) { scratchFolder = folder; }
+
+    // --- The kept panorama -------------------------------------------------------------------
+    bool HasPanorama() const { return stitchedPanorama != nullptr; }
+    int PanoramaWidth() const;
+    int PanoramaHeight() const;
+    // Its automatic crop in panorama pixels; empty without a panorama.
+    RectD AutomaticCrop() const;
+    // What a crop rectangle (panorama pixels) cuts from it, by CropPanorama's rules.
+    stitch::CropFrame PanoramaFrame(const RectD& rect) const;
+    // The crop of rect as an image, reduced by a whole factor so that neither side passes maxSide
+    // (0: full resolution). False (with the reason) without a panorama or when memory runs out.
+    bool PanoramaImage(const RectD& rect, int maxSide, ImgRGB& image);
+    // The crop of rect written into path, band by band in the format its suffix names; the old
+    // file stays until the new one is complete, and whenever keep() says false. False with the
+    // reason in LastError() (LastFailure() Aborted for an interrupted write).
+    bool SavePanorama(const std::string& path, const RectD& rect, const RowWriterOptions& options,
+                      const std::function<bool()>& keep = {});
+    void DropPanorama();
     // Gains, offsets and the shared vignetting of every fitted camera, so that overlapping
     // photographs agree. Runs inside an operation: an abort throws like every tick does;
     // false when the stage could not finish otherwise.
@@ -354,8 +392,11 @@ private:
 
     void SetWorkingScales();
     void RenderStep(int step, int image, int count);
-    void RenderImages(ImgRGBSHORT& panorama);
-    void CorrectBrightness(ImgRGBSHORT& panorama);
+    void RenderImages(PanoramaCanvas& canvas);
+    stitch::BrightnessGradientInput BrightnessInput() const;
+    // Runs body on the kept panorama's output for rect; false (recorded) without one or when
+    // the canvas fails.
+    bool WithOutput(const RectD& rect, const std::function<void(stitch::PanoramaOutput&)>& body);
 
     void SetFixedValues();
     void SetDefaults(ParameterGroup group);
@@ -385,6 +426,9 @@ private:
     CMatrix panoramaTransform;
     CMatrix panoramaTransformInverse;
     RectD panoramaRect;
+    std::unique_ptr<StitchedPanorama> stitchedPanorama;
+    size_t memoryBudget = kDefaultMemoryBudget;
+    std::string scratchFolder;
 
     // Fixed values.
     int blendWidth = 30;

@@ -2,6 +2,7 @@
 // photograph resampled into it, the reference last so that it ends up on top.
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
+#include "engine/StitchedPanorama.h"
 #include "image/ImageFile.h"
 #include "stitching/EmptySample.h"
 #include "stitching/PreviewRenderer.h"
@@ -10,13 +11,13 @@
 
 using Zelvo::Chars;
 
-bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
-    target.Resize(0, 0);
+bool PanoramaEngine::PreviewStitch() {
+    stitchedPanorama.reset();
     OperationTexts texts;
     texts.failed = "...preview stitching failed\n";
     return RunOperation(
         texts,
-        [this, &target] {
+        [this] {
             Log(Tr("Preview stitching...\n"));
             if (!InitStitchGeometry(GetPanoramaPreviewImageSize()))
                 throw "... failed (Could not initialize)\n";
@@ -28,8 +29,13 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
             const int W = static_cast<int>(panoramaRect.width + 1.5), H = static_cast<int>(panoramaRect.height + 1.5);
             if (W < 50 || H < 50)
                 throw "... failed( Bad image size)\n";
-            ImgRGBSHORT work(W, H);
-            work.FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
+            auto preview = std::make_unique<StitchedPanorama>();
+            CanvasSettings settings;
+            settings.budgetBytes = memoryBudget / 2;
+            settings.scratchFolder = scratchFolder;
+            preview->canvas = std::make_unique<PanoramaCanvas>(W, H, settings);
+            // The samples are the photographs' own 8-bit values: nothing to convert.
+            preview->range.plain = true;
             Log(Tr("Rendering images "));
             const int count = static_cast<int>(cameraList.size());
             const PhotographSource photographs = Photographs();
@@ -41,15 +47,30 @@ bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
                     ThrowAborted();
                 ImgRGB source;
                 photographs.Load(camera.image, source);
-                InverseMapper mapper(GetProjection(), camera, panoramaTransformInverse);
-                RenderPreviewImage(source, mapper, images[static_cast<size_t>(camera.image)].panoramaRect, work);
+                const RectD& rect = images[static_cast<size_t>(camera.image)].panoramaRect;
+                const PixelRect window = Intersection(PixelRectOf(rect), PixelRect{0, 0, W, H});
+                if (window.Empty())
+                    continue;
+                ImgRGBSHORT work;
+                preview->canvas->Read(window, work);
+                RenderPreviewImage(source, InverseMapper(GetProjection(), camera, panoramaTransformInverse), rect,
+                                   window, work);
+                preview->canvas->Write(window.left, window.top, work);
             }
-            if (!target.Resize(W, H) || !target.HasPixels())
-                throw "Could not allocate memory for the stitch image\n";
-            work.CopyTo(target);
+            stitchedPanorama = std::move(preview);
             Log(Tr(" done\n"));
             Log(Tr("...preview stitching done\n"));
             return true;
         },
-        [&target] { target.Resize(0, 0); });
+        [this] { stitchedPanorama.reset(); });
+}
+
+bool PanoramaEngine::PreviewStitch(ImgRGB& target) {
+    target.Resize(0, 0);
+    if (!PreviewStitch())
+        return false;
+    if (PanoramaImage({0, 0, 0, 0}, 0, target))
+        return true;
+    Log(Tr("Could not allocate memory for the stitch image\n"));
+    return false;
 }

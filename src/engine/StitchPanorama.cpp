@@ -9,14 +9,17 @@
 
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
+#include "engine/StitchedPanorama.h"
 #include "image/ImageFile.h"
 #include "image/LargeBlocks.h"
 #include "stitching/Blender.h"
 #include "stitching/BrightnessGradient.h"
+#include "stitching/CanvasTones.h"
 #include "stitching/Contrast.h"
 #include "stitching/CropRectangle.h"
 #include "stitching/EmptySample.h"
 #include "stitching/OutputConversion.h"
+#include "stitching/PanoramaCanvas.h"
 #include "stitching/PanoramaRender.h"
 #include "stitching/PhotometricFit.h"
 #include "stitching/RenderMasks.h"
@@ -79,7 +82,7 @@ void PanoramaEngine::RenderStep(int step, int image, int count) {
         ThrowAborted();
 }
 
-void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
+void PanoramaEngine::RenderImages(PanoramaCanvas& canvas) {
     const Projection& projection = GetProjection();
     const int count = static_cast<int>(cameraList.size());
     const PhotographSource photographs = Photographs();
@@ -128,14 +131,18 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
         const PixelRect r = PixelRectOf(image.panoramaRect);
         ImgRGBSHORT A, B;
         ImgUCHAR C, M;
-        WarpIntoRectangle(copy, InverseMapper(projection, camera, panoramaTransformInverse), seam, r, panorama, A, B, C,
-                          M);
+        {
+            ImgRGBSHORT background;
+            canvas.Read(r, background);
+            WarpIntoRectangle(copy, InverseMapper(projection, camera, panoramaTransformInverse), seam, r, background,
+                              canvas.Width(), canvas.Height(), A, B, C, M);
+        }
         copy.image.Resize(0, 0);
         seam.Resize(0, 0);
 
         RenderStep(5, a + 1, count);
         if (a == 0) {
-            stitch::PasteCovered(A, C, panorama, r.left, r.top);
+            canvas.Write(r.left, r.top, A, &C);
             continue;
         }
         stitch::ErodeCoverage(C);
@@ -143,11 +150,11 @@ void PanoramaEngine::RenderImages(ImgRGBSHORT& panorama) {
         blender->Prepare(B);
         blender->Feed(A, M);
         blender->Finish([&](int step) { RenderStep(step, a + 1, count); });
-        stitch::PasteCovered(B, C, panorama, r.left, r.top);
+        canvas.Write(r.left, r.top, B, &C);
     }
 }
 
-void PanoramaEngine::CorrectBrightness(ImgRGBSHORT& panorama) {
+stitch::BrightnessGradientInput PanoramaEngine::BrightnessInput() const {
     stitch::BrightnessGradientInput input;
     for (const Camera& camera : cameraList) {
         const ImageRecord& image = images[static_cast<size_t>(camera.image)];
@@ -159,20 +166,19 @@ void PanoramaEngine::CorrectBrightness(ImgRGBSHORT& panorama) {
     input.firstImageWidth = static_cast<int>(first.width);
     input.firstImageHeight = static_cast<int>(first.height);
     input.rotation = GetPanoramaImageRotation();
-    stitch::CorrectBrightnessGradient(panorama, input, true);
-    stitch::CorrectBrightnessGradient(panorama, input, false);
+    return input;
 }
 
-bool PanoramaEngine::StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cropRectangle) {
+bool PanoramaEngine::StitchPanorama() {
+    stitchedPanorama.reset();
     OperationTexts texts;
     return RunOperation(
         texts,
         [&] {
             Log(Tr("Stitching panorama...\n"));
-            stitched.Resize(0, 0);
             if (!InitStitchGeometry(GetPanoramaImageSize()))
                 throw "...failed (Could not initialize)\n";
-            auto panorama = std::make_unique<ImgRGBSHORT>();
+            auto stitched = std::make_unique<StitchedPanorama>();
             {
                 // Photograph after photograph decodes and makes and drops images and grids of
                 // the same sizes; the steps after the render make few large blocks.
@@ -184,34 +190,57 @@ bool PanoramaEngine::StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cr
                 SetWorkingScales();
 
                 Log(Tr("Rendering "));
-                const int W = static_cast<int>(panoramaRect.width + 1.5);
-                const int H = static_cast<int>(panoramaRect.height + 1.5);
-                panorama->Resize(W, H);
-                panorama->FillRect(0, 0, W - 1, H - 1, RgbSHORT{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE});
-                RenderImages(*panorama);
+                CanvasSettings settings;
+                // Half of the budget holds tiles; the photograph being blended takes the rest.
+                settings.budgetBytes = memoryBudget / 2;
+                settings.scratchFolder = scratchFolder;
+                stitched->canvas = std::make_unique<PanoramaCanvas>(
+                    static_cast<int>(panoramaRect.width + 1.5), static_cast<int>(panoramaRect.height + 1.5), settings);
+                RenderImages(*stitched->canvas);
             }
             Log(Tr(" done\n"));
 
-            if (!transitionTree)
-                CorrectBrightness(*panorama);
-            Status(Tr("Adjusting contrast..."));
-            stitch::StretchContrastAndGamma(*panorama, GetDoGammaCorrection() ? GetGamma() : 1.0);
-            try {
-                stitch::ConvertToOutput(*panorama, stitched);
-            } catch (const std::bad_alloc&) {
-                throw "Could not allocate memory for the stitch image\n";
+            stitch::TonalSteps steps;
+            if (!transitionTree) {
+                const stitch::BrightnessGradientInput input = BrightnessInput();
+                const int W = stitched->canvas->Width(), H = stitched->canvas->Height();
+                steps.horizontal = stitch::PlanBrightnessGradient(input, true, W, H);
+                steps.vertical = stitch::PlanBrightnessGradient(input, false, W, H);
             }
+            Status(Tr("Adjusting contrast..."));
+            steps.gamma = GetDoGammaCorrection() ? GetGamma() : 1.0;
+            stitch::TonedCanvas toned = stitch::ApplyTonalSteps(*stitched->canvas, steps);
+            stitched->range = toned.range;
 
             if (Status(Tr("Cropping...")))
                 ThrowAborted();
-            const stitch::CropRect automatic = stitch::FindCropRectangle(*panorama);
-            panorama.reset();
-            cropRectangle = {automatic.left, automatic.top, automatic.width, automatic.height};
-            if (!CropPanorama(stitched, cropped, cropRectangle))
-                throw "Cropping failed.\n";
+            const stitch::CropRect found = stitch::FindCropRectangle(toned.coverage);
+            const double k = toned.coverageScale;
+            stitched->automaticCrop = {found.left * k, found.top * k, found.width * k, found.height * k};
+            stitched->crop360.enabled = transitionTree && GetDoCrop360Degrees();
+            stitched->crop360.turnWidth = stitched->crop360.enabled ? Width360() : 0;
+            stitchedPanorama = std::move(stitched);
             Status(Tr("Stitching done"));
             Log(Tr("...stitching done\n"));
             return true;
         },
-        nullptr);
+        [this] { stitchedPanorama.reset(); });
+}
+
+bool PanoramaEngine::StitchPanorama(ImgRGB& stitched, ImgRGB& cropped, RectD& cropRectangle) {
+    stitched.Resize(0, 0);
+    cropped.Resize(0, 0);
+    if (!StitchPanorama())
+        return false;
+    cropRectangle = AutomaticCrop();
+    try {
+        if (PanoramaImage({0, 0, 0, 0}, 0, stitched) && PanoramaImage(cropRectangle, 0, cropped))
+            return true;
+    } catch (const std::bad_alloc&) {
+        RecordFailure(EngineFailure::OutOfMemory, "not enough memory for the stitch image");
+        Log(Tr("Could not allocate memory for the stitch image\n"));
+    }
+    stitched.Resize(0, 0);
+    cropped.Resize(0, 0);
+    return false;
 }

@@ -7,12 +7,32 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+// How deep the calling thread is inside tasks of ParallelFor: a pass that a task runs (a tile's
+// rows inside a pass over tiles) goes on the task's own thread, instead of starting threads of
+// its own for every task. The results are the same either way.
+thread_local int taskDepth = 0;
+
+struct InsideTask {
+    InsideTask() { ++taskDepth; }
+    ~InsideTask() { --taskDepth; }
+};
+
+}  // namespace
+
 void ParallelFor(int count, const std::function<void(int)>& task) {
+    if (taskDepth > 0) {
+        for (int i = 0; i < count; ++i)
+            task(i);
+        return;
+    }
     int workers = std::min<int>(count, std::max(1u, std::thread::hardware_concurrency()));
     std::atomic<int> next{0};
     std::exception_ptr failure;
     std::mutex failureLock;
     auto work = [&] {
+        const InsideTask inside;
         for (int i = next++; i < count; i = next++) {
             try {
                 task(i);

@@ -69,10 +69,11 @@ bool QuarterTurned(double rotation) {
     return (r > q && r < 3 * q) || (r > 5 * q && r < 7 * q);
 }
 
-void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& input, bool horizontal) {
+BrightnessLevels PlanBrightnessGradient(const BrightnessGradientInput& input, bool horizontal, int width, int height) {
+    BrightnessLevels levels;
     if (SkipCorrection(input, horizontal))
-        return;
-    bool alongX = horizontal != QuarterTurned(input.rotation);
+        return levels;
+    const bool alongX = horizontal != QuarterTurned(input.rotation);
     std::vector<double> c, minima, maxima;
     for (const GradientCamera& camera : input.cameras) {
         c.push_back(alongX ? camera.centre.x : camera.centre.y);
@@ -81,26 +82,39 @@ void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& in
     }
     Line lo, hi;
     if (!FitLine(c, minima, lo) || !FitLine(c, maxima, hi))
-        return;
-    // Per line t of P: the offset and the scale that brings lo(t) .. hi(t) onto 0 .. 255.
-    int lines = alongX ? P.width : P.height;
-    std::vector<double> offset(static_cast<size_t>(lines)), scale(static_cast<size_t>(lines));
+        return levels;
+    // Per line t of the panorama: the offset and the scale that bring lo(t) .. hi(t) onto 0 .. 255.
+    const int lines = alongX ? width : height;
+    levels.active = true;
+    levels.alongX = alongX;
+    levels.offset.resize(static_cast<size_t>(lines));
+    levels.scale.resize(static_cast<size_t>(lines));
     for (int t = 0; t < lines; ++t) {
         double l = lo.At(t, c[0]), span = hi.At(t, c[0]) - l;
-        offset[t] = l;
-        scale[t] = span > 0 ? 255.0 / span : 1.0;
+        levels.offset[static_cast<size_t>(t)] = l;
+        levels.scale[static_cast<size_t>(t)] = span > 0 ? 255.0 / span : 1.0;
     }
-    ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
+    return levels;
+}
+
+void ApplyBrightnessGradient(const BrightnessLevels& levels, ImgRGBSHORT& part, int left, int top) {
+    if (!levels.active)
+        return;
+    ParallelRows(RowBands(part.height), [&](int, int begin, int end) {
         for (int y = begin; y < end; ++y) {
-            RgbSHORT* row = P.Row(y);
-            for (int x = 0; x < P.width; ++x) {
+            RgbSHORT* row = part.Row(y);
+            for (int x = 0; x < part.width; ++x) {
                 if (IsEmptySample(row[x]))
                     continue;
-                int t = alongX ? x : y;
-                LevelPixel(row[x], offset[t], scale[t]);
+                const size_t t = static_cast<size_t>(levels.alongX ? left + x : top + y);
+                LevelPixel(row[x], levels.offset[t], levels.scale[t]);
             }
         }
     });
+}
+
+void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& input, bool horizontal) {
+    ApplyBrightnessGradient(PlanBrightnessGradient(input, horizontal, P.width, P.height), P, 0, 0);
 }
 
 }  // namespace stitch

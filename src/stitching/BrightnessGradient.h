@@ -40,4 +40,15 @@ bool QuarterTurned(double rotation);
 // Results stay in -32767 .. 32767.
 void CorrectBrightnessGradient(ImgRGBSHORT& P, const BrightnessGradientInput& input, bool horizontal);
 
+// The same correction for a panorama of width x height kept in parts: the lines' offsets and
+// scales, fitted once, then applied to each part at (left, top) of the panorama.
+struct BrightnessLevels {
+    bool active = false;  // false: the correction changes nothing
+    bool alongX = true;   // the lines are columns (else rows)
+    std::vector<double> offset;
+    std::vector<double> scale;
+};
+BrightnessLevels PlanBrightnessGradient(const BrightnessGradientInput& input, bool horizontal, int width, int height);
+void ApplyBrightnessGradient(const BrightnessLevels& levels, ImgRGBSHORT& part, int left, int top);
+
 }  // namespace stitch

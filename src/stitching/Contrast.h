@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "image/ImgTypes.h"
 
 namespace stitch {
@@ -17,5 +19,35 @@ int AdjustContrast(ImgRGBSHORT& P);
 // spread to stretch (all of it in one bin, or M < 2) only the gamma is applied; a black pixel
 // stays black under any gamma.
 void StretchContrastAndGamma(ImgRGBSHORT& P, double gamma);
+
+// The same two steps for a panorama kept in parts (tiles): what they measure is gathered over
+// every part first, then what they change is applied part by part, with the same results as on
+// the whole image.
+
+// AdjustContrast's change for the channel range [lo, hi] of the non-empty pixels (lo > hi:
+// there are none).
+struct ContrastAdjustment {
+    enum Kind { None, Rescale, Shift } kind = None;
+    int m = 0;
+    double span = 0;
+    int maximum = 0;  // the largest value afterwards, M; 0 for a panorama without pixels
+};
+ContrastAdjustment PlanContrastAdjustment(int lo, int hi);
+void ApplyContrastAdjustment(const ContrastAdjustment& adjustment, ImgRGBSHORT& part);
+
+// The luminance histogram of M bins over [0, M] that the stretch is cut from, added into counts
+// (M entries); empty pixels count in the darkest bin.
+void AddLuminanceHistogram(const ImgRGBSHORT& part, int M, std::vector<long long>& counts);
+
+// The stretch and gamma from the histogram of all `total` pixels.
+struct ContrastStretch {
+    double lo = 0;
+    double scale = 1;
+    int M = 0;
+    double gamma = 1;
+    std::vector<double> table;  // the luminance's gamma curve over 0 .. M
+};
+ContrastStretch PlanContrastStretch(const std::vector<long long>& counts, long long total, int M, double gamma);
+void ApplyContrastStretch(const ContrastStretch& stretch, ImgRGBSHORT& part);
 
 }  // namespace stitch

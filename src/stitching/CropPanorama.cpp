@@ -52,7 +52,15 @@ void CopyInto(const ImgRGB& source, ImgRGB& target, int x0, int y0) {
 }  // namespace
 
 void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g) {
-    int h = target.height, n = g + 2 * kBorder, rows = h + 2 * kBorder;
+    ImgRGB first(g, target.height), beyond(g, target.height);
+    source.CopyRect(x0, y0, x0 + g - 1, y0 + target.height - 1, first, 0, 0);
+    source.CopyRect(x0 + target.width, y0, x0 + target.width + g - 1, y0 + target.height - 1, beyond, 0, 0);
+    BlendTurnStrip(first, beyond);
+    first.CopyRect(0, 0, g - 1, target.height - 1, target, 0, 0);
+}
+
+void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond) {
+    const int g = first.width, h = first.height, n = g + 2 * kBorder, rows = h + 2 * kBorder;
     ImgFLOAT m(n, rows), Y;
     for (int y = 0; y < rows; ++y) {
         float* row = m.Row(y);
@@ -65,8 +73,8 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
         // V: the crop's first g columns with their left half (strip columns 2 .. g/2 + 2) taken
         // from the strip beyond the turn; U: that strip. The mask takes U's gradients right of
         // the middle, V's (so again U's, continued) left of it.
-        StripChannel(source, x0, y0, g, h, k, V);
-        StripChannel(source, x0 + target.width, y0, g, h, k, U);
+        StripChannel(first, 0, 0, g, h, k, V);
+        StripChannel(beyond, 0, 0, g, h, k, U);
         for (int y = 0; y < rows; ++y)
             std::copy(U.Row(y) + kBorder, U.Row(y) + g / 2 + 3, V.Row(y) + kBorder);
         PoissonSolver solver(n, rows);
@@ -74,7 +82,7 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
         solver.Solve();
         const SineGrid& Z = solver.Grid();
         for (int y = 0; y < h; ++y) {
-            Rgb* out = target.Row(y);
+            Rgb* out = first.Row(y);
             const float* v = V.Row(y + kBorder) + kBorder;
             const float* z = Z.Row(y + kBorder) + kBorder;
             const float* weight = Y.Row(y + kBorder) + kBorder;
@@ -86,7 +94,8 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
     }
 }
 
-StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360) {
+CropFrame CropFrameOf(const CropRect& rect, const Crop360& crop360, int width, int height) {
+    CropFrame frame;
     int x0 = static_cast<int>(rect.left), y0 = static_cast<int>(rect.top);
     int w = static_cast<int>(rect.width), h = static_cast<int>(rect.height);
     int g = 0;
@@ -98,18 +107,29 @@ StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& r
     if (w <= 10 || h <= 10) {
         // The whole panorama; there is no turn strip to blend in then.
         x0 = y0 = 0;
-        w = source.width;
-        h = source.height;
+        w = width;
+        h = height;
         g = 0;
     }
+    // The strip beyond the turn must lie in the panorama, and cannot be wider than the turn.
+    g = std::min({g, w, width - (x0 + w)});
+    if (!crop360.enabled || g <= 0 || x0 < 0 || y0 < 0 || y0 + h > height)
+        g = 0;
+    frame.x0 = x0;
+    frame.y0 = y0;
+    frame.width = w;
+    frame.height = h;
+    frame.strip = g;
+    return frame;
+}
+
+StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360) {
+    const CropFrame frame = CropFrameOf(rect, crop360, source.width, source.height);
     try {
-        target.Resize(w, h);
-        CopyInto(source, target, x0, y0);
-        // The strip beyond the turn must lie in the source, and cannot be wider than the turn.
-        g = std::min({g, w, source.width - (x0 + w)});
-        if (!crop360.enabled || g <= 0 || x0 < 0 || y0 < 0 || y0 + h > source.height)
-            return StageResult();
-        BlendTurnStrip(source, target, x0, y0, g);
+        target.Resize(frame.width, frame.height);
+        CopyInto(source, target, frame.x0, frame.y0);
+        if (frame.strip > 0)
+            BlendTurnStrip(source, target, frame.x0, frame.y0, frame.strip);
     } catch (const std::bad_alloc&) {
         target.Resize(0, 0);
         return StageResult::Failure(StageFailure::OutOfMemory, kCropAllocationFailure);

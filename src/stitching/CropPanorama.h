@@ -23,8 +23,20 @@ struct Crop360 {
 // source come out black. Out of memory (kCropAllocationFailure), target is left empty.
 StageResult CropPanorama(const ImgRGB& source, ImgRGB& target, const CropRect& rect, const Crop360& crop360);
 
+// What a crop of rect cuts from a panorama of width x height by CropPanorama's rules: the
+// frame's pixels (parts outside the panorama come out black) and the width of the strip beyond
+// one turn that is blended into its first columns (0: none).
+struct CropFrame {
+    int x0 = 0, y0 = 0, width = 0, height = 0;
+    int strip = 0;
+};
+CropFrame CropFrameOf(const CropRect& rect, const Crop360& crop360, int width, int height);
+
 // The 360-degree blend on its own: the first g columns of target (from (x0, y0) in the source)
 // blended with the g source columns beyond one turn, which start at x0 + target.width.
 void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g);
+// The same from the two strips alone (both g x h): `first`, the frame's first g columns, is
+// blended in place with `beyond`, the g columns that follow one turn later.
+void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond);
 
 }  // namespace stitch

@@ -13,7 +13,7 @@ namespace {
 // (x for a panorama wider than tall, y otherwise), v across it.
 class RectangleSearch {
 public:
-    RectangleSearch(const ImgRGBSHORT& P, bool transposed)
+    RectangleSearch(const ImgUCHAR& P, bool transposed)
         : P_(P), transposed_(transposed), U_(transposed ? P.height : P.width), V_(transposed ? P.width : P.height) {}
 
     struct Rect {
@@ -75,37 +75,48 @@ private:
         return true;
     }
 
-    const ImgRGBSHORT& P_;
+    const ImgUCHAR& P_;
     bool transposed_;
     int U_, V_;
 };
 
 }  // namespace
 
-bool CropEdgesFilled(const ImgRGBSHORT& P, int x0, int y0, int x1, int y1) {
+bool CropEdgesFilled(const ImgUCHAR& P, int x0, int y0, int x1, int y1) {
     if (x0 < 0 || y0 < 0 || x1 >= P.width || y1 >= P.height || x0 > x1 || y0 > y1)
         return false;
     for (int y : {y0, y1}) {
-        const RgbSHORT* row = P.Row(y);
+        const uint8_t* row = P.Row(y);
         for (int x = x0; x <= x1; ++x)
-            if (IsEmptySample(row[x]))
+            if (!row[x])
                 return false;
     }
     for (int y = y0; y <= y1; ++y)
-        if (IsEmptySample(P.Row(y)[x0]) || IsEmptySample(P.Row(y)[x1]))
+        if (!P.Row(y)[x0] || !P.Row(y)[x1])
             return false;
     return true;
 }
 
-CropRect FindCropRectangle(const ImgRGBSHORT& P) {
+ImgUCHAR CoverageOf(const ImgRGBSHORT& P) {
+    ImgUCHAR coverage(P.width, P.height);
+    for (int y = 0; y < P.height; ++y) {
+        const RgbSHORT* in = P.Row(y);
+        uint8_t* out = coverage.Row(y);
+        for (int x = 0; x < P.width; ++x)
+            out[x] = IsEmptySample(in[x]) ? 0 : 1;
+    }
+    return coverage;
+}
+
+CropRect FindCropRectangle(const ImgUCHAR& P) {
     int W = P.width, H = P.height;
     if (W <= 0 || H <= 0)
         return CropRect{};
     std::vector<int> rowCount(static_cast<size_t>(H), 0), columnCount(static_cast<size_t>(W), 0);
     for (int y = 0; y < H; ++y) {
-        const RgbSHORT* row = P.Row(y);
+        const uint8_t* row = P.Row(y);
         for (int x = 0; x < W; ++x)
-            if (!IsEmptySample(row[x])) {
+            if (row[x]) {
                 ++rowCount[y];
                 ++columnCount[x];
             }

@@ -11,19 +11,28 @@ namespace stitch {
 
 void ConvertToOutput(const ImgRGBSHORT& P, ImgRGB& out) {
     out.Resize(P.width, P.height);
-    int m = 32767, M0 = -32768;
-    ChannelRangeOf(P, m, M0);
-    bool flat = M0 <= m;
-    double span = M0 - m;
+    OutputRange range;
+    ChannelRangeOf(P, range.lo, range.hi);
+    ConvertToOutput(P, range, out);
+}
+
+void ConvertToOutput(const ImgRGBSHORT& part, const OutputRange& range, ImgRGB& out) {
+    if (range.plain) {
+        part.CopyTo(out);
+        return;
+    }
+    const int m = range.lo;
+    const bool flat = range.hi <= m;
+    const double span = range.hi - m;
     auto convert = [&](short v) {
         double t = flat ? std::clamp(double(v), 0.0, 255.0) : std::trunc((v - m) * 255.0 / span + 0.5);
         return static_cast<uint8_t>(t);
     };
-    ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
+    ParallelRows(RowBands(part.height), [&](int, int begin, int end) {
         for (int y = begin; y < end; ++y) {
-            const RgbSHORT* in = P.Row(y);
+            const RgbSHORT* in = part.Row(y);
             Rgb* o = out.Row(y);
-            for (int x = 0; x < P.width; ++x) {
+            for (int x = 0; x < part.width; ++x) {
                 if (IsEmptySample(in[x])) {
                     o[x] = Rgb{0, 0, 0};
                     continue;

@@ -11,4 +11,16 @@ namespace stitch {
 // 0 .. 255.
 void ConvertToOutput(const ImgRGBSHORT& P, ImgRGB& out);
 
+// The same conversion for a panorama kept in parts: the range [lo, hi] is gathered over every
+// part first (lo > hi: no pixel holds data), then each part converts alone.
+struct OutputRange {
+    int lo = 32767;
+    int hi = -32768;
+    // The samples are 8-bit values already (the preview's): each channel keeps its low byte,
+    // as a copy into an 8-bit image does.
+    bool plain = false;
+};
+// Rows of part into rows of out (out must be at least as large); bands of rows on all cores.
+void ConvertToOutput(const ImgRGBSHORT& part, const OutputRange& range, ImgRGB& out);
+
 }  // namespace stitch

@@ -44,8 +44,8 @@ PanoramaCanvas::PanoramaCanvas(int width, int height, const CanvasSettings& sett
     const size_t oneTile = static_cast<size_t>(tileSize) * tileSize * sizeof(RgbSHORT);
     if (budget < oneTile)
         Fail("the memory budget of " + std::to_string(budget >> 10) + " KB is below one tile of the panorama (" +
-             std::to_string(tileSize) + " x " + std::to_string(tileSize) + " pixels, " +
-             std::to_string(oneTile >> 10) + " KB)");
+             std::to_string(tileSize) + " x " + std::to_string(tileSize) + " pixels, " + std::to_string(oneTile >> 10) +
+             " KB)");
     tiles.resize(static_cast<size_t>(tilesX) * tilesY);
 }
 

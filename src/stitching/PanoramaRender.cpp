@@ -111,7 +111,8 @@ void SeamMask(const Projection& projection, const Camera& camera, const WorkingC
 }
 
 void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, const ImgUCHAR& seam, const PixelRect& r,
-                       const ImgRGBSHORT& panorama, ImgRGBSHORT& A, ImgRGBSHORT& B, ImgUCHAR& C, ImgUCHAR& M) {
+                       const ImgRGBSHORT& background, int width, int height, ImgRGBSHORT& A, ImgRGBSHORT& B,
+                       ImgUCHAR& C, ImgUCHAR& M) {
     A.Resize(r.width, r.height);
     B.Resize(r.width, r.height);
     C.Resize(r.width, r.height);
@@ -129,12 +130,12 @@ void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, con
             RgbSHORT* b = B.Row(y);
             uint8_t* c = C.Row(y);
             uint8_t* m = M.Row(y);
-            const RgbSHORT* p = v >= 0 && v < panorama.height ? panorama.Row(v) : nullptr;
+            const RgbSHORT* p = v >= 0 && v < height ? background.Row(y) : nullptr;
             if (p)
                 mapper.SourceRow(r.left, v, r.width, xs.data(), ys.data(), mapped.get());
             for (int x = 0; x < r.width; ++x) {
                 const int u = r.left + x;
-                bool inside = p && u >= 0 && u < panorama.width && mapped[x];
+                bool inside = p && u >= 0 && u < width && mapped[x];
                 double sx = 0, sy = 0;
                 int k = 0, l = 0;
                 if (inside) {
@@ -153,7 +154,7 @@ void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, con
                     continue;
                 }
                 BilinearSample(W.Row(l), W.Row(l + 1), &a[x], sx, sy, k, l);
-                b[x] = p[u].b == EMPTY_SAMPLE ? a[x] : p[u];
+                b[x] = p[x].b == EMPTY_SAMPLE ? a[x] : p[x];
                 c[x] = 1;
                 m[x] = seam.Row(l)[k];
             }

@@ -32,9 +32,11 @@ struct EarlierImage {
 void SeamMask(const Projection& projection, const Camera& camera, const WorkingCopy& copy,
               const std::vector<EarlierImage>& earlier, ImgUCHAR& seam);
 
-// The warp of one image into its panorama rectangle r: for every pixel (u, v) whose source
+// The warp of one image into its panorama rectangle r of a panorama of width x height, whose
+// pixels over r are `background` (r's size): for every pixel (u, v) of the panorama whose source
 // position lands inside the working copy (0 < trunc < size - 1), A is the working copy's
-// bilinear sample, B the panorama's pixel (A where the panorama is empty), C = 1 and M the
-// seam mask there; elsewhere all four are 0.
+// bilinear sample, B the background's pixel (A where it is empty), C = 1 and M the seam mask
+// there; elsewhere all four are 0.
 void WarpIntoRectangle(const WorkingCopy& copy, const InverseMapper& mapper, const ImgUCHAR& seam, const PixelRect& r,
-                       const ImgRGBSHORT& panorama, ImgRGBSHORT& A, ImgRGBSHORT& B, ImgUCHAR& C, ImgUCHAR& M);
+                       const ImgRGBSHORT& background, int width, int height, ImgRGBSHORT& A, ImgRGBSHORT& B,
+                       ImgUCHAR& C, ImgUCHAR& M);

@@ -5,7 +5,7 @@
 // A rectangle of whole panorama pixels.
 struct PixelRect {
     int left = 0, top = 0, width = 0, height = 0;
-    int Right() const { return left + width; }    // one past the last column
+    int Right() const { return left + width; }   // one past the last column
     int Bottom() const { return top + height; }  // one past the last row
     bool Empty() const { return width <= 0 || height <= 0; }
 };

@@ -33,7 +33,7 @@ ImgRGB TurnScene(int w, int h, int turn, int beyond) {
 
 TEST(FindCropRectangle, AFullyCoveredPanoramaIsCroppedWhole) {
     for (auto [w, h] : {std::pair{80, 30}, std::pair{30, 80}, std::pair{25, 25}}) {
-        stitch::CropRect r = stitch::FindCropRectangle(Covered(w, h));
+        stitch::CropRect r = stitch::FindCropRectangle(stitch::CoverageOf(Covered(w, h)));
         EXPECT_EQ(r.left, 0);
         EXPECT_EQ(r.top, 0);
         EXPECT_EQ(r.width, w);
@@ -51,11 +51,11 @@ TEST(FindCropRectangle, FindsALargeRectangleWithFilledEdgesInARaggedPanorama) {
                 double u = (x - w / 2.0) / (w / 2.0), v = (y - h / 2.0) / (h / 2.0);
                 P.At(x, y) = u * u + v * v < 1 ? RgbSHORT{1, 2, 3} : kEmpty;
             }
-        stitch::CropRect r = stitch::FindCropRectangle(P);
+        stitch::CropRect r = stitch::FindCropRectangle(stitch::CoverageOf(P));
         int x0 = int(r.left), y0 = int(r.top), x1 = x0 + int(r.width) - 1, y1 = y0 + int(r.height) - 1;
-        EXPECT_TRUE(stitch::CropEdgesFilled(P, x0, y0, x1, y1));
+        EXPECT_TRUE(stitch::CropEdgesFilled(stitch::CoverageOf(P), x0, y0, x1, y1));
         EXPECT_GT(r.width * r.height, 0.35 * w * h);
-        EXPECT_FALSE(stitch::CropEdgesFilled(P, 0, 0, w - 1, h - 1));
+        EXPECT_FALSE(stitch::CropEdgesFilled(stitch::CoverageOf(P), 0, 0, w - 1, h - 1));
     }
 }
 

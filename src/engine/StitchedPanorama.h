@@ -1,0 +1,18 @@
+#pragma once
+
+#include <memory>
+
+#include "linalg/RectD.h"
+#include "stitching/CropPanorama.h"
+#include "stitching/OutputConversion.h"
+#include "stitching/PanoramaCanvas.h"
+
+// The final stitch's panorama as the engine keeps it until the next stitch: the canvas with
+// the tonal steps applied, the range of its 8-bit output, its automatic crop and the turn of a
+// closed panorama as they were when it was stitched.
+struct StitchedPanorama {
+    std::unique_ptr<PanoramaCanvas> canvas;
+    stitch::OutputRange range;
+    RectD automaticCrop;
+    stitch::Crop360 crop360;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "image/ImgTypes.h"
+#include "image/RowImageWriter.h"
+#include "stage/StageResult.h"
+#include "stitching/CropPanorama.h"
+#include "stitching/OutputConversion.h"
+#include "stitching/PanoramaCanvas.h"
+
+namespace stitch {
+
+// The 8-bit panorama that leaves the stitch, read from the finished 16-bit canvas a band of rows
+// at a time: a frame of it (the crop, or the whole panorama) converted with the output range,
+// and for a closed 360-degree panorama the strip beyond one turn blended into its first columns.
+// Only the strip and one band are ever in memory.
+class PanoramaOutput {
+public:
+    // Throws what the canvas throws (a tile file that cannot be read back).
+    PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range, const CropFrame& frame);
+
+    int Width() const { return frame.width; }
+    int Height() const { return frame.height; }
+    const CropFrame& Frame() const { return frame; }
+
+    // Rows [y, y + count) of the frame into band (resized to Width() x count).
+    void ReadRows(int y, int count, ImgRGB& band);
+    // Rows that end on the canvas's tile rows: a band from y that reads each tile once.
+    int BandHeight(int y) const;
+
+    // The whole frame in memory.
+    void ReadAll(ImgRGB& image);
+    // The frame reduced by a whole factor so that neither side is larger than maxSide (every
+    // pixel the mean of its block); the frame itself when it fits.
+    void ReadReduced(int maxSide, ImgRGB& image);
+
+private:
+    PanoramaCanvas& canvas;
+    OutputRange range;
+    CropFrame frame;
+    ImgRGB blendedStrip;  // the frame's first frame.strip columns, all rows
+    ImgRGBSHORT wide;     // one band of canvas rows
+};
+
+// Writes the output into path in the format its suffix names, band by band (JPEG, PNG, TIFF,
+// BMP), under a temporary name that replaces an older file only when complete. keep() is asked
+// before each band and before the rename: false stops, the old file stays ("interrupted").
+StageResult WritePanorama(PanoramaOutput& output, const std::string& path, const RowWriterOptions& options,
+                          const std::function<bool()>& keep);
+
+}  // namespace stitch
