@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "xml/Chars.h"
 
@@ -28,8 +29,12 @@ const char* const kUsageHead =
     "  --match-only         match and write the project, draw nothing\n"
     "\n"
     "options:\n"
-    "  --size N|native      the panorama's longer side in pixels, 128..32768 (1024); native: one\n"
-    "                       panorama pixel per source pixel at the image centres\n";
+    "  --size N|native      the panorama's longer side in pixels, 128..262144; native: one\n"
+    "                       panorama pixel per source pixel at the image centres (native for\n"
+    "                       photographs, the project's own size for a project)\n"
+    "  --memory MB          the memory the stitch may take for the panorama and the photograph\n"
+    "                       being blended (1024); the panorama's tiles beyond half of it go to a\n"
+    "                       temporary file beside the output\n";
 
 const char* const kUsageTail =
     "  --rematch            match a project's photographs again\n"
@@ -181,6 +186,12 @@ bool CheckCombination(const CommandLine& out, std::string* message) {
 
 }  // namespace
 
+bool CommandLine::FromProject() const {
+    const std::string suffix = ".vdp";
+    return inputs.size() == 1 && inputs[0].size() >= suffix.size() &&
+           inputs[0].compare(inputs[0].size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 std::string Usage() {
     std::string text = kUsageHead;
     for (const ParameterSpec& spec : ProjectParameters()) {
@@ -271,13 +282,23 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             if ((ok = value(&v))) {
                 if (std::string(v) == "native")
                     out.nativeSize = true;
-                else if (ParseInt(v, 128, 32768, &size))
+                else if (ParseInt(v, 128, kMaxPanoramaSize, &size))
                     out.size = static_cast<int>(size);
                 else {
-                    *message = arg + " takes a whole number from 128 to 32768 or 'native', not '" + v + "'";
+                    *message = arg + " takes a whole number from 128 to " + std::to_string(kMaxPanoramaSize) +
+                               " or 'native', not '" + v + "'";
                     ok = false;
                 }
             }
+        } else if (arg == "--memory") {
+            double megabytes = 0;
+            ok = value(&v);
+            if (ok && !ParseInt(v, 0, 1 << 24, &megabytes)) {
+                *message = arg + " takes a whole number of megabytes, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.memoryMegabytes = static_cast<int>(megabytes);
         } else if (arg == "--quality") {
             double quality = 0;
             ok = value(&v);

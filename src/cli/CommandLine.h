@@ -34,8 +34,9 @@ struct CommandLine {
     std::vector<std::string> inputs;
     // Project parameters given as options, in the engine's unit, by ParameterId.
     std::array<std::optional<double>, kParameterCount> parameters;
-    std::optional<int> size;  // --size N
-    bool nativeSize = false;  // --size native
+    std::optional<int> size;             // --size N
+    bool nativeSize = false;             // --size native
+    std::optional<int> memoryMegabytes;  // --memory MB
     std::optional<CropOption> crop;
     int quality = 100;
     std::optional<int> seed;
@@ -46,6 +47,8 @@ struct CommandLine {
     bool Stitches() const { return fromImage.empty() && (!output.empty() || !vrMovie.empty()); }
     // The run only turns an image into a movie.
     bool MovieFromImage() const { return !fromImage.empty(); }
+    // The run stitches a saved project rather than photographs.
+    bool FromProject() const;
 };
 
 // Parses argv; false with a one-line message for bad usage (unknown option, missing or

@@ -17,6 +17,7 @@
 #include "cli/Progress.h"
 #include "engine/ProjectStore.h"
 #include "image/ImageFile.h"
+#include "image/RowImageWriter.h"
 #include "movie/VrMovieWriter.h"
 #include "xml/XmlDocument.h"
 
@@ -93,12 +94,12 @@ std::string OutputsProblem(const CommandLine& cl) {
     if (!cl.project.empty())
         problem = OutputProblem("the project", cl.project, cl.inputs, true);
     if (problem.empty() && cl.Stitches() && !cl.output.empty()) {
-        if (UnwritableImageSuffix(cl.output))
+        if (!RowImageWriter::WritesSuffixOf(cl.output))
             return "cannot write " + cl.output + ": no writer for that image format";
         problem = OutputProblem("the panorama", cl.output, cl.inputs, false);
     }
     if (problem.empty() && !cl.uncropped.empty()) {
-        if (UnwritableImageSuffix(cl.uncropped))
+        if (!RowImageWriter::WritesSuffixOf(cl.uncropped))
             return "cannot write " + cl.uncropped + ": no writer for that image format";
         problem = OutputProblem("the uncropped panorama", cl.uncropped, cl.inputs, false);
     }
@@ -113,11 +114,9 @@ std::string OutputsProblem(const CommandLine& cl) {
     return problem;
 }
 
-bool FromProject(const CommandLine& cl) { return cl.inputs.size() == 1 && EndsWith(cl.inputs[0], ".vdp"); }
-
 // The project to work on: a saved one, or a new one holding the photographs.
 bool OpenProject(const CommandLine& cl, ProjectStore& store, std::string* message) {
-    if (FromProject(cl)) {
+    if (cl.FromProject()) {
         if (store.Load(cl.inputs[0]))
             return true;
         *message = store.LastError();
@@ -171,7 +170,7 @@ int FailureStatus(const PanoramaEngine& engine, const char* what) {
 
 // Matching, unless the project already holds matched pairs and was not asked to match again.
 int Match(const CommandLine& cl, PanoramaEngine& engine) {
-    if (FromProject(cl) && !cl.rematch && MatchedPairs(engine) > 0)
+    if (cl.FromProject() && !cl.rematch && MatchedPairs(engine) > 0)
         return 0;
     engine.FindOverlappingImages();
     return FailureStatus(engine, "matching failed");
@@ -188,56 +187,52 @@ int NativeSize(PanoramaEngine& engine) {
     const double scale = std::hypot(T(0, 0), T(1, 0));  // pixels per projection unit at kProbe
     const double extent = (kProbe - 1) / scale;
     const double f = engine.GetProjection().PixelsPerUnit(engine.CameraList()[0].focalLength);
-    return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, 32768.0));
+    return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, double(kMaxPanoramaSize)));
 }
 
 bool Interrupted() { return interrupted != 0; }
 
-// Writes an image whole; an interrupt that arrives while it is written keeps the old file.
-int WriteImage(const ImgRGB& image, const std::string& path, int quality) {
-    std::string why;
-    if (SaveImageWhole(
-            image, path, quality, [] { return !Interrupted(); }, &why))
+// Writes a crop of the engine's panorama band by band; an interrupt that arrives while it is
+// written keeps the old file.
+int WritePanorama(PanoramaEngine& engine, const RectD& crop, const std::string& path, int quality) {
+    RowWriterOptions options;
+    options.quality = quality;
+    if (engine.SavePanorama(path, crop, options, [] { return !Interrupted(); }))
         return 0;
-    if (Interrupted()) {
+    if (Interrupted() || engine.LastFailure() == EngineFailure::Aborted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
         return kInterrupted;
     }
-    return Fail(why);
+    return Fail(engine.LastError());
 }
 
-// The final stitch: the cropped panorama into -o (the automatic crop, or --crop), the whole
-// one into --uncropped.
-int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, ImgRGB& written, CamerasJsonExtras& extras) {
-    ImgRGB stitched;
-    RectD crop;
-    if (!engine.StitchPanorama(stitched, written, crop)) {
+// The frame of the whole panorama: a crop rectangle that small takes all of it.
+constexpr RectD kWholePanorama{0, 0, 0, 0};
+
+// The final stitch, and what of it is written: the automatic crop or --crop into -o, the whole
+// panorama into --uncropped.
+int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, RectD& crop, CamerasJsonExtras& extras) {
+    if (!engine.StitchPanorama()) {
         const int status = FailureStatus(engine, "the stitch failed");
         return status ? status : Fail("the stitch failed; nothing written");
     }
-    if (cl.crop) {
-        crop = {double(cl.crop->left), double(cl.crop->top), double(cl.crop->width), double(cl.crop->height)};
-        if (!engine.CropPanorama(stitched, written, crop))
-            return Fail("the crop failed: " + engine.LastError() + "; nothing written");
-    }
-    // What was written, in uncropped panorama pixels: a frame of 10 pixels or less takes the
+    crop = cl.crop ? RectD{double(cl.crop->left), double(cl.crop->top), double(cl.crop->width), double(cl.crop->height)}
+                   : engine.AutomaticCrop();
+    // What is written, in uncropped panorama pixels: a frame of 10 pixels or less takes the
     // whole panorama, a closed panorama's crop is one turn wide.
-    if (crop.width <= 10 || crop.height <= 10)
-        crop = {0, 0, double(stitched.width), double(stitched.height)};
-    extras.crop = RectD{std::trunc(crop.left), std::trunc(crop.top), double(written.width), double(written.height)};
+    const stitch::CropFrame frame = engine.PanoramaFrame(crop);
+    extras.crop = RectD{double(frame.x0), double(frame.y0), double(frame.width), double(frame.height)};
     extras.photometry = engine.GetPhotometricCorrectionType() != kPhotometricNone;
-    extras.panoramaWidth = stitched.width;
-    extras.panoramaHeight = stitched.height;
+    extras.panoramaWidth = engine.PanoramaWidth();
+    extras.panoramaHeight = engine.PanoramaHeight();
     if (!cl.uncropped.empty())
-        if (int status = WriteImage(stitched, cl.uncropped, cl.quality))
+        if (int status = WritePanorama(engine, kWholePanorama, cl.uncropped, cl.quality))
             return status;
     return 0;
 }
 
-// The movie of what was drawn, when one was asked for.
-int WriteMovie(const CommandLine& cl, const ImgRGB& panorama) {
-    if (cl.vrMovie.empty())
-        return 0;
+// A panorama image as a QuickTime VR movie into --vr-movie.
+int WriteMovieOf(const CommandLine& cl, const ImgRGB& panorama) {
     std::string why;
     if (!WriteVrMovie(panorama, cl.vr, cl.vrMovie, &why))
         return Fail(why);
@@ -248,6 +243,16 @@ int WriteMovie(const CommandLine& cl, const ImgRGB& panorama) {
     return 0;
 }
 
+// The movie of what was drawn, when one was asked for.
+int WriteMovie(const CommandLine& cl, PanoramaEngine& engine, const RectD& crop) {
+    if (cl.vrMovie.empty())
+        return 0;
+    ImgRGB panorama;
+    if (!engine.PanoramaImage(crop, 0, panorama))
+        return Fail("the movie's panorama: " + engine.LastError());
+    return WriteMovieOf(cl, panorama);
+}
+
 // --from-image: a saved panorama turned into a movie, nothing stitched.
 int MovieFromImage(const CommandLine& cl) {
     const std::string problem = OutputsProblem(cl);
@@ -256,7 +261,29 @@ int MovieFromImage(const CommandLine& cl) {
     ImgRGB panorama;
     if (!LoadImageFile(panorama, 0, cl.fromImage.c_str()))
         return Fail("cannot read image " + cl.fromImage + " (missing, a folder, or not an image)");
-    return WriteMovie(cl, panorama);
+    return WriteMovieOf(cl, panorama);
+}
+
+// Outputs whose format cannot hold what the run will draw (a JPEG past 65,500 pixels a side),
+// refused before the work from the panorama's geometry: the crop of a closed panorama or of a
+// ragged one may turn out smaller, but hours of rendering should not end in a refusal.
+int OutputSizeProblem(const CommandLine& cl, PanoramaEngine& engine) {
+    constexpr int kLarge = 1 << 30;
+    const bool limited = (!cl.output.empty() && !RowImageWriter::SizeProblem(cl.output, kLarge, kLarge).empty()) ||
+                         (!cl.uncropped.empty() && !RowImageWriter::SizeProblem(cl.uncropped, kLarge, kLarge).empty());
+    if (!limited)
+        return 0;
+    if (!engine.InitStitchGeometry(cl.preview ? engine.GetPanoramaPreviewImageSize() : engine.GetPanoramaImageSize())) {
+        const int status = FailureStatus(engine, "the camera fit failed");
+        return status ? status : Fail("the camera fit failed; nothing written");
+    }
+    const int width = static_cast<int>(engine.PanoramaRect().width + 1.5);
+    const int height = static_cast<int>(engine.PanoramaRect().height + 1.5);
+    std::string problem = cl.uncropped.empty() ? "" : RowImageWriter::SizeProblem(cl.uncropped, width, height);
+    if (problem.empty() && !cl.output.empty())
+        problem = cl.crop ? RowImageWriter::SizeProblem(cl.output, cl.crop->width, cl.crop->height)
+                          : RowImageWriter::SizeProblem(cl.output, width, height);
+    return problem.empty() ? 0 : Fail(problem + "; nothing written");
 }
 
 // The preview or the final stitch into the output files.
@@ -265,7 +292,9 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
         std::fputs("vedora-stitch: no images overlap; nothing drawn\n", stderr);
         return kNoOverlap;
     }
-    if (cl.nativeSize) {
+    // Photographs are drawn at their own resolution unless a size is asked for; a project
+    // keeps the size it stores.
+    if (cl.nativeSize || (!cl.size && !cl.FromProject())) {
         const int native = NativeSize(engine);
         if (native == 0) {
             const int status = FailureStatus(engine, "the camera fit failed");
@@ -274,28 +303,42 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
         engine.SetPanoramaImageSize(native);
         engine.SetPanoramaPreviewImageSize(native);
     }
-    ImgRGB panorama;
+    if (int status = OutputSizeProblem(cl, engine))
+        return status;
+    RectD crop = kWholePanorama;
     CamerasJsonExtras extras;
     if (cl.preview) {
-        if (!engine.PreviewStitch(panorama)) {
+        if (!engine.PreviewStitch()) {
             const int status = FailureStatus(engine, "the preview failed");
             return status ? status : Fail("the preview failed; nothing written");
         }
-        extras.panoramaWidth = panorama.width;
-        extras.panoramaHeight = panorama.height;
-    } else if (int status = FinalStitch(cl, engine, panorama, extras)) {
+        extras.panoramaWidth = engine.PanoramaWidth();
+        extras.panoramaHeight = engine.PanoramaHeight();
+    } else if (int status = FinalStitch(cl, engine, crop, extras)) {
         return status;
     }
     if (!cl.output.empty())
-        if (int status = WriteImage(panorama, cl.output, cl.quality))
+        if (int status = WritePanorama(engine, crop, cl.output, cl.quality))
             return status;
-    if (int status = WriteMovie(cl, panorama))
+    if (int status = WriteMovie(cl, engine, crop))
         return status;
     std::string why;
     if (!cl.cameras.empty() &&
         !SaveTextWhole(CamerasJson(engine, extras.panoramaWidth, extras.panoramaHeight, extras), cl.cameras, &why))
         return Fail(why);
     return 0;
+}
+
+// The folder of the first file the run writes, where the panorama's tile file goes: beside the
+// output, on the disk that must hold it anyway. Empty (the temporary folder) without one.
+std::string ScratchFolder(const CommandLine& cl) {
+    for (const std::string* path : {&cl.output, &cl.uncropped, &cl.vrMovie}) {
+        if (path->empty())
+            continue;
+        const size_t slash = path->find_last_of('/');
+        return slash == std::string::npos ? "." : slash == 0 ? "/" : path->substr(0, slash);
+    }
+    return std::string();
 }
 
 int Run(CommandLine& cl) {
@@ -316,6 +359,9 @@ int Run(CommandLine& cl) {
         engine.SetPanoramaImageSize(*cl.size);
         engine.SetPanoramaPreviewImageSize(*cl.size);
     }
+    if (cl.memoryMegabytes)
+        engine.SetMemoryBudget(static_cast<size_t>(*cl.memoryMegabytes) << 20);
+    engine.SetScratchFolder(ScratchFolder(cl));
     if (cl.noCrop360)
         engine.SetDoCrop360Degrees(false);
     engine.SetRefineCorrespondences(!cl.noRefine);
@@ -379,5 +425,9 @@ int main(int argc, char** argv) {
         return Fail("not enough memory; nothing written");
     } catch (const char* thrown) {
         return Fail(std::string(thrown) + "; nothing written");
+    } catch (const std::exception& error) {
+        return Fail(std::string(error.what()) + "; nothing written");
+    } catch (...) {
+        return Fail("an unknown error; nothing written");
     }
 }

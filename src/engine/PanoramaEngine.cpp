@@ -189,6 +189,9 @@ bool PanoramaEngine::RunOperation(const OperationTexts& texts, const std::functi
     } catch (const UnreadablePhotograph& unreadable) {
         RecordFailure(EngineFailure::UnreadableImage, unreadable.reason);
         LogThrown(texts, kUnreadable);
+    } catch (const StageError& error) {
+        RecordFailure(EngineFailureOf(error.kind), error.reason);
+        Log("\n" + error.reason + "\n");
     } catch (const char* message) {
         // The thrower may have recorded a more precise reason (which image, for example).
         if (lastFailure == EngineFailure::None)

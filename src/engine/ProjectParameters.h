@@ -63,6 +63,9 @@ struct ParameterSpec {
     const char* help;
 };
 
+// The largest panorama side a stitch draws.
+constexpr int kMaxPanoramaSize = 262144;
+
 std::span<const ParameterSpec> ProjectParameters();
 const ParameterSpec& Parameter(ParameterId id);
 

@@ -79,16 +79,22 @@ private:
 
 }  // namespace
 
+std::string RowImageWriter::BmpSizeProblem(const std::string& path, int width, int height) {
+    const int64_t fileBytes = kHeaderBytes + RowBytesOf(width) * height;
+    if (fileBytes <= kLargestFile)
+        return std::string();
+    return "cannot write " + path + ": a BMP file is at most 4 GB, and this image would take " +
+           std::to_string((fileBytes + (1 << 20) - 1) >> 20) + " MB; save it as TIFF (.tif)";
+}
+
 std::unique_ptr<RowImageWriter> RowImageWriter::OpenBmp(const std::string& path, int width, int height,
                                                         const RowWriterOptions& options, std::string* why) {
     if (options.bitsPerChannel != 8) {
         *why = "cannot write " + path + ": BMP holds 8 bits per channel; save 16 bits as PNG or TIFF";
         return nullptr;
     }
-    const int64_t fileBytes = kHeaderBytes + RowBytesOf(width) * height;
-    if (fileBytes > kLargestFile) {
-        *why = "cannot write " + path + ": a BMP file is at most 4 GB, and this image would take " +
-               std::to_string((fileBytes + (1 << 20) - 1) >> 20) + " MB; save it as TIFF (.tif)";
+    if (std::string problem = BmpSizeProblem(path, width, height); !problem.empty()) {
+        *why = problem;
         return nullptr;
     }
     PartialFile file;

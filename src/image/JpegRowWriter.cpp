@@ -153,12 +153,18 @@ private:
 
 }  // namespace
 
+std::string RowImageWriter::JpegSizeProblem(const std::string& path, int width, int height) {
+    if (width <= kJpegMaxSide && height <= kJpegMaxSide)
+        return std::string();
+    return "cannot write " + path + ": a JPEG is at most " + std::to_string(kJpegMaxSide) +
+           " pixels wide and high, and this image is " + std::to_string(width) + " x " + std::to_string(height) +
+           "; save it as TIFF (.tif), which has no such limit";
+}
+
 std::unique_ptr<RowImageWriter> RowImageWriter::OpenJpeg(const std::string& path, int width, int height,
                                                          const RowWriterOptions& options, std::string* why) {
-    if (width > kJpegMaxSide || height > kJpegMaxSide) {
-        *why = "cannot write " + path + ": a JPEG is at most " + std::to_string(kJpegMaxSide) +
-               " pixels wide and high, and this image is " + std::to_string(width) + " x " + std::to_string(height) +
-               "; save it as TIFF (.tif), which has no such limit";
+    if (std::string problem = JpegSizeProblem(path, width, height); !problem.empty()) {
+        *why = problem;
         return nullptr;
     }
     if (options.bitsPerChannel != 8) {

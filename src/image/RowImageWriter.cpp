@@ -75,6 +75,14 @@ std::unique_ptr<RowImageWriter> RowImageWriter::Open(const std::string& path, in
 
 bool RowImageWriter::WritesSuffixOf(const std::string& path) { return FormatOf(path) != RowFormat::kOtherImage; }
 
+std::string RowImageWriter::SizeProblem(const std::string& path, int width, int height) {
+    switch (FormatOf(path)) {
+    case RowFormat::kJpeg: return JpegSizeProblem(path, width, height);
+    case RowFormat::kBmp: return BmpSizeProblem(path, width, height);
+    default: return std::string();
+    }
+}
+
 RowImageWriter::RowImageWriter(PartialFile file, int width, int height, int bitsPerChannel)
     : file_(std::move(file)), width_(width), height_(height), bitsPerChannel_(bitsPerChannel) {}
 

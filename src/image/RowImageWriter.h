@@ -40,6 +40,9 @@ public:
     // Whether Open accepts path's suffix: for refusing an output name before the work that
     // would fill it.
     static bool WritesSuffixOf(const std::string& path);
+    // Why path's format cannot hold a width x height image (a JPEG side above kJpegMaxSide, a BMP
+    // past 4 GB); empty when it can. For refusing before the work, as Open would after it.
+    static std::string SizeProblem(const std::string& path, int width, int height);
 
     RowImageWriter(const RowImageWriter&) = delete;
     RowImageWriter& operator=(const RowImageWriter&) = delete;
@@ -78,6 +81,8 @@ protected:
 private:
     bool Accept(const void* first, int count, int bitsPerChannel);
 
+    static std::string JpegSizeProblem(const std::string& path, int width, int height);
+    static std::string BmpSizeProblem(const std::string& path, int width, int height);
     // Each format checks its limits before its file is created.
     static std::unique_ptr<RowImageWriter> OpenJpeg(const std::string& path, int width, int height,
                                                     const RowWriterOptions& options, std::string* why);

@@ -7,13 +7,24 @@ namespace stitch {
 
 namespace {
 
-// The frame's rows [y0, y0 + count), columns [x0, x0 + w) of the canvas, converted to 8 bits;
-// what lies outside the canvas comes out black, as empty pixels do.
+// The most an output band may hold (8-bit rows): bands follow the canvas's tile rows, but a very
+// wide panorama gets shorter bands.
+constexpr size_t kBandBytes = size_t(64) << 20;
+
+// The canvas over r converted to 8 bits into out (resized to r's size), one tile column at a
+// time so that the 16-bit pixels in memory stay one tile wide; what lies outside the canvas
+// comes out black, as empty pixels do.
 void ReadConverted(PanoramaCanvas& canvas, const OutputRange& range, const PixelRect& r, ImgRGBSHORT& wide,
                    ImgRGB& out) {
-    canvas.Read(r, wide);
     out.Resize(r.width, r.height);
-    ConvertToOutput(wide, range, out);
+    ImgRGB part;
+    for (int left = 0; left < r.width; left += canvas.TileSize()) {
+        const int width = std::min(canvas.TileSize(), r.width - left);
+        canvas.Read(PixelRect{r.left + left, r.top, width, r.height}, wide);
+        part.Resize(width, r.height);
+        ConvertToOutput(wide, range, part);
+        part.CopyRect(0, 0, width - 1, r.height - 1, out, left, 0);
+    }
 }
 
 }  // namespace
@@ -25,8 +36,7 @@ PanoramaOutput::PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range,
     // The blend of the turn strip needs both strips whole; they are a few hundred columns wide.
     ImgRGB beyond;
     ReadConverted(canvas, range, PixelRect{frame.x0, frame.y0, frame.strip, frame.height}, wide, blendedStrip);
-    ReadConverted(canvas, range, PixelRect{frame.x0 + frame.width, frame.y0, frame.strip, frame.height}, wide,
-                  beyond);
+    ReadConverted(canvas, range, PixelRect{frame.x0 + frame.width, frame.y0, frame.strip, frame.height}, wide, beyond);
     BlendTurnStrip(blendedStrip, beyond);
 }
 
@@ -36,7 +46,8 @@ int PanoramaOutput::BandHeight(int y) const {
     // Rows above the canvas are black and cost nothing; below, bands end where tile rows do.
     int end = canvasRow < 0 ? std::min(0, frame.y0 + frame.height) : (canvasRow / tile + 1) * tile;
     end = std::min(end, frame.y0 + frame.height);
-    return std::max(1, end - canvasRow);
+    const int most = static_cast<int>(std::max<size_t>(8, kBandBytes / (3 * static_cast<size_t>(frame.width) + 1)));
+    return std::clamp(end - canvasRow, 1, most);
 }
 
 void PanoramaOutput::ReadRows(int y, int count, ImgRGB& band) {

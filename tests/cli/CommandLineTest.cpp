@@ -109,3 +109,22 @@ TEST(CommandLine, MovieOptions) {
     }
     EXPECT_NE(Usage().find("--vr-movie OUT.mov"), std::string::npos);
 }
+
+// The panorama's size reaches 262,144 pixels; the memory budget is a whole number of megabytes.
+TEST(CommandLine, SizeAndMemory) {
+    CommandLine cl;
+    std::string message;
+    ASSERT_TRUE(Parse({"-o", "p.tif", "--size", "262144", "--memory", "300", "a.jpg", "b.jpg"}, cl, message))
+        << message;
+    EXPECT_EQ(cl.size, 262144);
+    EXPECT_EQ(cl.memoryMegabytes, 300);
+    EXPECT_FALSE(cl.FromProject());
+    EXPECT_FALSE(Parse({"-o", "p.tif", "--size", "262145", "a.jpg"}, cl, message));
+    EXPECT_NE(message.find("128 to 262144"), std::string::npos) << message;
+    EXPECT_FALSE(Parse({"-o", "p.tif", "--memory", "-1", "a.jpg"}, cl, message));
+    EXPECT_FALSE(Parse({"-o", "p.tif", "--memory", "lots", "a.jpg"}, cl, message));
+    ASSERT_TRUE(Parse({"-o", "p.tif", "in.vdp"}, cl, message)) << message;
+    EXPECT_TRUE(cl.FromProject());
+    EXPECT_FALSE(cl.size);
+    EXPECT_NE(Usage().find("--memory MB"), std::string::npos);
+}

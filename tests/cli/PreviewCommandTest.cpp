@@ -217,7 +217,8 @@ TEST(PreviewCommand, OutputsAreWholeOrNothing) {
     EXPECT_EQ(none.status, 1) << none.err;
     EXPECT_EQ(ReadAll(dir + "/old.jpg"), "old panorama");
     // A good run replaces the old file whole and leaves no partial file behind.
-    RunResult good = RunProgram(VEDORA_STITCH, {"--preview", "-q", "-o", dir + "/old.jpg", a, b}, dir);
+    RunResult good =
+        RunProgram(VEDORA_STITCH, {"--preview", "-q", "--size", "1024", "-o", dir + "/old.jpg", a, b}, dir);
     EXPECT_EQ(good.status, 0) << good.err;
     ImgRGB written;
     EXPECT_TRUE(LoadImageFile(written, 0, QString::fromStdString(dir + "/old.jpg")));

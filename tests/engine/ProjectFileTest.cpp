@@ -130,7 +130,7 @@ TEST_F(ProjectFile, ReadingRulesDefaultsRangesAndWriteBack) {
     EXPECT_NEAR(engine.GetVerticalCameraRotation(), 0.785398, 1e-6);
     EXPECT_EQ(engine.GetFeatureExtractionImageSize(), 2000);
     EXPECT_EQ(engine.GetGamma(), 1);
-    EXPECT_EQ(engine.GetPanoramaImageSize(), 32768);
+    EXPECT_EQ(engine.GetPanoramaImageSize(), kMaxPanoramaSize);
     XmlElement* p = doc.FindElement("Panorama", nullptr, false);
     EXPECT_TRUE(p->Attribute("projectionType", false)->Value() == "cylindrical");
     EXPECT_TRUE(p->Attribute("verticalCameraRotation", false)->Value() == "45");
