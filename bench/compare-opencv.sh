@@ -7,7 +7,8 @@
 #
 # Usage: bench/compare-opencv.sh [build-dir]     (default build)
 #   REPS=N             runs of each program per set (3)
-#   KEEP_OUTPUTS=DIR   keep both panoramas of every set there (for a look at them)
+#   KEEP_OUTPUTS=DIR   keep both panoramas of every set there (for a look at them), and
+#                      Vedora's PNG, cameras file, ground truth and mask
 #   SETS="row ring"    only these sets (row ring grid exposure five big)
 #
 # OpenCV is needed for the benchmark alone (Debian: libopencv-dev); the script compiles the
@@ -98,7 +99,8 @@ timed() {
     if ((rc == 0)); then
         tail -1 "$t" >>"$times"
     else
-        echo "$label exit $rc: $(grep -v '^Command exited' "$work/stderr.txt" | tail -1)" >>"$failures"
+        echo "$label exit $rc after $(tail -1 "$t" | awk '{ printf "%s s, %d MB", $1, $2 / 1024 }'):" \
+            "$(grep -v '^Command exited' "$work/stderr.txt" | tail -1)" >>"$failures"
     fi
 }
 
@@ -145,7 +147,7 @@ for name in $sets; do
     while IFS= read -r line; do details+=("    $name: $line"); done <"$fails"
     if [[ -n ${KEEP_OUTPUTS:-} ]]; then
         mkdir -p "$KEEP_OUTPUTS"
-        for f in "$work/$name-vedora.jpg" "$work/$name-opencv.jpg" "$work/$name-vedora.png" "$work/$name-truth.png"; do
+        for f in "$work/$name"-{vedora.jpg,opencv.jpg,vedora.png,truth.png,mask.png,cams.json}; do
             [[ -f $f ]] && cp "$f" "$KEEP_OUTPUTS/"
         done
     fi
