@@ -95,9 +95,13 @@ timed() {
     local label=$1 times=$2 failures=$3
     shift 3
     local t="$work/time.txt" rc=0
-    /usr/bin/time -f '%e %M' -o "$t" "$@" >/dev/null 2>"$work/stderr.txt" || rc=$?
+    /usr/bin/time -f '%e %M' -o "$t" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" || rc=$?
     if ((rc == 0)); then
         tail -1 "$t" >>"$times"
+        if [[ $label == opencv ]]; then
+            # "PANO: WxH, K of N images": how many photographs OpenCV kept in its panorama
+            grep -o '[0-9]* of [0-9]* images' "$work/stdout.txt" | awk '{ print $1 "/" $3 }' >"$work/kept.txt" || true
+        fi
     else
         echo "$label exit $rc after $(tail -1 "$t" | awk '{ printf "%s s, %d MB", $1, $2 / 1024 }'):" \
             "$(grep -v '^Command exited' "$work/stderr.txt" | tail -1)" >>"$failures"
@@ -118,6 +122,7 @@ for name in $sets; do
     : >"$vt"
     : >"$ot"
     : >"$fails"
+    echo "-" >"$work/kept.txt"
     for ((r = 1; r <= reps; ++r)); do
         timed vedora "$vt" "$fails" "$stitch" -q --seed 17 --size native --projection "${projection[$name]}" \
             -o "$work/$name-vedora.jpg" "${photos[@]}"
@@ -139,9 +144,9 @@ for name in $sets; do
     vm=$(awk '{ print $2 / 1024 }' "$vt" | median)
     om=$(awk '{ print $2 / 1024 }' "$ot" | median)
     ratio=$(awk -v a="$vs" -v b="$os" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b }')
-    rows+=("$(printf '%-9s %6s %3d %9s %9s %6s %9s %9s %12s %12s %8s' "$name" "${projection[$name]:0:3}" \
+    rows+=("$(printf '%-9s %4s %3d %9s %9s %6s %9s %9s %12s %12s %6s %8s' "$name" "${projection[$name]:0:3}" \
         "${#photos[@]}" "$vs" "$os" "$ratio" "$vm" "$om" "$(dimensions "$work/$name-vedora.jpg")" \
-        "$(dimensions "$work/$name-opencv.jpg")" "$psnr")")
+        "$(dimensions "$work/$name-opencv.jpg")" "$(cat "$work/kept.txt")" "$psnr")")
     details+=("$name (${description[$name]}): vedora $(awk '{ printf "%s s/%d MB  ", $1, $2 / 1024 }' "$vt")| opencv $(
         awk '{ printf "%s s/%d MB  ", $1, $2 / 1024 }' "$ot")")
     while IFS= read -r line; do details+=("    $name: $line"); done <"$fails"
@@ -154,13 +159,14 @@ for name in $sets; do
     rm -f "$work/$name"-*.png
 done
 
-printf '%-9s %6s %3s %9s %9s %6s %9s %9s %12s %12s %8s\n' set proj n "vedora s" "opencv s" "V/O" "vedora MB" \
-    "opencv MB" "vedora WxH" "opencv WxH" "PSNR dB"
+printf '%-9s %4s %3s %9s %9s %6s %9s %9s %12s %12s %6s %8s\n' set proj n "vedora s" "opencv s" "V/O" "vedora MB" \
+    "opencv MB" "vedora WxH" "opencv WxH" "O kept" "PSNR dB"
 printf '%s\n' "${rows[@]}"
 echo
 echo "medians of $reps runs; V/O below 1: Vedora faster; MB: peak resident memory (median); PSNR: Vedora's"
 echo "native-size PNG against vedora-render's ground-truth panorama over its mask (--crop --margin 2)."
-echo "OpenCV's panorama is always spherical and uncropped; Vedora's proj column says what it drew."
+echo "OpenCV's panorama is always spherical and uncropped; Vedora's proj column says what it drew;"
+echo "O kept: photographs in OpenCV's panorama of those given (it keeps only those it could connect)."
 echo
 echo "every run (wall time / peak memory):"
 printf '%s\n' "${details[@]}"
