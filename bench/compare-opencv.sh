@@ -90,12 +90,12 @@ dimensions() {
     file -b "$1" | grep -o '[0-9]\+x[0-9]\+' | tail -1
 }
 
-# One timed run: appends "seconds KB" to $2 when the program succeeds, else notes the failure in $3.
+# One timed run: appends "wall-seconds KB user-seconds system-seconds" to $2 when the program succeeds, else notes the failure in $3.
 timed() {
     local label=$1 times=$2 failures=$3
     shift 3
     local t="$work/time.txt" rc=0
-    /usr/bin/time -f '%e %M' -o "$t" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" || rc=$?
+    /usr/bin/time -f '%e %M %U %S' -o "$t" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" || rc=$?
     if ((rc == 0)); then
         tail -1 "$t" >>"$times"
         if [[ $label == opencv ]]; then
@@ -110,6 +110,9 @@ timed() {
 
 echo "vedora-stitch ($stitch) against OpenCV $(pkg-config --modversion opencv4) Stitcher PANORAMA defaults;"
 echo "$reps runs of each per set, alternated; $(nproc) cores; load at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+if awk '{ exit !($1 > 1) }' /proc/loadavg; then
+    echo "note: other processes are running (load above 1); wall times include waiting for the cores"
+fi
 echo
 
 rows=()
@@ -123,6 +126,7 @@ for name in $sets; do
     : >"$ot"
     : >"$fails"
     echo "-" >"$work/kept.txt"
+    load=$(cut -d' ' -f1 /proc/loadavg)
     for ((r = 1; r <= reps; ++r)); do
         timed vedora "$vt" "$fails" "$stitch" -q --seed 17 --size native --projection "${projection[$name]}" \
             -o "$work/$name-vedora.jpg" "${photos[@]}"
@@ -147,8 +151,9 @@ for name in $sets; do
     rows+=("$(printf '%-9s %4s %3d %9s %9s %6s %9s %9s %12s %12s %6s %8s' "$name" "${projection[$name]:0:3}" \
         "${#photos[@]}" "$vs" "$os" "$ratio" "$vm" "$om" "$(dimensions "$work/$name-vedora.jpg")" \
         "$(dimensions "$work/$name-opencv.jpg")" "$(cat "$work/kept.txt")" "$psnr")")
-    details+=("$name (${description[$name]}): vedora $(awk '{ printf "%s s/%d MB  ", $1, $2 / 1024 }' "$vt")| opencv $(
-        awk '{ printf "%s s/%d MB  ", $1, $2 / 1024 }' "$ot")")
+    details+=("$name (${description[$name]}), load $load:")
+    details+=("    vedora $(awk '{ printf "%5.2f s (cpu %5.2f s) %4d MB   ", $1, $3 + $4, $2 / 1024 }' "$vt")")
+    details+=("    opencv $(awk '{ printf "%5.2f s (cpu %5.2f s) %4d MB   ", $1, $3 + $4, $2 / 1024 }' "$ot")")
     while IFS= read -r line; do details+=("    $name: $line"); done <"$fails"
     if [[ -n ${KEEP_OUTPUTS:-} ]]; then
         mkdir -p "$KEEP_OUTPUTS"
@@ -168,7 +173,7 @@ echo "native-size PNG against vedora-render's ground-truth panorama over its mas
 echo "OpenCV's panorama is always spherical and uncropped; Vedora's proj column says what it drew;"
 echo "O kept: photographs in OpenCV's panorama of those given (it keeps only those it could connect)."
 echo
-echo "every run (wall time / peak memory):"
+echo "every run: wall time (user + system CPU time) peak memory; load: 1-minute load average before the set"
 printf '%s\n' "${details[@]}"
 echo
 echo "load at end: $(cut -d' ' -f1-3 /proc/loadavg); the script took $((SECONDS - started)) s"
