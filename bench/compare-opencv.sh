@@ -90,14 +90,21 @@ dimensions() {
     file -b "$1" | grep -o '[0-9]\+x[0-9]\+' | tail -1
 }
 
-# One timed run: appends "wall-seconds KB user-seconds system-seconds" to $2 when the program succeeds, else notes the failure in $3.
+# CPU time (jiffies) that all processes of the machine have used so far.
+busy_jiffies() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9; exit }' /proc/stat; }
+
+# One timed run: appends "wall-seconds KB user-seconds system-seconds others-cpu-seconds" to $2
+# when the program succeeds (others: what the rest of the machine used meanwhile), else notes
+# the failure in $3.
 timed() {
     local label=$1 times=$2 failures=$3
     shift 3
-    local t="$work/time.txt" rc=0
+    local t="$work/time.txt" rc=0 before after
+    before=$(busy_jiffies)
     /usr/bin/time -f '%e %M %U %S' -o "$t" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" || rc=$?
+    after=$(busy_jiffies)
     if ((rc == 0)); then
-        tail -1 "$t" >>"$times"
+        tail -1 "$t" | awk -v j=$((after - before)) -v hz="$hz" '{ o = j / hz - $3 - $4; print $0, (o > 0 ? o : 0) }' >>"$times"
         if [[ $label == opencv ]]; then
             # "PANO: WxH, K of N images": how many photographs OpenCV kept in its panorama
             grep -o '[0-9]* of [0-9]* images' "$work/stdout.txt" | awk '{ print $1 "/" $3 }' >"$work/kept.txt" || true
@@ -107,6 +114,7 @@ timed() {
             "$(grep -v '^Command exited' "$work/stderr.txt" | tail -1)" >>"$failures"
     fi
 }
+hz=$(getconf CLK_TCK)
 
 echo "vedora-stitch ($stitch) against OpenCV $(pkg-config --modversion opencv4) Stitcher PANORAMA defaults;"
 echo "$reps runs of each per set, alternated; $(nproc) cores; load at start: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -152,8 +160,8 @@ for name in $sets; do
         "${#photos[@]}" "$vs" "$os" "$ratio" "$vm" "$om" "$(dimensions "$work/$name-vedora.jpg")" \
         "$(dimensions "$work/$name-opencv.jpg")" "$(cat "$work/kept.txt")" "$psnr")")
     details+=("$name (${description[$name]}), load $load:")
-    details+=("    vedora $(awk '{ printf "%5.2f s (cpu %5.2f s) %4d MB   ", $1, $3 + $4, $2 / 1024 }' "$vt")")
-    details+=("    opencv $(awk '{ printf "%5.2f s (cpu %5.2f s) %4d MB   ", $1, $3 + $4, $2 / 1024 }' "$ot")")
+    details+=("    vedora $(awk '{ printf "%5.2f s (cpu %5.2f s, others %4.2f) %4d MB  ", $1, $3 + $4, $5 / $1, $2 / 1024 }' "$vt")")
+    details+=("    opencv $(awk '{ printf "%5.2f s (cpu %5.2f s, others %4.2f) %4d MB  ", $1, $3 + $4, $5 / $1, $2 / 1024 }' "$ot")")
     while IFS= read -r line; do details+=("    $name: $line"); done <"$fails"
     if [[ -n ${KEEP_OUTPUTS:-} ]]; then
         mkdir -p "$KEEP_OUTPUTS"
@@ -173,7 +181,8 @@ echo "native-size PNG against vedora-render's ground-truth panorama over its mas
 echo "OpenCV's panorama is always spherical and uncropped; Vedora's proj column says what it drew;"
 echo "O kept: photographs in OpenCV's panorama of those given (it keeps only those it could connect)."
 echo
-echo "every run: wall time (user + system CPU time) peak memory; load: 1-minute load average before the set"
+echo "every run: wall time (user + system CPU time; others: cores the rest of the machine kept busy meanwhile,"
+echo "of $(nproc)) peak memory; load: 1-minute load average before the set"
 printf '%s\n' "${details[@]}"
 echo
 echo "load at end: $(cut -d' ' -f1-3 /proc/loadavg); the script took $((SECONDS - started)) s"
