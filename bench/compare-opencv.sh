@@ -10,6 +10,8 @@
 #   KEEP_OUTPUTS=DIR   keep both panoramas of every set there (for a look at them), and
 #                      Vedora's PNG, cameras file, ground truth and mask
 #   SETS="row ring"    only these sets (row ring grid exposure five big)
+#   QUIET=1            before each run wait (up to 5 minutes) until the rest of the machine has
+#                      used less than a tenth of a core for 2 seconds
 #
 # OpenCV is needed for the benchmark alone (Debian: libopencv-dev); the script compiles the
 # small OpenCV program itself into its temporary folder. Vedora never links OpenCV.
@@ -100,6 +102,7 @@ timed() {
     local label=$1 times=$2 failures=$3
     shift 3
     local t="$work/time.txt" rc=0 before after
+    wait_for_quiet
     before=$(busy_jiffies)
     /usr/bin/time -f '%e %M %U %S' -o "$t" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" || rc=$?
     after=$(busy_jiffies)
@@ -115,6 +118,17 @@ timed() {
     fi
 }
 hz=$(getconf CLK_TCK)
+
+# With QUIET=1: waits until the other processes leave the cores alone (at most 5 minutes).
+wait_for_quiet() {
+    [[ ${QUIET:-0} == 1 ]] || return 0
+    local until=$((SECONDS + 300)) before
+    while ((SECONDS < until)); do
+        before=$(busy_jiffies)
+        sleep 2
+        (($(busy_jiffies) - before < hz / 5)) && return 0
+    done
+}
 
 echo "vedora-stitch ($stitch) against OpenCV $(pkg-config --modversion opencv4) Stitcher PANORAMA defaults;"
 echo "$reps runs of each per set, alternated; $(nproc) cores; load at start: $(cut -d' ' -f1-3 /proc/loadavg)"
