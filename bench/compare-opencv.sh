@@ -57,7 +57,7 @@ declare -A description=(
     [row]="row of 5, 1280x960, f 1000, 35 deg apart"
     [ring]="360 ring of 12, 1600x1200, f 1400, 30 deg apart"
     [grid]="2x4 grid, 1280x960, f 1000, pitch +-15, 30 deg apart"
-    [exposure]="row of 3, gains 0.75/1.25/1.0, vignetting 0.2"
+    [exposure]="row of 3, 1280x960, f 1000, 35 deg apart, gains 0.75/1.25/1.0, vignetting 0.2"
     [five]="5 of 1600x1200, f 1250, 30 deg apart"
     [big]="6 of 4000x3000, f 3500, 40 deg apart")
 
@@ -180,7 +180,7 @@ for name in $sets; do
     if [[ -n ${KEEP_OUTPUTS:-} ]]; then
         mkdir -p "$KEEP_OUTPUTS"
         for f in "$work/$name"-{vedora.jpg,opencv.jpg,vedora.png,truth.png,mask.png,cams.json}; do
-            [[ -f $f ]] && cp "$f" "$KEEP_OUTPUTS/"
+            if [[ -f $f ]]; then cp "$f" "$KEEP_OUTPUTS/"; fi
         done
     fi
     rm -f "$work/$name"-*.png
