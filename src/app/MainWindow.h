@@ -295,14 +295,18 @@ private:
     GuiBitmap* PanoramaPicture(const char* name);
     void RemovePanoramaPicture(const char* name);
     void RemovePanoramaPictures();
-    // Puts a finished image into a panorama picture and schedules its texture.
-    GuiBitmap* ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit);
+    // Puts a finished image into a panorama picture and schedules its texture. The picture
+    // measures width x height scene units (the panorama's pixels), whatever the image's size.
+    GuiBitmap* ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit, double width, double height);
+    // The engine's panorama over rect (the whole one for an empty rect) into the picture, reduced
+    // to the picture's texture limit; false (logged) when the engine cannot give it.
+    bool ShowEnginePanorama(const char* name, const RectD& rect, int textureLimit);
     void PlaceCropPictureBelowStitch();
     void ShowCropFrame(GuiBitmap& stitch, const RectD& rect);
     void HideCropFrame();
     bool CropFrameShown() const;
     void UpdateMarker360();
-    void SavePanoramaImage(const GuiBitmap& crop, const QString& file);
+    void SavePanoramaImage(const QString& file);
 
     // The movie dialog (MainWindowMovie.cpp): where its file dialogs start.
     QString MovieImageFolder();
@@ -323,6 +327,8 @@ private:
     // leave the view with it); null until the first stitch.
     std::unique_ptr<GuiRect> cropFrame;
     std::unique_ptr<GuiRect> marker360;
+    // The rectangle of the engine's panorama that "cropImage" shows and a save writes.
+    RectD shownCrop;
     PanoramaEngine engine;
 
     // The matching page's image pair: the paths of its first and second image (empty when

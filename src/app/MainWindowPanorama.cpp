@@ -133,13 +133,28 @@ void MainWindow::RemovePanoramaPictures() {
 }
 
 // The image is moved in whole, so the view never shows a picture whose pixels are half made.
-GuiBitmap* MainWindow::ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit) {
+GuiBitmap* MainWindow::ShowPanoramaImage(const char* name, ImgRGB&& image, int textureLimit, double width,
+                                         double height) {
     GuiBitmap* picture = PanoramaPicture(name);
     picture->Image() = std::move(image);
-    picture->SizeToImage();
+    // The rectangle takes the panorama's size and shape, which a reduced copy has only roughly.
+    picture->SetScaledSize(width, height, 1.0);
     picture->SetTextureLimit(textureLimit);
     picture->MarkForUpload();
     return picture;
+}
+
+// A large panorama stays in the engine: the picture holds a copy no larger than its texture may
+// be, and crops and saves are made from the engine's full resolution.
+bool MainWindow::ShowEnginePanorama(const char* name, const RectD& rect, int textureLimit) {
+    ImgRGB image;
+    if (!engine.PanoramaImage(rect, textureLimit, image)) {
+        LogText("\n" + QString::fromStdString(engine.LastError()) + "\n");
+        return false;
+    }
+    const stitch::CropFrame frame = engine.PanoramaFrame(rect);
+    ShowPanoramaImage(name, std::move(image), textureLimit, frame.width, frame.height);
+    return true;
 }
 
 void MainWindow::PlaceCropPictureBelowStitch() {
@@ -170,18 +185,19 @@ void MainWindow::OnStitchPanorama() {
     RunPanoramaOperation(tr("Stitching panorama ... "), [this] {
         if (engine.ImageCount() == 0)
             return false;
-        ImgRGB stitched, cropped;
-        RectD crop;
-        if (!engine.StitchPanorama(stitched, cropped, crop)) {
+        if (!engine.StitchPanorama() || !ShowEnginePanorama(kStitchImage, RectD{}, textureLimits.stitchImage) ||
+            !ShowEnginePanorama(kCropImage, engine.AutomaticCrop(), textureLimits.cropImage)) {
+            engine.DropPanorama();
             RemovePanoramaPictures();
             FocusView();
             return false;
         }
         // A frame of 10 pixels or less crops the whole panorama; the frame then shows that.
+        RectD crop = engine.AutomaticCrop();
         if (crop.width <= 10 || crop.height <= 10)
-            crop = {0, 0, double(stitched.width), double(stitched.height)};
-        GuiBitmap* stitch = ShowPanoramaImage(kStitchImage, std::move(stitched), textureLimits.stitchImage);
-        ShowPanoramaImage(kCropImage, std::move(cropped), textureLimits.cropImage);
+            crop = {0, 0, double(engine.PanoramaWidth()), double(engine.PanoramaHeight())};
+        shownCrop = crop;
+        GuiBitmap* stitch = FindPanoramaPicture(kStitchImage);
         PlaceCropPictureBelowStitch();
         ShowCropFrame(*stitch, crop);
         OnZoomToPanorama();
@@ -197,13 +213,12 @@ void MainWindow::OnStitchPreview() {
         if (engine.ImageCount() == 0)
             return false;
         RemovePanoramaPicture(kCropImage);
-        ImgRGB preview;
-        if (!engine.PreviewStitch(preview)) {
+        if (!engine.PreviewStitch() || !ShowEnginePanorama(kStitchImage, RectD{}, textureLimits.stitchImage)) {
+            engine.DropPanorama();
             RemovePanoramaPictures();
             FocusView();
             return false;
         }
-        ShowPanoramaImage(kStitchImage, std::move(preview), textureLimits.stitchImage);
         OnZoomToPanorama();
         RepaintView();
         return true;
@@ -275,10 +290,9 @@ void MainWindow::OnCropImage() {
     Guarded([this] {
         const PointD topLeft = cropFrame->TopLeft();
         const RectD rect{topLeft.x, topLeft.y, cropFrame->Width(), cropFrame->Height()};
-        ImgRGB cropped;
-        if (!engine.CropPanorama(FindPanoramaPicture(kStitchImage)->Image(), cropped, rect))
+        if (!ShowEnginePanorama(kCropImage, rect, textureLimits.cropImage))
             return;
-        ShowPanoramaImage(kCropImage, std::move(cropped), textureLimits.cropImage);
+        shownCrop = rect;
         PlaceCropPictureBelowStitch();
         RepaintView();
     });
@@ -302,7 +316,7 @@ void MainWindow::ShowPanoramaPathTip() {
 void MainWindow::OnSavePanoramaImage() {
     const QString title = tr("Vedora 1.02");
     const GuiBitmap* crop = FindPanoramaPicture(kCropImage);
-    if (panoramaPictures.size() < 2 || !crop || !crop->Image().HasPixels()) {
+    if (panoramaPictures.size() < 2 || !crop || !crop->Image().HasPixels() || !engine.HasPanorama()) {
         prompts->Inform(title, tr("There is no crop image to save.\n Please stitch and crop a panorama image first."));
         return;
     }
@@ -326,21 +340,23 @@ void MainWindow::OnSavePanoramaImage() {
             return;
         }
     }
-    SavePanoramaImage(*crop, file);
+    SavePanoramaImage(file);
 }
 
 // The image goes to a temporary name beside the file and replaces it only when complete, so a
 // failed save (a full disk, a read-only folder, a format without a writer) keeps the old file.
-void MainWindow::SavePanoramaImage(const GuiBitmap& crop, const QString& file) {
+void MainWindow::SavePanoramaImage(const QString& file) {
     try {
         const QByteArray path = QFile::encodeName(file);
         LogText(QString::asprintf(qPrintable(tr("Saving the panorama to %s ... ")), file.toUtf8().constData()));
-        std::string why;
-        if (SaveImageWhole(crop.Image(), path.toStdString(), kPanoramaQuality, {}, &why)) {
+        RowWriterOptions options;
+        options.quality = kPanoramaQuality;
+        if (engine.SavePanorama(path.toStdString(), shownCrop, options)) {
             LogText(tr("done\n"));
             return;
         }
         LogText(tr("failed\n"));
+        LogText("\n" + QString::fromStdString(engine.LastError()) + "\n");
         LogText(tr("\nCould not save the panorama image!\n"));
     } catch (const std::bad_alloc&) {
         LogText(tr("\nNot enough memory to save the panorama image!\n"));

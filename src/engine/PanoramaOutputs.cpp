@@ -17,7 +17,11 @@ stitch::CropFrame PanoramaEngine::PanoramaFrame(const RectD& rect) const {
     if (!stitchedPanorama)
         return stitch::CropFrame{};
     const stitch::CropRect crop{rect.left, rect.top, rect.width, rect.height};
-    return stitch::CropFrameOf(crop, stitchedPanorama->crop360, PanoramaWidth(), PanoramaHeight());
+    // The 360-degree blend follows the setting as it is now, as the crop of a picture did.
+    stitch::Crop360 crop360;
+    crop360.enabled = stitchedPanorama->closesTurn && GetDoCrop360Degrees();
+    crop360.turnWidth = crop360.enabled ? stitchedPanorama->turnWidth : 0;
+    return stitch::CropFrameOf(crop, crop360, PanoramaWidth(), PanoramaHeight());
 }
 
 bool PanoramaEngine::WithOutput(const RectD& rect, const std::function<void(stitch::PanoramaOutput&)>& body) {

@@ -217,8 +217,8 @@ bool PanoramaEngine::StitchPanorama() {
             const stitch::CropRect found = stitch::FindCropRectangle(toned.coverage);
             const double k = toned.coverageScale;
             stitched->automaticCrop = {found.left * k, found.top * k, found.width * k, found.height * k};
-            stitched->crop360.enabled = transitionTree && GetDoCrop360Degrees();
-            stitched->crop360.turnWidth = stitched->crop360.enabled ? Width360() : 0;
+            stitched->closesTurn = transitionTree != nullptr;
+            stitched->turnWidth = transitionTree ? Width360() : 0;
             stitchedPanorama = std::move(stitched);
             Status(Tr("Stitching done"));
             Log(Tr("...stitching done\n"));

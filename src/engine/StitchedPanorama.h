@@ -8,11 +8,12 @@
 #include "stitching/PanoramaCanvas.h"
 
 // The final stitch's panorama as the engine keeps it until the next stitch: the canvas with
-// the tonal steps applied, the range of its 8-bit output, its automatic crop and the turn of a
-// closed panorama as they were when it was stitched.
+// the tonal steps applied, the range of its 8-bit output, its automatic crop and whether it
+// closes a full turn, with the turn's width, as they were when it was stitched.
 struct StitchedPanorama {
     std::unique_ptr<PanoramaCanvas> canvas;
     stitch::OutputRange range;
     RectD automaticCrop;
-    stitch::Crop360 crop360;
+    bool closesTurn = false;
+    int turnWidth = 0;  // Width360() of the stitch
 };

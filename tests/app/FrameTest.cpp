@@ -197,7 +197,7 @@ TEST(Frame, FormsCarryEveryControlWithItsTextsAndIcons) {
     EXPECT_EQ(panorama.m_imageRotationDSpinBox->decimals(), 2);
     for (QSpinBox* box : {panorama.m_imageSizeSpinBox, panorama.m_previewImageSizeSpinBox}) {
         EXPECT_EQ(box->minimum(), 128);
-        EXPECT_EQ(box->maximum(), 32768);
+        EXPECT_EQ(box->maximum(), kMaxPanoramaSize);
         EXPECT_EQ(box->singleStep(), 128);
         EXPECT_EQ(box->value(), 1024);
     }

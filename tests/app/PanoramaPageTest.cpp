@@ -53,7 +53,7 @@ TEST(PanoramaPage, FormEditorsWriteTheEngineOnlyWhenTheyDiffer) {
     EXPECT_EQ(page.m_imageRotationDSpinBox->decimals(), 2);
     for (QSpinBox* box : {page.m_imageSizeSpinBox, page.m_previewImageSizeSpinBox}) {
         EXPECT_EQ(box->minimum(), 128);
-        EXPECT_EQ(box->maximum(), 32768);
+        EXPECT_EQ(box->maximum(), kMaxPanoramaSize);
         EXPECT_EQ(box->singleStep(), 128);
         EXPECT_EQ(box->value(), 1024);
     }
@@ -255,7 +255,10 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     // A format without a writer fails, logs the messages and leaves nothing behind.
     w.prompts->AnswerSaveFile(dir.filePath("pano.gif"));
     page.m_savePanoramaPushButton->click();
-    EXPECT_TRUE(LogText(*w).endsWith("pano.gif ... failed\n\nCould not save the panorama image!\n"));
+    EXPECT_TRUE(LogText(*w).contains("pano.gif ... failed\n\ncannot write " + dir.filePath("pano.gif") +
+                                     ": .gif files are not written here"))
+        << LogText(*w).toStdString();
+    EXPECT_TRUE(LogText(*w).endsWith("\n\nCould not save the panorama image!\n"));
     EXPECT_FALSE(QFile::exists(dir.filePath("pano.gif")));
     EXPECT_TRUE(HiddenFiles(dir.path()).isEmpty()) << HiddenFiles(dir.path()).join(" ").toStdString();
     // An old file of that name is left as it was; so is everything when the folder is missing.
@@ -267,10 +270,13 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     w.prompts->AnswerSaveFile(dir.filePath("old.gif"));
     page.m_savePanoramaPushButton->click();
     EXPECT_EQ(FileBytes(dir.filePath("old.gif")), QByteArray("GIF89a old"));
-    EXPECT_TRUE(LogText(*w).endsWith("old.gif ... failed\n\nCould not save the panorama image!\n"));
+    EXPECT_TRUE(LogText(*w).contains("old.gif ... failed\n\ncannot write "));
+    EXPECT_TRUE(LogText(*w).endsWith("\n\nCould not save the panorama image!\n"));
     w.prompts->AnswerSaveFile(dir.filePath("missing/pano.png"));
     page.m_savePanoramaPushButton->click();
-    EXPECT_TRUE(LogText(*w).endsWith("missing/pano.png ... failed\n\nCould not save the panorama image!\n"));
+    EXPECT_TRUE(LogText(*w).contains("missing/pano.png ... failed\n\n")) << LogText(*w).toStdString();
+    EXPECT_TRUE(LogText(*w).contains("missing")) << LogText(*w).toStdString();
+    EXPECT_TRUE(LogText(*w).endsWith("\n\nCould not save the panorama image!\n"));
     EXPECT_TRUE(HiddenFiles(dir.path()).isEmpty());
 
     // A preview replaces the stitched panorama, hides the frame and removes the crop image.
@@ -358,5 +364,62 @@ TEST(PanoramaPage, AbortAndAMissingPhotographLeaveNoPictures) {
     EXPECT_TRUE(LogText(*w).contains("Could not load a image")) << LogText(*w).toStdString();
     w.prompts->ExpectInform();
     page.m_savePanoramaPushButton->click();
+    EXPECT_EQ(w.prompts->Pending(), 0u);
+}
+
+// A panorama larger than its pictures' textures stays in the engine: the pictures hold copies
+// reduced to their texture limits at the panorama's size in the scene, the crop frame is in the
+// panorama's own pixels, and crops and saves come from the full resolution.
+TEST(PanoramaPage, ALargePanoramaIsShownReducedAndCroppedAndSavedAtFullResolution) {
+    QTemporaryDir dir;
+    TestWindow w = ShownWindow(dir);
+    AddAndMatchRing(w);
+    Ui::PanoramaForm& page = Page(w);
+    PanoramaEngine& engine = MainWindowFixture::Engine(*w);
+    MainWindowFixture::Limits(*w).stitchImage = 256;
+    MainWindowFixture::Limits(*w).cropImage = 300;
+    page.m_crop360CheckBox->setChecked(false);
+    page.m_imageSizeSpinBox->setValue(1400);
+    page.m_stitchPushButton->click();
+    ASSERT_TRUE(engine.HasPanorama());
+    GuiBitmap* stitch = StitchPicture(*w);
+    GuiBitmap* crop = CropPicture(*w);
+    ASSERT_NE(stitch, nullptr);
+    ASSERT_NE(crop, nullptr);
+    EXPECT_EQ(engine.PanoramaWidth(), 1400);
+    EXPECT_LE(std::max(stitch->Image().width, stitch->Image().height), 256);
+    EXPECT_EQ(stitch->Width(), 1400);
+    EXPECT_EQ(stitch->Height(), engine.PanoramaHeight());
+    EXPECT_LE(std::max(crop->Image().width, crop->Image().height), 300);
+    const RectD automatic = engine.AutomaticCrop();
+    EXPECT_EQ(crop->Width(), std::trunc(automatic.width));
+
+    // The saved crop has every pixel of the panorama, and equals the engine's own crop.
+    w.prompts->AnswerSaveFile(dir.filePath("whole.png"));
+    page.m_savePanoramaPushButton->click();
+    const ImgRGB saved = Decoded(dir.filePath("whole.png"));
+    EXPECT_EQ(saved.width, static_cast<int>(automatic.width));
+    EXPECT_EQ(saved.height, static_cast<int>(automatic.height));
+    ImgRGB full;
+    ASSERT_TRUE(engine.PanoramaImage(automatic, 0, full));
+    EXPECT_TRUE(SamePixels(saved, full));
+
+    // A frame moved by hand crops the full panorama in its own pixels.
+    GuiRect* frame = MainWindowFixture::CropFrame(*w);
+    ASSERT_NE(frame, nullptr);
+    frame->SetTopLeft({100, 10});
+    frame->SetWidth(600);
+    frame->SetHeight(120);
+    page.m_cropPushButton->click();
+    EXPECT_EQ(crop->Width(), 600);
+    EXPECT_LE(crop->Image().width, 300);
+    w.prompts->AnswerSaveFile(dir.filePath("part.tif"));
+    page.m_savePanoramaPushButton->click();
+    const ImgRGB part = Decoded(dir.filePath("part.tif"));
+    EXPECT_EQ(part.width, 600);
+    EXPECT_EQ(part.height, 120);
+    ImgRGB expected;
+    ASSERT_TRUE(engine.PanoramaImage(RectD{100, 10, 600, 120}, 0, expected));
+    EXPECT_TRUE(SamePixels(part, expected));
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }

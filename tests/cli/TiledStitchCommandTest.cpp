@@ -52,12 +52,11 @@ RenderedViews TwoPhotographs() { return RenderedViews({View(0, 0, 0, 500, 320, 2
 TEST(TiledStitchCommand, PhotographsAreDrawnAtTheirOwnResolutionAndAProjectAtItsOwnSize) {
     RenderedViews set = TwoPhotographs();
     const std::string dir = set.Folder();
-    RunResult byDefault = RunTiled({"-q", "--seed", "3", "-o", dir + "/a.png", "--project", dir + "/p.vdp",
-                                  set.Path(0), set.Path(1)},
-                                 dir);
+    RunResult byDefault = RunTiled(
+        {"-q", "--seed", "3", "-o", dir + "/a.png", "--project", dir + "/p.vdp", set.Path(0), set.Path(1)}, dir);
     ASSERT_EQ(byDefault.status, 0) << byDefault.err;
-    RunResult native = RunTiled({"-q", "--seed", "3", "-o", dir + "/b.png", "--size", "native", set.Path(0), set.Path(1)},
-                              dir);
+    RunResult native =
+        RunTiled({"-q", "--seed", "3", "-o", dir + "/b.png", "--size", "native", set.Path(0), set.Path(1)}, dir);
     ASSERT_EQ(native.status, 0) << native.err;
     const ImgRGB a = LoadWritten(dir + "/a.png"), b = LoadWritten(dir + "/b.png");
     EXPECT_TRUE(SameWrittenPixels(a, b));
@@ -71,9 +70,8 @@ TEST(TiledStitchCommand, PhotographsAreDrawnAtTheirOwnResolutionAndAProjectAtIts
     EXPECT_EQ(LoadWritten(dir + "/again.png").width, a.width);
 
     // A new project holds the window's 1024, and a run from it keeps that.
-    RunResult match = RunTiled({"-q", "--seed", "3", "--match-only", "--project", dir + "/m.vdp", set.Path(0),
-                                set.Path(1)},
-                               dir);
+    RunResult match =
+        RunTiled({"-q", "--seed", "3", "--match-only", "--project", dir + "/m.vdp", set.Path(0), set.Path(1)}, dir);
     ASSERT_EQ(match.status, 0) << match.err;
     RunResult fromProject = RunTiled({"-q", "-o", dir + "/c.png", dir + "/m.vdp"}, dir);
     ASSERT_EQ(fromProject.status, 0) << fromProject.err;
@@ -117,7 +115,8 @@ TEST(TiledStitchCommand, AnOutputTooLargeForItsFormatIsRefusedBeforeTheWork) {
     const std::string dir = set.Folder();
     // 70,000 pixels wide: no JPEG holds it. The refusal comes from the geometry, before anything
     // is rendered.
-    RunResult jpeg = RunTiled({"--seed", "3", "--size", "70000", "-o", dir + "/wide.jpg", set.Path(0), set.Path(1)}, dir);
+    RunResult jpeg =
+        RunTiled({"--seed", "3", "--size", "70000", "-o", dir + "/wide.jpg", set.Path(0), set.Path(1)}, dir);
     EXPECT_EQ(jpeg.status, 2);
     EXPECT_NE(jpeg.err.find("a JPEG is at most 65500 pixels"), std::string::npos) << jpeg.err;
     EXPECT_NE(jpeg.err.find("TIFF"), std::string::npos) << jpeg.err;
@@ -125,8 +124,8 @@ TEST(TiledStitchCommand, AnOutputTooLargeForItsFormatIsRefusedBeforeTheWork) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/wide.jpg")));
     // The same through --uncropped, while the cropped output would be a TIFF.
     RunResult whole = RunTiled({"-q", "--seed", "3", "--size", "70000", "-o", dir + "/wide.tif", "--uncropped",
-                              dir + "/wide.jpg", set.Path(0), set.Path(1)},
-                             dir);
+                                dir + "/wide.jpg", set.Path(0), set.Path(1)},
+                               dir);
     EXPECT_EQ(whole.status, 2);
     EXPECT_NE(whole.err.find("TIFF"), std::string::npos) << whole.err;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/wide.tif")));

@@ -45,6 +45,7 @@ public:
     // The panorama page's pictures by name ("stitchImage", "cropImage"); null when missing.
     static GuiBitmap* PanoramaPicture(MainWindow& w, const char* name) { return w.FindPanoramaPicture(name); }
     static size_t PanoramaPictureCount(MainWindow& w) { return w.panoramaPictures.size(); }
+    static TextureLimits& Limits(MainWindow& w) { return w.textureLimits; }
     static GuiRect* CropFrame(MainWindow& w) { return w.cropFrame.get(); }
     static GuiRect* Marker360(MainWindow& w) { return w.marker360.get(); }
 
