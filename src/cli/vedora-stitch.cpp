@@ -176,20 +176,6 @@ int Match(const CommandLine& cl, PanoramaEngine& engine) {
     return FailureStatus(engine, "matching failed");
 }
 
-// The longer side at which one panorama pixel spans about one source pixel at the image
-// centres: the focal length times the panorama's longer extent in projection units (planar:
-// the extent itself, in pixels of the reference's image plane).
-int NativeSize(PanoramaEngine& engine) {
-    constexpr int kProbe = 1024;
-    if (!engine.InitStitchGeometry(kProbe))
-        return 0;
-    const CMatrix& T = engine.PanoramaTransform();
-    const double scale = std::hypot(T(0, 0), T(1, 0));  // pixels per projection unit at kProbe
-    const double extent = (kProbe - 1) / scale;
-    const double f = engine.GetProjection().PixelsPerUnit(engine.CameraList()[0].focalLength);
-    return static_cast<int>(std::clamp(std::round(f * extent) + 1, 128.0, double(kMaxPanoramaSize)));
-}
-
 bool Interrupted() { return interrupted != 0; }
 
 // Writes a crop of the engine's panorama band by band; an interrupt that arrives while it is
@@ -295,7 +281,7 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
     // Photographs are drawn at their own resolution unless a size is asked for; a project
     // keeps the size it stores.
     if (cl.nativeSize || (!cl.size && !cl.FromProject())) {
-        const int native = NativeSize(engine);
+        const int native = engine.NativeSize();
         if (native == 0) {
             const int status = FailureStatus(engine, "the camera fit failed");
             return status ? status : Fail("the camera fit failed; nothing written");

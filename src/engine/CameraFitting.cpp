@@ -29,9 +29,9 @@ bool PanoramaEngine::FitCameras() {
     }
     cameraList = std::move(fit.cameraList);
     closingCameraList = std::move(fit.closingCameraList);
-    // The trees' edge transfers now follow the fitted cameras, as the photometric fit and the
-    // next camera fit read them.
-    mainTree = std::move(fit.mainTree);
-    transitionTree = std::move(fit.transitionTree);
+    // The photometric fit compares photographs through the fitted cameras' edge transfers. The
+    // hierarchy itself keeps the pairs' own: every fit starts from them, so a stitch does not
+    // depend on how often the cameras were fitted before it.
+    fittedMainTree = std::move(fit.mainTree);
     return true;
 }

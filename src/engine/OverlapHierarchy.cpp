@@ -14,6 +14,7 @@ void PanoramaEngine::ClearOverlapHierarchy() {
     treeSizes.clear();
     mainTree.reset();
     transitionTree.reset();
+    fittedMainTree.reset();
 }
 
 bool PanoramaEngine::BuildOverlapHierarchyTrees() {

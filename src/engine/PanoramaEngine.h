@@ -272,6 +272,10 @@ public:
     // The camera fit, then the panorama transform for a panorama whose longer side is size
     // pixels, the panorama's rectangle and every image's. False (logged) when it cannot.
     bool InitStitchGeometry(int size);
+    // The longer side at which one panorama pixel spans about one source pixel at the image
+    // centres (the focal length times the panorama's extent in projection units); 0 (with the
+    // reason) when the cameras cannot be fitted. Leaves the geometry of a probe size.
+    int NativeSize();
     // Source pixel to panorama pixel and back, for a camera of the last geometry.
     PointD ForwardMap(int type, const Camera& camera, double x, double y) const;
     PointD InverseMap(int type, const Camera& camera, double u, double v) const;
@@ -390,6 +394,14 @@ private:
     void ClearOverlapHierarchy();
     int GrowTreeDepth(int image) const;
 
+    // The geometry of InitStitchGeometry for another size, from the cameras of the last fit.
+    bool SetStitchGeometry(int size);
+    // NativeSize() from the geometry in force, made for size.
+    int NativeSizeOfGeometry(int size) const;
+    // The size a panorama of size (the geometry in force) is drawn at: never past its native
+    // size, where a larger one holds no detail the photographs have; the output is enlarged.
+    int RenderSize(int size) const;
+    static RectD EnlargedCrop(const RectD& crop, double scale);
     void SetWorkingScales();
     void RenderStep(int step, int image, int count);
     void RenderImages(PanoramaCanvas& canvas);
@@ -420,7 +432,9 @@ private:
     int referenceIndex = -1;
     std::unique_ptr<HierarchyNode> mainTree;
     std::unique_ptr<HierarchyNode> transitionTree;
+    std::unique_ptr<HierarchyNode> fittedMainTree;  // mainTree with the last camera fit's transfers
     std::vector<Camera> cameraList;
+    std::vector<Camera> fittedCameraList;  // cameraList before a geometry composed it
     std::vector<Camera> closingCameraList;
     std::vector<PointD> layoutPositions;
     CMatrix panoramaTransform;

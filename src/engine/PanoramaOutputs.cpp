@@ -7,9 +7,9 @@
 #include "engine/StitchedPanorama.h"
 #include "stitching/PanoramaOutput.h"
 
-int PanoramaEngine::PanoramaWidth() const { return stitchedPanorama ? stitchedPanorama->canvas->Width() : 0; }
+int PanoramaEngine::PanoramaWidth() const { return stitchedPanorama ? stitchedPanorama->width : 0; }
 
-int PanoramaEngine::PanoramaHeight() const { return stitchedPanorama ? stitchedPanorama->canvas->Height() : 0; }
+int PanoramaEngine::PanoramaHeight() const { return stitchedPanorama ? stitchedPanorama->height : 0; }
 
 RectD PanoramaEngine::AutomaticCrop() const { return stitchedPanorama ? stitchedPanorama->automaticCrop : RectD{}; }
 
@@ -31,7 +31,8 @@ bool PanoramaEngine::WithOutput(const RectD& rect, const std::function<void(stit
         return false;
     }
     try {
-        stitch::PanoramaOutput output(*stitchedPanorama->canvas, stitchedPanorama->range, PanoramaFrame(rect));
+        stitch::PanoramaOutput output(*stitchedPanorama->canvas, stitchedPanorama->range, PanoramaFrame(rect),
+                                      stitchedPanorama->scale);
         body(output);
         return true;
     } catch (const StageError& error) {

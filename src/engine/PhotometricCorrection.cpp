@@ -22,8 +22,10 @@ bool PanoramaEngine::FitPhotometricCorrection() {
     PhotometricInput input;
     input.mode = GetPhotometricCorrectionType();
     input.correctionLimit = GetCorrectionLimit();
-    if (mainTree)
-        ForEachPreOrder(mainTree->firstChild, [&](const HierarchyNode* node) {
+    // The edges with the fitted cameras' transfers (the pairs' own before any fit).
+    const HierarchyNode* tree = fittedMainTree ? fittedMainTree.get() : mainTree.get();
+    if (tree)
+        ForEachPreOrder(tree->firstChild, [&](const HierarchyNode* node) {
             PhotometricEdge edge;
             edge.childCamera = CameraIndex(cameraList, node->image);
             edge.parentCamera = CameraIndex(cameraList, node->parent->image);

@@ -19,17 +19,23 @@ bool PanoramaEngine::PreviewStitch() {
         texts,
         [this] {
             Log(Tr("Preview stitching...\n"));
-            if (!InitStitchGeometry(GetPanoramaPreviewImageSize()))
+            const int size = GetPanoramaPreviewImageSize();
+            if (!InitStitchGeometry(size))
                 throw "... failed (Could not initialize)\n";
             for (const Camera& camera : cameraList) {
                 const RectD& r = images[static_cast<size_t>(camera.image)].panoramaRect;
                 if (!(r.width >= 1 && r.height >= 1))
                     throw "... stitching failed (Bad resulting image size)\n";
             }
-            const int W = static_cast<int>(panoramaRect.width + 1.5), H = static_cast<int>(panoramaRect.height + 1.5);
-            if (W < 50 || H < 50)
+            if (panoramaRect.width + 1.5 < 50 || panoramaRect.height + 1.5 < 50)
                 throw "... failed( Bad image size)\n";
             auto preview = std::make_unique<StitchedPanorama>();
+            preview->width = static_cast<int>(panoramaRect.width + 1.5);
+            preview->height = static_cast<int>(panoramaRect.height + 1.5);
+            const int renderSize = RenderSize(size);
+            if (renderSize != size && !SetStitchGeometry(renderSize))
+                throw "... failed (Could not initialize)\n";
+            const int W = static_cast<int>(panoramaRect.width + 1.5), H = static_cast<int>(panoramaRect.height + 1.5);
             CanvasSettings settings;
             settings.budgetBytes = memoryBudget / 2;
             settings.scratchFolder = scratchFolder;
@@ -56,6 +62,11 @@ bool PanoramaEngine::PreviewStitch() {
                 RenderPreviewImage(source, InverseMapper(GetProjection(), camera, panoramaTransformInverse), rect,
                                    window, work);
                 preview->canvas->Write(window.left, window.top, work);
+            }
+            if (renderSize != size) {
+                if (!SetStitchGeometry(size))
+                    throw "... failed (Could not initialize)\n";
+                preview->scale = double(renderSize - 1) / (size - 1);
             }
             stitchedPanorama = std::move(preview);
             Log(Tr(" done\n"));

@@ -2,6 +2,7 @@
 // image after image a corrected working copy warped into the 16-bit panorama and blended in
 // across its seam; then the tonal steps, the 8-bit output and the automatic crop.
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <future>
 #include <memory>
@@ -169,6 +170,22 @@ stitch::BrightnessGradientInput PanoramaEngine::BrightnessInput() const {
     return input;
 }
 
+int PanoramaEngine::RenderSize(int size) const {
+    const int native = NativeSizeOfGeometry(size);
+    return native > 0 && size > native ? native : size;
+}
+
+// The pixels of an enlarged panorama whose every sample lies inside a crop of the canvas it is
+// enlarged from (scale: canvas pixels per panorama pixel).
+RectD PanoramaEngine::EnlargedCrop(const RectD& crop, double scale) {
+    if (crop.width <= 0 || crop.height <= 0)
+        return crop;
+    const double left = std::ceil(crop.left / scale), top = std::ceil(crop.top / scale);
+    const double right = std::floor((crop.left + crop.width - 1) / scale);
+    const double bottom = std::floor((crop.top + crop.height - 1) / scale);
+    return {left, top, std::max(0.0, right - left + 1), std::max(0.0, bottom - top + 1)};
+}
+
 bool PanoramaEngine::StitchPanorama() {
     stitchedPanorama.reset();
     OperationTexts texts;
@@ -176,9 +193,15 @@ bool PanoramaEngine::StitchPanorama() {
         texts,
         [&] {
             Log(Tr("Stitching panorama...\n"));
-            if (!InitStitchGeometry(GetPanoramaImageSize()))
+            const int size = GetPanoramaImageSize();
+            if (!InitStitchGeometry(size))
                 throw "...failed (Could not initialize)\n";
             auto stitched = std::make_unique<StitchedPanorama>();
+            stitched->width = static_cast<int>(panoramaRect.width + 1.5);
+            stitched->height = static_cast<int>(panoramaRect.height + 1.5);
+            const int renderSize = RenderSize(size);
+            if (renderSize != size && !SetStitchGeometry(renderSize))
+                throw "...failed (Could not initialize)\n";
             {
                 // Photograph after photograph decodes and makes and drops images and grids of
                 // the same sizes; the steps after the render make few large blocks.
@@ -217,6 +240,14 @@ bool PanoramaEngine::StitchPanorama() {
             const stitch::CropRect found = stitch::FindCropRectangle(toned.coverage);
             const double k = toned.coverageScale;
             stitched->automaticCrop = {found.left * k, found.top * k, found.width * k, found.height * k};
+            if (renderSize != size) {
+                // Back to the panorama's own geometry, for the crop's turn and for whoever reads
+                // the geometry after the stitch; the crop moves onto the enlarged panorama.
+                if (!SetStitchGeometry(size))
+                    throw "...failed (Could not initialize)\n";
+                stitched->scale = double(renderSize - 1) / (size - 1);
+                stitched->automaticCrop = EnlargedCrop(stitched->automaticCrop, stitched->scale);
+            }
             stitched->closesTurn = transitionTree != nullptr;
             stitched->turnWidth = transitionTree ? Width360() : 0;
             stitchedPanorama = std::move(stitched);

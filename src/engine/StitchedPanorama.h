@@ -11,6 +11,11 @@
 // the tonal steps applied, the range of its 8-bit output, its automatic crop and whether it
 // closes a full turn, with the turn's width, as they were when it was stitched.
 struct StitchedPanorama {
+    // The panorama's size, and the canvas's pixels per panorama pixel: below 1 where the panorama
+    // is larger than its native size and is enlarged from a canvas drawn at that size.
+    int width = 0;
+    int height = 0;
+    double scale = 1;
     std::unique_ptr<PanoramaCanvas> canvas;
     stitch::OutputRange range;
     RectD automaticCrop;

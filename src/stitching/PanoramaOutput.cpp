@@ -1,7 +1,10 @@
 #include "stitching/PanoramaOutput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
+
+#include "stitching/EmptySample.h"
 
 namespace stitch {
 
@@ -13,10 +16,13 @@ constexpr size_t kBandBytes = size_t(64) << 20;
 
 // The canvas over r converted to 8 bits into out (resized to r's size), one tile column at a
 // time so that the 16-bit pixels in memory stay one tile wide; what lies outside the canvas
-// comes out black, as empty pixels do.
-void ReadConverted(PanoramaCanvas& canvas, const OutputRange& range, const PixelRect& r, ImgRGBSHORT& wide,
-                   ImgRGB& out) {
+// comes out black, as empty pixels do. Where `empty` is given it is set where the canvas holds
+// no data.
+void ReadConverted(PanoramaCanvas& canvas, const OutputRange& range, const PixelRect& r, ImgRGBSHORT& wide, ImgRGB& out,
+                   ImgUCHAR* empty = nullptr) {
     out.Resize(r.width, r.height);
+    if (empty)
+        empty->Resize(r.width, r.height);
     ImgRGB part;
     for (int left = 0; left < r.width; left += canvas.TileSize()) {
         const int width = std::min(canvas.TileSize(), r.width - left);
@@ -24,34 +30,114 @@ void ReadConverted(PanoramaCanvas& canvas, const OutputRange& range, const Pixel
         part.Resize(width, r.height);
         ConvertToOutput(wide, range, part);
         part.CopyRect(0, 0, width - 1, r.height - 1, out, left, 0);
+        if (!empty)
+            continue;
+        for (int y = 0; y < r.height; ++y) {
+            const RgbSHORT* in = wide.Row(y);
+            uint8_t* e = empty->Row(y) + left;
+            for (int x = 0; x < width; ++x)
+                e[x] = IsEmptySample(in[x]) ? 1 : 0;
+        }
     }
+}
+
+// One coordinate of the enlargement: panorama pixel p samples the canvas at p * scale, between
+// canvas pixels `low` and low + 1 with weight `t` on the second.
+struct Sample {
+    int low;
+    float t;
+};
+
+Sample SampleAt(int p, double scale) {
+    const double c = p * scale;
+    const int low = static_cast<int>(std::floor(c));
+    return {low, static_cast<float>(c - low)};
 }
 
 }  // namespace
 
-PanoramaOutput::PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range, const CropFrame& frame)
-    : canvas(canvas), range(range), frame(frame) {
+PanoramaOutput::PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range, const CropFrame& frame, double scale)
+    : canvas(canvas), range(range), frame(frame), scale(scale > 0 && scale < 1 ? scale : 1) {
     if (frame.strip <= 0)
         return;
     // The blend of the turn strip needs both strips whole; they are a few hundred columns wide.
     ImgRGB beyond;
-    ReadConverted(canvas, range, PixelRect{frame.x0, frame.y0, frame.strip, frame.height}, wide, blendedStrip);
-    ReadConverted(canvas, range, PixelRect{frame.x0 + frame.width, frame.y0, frame.strip, frame.height}, wide, beyond);
+    ReadPanorama(PixelRect{frame.x0, frame.y0, frame.strip, frame.height}, blendedStrip);
+    ReadPanorama(PixelRect{frame.x0 + frame.width, frame.y0, frame.strip, frame.height}, beyond);
     BlendTurnStrip(blendedStrip, beyond);
 }
 
+void PanoramaOutput::ReadPanorama(const PixelRect& r, ImgRGB& out) {
+    if (scale == 1) {
+        ReadConverted(canvas, range, r, wide, out);
+        return;
+    }
+    ReadEnlarged(r, out);
+}
+
+// Bilinear between the four canvas pixels round each sample, over those that hold data (an
+// edge of the panorama stays sharp instead of fading into black); black where none does.
+void PanoramaOutput::ReadEnlarged(const PixelRect& r, ImgRGB& out) {
+    out.Resize(r.width, r.height);
+    if (r.Empty())
+        return;
+    const Sample first = SampleAt(r.left, scale), last = SampleAt(r.Right() - 1, scale);
+    const Sample top = SampleAt(r.top, scale), bottom = SampleAt(r.Bottom() - 1, scale);
+    const PixelRect source{first.low, top.low, last.low - first.low + 2, bottom.low - top.low + 2};
+    ImgRGB pixels;
+    ImgUCHAR empty;
+    ReadConverted(canvas, range, source, wide, pixels, &empty);
+    std::vector<Sample> columns(static_cast<size_t>(r.width));
+    for (int x = 0; x < r.width; ++x) {
+        columns[static_cast<size_t>(x)] = SampleAt(r.left + x, scale);
+        columns[static_cast<size_t>(x)].low -= source.left;
+    }
+    for (int y = 0; y < r.height; ++y) {
+        const Sample row = SampleAt(r.top + y, scale);
+        const int j = row.low - source.top;
+        const Rgb* a = pixels.Row(j);
+        const Rgb* b = pixels.Row(j + 1);
+        const uint8_t* ea = empty.Row(j);
+        const uint8_t* eb = empty.Row(j + 1);
+        Rgb* o = out.Row(y);
+        for (int x = 0; x < r.width; ++x) {
+            const Sample& c = columns[static_cast<size_t>(x)];
+            const int i = c.low;
+            const float w[4] = {ea[i] ? 0 : (1 - c.t) * (1 - row.t), ea[i + 1] ? 0 : c.t * (1 - row.t),
+                                eb[i] ? 0 : (1 - c.t) * row.t, eb[i + 1] ? 0 : c.t * row.t};
+            const float sum = w[0] + w[1] + w[2] + w[3];
+            if (!(sum > 0)) {
+                o[x] = Rgb{0, 0, 0};
+                continue;
+            }
+            const Rgb* p[4] = {&a[i], &a[i + 1], &b[i], &b[i + 1]};
+            float channel[3] = {0, 0, 0};
+            for (int k = 0; k < 4; ++k) {
+                channel[0] += w[k] * p[k]->b;
+                channel[1] += w[k] * p[k]->g;
+                channel[2] += w[k] * p[k]->r;
+            }
+            o[x] = Rgb{static_cast<uint8_t>(channel[0] / sum + 0.5f), static_cast<uint8_t>(channel[1] / sum + 0.5f),
+                       static_cast<uint8_t>(channel[2] / sum + 0.5f)};
+        }
+    }
+}
+
 int PanoramaOutput::BandHeight(int y) const {
+    const int most = static_cast<int>(std::max<size_t>(8, kBandBytes / (3 * static_cast<size_t>(frame.width) + 1)));
+    const int left = frame.height - y;
+    if (scale != 1)
+        return std::clamp(static_cast<int>(canvas.TileSize() / scale), 1, std::min(most, left));
     const int tile = canvas.TileSize();
     const int canvasRow = frame.y0 + y;
     // Rows above the canvas are black and cost nothing; below, bands end where tile rows do.
     int end = canvasRow < 0 ? std::min(0, frame.y0 + frame.height) : (canvasRow / tile + 1) * tile;
     end = std::min(end, frame.y0 + frame.height);
-    const int most = static_cast<int>(std::max<size_t>(8, kBandBytes / (3 * static_cast<size_t>(frame.width) + 1)));
     return std::clamp(end - canvasRow, 1, most);
 }
 
 void PanoramaOutput::ReadRows(int y, int count, ImgRGB& band) {
-    ReadConverted(canvas, range, PixelRect{frame.x0, frame.y0 + y, frame.width, count}, wide, band);
+    ReadPanorama(PixelRect{frame.x0, frame.y0 + y, frame.width, count}, band);
     if (frame.strip <= 0)
         return;
     for (int row = 0; row < count; ++row) {

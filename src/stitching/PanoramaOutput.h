@@ -15,11 +15,12 @@ namespace stitch {
 // The 8-bit panorama that leaves the stitch, read from the finished 16-bit canvas a band of rows
 // at a time: a frame of it (the crop, or the whole panorama) converted with the output range,
 // and for a closed 360-degree panorama the strip beyond one turn blended into its first columns.
-// Only the strip and one band are ever in memory.
+// Only the strip and one band are ever in memory. A canvas drawn smaller than the panorama
+// (scale: canvas pixels per panorama pixel, below 1) is enlarged on the way out.
 class PanoramaOutput {
 public:
     // Throws what the canvas throws (a tile file that cannot be read back).
-    PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range, const CropFrame& frame);
+    PanoramaOutput(PanoramaCanvas& canvas, const OutputRange& range, const CropFrame& frame, double scale = 1);
 
     int Width() const { return frame.width; }
     int Height() const { return frame.height; }
@@ -37,9 +38,14 @@ public:
     void ReadReduced(int maxSide, ImgRGB& image);
 
 private:
+    // The 8-bit panorama over r (panorama pixels).
+    void ReadPanorama(const PixelRect& r, ImgRGB& out);
+    void ReadEnlarged(const PixelRect& r, ImgRGB& out);
+
     PanoramaCanvas& canvas;
     OutputRange range;
     CropFrame frame;
+    double scale;
     ImgRGB blendedStrip;  // the frame's first frame.strip columns, all rows
     ImgRGBSHORT wide;     // one band of canvas rows
 };

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "image/ImageFile.h"
+#include "render/ImageCompare.h"
 #include "support/RenderedViews.h"
 #include "support/RunProgram.h"
 
@@ -149,4 +150,42 @@ TEST(TiledStitchCommand, AFullDiskUnderTheTileFileKeepsTheOldPanorama) {
     EXPECT_NE(err.find("cannot write the panorama's tile file in " + dir), std::string::npos) << err;
     EXPECT_EQ(ReadAll(panorama), "the old panorama");
     EXPECT_EQ(HiddenFilesIn(dir), 0);
+}
+
+// Past the native size the photographs have no more to give: the canvas is drawn at the native
+// size and enlarged on the way out, so memory stays where the native panorama needs it. What is
+// written has the size asked for, the geometry the cameras file gives, and reduced again it is
+// the native panorama.
+TEST(TiledStitchCommand, APanoramaLargerThanItsNativeSizeIsEnlargedFromIt) {
+    RenderedViews set = TwoPhotographs();
+    const std::string dir = set.Folder();
+    RunResult native = RunTiled({"-q", "--seed", "3", "--projection", "cylindrical", "-o", dir + "/n.png",
+                                 "--uncropped", dir + "/nu.png", set.Path(0), set.Path(1)},
+                                dir);
+    ASSERT_EQ(native.status, 0) << native.err;
+    const ImgRGB small = LoadWritten(dir + "/nu.png");
+    const int size = 3 * (std::max(small.width, small.height) - 1) + 1;
+    RunResult large = RunTiled({"-q", "--seed", "3", "--projection", "cylindrical", "--size", std::to_string(size),
+                                "-o", dir + "/e.png", "--uncropped", dir + "/eu.png", "--cameras", dir + "/e.json",
+                                set.Path(0), set.Path(1)},
+                               dir);
+    ASSERT_EQ(large.status, 0) << large.err;
+    const ImgRGB enlarged = LoadWritten(dir + "/eu.png");
+    EXPECT_EQ(std::max(enlarged.width, enlarged.height), size);
+    EXPECT_NEAR(enlarged.height, 3 * small.height, 3);
+    const std::string json = ReadAll(dir + "/e.json");
+    EXPECT_NE(json.find("\"width\": " + std::to_string(enlarged.width)), std::string::npos) << json;
+    // Every third pixel of the enlargement samples the native canvas where it stands.
+    ImgRGB every(small.width, small.height);
+    for (int y = 0; y < small.height; ++y)
+        for (int x = 0; x < small.width; ++x)
+            every.At(x, y) = enlarged.At(std::min(3 * x, enlarged.width - 1), std::min(3 * y, enlarged.height - 1));
+    EXPECT_GT(render::Psnr(every, small).decibels, 40);
+    // The crop lies inside the covered panorama, as the native one does.
+    const ImgRGB crop = LoadWritten(dir + "/e.png");
+    EXPECT_GT(crop.width, 2 * LoadWritten(dir + "/n.png").width);
+    int black = 0;
+    for (int x = 0; x < crop.width; ++x)
+        black += crop.At(x, 0).r + crop.At(x, 0).g + crop.At(x, 0).b == 0 ? 1 : 0;
+    EXPECT_LT(black, crop.width / 100);
 }
