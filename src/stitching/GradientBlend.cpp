@@ -42,7 +42,8 @@ void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
 // One channel's way through the blend, in stages that announce nothing themselves.
 class ChannelBlend {
 public:
-    ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k) : A_(A), B_(B), E_(E), k_(k) {}
+    ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k, PoissonGrid grid)
+        : A_(A), B_(B), E_(E), k_(k), grid_(grid) {}
 
     void Run(int stage, const ImgFLOAT* omega) {
         switch (stage) {
@@ -59,7 +60,7 @@ private:
         ImgFLOAT a;
         ChannelWithoutRings(A_, k_, a);
         ChannelWithoutRings(B_, k_, b_);
-        solver_.emplace(b_.width, b_.height);
+        solver_.emplace(b_.width, b_.height, grid_);
         MixedDivergence(a, b_, E_, solver_->Grid());
     }
 
@@ -80,6 +81,7 @@ private:
     const ImgRGBSHORT& B_;
     const ImgFLOAT& E_;
     int k_;
+    PoissonGrid grid_;
     ImgFLOAT b_;
     std::optional<PoissonSolver> solver_;
 };
@@ -205,7 +207,7 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
 
     std::array<std::unique_ptr<ChannelBlend>, kChannels> channels;
     for (int k = 0; k < kChannels; ++k)
-        channels[k] = std::make_unique<ChannelBlend>(A, B, E, k);
+        channels[k] = std::make_unique<ChannelBlend>(A, B, E, k, settings.grid);
     ImgFLOAT omega;
     int threads = ThreadCount(settings.threads);
     if (threads <= 1) {

@@ -5,6 +5,7 @@
 #include "image/ImgTypes.h"
 #include "stitching/BlendWeight.h"
 #include "stitching/Blender.h"
+#include "stitching/PoissonSolver.h"
 
 namespace stitch {
 
@@ -13,6 +14,9 @@ struct GradientBlendSettings {
     // Threads for the three channels' Poisson solves: 1 runs everything on the calling thread,
     // 0 takes one per core (at most three). The result is the same either way.
     int threads = 0;
+    // The solves' grid: padded to fast transform lengths, or the powers of two the blend was
+    // first solved on (within 45 dB of each other).
+    PoissonGrid grid = PoissonGrid::Padded;
 };
 
 // The first of the nine steps the blend announces: channel k announces 3k + 7 before its

@@ -23,8 +23,9 @@ std::vector<double> CosineTerms(int n) {
 
 }  // namespace
 
-PoissonSolver::PoissonSolver(int w, int h)
-    : height_(h), grid_(NextPowerOfTwo(w), NextPowerOfTwo(h)),
+PoissonSolver::PoissonSolver(int w, int h, PoissonGrid sizing)
+    : height_(h), grid_(sizing == PoissonGrid::Padded ? NextTransformSize(w) : NextPowerOfTwo(w),
+                        sizing == PoissonGrid::Padded ? NextTransformSize(h) : NextPowerOfTwo(h)),
       coefficients_(grid_.Height(), grid_.Width(), SineGrid::Uninitialised{}) {}
 
 void PoissonSolver::Forward() {

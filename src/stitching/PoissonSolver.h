@@ -4,16 +4,20 @@
 
 namespace stitch {
 
+// How large the grid round a w x h rectangle is: the powers of two that hold it, or the smallest
+// lengths the transforms run fast at (a third of the work for most rectangles; the solution
+// differs slightly, the zero boundary lying nearer).
+enum class PoissonGrid { PowerOfTwo, Padded };
+
 // Solves the discrete Poisson equation (five-point Laplacian of G = d) for a w x h rectangle
-// on the power-of-two grid that holds it, by the two-dimensional sine transform: transform d,
+// on a grid that holds it (PoissonGrid), by the two-dimensional sine transform: transform d,
 // divide every coefficient (row r, column c) by
 //     2 cos(pi c / (W - 1)) + 2 cos(pi r / (H - 1)) - 4 + 2.220446049250313e-16,
 // transform back. G is zero on row 0 and column 0 and beyond the grid. The two halves are
 // separate calls so that a caller can report progress between them.
 class PoissonSolver {
 public:
-    // W and H are the smallest powers of two >= w and >= h.
-    PoissonSolver(int w, int h);
+    PoissonSolver(int w, int h, PoissonGrid sizing = PoissonGrid::PowerOfTwo);
 
     // The right-hand side goes here before Forward, on the first h rows (the grid is
     // zero-filled at construction and the rows below must stay so); after Inverse the first h

@@ -36,6 +36,17 @@ int NextPowerOfTwo(int n) {
     return p;
 }
 
+int NextTransformSize(int n) {
+    for (int m = std::max(2, n + (n & 1));; m += 2) {
+        int rest = m / 2;
+        for (int p : {2, 3, 5, 7})
+            while (rest % p == 0)
+                rest /= p;
+        if (rest == 1)
+            return m;
+    }
+}
+
 int SineGrid::StrideFor(int width) {
     int stride = (width + kStrideQuantum - 1) / kStrideQuantum * kStrideQuantum;
     return stride % kConflictingStride == 0 ? stride + kStrideQuantum : stride;

@@ -4,14 +4,14 @@
 
 namespace stitch {
 
-// A float grid whose sides are powers of two, laid out for the sine transforms: rows are whole
-// 64-byte lines apart and start as aligned as the block (at least 16 bytes: the transpositions
-// move aligned 4 x 4 blocks), and rows of a power-of-two length are one cache line longer so
-// that a column does not map onto a few cache sets. Row 0 and column 0 are the transforms'
-// fixed zero boundary.
+// A float grid laid out for the sine transforms: rows are whole 64-byte lines apart and start as
+// aligned as the block (at least 16 bytes: the transpositions move aligned 4 x 4 blocks), and
+// rows of a power-of-two length are one cache line longer so that a column does not map onto a
+// few cache sets. Row 0 and column 0 are the transforms' fixed zero boundary. The transforms
+// take sides of an even length (NextTransformSize).
 class SineGrid {
 public:
-    // Zero-filled. Sides must be powers of two (1 allowed).
+    // Zero-filled.
     SineGrid(int width, int height);
     // Contents undefined: for a grid that the caller overwrites whole (a transposition target).
     struct Uninitialised {};
@@ -45,6 +45,9 @@ private:
 
 // The smallest power of two >= n (1 for n <= 1).
 int NextPowerOfTwo(int n);
+// The smallest even length >= n whose other factors are 3, 5 and 7 only, lengths the FFT runs
+// at nearly the speed of a power of two (2 for n <= 2).
+int NextTransformSize(int n);
 
 // dst(x, y) := scale * src(y, x); dst must be src's height wide and src's width high.
 void TransposeScaled(const SineGrid& src, SineGrid& dst, float scale);

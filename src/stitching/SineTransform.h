@@ -4,7 +4,8 @@
 
 namespace stitch {
 
-// The discrete sine transform on n points (n a power of two), element 0 being the fixed zero:
+// The discrete sine transform on n points (n even, best a NextTransformSize), element 0 being the
+// fixed zero:
 //     F(k) = sum over j = 1 .. n-1 of f(j) * sin(pi * j * k / n),   F(0) = 0.
 // It is its own inverse up to the factor 2 / n. Computed as twice this sum (the odd
 // real-to-real transform RODFT00 of the n - 1 inner points) from FFTW's single-precision

@@ -232,3 +232,32 @@ TEST(Blender, EachMethodBlendsAsItsFunctionAndRefusesAnIncompleteBlend) {
     EXPECT_THROW(gradient->Finish(nullptr), const char*);
     EXPECT_TRUE(SamePixels(small, Texture(w / 2, h, 1)));
 }
+
+// The blend's Poisson solve on grids padded to fast transform lengths moves the result only a
+// little from the power-of-two grids it was first solved on: the zero boundary lies nearer.
+TEST(GradientBlend, PaddedGridsStayWithin45DecibelsOfThePowerOfTwoGrids) {
+    for (const auto& size : {std::pair{130, 75}, std::pair{300, 220}, std::pair{513, 257}}) {
+        const int w = size.first, h = size.second;
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        ImgRGBSHORT A = Texture(w, h, 5), B0 = Texture(w, h, 2);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                A.At(x, y).g = static_cast<short>(A.At(x, y).g + 40);  // an exposure step to blend away
+        const ImgUCHAR M = SeamMask(w, h, w / 2);
+        ImgRGBSHORT padded(B0), power(B0);
+        stitch::GradientBlendSettings settings;
+        settings.grid = stitch::PoissonGrid::PowerOfTwo;
+        stitch::GradientDomainBlend(A, power, M, settings, nullptr);
+        settings.grid = stitch::PoissonGrid::Padded;
+        stitch::GradientDomainBlend(A, padded, M, settings, nullptr);
+        double squared = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const RgbSHORT &p = padded.At(x, y), &q = power.At(x, y);
+                squared += (p.b - q.b) * (p.b - q.b) + (p.g - q.g) * (p.g - q.g) + (p.r - q.r) * (p.r - q.r);
+            }
+        const double mse = squared / (3.0 * w * h);
+        EXPECT_GT(10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-12)), 45.0);
+        EXPECT_FALSE(SamePixels(padded, B0));
+    }
+}

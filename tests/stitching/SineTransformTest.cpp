@@ -45,7 +45,9 @@ std::vector<double> DirectTransform(const SineGrid& g) {
 }  // namespace
 
 TEST(SineTransform, EqualsTheDirectSumOnSquareAndOblongGrids) {
-    const int sizes[][2] = {{8, 8}, {16, 16}, {32, 32}, {32, 8}, {4, 64}, {2, 16}, {16, 1}};
+    // Powers of two, and the padded lengths of the blend's grids (even, other factors 3, 5, 7).
+    const int sizes[][2] = {{8, 8},  {16, 16}, {32, 32}, {32, 8},  {4, 64},
+                            {2, 16}, {16, 1},  {6, 10},  {30, 42}, {70, 18}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
         SineGrid g(size[0], size[1]);
@@ -139,4 +141,24 @@ TEST(SineGrid, GridsOnReusedMemoryStartAtZero) {
         for (int x = 0; x < w; ++x)
             ASSERT_EQ(b.At(x, y), 0.0f) << x << ", " << y;
     EXPECT_NE(a.Row(0), b.Row(0));
+}
+
+TEST(SineGrid, TransformLengthsAreEvenWithSmallFactorsOnly) {
+    EXPECT_EQ(stitch::NextTransformSize(0), 2);
+    EXPECT_EQ(stitch::NextTransformSize(2), 2);
+    EXPECT_EQ(stitch::NextTransformSize(3), 4);
+    EXPECT_EQ(stitch::NextTransformSize(11), 12);
+    EXPECT_EQ(stitch::NextTransformSize(13), 14);
+    EXPECT_EQ(stitch::NextTransformSize(1025), 1050);  // 2 * 3 * 5 * 5 * 7
+    for (int n = 1; n < 5000; n += 37) {
+        const int m = stitch::NextTransformSize(n);
+        ASSERT_GE(m, n);
+        ASSERT_EQ(m % 2, 0);
+        ASSERT_LE(m, stitch::NextPowerOfTwo(n) + 1);
+        int rest = m;
+        for (int p : {2, 3, 5, 7})
+            while (rest % p == 0)
+                rest /= p;
+        ASSERT_EQ(rest, 1) << m;
+    }
 }
