@@ -24,6 +24,7 @@
 #include "stitching/PanoramaRender.h"
 #include "stitching/PhotometricFit.h"
 #include "stitching/RenderMasks.h"
+#include "stitching/StitchGeometry.h"
 
 using Zelvo::Chars;
 
@@ -58,9 +59,11 @@ void PanoramaEngine::SetWorkingScales() {
         const double rw = image.panoramaRect.width, rh = image.panoramaRect.height;
         if (!(rw >= 1 && rh >= 1))
             throw "...stitching failed (Bad resulting image size)\n";
-        // The working copy takes the resolution the panorama gives the image, never more than
+        // The working copy takes the resolution the panorama gives the image where it enlarges
+        // it most (its rectangle's average would soften the image's centre), never more than
         // its own and never less than 256 pixels across.
-        double N = std::min(rw / w, 1.0);
+        const double most = LargestMagnification(GetProjection(), camera, panoramaTransform);
+        double N = std::min(most > 0 ? most : rw / w, 1.0);
         double P = w * N, Q;
         if (P < 256) {
             N = N / P * 256;

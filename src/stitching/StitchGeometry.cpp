@@ -23,6 +23,26 @@ CMatrix Scale(double s) {
 
 }  // namespace
 
+double LargestMagnification(const Projection& projection, const Camera& camera, const CMatrix& panoramaTransform) {
+    constexpr int kSteps = 8;
+    const double w = camera.lens.width, h = camera.lens.height;
+    double largest = 0;
+    for (int i = 0; i <= kSteps; ++i)
+        for (int j = 0; j <= kSteps; ++j) {
+            // A point one pixel inside the image and its neighbours one pixel on.
+            const double x = 1 + (w - 3) * i / kSteps, y = 1 + (h - 3) * j / kSteps;
+            const PointD p = projection.ForwardMap(camera, panoramaTransform, x, y);
+            const PointD px = projection.ForwardMap(camera, panoramaTransform, x + 1, y);
+            const PointD py = projection.ForwardMap(camera, panoramaTransform, x, y + 1);
+            const double a = px.x - p.x, c = px.y - p.y, b = py.x - p.x, d = py.y - p.y;
+            const double S = a * a + b * b + c * c + d * d, D = (a * d - b * c) * (a * d - b * c);
+            const double stretch = std::sqrt((S + std::sqrt(std::max(0.0, S * S - 4 * D))) / 2);
+            if (std::isfinite(stretch))
+                largest = std::max(largest, stretch);
+        }
+    return largest;
+}
+
 double LoopSlope(const Projection& projection, const std::vector<Camera>& cameraList,
                  const HierarchyNode* transitionTree) {
     if (!transitionTree || !transitionTree->firstChild)

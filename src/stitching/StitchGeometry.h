@@ -39,6 +39,11 @@ struct StitchGeometry {
     int PanoramaHeight() const { return static_cast<int>(panoramaRect.height + 1.5); }
 };
 
+// The most a camera's image is enlarged on its way into the panorama: the largest stretch (the
+// larger singular value of the mapping's Jacobian) over a grid of points covering the image, in
+// panorama pixels per source pixel. 1 at the image centres of a panorama at its native size.
+double LargestMagnification(const Projection& projection, const Camera& camera, const CMatrix& panoramaTransform);
+
 // The slope (radians) of the line from the transition tree's first child to its root, through
 // the mean of their edge's mapped points: across a full circle, the height the chain of images
 // gains or loses per unit of longitude. 0 without a transition tree or its points.

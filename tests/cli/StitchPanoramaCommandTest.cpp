@@ -133,8 +133,9 @@ TEST(StitchPanoramaCommand, RowAndGridAgainstTheTruth) {
     StitchRun row;
     Stitch(Row(5, 35, 5, 500), row, {"--projection", "cylindrical", "--size", "native"});
     ASSERT_EQ(row.run.status, 0) << row.run.err;
-    // Two resamplings (the renderer's and the stitch's) against one cost about a dB or two.
-    EXPECT_GE(row.psnr, 28);
+    // Two resamplings (the renderer's and the stitch's) against one cost about a dB or two; the
+    // working copies keep the photographs' own resolution at native size.
+    EXPECT_GE(row.psnr, 30);
 
     std::vector<render::ViewSpec> grid = Row(4, 35, 15, 500);
     for (const render::ViewSpec& v : Row(4, 35, -15, 500))
@@ -142,7 +143,7 @@ TEST(StitchPanoramaCommand, RowAndGridAgainstTheTruth) {
     StitchRun two;
     Stitch(grid, two, {"--projection", "spherical", "--size", "native"});
     ASSERT_EQ(two.run.status, 0) << two.run.err;
-    EXPECT_GE(two.psnr, 28);
+    EXPECT_GE(two.psnr, 30);
 }
 
 TEST(StitchPanoramaCommand, ExposureWhiteBalanceAndVignettingAreCorrected) {
@@ -159,7 +160,7 @@ TEST(StitchPanoramaCommand, ExposureWhiteBalanceAndVignettingAreCorrected) {
     Stitch(views, r, {"--projection", "cylindrical", "--size", "native", "--photometric", "color"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
     // Uncorrected, the same photographs give about 22.7 dB.
-    EXPECT_GE(r.psnr, 26.5);
+    EXPECT_GE(r.psnr, 27.5);
 }
 
 TEST(StitchPanoramaCommand, TheBlendHidesAnExposureStepWithoutCorrection) {
@@ -206,7 +207,7 @@ TEST(StitchPanoramaCommand, TheRingWrapsAround) {
     StitchRun r;
     Stitch(Row(12, 30, 0, 600), r, {"--projection", "cylindrical", "--size", "native"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_GE(r.psnr, 28);
+    EXPECT_GE(r.psnr, 32);
     // The last column continues into the first as well as neighbouring columns continue.
     const ImgRGB& p = r.panorama;
     auto difference = [&](int a, int b) {

@@ -168,3 +168,23 @@ TEST(StitchGeometry, ForwardAndInverseMappingsRoundTripInEveryProjection) {
         EXPECT_NEAR(a.y, b.y, 1e-7);
     }
 }
+
+// The cylinder and the sphere enlarge a photograph most at its centre, where the native size
+// puts one panorama pixel per source pixel: the working copies' resolution follows from it.
+TEST(StitchGeometry, TheLargestMagnificationIsAtTheImageCentres) {
+    for (ProjectionType type : {ProjectionType::Cylindrical, ProjectionType::Spherical}) {
+        const Projection& projection = ProjectionOf(type);
+        std::vector<Camera> cameras = {CameraWith(Ry(0), 0, {800, 600}), CameraWith(Ry(0.5), 1, {800, 600})};
+        std::vector<Camera> none;
+        ComputePanoramaRotations(cameras, none, {{0, 0}, {400, 0}}, type, 0);
+        StitchGeometry g = InitStitchGeometry(cameras, nullptr, Parameters(type, 1000));
+        ASSERT_TRUE(g.Valid());
+        const double pixelsPerUnit = std::hypot(g.panoramaTransform(0, 0), g.panoramaTransform(1, 0));
+        const double centre = pixelsPerUnit / projection.PixelsPerUnit(cameras[0].focalLength);
+        for (const Camera& c : cameras) {
+            const double most = LargestMagnification(projection, c, g.panoramaTransform);
+            // The centre is where the surface enlarges a photograph most.
+            EXPECT_NEAR(most, centre, 0.01 * centre) << projection.Name();
+        }
+    }
+}
