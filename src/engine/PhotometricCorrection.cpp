@@ -6,6 +6,7 @@
 #include "engine/PanoramaEngine.h"
 #include "image/ImageFile.h"
 #include "stitching/PhotometricFit.h"
+#include "stitching/PhotometricImage.h"
 
 namespace {
 
@@ -38,8 +39,12 @@ bool PanoramaEngine::FitPhotometricCorrection() {
     // A photograph that cannot be read throws on its worker; the stage reports the first in list
     // order on this thread.
     const PhotographSource photographs = Photographs();
+    for (const Camera& camera : cameraList)
+        input.photographWidths.push_back(images[static_cast<size_t>(camera.image)].width);
     input.load = [this, &photographs](int camera, ImgRGB& image) {
-        photographs.Load(cameraList[static_cast<size_t>(camera)].image, image);
+        // The small copies need little of a photograph: the decoder skips what the blur would
+        // take away anyway.
+        photographs.LoadReduced(cameraList[static_cast<size_t>(camera)].image, image, kPhotometricImageWidth);
         return true;
     };
     const int count = static_cast<int>(cameraList.size());

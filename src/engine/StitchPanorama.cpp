@@ -42,7 +42,7 @@ WorkingCopy Prepare(const PhotographSource& photographs, const Camera& camera, d
     ImgRGBSHORT corrected(source.width, source.height);
     ApplyPhotometricCorrection(camera, source, corrected);
     source.Resize(0, 0);
-    MakeWorkingCopy(corrected, scale, workWidth, workHeight, copy);
+    MakeWorkingCopy(std::move(corrected), scale, workWidth, workHeight, copy);
     return copy;
 }
 

@@ -17,6 +17,10 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path);
 // load followed by a copy into a float image gives, without the 24-bit image in between.
 bool LoadImageFileGray(ImgFLOAT& target, int orientation, const QString& path);
 
+// The same reduced while it is decoded where the format allows (a JPEG by 1/2, 1/4 or 1/8) as
+// far as the upright image stays at least minimumWidth wide; otherwise whole.
+bool LoadImageFileReduced(ImgRGB& target, int orientation, const char* path, int minimumWidth);
+
 // The size an image file would load with, orientation applied, from its header alone (no
 // pixel decoding), except for GIF files, whose header can disagree with what they decode to
 // and which are therefore decoded. False when the path is not a readable image file.

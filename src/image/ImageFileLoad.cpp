@@ -15,7 +15,7 @@ bool IsTurned(int orientation) { return orientation == kOrientationCw90 || orien
 // pages, one fault each, on every photograph, while ours are reused while a stitch runs.
 // Anything else, or a header claiming more than the decoding limit, decodes the usual way.
 QImage Decode(QImageReader& reader) {
-    const QSize size = reader.size();
+    const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : reader.size();
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid() || size.isEmpty() || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32))
         return reader.read();
@@ -68,6 +68,27 @@ bool LoadOriented(Image& target, int orientation, ImageSource& source, Copy copy
 void CopyColour(const QImage& decoded, ImgRGB& target) { CopyQImageInto(decoded, target); }
 void CopyGray(const QImage& decoded, ImgFLOAT& target) { CopyQImageGrayInto(decoded, target); }
 
+// A JPEG decoded at 1/2, 1/4 or 1/8 of its size by the decoder itself (it skips the transform's
+// finer coefficients, a low-pass of its own): the largest reduction that keeps the upright
+// image at least minimumWidth wide. Other formats decode whole.
+void ReduceWhileDecoding(ImageSource& source, int orientation, int minimumWidth) {
+    if (!source.IsOpen())
+        return;
+    QImageReader& reader = source.Reader();
+    if (reader.format() != "jpeg")
+        return;
+    const QSize size = reader.size();
+    if (!size.isValid())
+        return;
+    const int width = IsTurned(orientation) ? size.height() : size.width();
+    for (int d : {8, 4, 2})
+        if ((width + d - 1) / d >= minimumWidth) {
+            // The decoder's own output size for 1/d: every side rounded up.
+            reader.setScaledSize(QSize((size.width() + d - 1) / d, (size.height() + d - 1) / d));
+            return;
+        }
+}
+
 bool ReadSize(ImageSource& source, int orientation, int* width, int* height) {
     if (!source.IsOpen())
         return false;
@@ -96,6 +117,12 @@ bool LoadImageFile(ImgRGB& target, int orientation, const QString& path) {
 
 bool LoadImageFile(ImgRGB& target, int orientation, const char* path) {
     ImageSource source(path);
+    return LoadOriented(target, orientation, source, CopyColour);
+}
+
+bool LoadImageFileReduced(ImgRGB& target, int orientation, const char* path, int minimumWidth) {
+    ImageSource source(path);
+    ReduceWhileDecoding(source, orientation, minimumWidth);
     return LoadOriented(target, orientation, source, CopyColour);
 }
 

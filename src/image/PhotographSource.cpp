@@ -15,6 +15,11 @@ void PhotographSource::Load(int index, ImgRGB& target) const {
         ThrowUnreadable(index);
 }
 
+void PhotographSource::LoadReduced(int index, ImgRGB& target, int minimumWidth) const {
+    if (index < 0 || index >= Count() || !LoadImageFileReduced(target, rotation, Path(index).c_str(), minimumWidth))
+        ThrowUnreadable(index);
+}
+
 void PhotographSource::LoadGray(int index, ImgFLOAT& target) const {
     if (!TryLoadGray(index, target))
         ThrowUnreadable(index);

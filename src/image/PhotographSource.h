@@ -29,6 +29,9 @@ public:
     // (the target untouched) when it cannot be read.
     void Load(int index, ImgRGB& target) const;
     void LoadGray(int index, ImgFLOAT& target) const;
+    // Reduced while it is decoded (a JPEG by 1/2, 1/4 or 1/8) as far as it stays at least
+    // minimumWidth wide; throws as Load.
+    void LoadReduced(int index, ImgRGB& target, int minimumWidth) const;
     // The same without the exception: false when it cannot be read.
     bool TryLoad(int index, ImgRGB& target) const;
     bool TryLoadGray(int index, ImgFLOAT& target) const;

@@ -92,6 +92,20 @@ void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, 
     ReplicateIntoUnwritten(copy.image);
 }
 
+void MakeWorkingCopy(ImgRGBSHORT&& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy) {
+    if (scale != 1 || workWidth != corrected.width || workHeight != corrected.height) {
+        MakeWorkingCopy(static_cast<const ImgRGBSHORT&>(corrected), scale, workWidth, workHeight, copy);
+        return;
+    }
+    // The photograph at its own resolution: no blur, no resampling, every pixel its own.
+    copy.scale = 1;
+    copy.image = std::move(corrected);
+    int low = std::numeric_limits<int>::max(), high = std::numeric_limits<int>::min();
+    ChannelRangeOf(copy.image, low, high);
+    copy.minimum = low <= high ? low : 0;
+    copy.maximum = low <= high ? high : 0;
+}
+
 void SeamMask(const Projection& projection, const Camera& camera, const WorkingCopy& copy,
               const std::vector<EarlierImage>& earlier, ImgUCHAR& seam) {
     const int w = copy.image.width, h = copy.image.height;
@@ -99,10 +113,9 @@ void SeamMask(const Projection& projection, const Camera& camera, const WorkingC
     seam.FillRect(0, 0, w - 1, h - 1, 1);
     if (earlier.empty())
         return;
-    ImgFLOAT tent, earlierTent;
-    stitch::TentWeight(w, h, tent);
+    const stitch::TentWeights tent(w, h);
     for (const EarlierImage& f : earlier) {
-        stitch::TentWeight(f.workWidth, f.workHeight, earlierTent);
+        const stitch::TentWeights earlierTent(f.workWidth, f.workHeight);
         const CameraTransfer transfer(projection, camera, *f.camera);
         stitch::ClearSeamMaskWhereEarlierWins(seam, tent, earlierTent, [&](int i, double* xs, double* ys) {
             transfer.WorkingRow(i, w, copy.scale, f.scale, xs, ys);

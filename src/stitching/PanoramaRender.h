@@ -21,6 +21,8 @@ struct WorkingCopy {
     int maximum = 0;
 };
 void MakeWorkingCopy(const ImgRGBSHORT& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy);
+// The same taking the corrected pixels over: at scale 1 they are the working copy as they are.
+void MakeWorkingCopy(ImgRGBSHORT&& corrected, double scale, int workWidth, int workHeight, WorkingCopy& copy);
 
 // The new image's seam mask at working resolution: 1 where it owns a working pixel, 0 where an
 // earlier image whose rectangle meets its own covers the pixel with a larger tent weight.

@@ -42,6 +42,7 @@ bool FitPhotometricCorrection(std::vector<Camera>& cameras, const PhotometricInp
     std::vector<double> scales;
     if (!MakePhotometricImages(static_cast<int>(cameras.size()), input, images, scales))
         return false;
+
     if (input.fitting)
         input.fitting();
 

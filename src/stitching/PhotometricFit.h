@@ -20,10 +20,14 @@ struct PhotometricInput {
     int mode = 2;                 // 0 none, 1 colour ("color"), 2 gray; any other value fits nothing
     double correctionLimit = 20;  // percent; taken into 1..30
     std::vector<PhotometricEdge> edges;
-    // Decodes the photograph of camera i at full resolution as 8-bit RGB with the project's source
-    // rotation; false when it cannot. It is called on worker threads, several photographs at once,
-    // so it must be thread-safe: decode only, and leave reporting to loadFailed.
+    // Decodes the photograph of camera i as 8-bit RGB with the project's source rotation; false
+    // when it cannot. It is called on worker threads, several photographs at once, so it must be
+    // thread-safe: decode only, and leave reporting to loadFailed.
     std::function<bool(int camera, ImgRGB& image)> load;
+    // The photographs' own widths by camera, for a load that reduces a photograph while
+    // decoding it (to at least kPhotometricImageWidth wide): the copy's scale is then taken
+    // against the own width. Empty: photographs load at their own size.
+    std::vector<double> photographWidths;
     // Called on the calling thread for the first photograph in list order that load could not
     // decode, once the workers have stopped; meant to record the failure and throw. When it is
     // missing or returns, the fit throws "\nCould not load a image!\n".

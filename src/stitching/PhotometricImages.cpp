@@ -25,7 +25,11 @@ void MakeOne(const PhotometricInput& input, int i, ImgRGB& small, double& scale,
             outcome.unreadable = true;
             return;
         }
+        const double loadedWidth = photograph.width;
         scale = MakePhotometricImage(photograph, small);
+        const size_t k = static_cast<size_t>(i);
+        if (k < input.photographWidths.size() && input.photographWidths[k] > loadedWidth)
+            scale *= loadedWidth / input.photographWidths[k];
     } catch (...) {
         outcome.error = std::current_exception();
     }

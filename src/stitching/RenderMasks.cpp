@@ -29,34 +29,40 @@ void MinimumOfFive(const uint8_t* in, uint8_t* out, int n) {
 
 }  // namespace
 
+TentWeights::TentWeights(int w, int h)
+    : columns(static_cast<size_t>(std::max(w, 0))), rows(static_cast<size_t>(std::max(h, 0))) {
+    for (int x = 0; x < w; ++x)
+        columns[static_cast<size_t>(x)] = TentFactor(x, w / 2);
+    for (int y = 0; y < h; ++y)
+        rows[static_cast<size_t>(y)] = TentFactor(y, h / 2);
+}
+
 void TentWeight(int w, int h, ImgFLOAT& T) {
     T.Resize(w, h);
-    int hw = w / 2, hh = h / 2;
+    const TentWeights tent(w, h);
     for (int y = 0; y < h; ++y) {
-        double fy = TentFactor(y, hh);
         float* row = T.Row(y);
         for (int x = 0; x < w; ++x)
-            row[x] = static_cast<float>(fy * TentFactor(x, hw));
+            row[x] = tent.At(x, y);
     }
 }
 
-void ClearSeamMaskWhereEarlierWins(ImgUCHAR& S, const ImgFLOAT& newTent, const ImgFLOAT& earlierTent,
+void ClearSeamMaskWhereEarlierWins(ImgUCHAR& S, const TentWeights& newTent, const TentWeights& earlierTent,
                                    const WorkingRowMap& mapRow) {
     int w = S.width;
-    double fw = earlierTent.width, fh = earlierTent.height;
+    double fw = earlierTent.Width(), fh = earlierTent.Height();
     ParallelRows(RowBands(S.height), [&](int, int begin, int end) {
         std::vector<double> xs(static_cast<size_t>(w)), ys(static_cast<size_t>(w));
         for (int i = begin; i < end; ++i) {
             mapRow(i, xs.data(), ys.data());
             uint8_t* s = S.Row(i);
-            const float* own = newTent.Row(i);
             for (int j = 0; j < w; ++j) {
                 double x = xs[j], y = ys[j];
                 // 0 < trunc(x) < fw - 1, written so that non-finite values fail too.
                 if (!(x >= 1.0 && x < fw - 1.0 && y >= 1.0 && y < fh - 1.0))
                     continue;
                 int k = static_cast<int>(x), l = static_cast<int>(y);
-                if (EarlierImageKeeps(earlierTent.Row(l)[k], own[j]))
+                if (EarlierImageKeeps(earlierTent.At(k, l), newTent.At(j, i)))
                     s[j] = 0;
             }
         }

@@ -49,3 +49,32 @@ TEST(PhotographSource, DecodesTurnedAndNamesWhatItCannotRead) {
     EXPECT_FALSE(upright.TryLoad(2, untouched));
     EXPECT_THROW(upright.Load(-1, untouched), UnreadablePhotograph);
 }
+
+// A JPEG is reduced by the decoder as far as the asked width allows (1/2, 1/4, 1/8), turned by
+// the source rotation like a whole load; other formats come whole.
+TEST(PhotographSource, ReducedLoadsHalveAJpegWhileDecodingAndLeaveOtherFormatsWhole) {
+    QTemporaryDir dir;
+    QImage card(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            card.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
+    const std::string jpeg = dir.filePath("card.jpg").toStdString(), png = dir.filePath("card.png").toStdString();
+    ASSERT_TRUE(card.save(QString::fromStdString(jpeg), "JPEG", 95));
+    ASSERT_TRUE(card.save(QString::fromStdString(png)));
+    ImgRGB image;
+    PhotographSource({jpeg}, 0).LoadReduced(0, image, 300);
+    EXPECT_EQ(image.width, 400);  // a quarter would be 200 wide, too narrow
+    EXPECT_EQ(image.height, 300);
+    PhotographSource({jpeg}, 0).LoadReduced(0, image, 100);
+    EXPECT_EQ(image.width, 100);
+    PhotographSource({jpeg}, 0).LoadReduced(0, image, 801);
+    EXPECT_EQ(image.width, 800);
+    // Turned a quarter: the upright width is the stored height.
+    PhotographSource({jpeg}, 1).LoadReduced(0, image, 150);
+    EXPECT_EQ(image.width, 150);
+    EXPECT_EQ(image.height, 200);
+    PhotographSource({png}, 0).LoadReduced(0, image, 100);
+    EXPECT_EQ(image.width, 800);
+    EXPECT_THROW(PhotographSource({dir.filePath("gone.jpg").toStdString()}, 0).LoadReduced(0, image, 100),
+                 UnreadablePhotograph);
+}

@@ -21,9 +21,7 @@ TEST(RenderMasks, TentWeightPeaksInTheMiddleWithIntegerHalves) {
 TEST(RenderMasks, SeamMaskKeepsEarlierPixelsOnlyWhereTheirWeightIsStrictlyLarger) {
     // Both working images 9 x 9, the earlier one shifted by two columns to the right of the new
     // one: new pixel (j, i) is the earlier image's (j - 2, i).
-    ImgFLOAT tentNew, tentEarlier;
-    stitch::TentWeight(9, 9, tentNew);
-    stitch::TentWeight(9, 9, tentEarlier);
+    const stitch::TentWeights tentNew(9, 9), tentEarlier(9, 9);
     ImgUCHAR S(9, 9);
     S.FillRect(0, 0, 8, 8, 1);
     stitch::ClearSeamMaskWhereEarlierWins(S, tentNew, tentEarlier, [](int i, double* x, double* y) {
