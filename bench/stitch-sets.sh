@@ -23,8 +23,8 @@ run() {
     /usr/bin/time -f "$name: %e s wall, %M KB peak" "$stitch" -q --seed 17 --projection cylindrical "$@" >/dev/null
 }
 
-run "ring preview 1024" --preview -o "$work/ring-preview.jpg" "$work/ring"/view*.jpg
-run "ring 1024" -o "$work/ring.jpg" "$work/ring"/view*.jpg
+run "ring preview 1024" --preview --size 1024 -o "$work/ring-preview.jpg" "$work/ring"/view*.jpg
+run "ring 1024" --size 1024 -o "$work/ring.jpg" "$work/ring"/view*.jpg
 run "ring native" -o "$work/ring-native.jpg" --size native "$work/ring"/view*.jpg
 run "six 4000x3000 native" -o "$work/big.jpg" --size native "$work/big"/view*.jpg
 
