@@ -18,17 +18,20 @@ CameraFitInput RingInput(rig::Rig& ring, ProjectionType type) {
     return input;
 }
 
-void BM_FitCamerasRing(benchmark::State& state) {
-    const auto type = static_cast<ProjectionType>(state.range(0));
+// Times FitCameras() on fresh trees from makeRig (a fit rewrites the edge transfers from its
+// cameras), each off by a pair fit's typical error.
+template <class MakeRig>
+void TimeFits(benchmark::State& state, MakeRig makeRig, ProjectionType type, bool dense) {
     int iterations = 0;
     double residual = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        // Fresh trees each time: a fit rewrites the edge transfers from its cameras.
-        rig::Rig ring = rig::Ring(150);
-        ring.PerturbTransfers(0.03, 0.5);
+        rig::Rig rig = makeRig();
+        rig.PerturbTransfers(0.03, 0.5);
+        CameraFitInput input = RingInput(rig, type);
+        input.denseJacobian = dense;
         state.ResumeTiming();
-        CameraFitResult result = FitCameras(RingInput(ring, type));
+        CameraFitResult result = FitCameras(input);
         if (result.status != CameraFitStatus::Fitted)
             state.SkipWithError("fit failed");
         iterations = result.iterations;
@@ -37,7 +40,27 @@ void BM_FitCamerasRing(benchmark::State& state) {
     state.counters["lm_iterations"] = iterations;
     state.counters["residual_px"] = residual;
 }
+
+void BM_FitCamerasRing(benchmark::State& state) {
+    TimeFits(state, [] { return rig::Ring(150); }, static_cast<ProjectionType>(state.range(0)), false);
+}
 BENCHMARK(BM_FitCamerasRing)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// Many rows around a full turn (60: three rows of 20 at 30 degrees; 500: ten rows of 50 at 8
+// degrees), 40 exact correspondences per edge. A second argument of 1 fits with the dense
+// Jacobian the fit started with, for comparison.
+void BM_FitCamerasMultiRow(benchmark::State& state) {
+    const bool sixty = state.range(0) == 60;
+    TimeFits(
+        state, [sixty] { return sixty ? rig::MultiRowRing(3, 20, 30) : rig::MultiRowRing(10, 50, 8); },
+        ProjectionType::Spherical, state.range(1) != 0);
+}
+BENCHMARK(BM_FitCamerasMultiRow)
+    ->Args({60, 0})
+    ->Args({60, 1})
+    ->Args({500, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 void BM_InitStitchGeometryRing(benchmark::State& state) {
     rig::Rig ring = rig::Ring(150);

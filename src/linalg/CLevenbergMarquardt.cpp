@@ -4,11 +4,11 @@
 #include <utility>
 #include <vector>
 
+#include "linalg/Cholesky.h"
+#include "linalg/DifferencedProblem.h"
+
 namespace {
 
-// The forward difference's step; the Jacobian divides by it (as a product with its inverse).
-constexpr double kStep = 1e-10;
-constexpr double kInverseStep = 1e10;
 constexpr double kSettled = 0.0001;
 constexpr double kSmallestLambda = 1e-7;
 
@@ -21,36 +21,29 @@ bool Finite(const CVector& parameters, double stdDev) {
 
 }  // namespace
 
-CVector CLevenbergMarquardt::Evaluate(const CMatrix& input, const CMatrix& observations, CVector& parameters) {
-    model.Resize(observations.rows, observations.cols);
-    perturbedModel.Resize(observations.rows, observations.cols);
-    residualFunction(input, parameters, model, context);
-    for (int i = 0; i < parameters.count; ++i) {
-        parameters[i] += kStep;
-        residualFunction(input, parameters, perturbedModel, context);
-        parameters[i] -= kStep;
-        double* column = jacobian.columns[i];
-        for (int k = 0; k < model.count; ++k)
-            column[k] = (perturbedModel.data[k] - model.data[k]) * kInverseStep;
-    }
-    CVector residuals(observations.count);
-    for (int k = 0; k < observations.count; ++k)
-        residuals[k] = observations.data[k] - model.data[k];
-    return residuals;
-}
-
 bool CLevenbergMarquardt::Fit(const CMatrix& input, const CMatrix& observations, CVector& parameters,
                               ResidualFunction function) {
-    residualFunction = std::move(function);
+    DifferencedProblem problem(input, observations, std::move(function), context);
+    return Minimise(problem, parameters);
+}
+
+CMatrix CLevenbergMarquardt::SolveStep(const CMatrix& N, const CMatrix& g) const {
+    if (solveByCholesky) {
+        CVector delta;
+        if (SolveCholesky(N, CVector(g), delta))
+            return std::move(delta);
+    }
+    return N.Inverse() * g;
+}
+
+bool CLevenbergMarquardt::Minimise(LeastSquaresProblem& problem, CVector& parameters) {
     double lambda = initialLambda;
-    int n = parameters.count;
-    jacobian.Resize(observations.count, n);
+    const int n = parameters.count;
     iterations = 0;
 
-    CVector r = Evaluate(input, observations, parameters);
-    CMatrix Jt = jacobian.Transpose();
-    CMatrix N = Jt * jacobian;
-    CMatrix g = Jt * r;
+    CVector r = problem.Residuals(parameters);
+    CMatrix N, g;
+    problem.NormalEquations(parameters, r, N, g);
     double sigma = r.StdDev();
     CVector accepted = parameters;
     std::vector<double> savedDiagonal(static_cast<size_t>(n));
@@ -61,20 +54,19 @@ bool CLevenbergMarquardt::Fit(const CMatrix& input, const CMatrix& observations,
             savedDiagonal[d] = N(d, d);
             N(d, d) *= 1 + lambda;
         }
-        CMatrix delta = N.Inverse() * g;
+        const CMatrix delta = SolveStep(N, g);
         for (int d = 0; d < n; ++d)
             parameters[d] += delta.data[d];
-        r = Evaluate(input, observations, parameters);
-        double trial = r.StdDev();
+        r = problem.Residuals(parameters);
+        const double trial = r.StdDev();
         if (std::fabs(trial - sigma) < kSettled && i > minIterations) {
             residualStdDev = trial;
             return Finite(parameters, residualStdDev);
         }
         if (trial < sigma) {
             lambda = std::fmax(lambda * 0.1, kSmallestLambda);
-            Jt = jacobian.Transpose();
-            g = Jt * r;
-            N = Jt * jacobian;
+            // The Jacobian is needed only where a step was accepted.
+            problem.NormalEquations(parameters, r, N, g);
             sigma = trial;
             accepted = parameters;
         } else {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "linalg/CMatrix.h"
+#include "linalg/LeastSquaresProblem.h"
 
 // Levenberg-Marquardt fit of a parameter vector to observations through a residual function.
 // What it drives down is the sample standard deviation of the residuals.
@@ -22,8 +23,11 @@ public:
     }
 
     // True unless the fit ended on numbers that are not finite (a model that diverged); the
-    // quality of a fit is residualStdDev.
+    // quality of a fit is residualStdDev. The Jacobian is the model's forward difference in
+    // every parameter, held whole.
     bool Fit(const CMatrix& input, const CMatrix& observations, CVector& parameters, ResidualFunction function);
+    // The same steps on a problem that assembles its own normal equations.
+    bool Minimise(LeastSquaresProblem& problem, CVector& parameters);
 
     void* context = nullptr;
     double residualStdDev = 0;
@@ -31,13 +35,10 @@ public:
     int minIterations = 10;
     int iterations = 0;
     double initialLambda = 0.001;
+    // Solve each step's damped normal equations by their Cholesky factor (falling back to the
+    // inverse where the factor does not exist) instead of always by the inverse.
+    bool solveByCholesky = false;
 
 private:
-    // Model at the parameters and the forward-difference Jacobian; returns the residuals.
-    CVector Evaluate(const CMatrix& input, const CMatrix& observations, CVector& parameters);
-
-    ResidualFunction residualFunction;
-    CMatrix model;
-    CMatrix perturbedModel;
-    CMatrix jacobian;
+    CMatrix SolveStep(const CMatrix& N, const CMatrix& g) const;
 };

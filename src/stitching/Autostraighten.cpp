@@ -18,17 +18,17 @@ void AddHorizontalAxis(const Camera& camera, CMatrix& S) {
 
 }  // namespace
 
-void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
-                    const std::vector<PointD>& layoutPositions) {
+bool StraighteningRotation(const std::vector<Camera>& cameraList, const std::vector<Camera>& closingCameraList,
+                           const std::vector<PointD>& layoutPositions, CMatrix& straighten) {
     if (cameraList.empty())
-        return;
+        return false;
     if (layoutPositions.size() < cameraList.size())
         throw "Autostraighten(): fewer layout positions than cameras";
     auto [lowest, highest] =
         std::minmax_element(layoutPositions.begin(), layoutPositions.begin() + static_cast<long>(cameraList.size()),
                             [](const PointD& a, const PointD& b) { return a.x < b.x; });
     if (highest->x - lowest->x <= 0.25 * cameraList[0].lens.width)
-        return;
+        return false;
 
     CMatrix S(3, 3);
     for (int k = 0; k < 9; ++k)
@@ -46,7 +46,15 @@ void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closin
     const double halfPi = std::numbers::pi / 2;
     CMatrix Rs = Rx(-(halfPi - std::atan2(a[1], a[2])));
     CMatrix Rr = Rz(halfPi - std::atan2(a[1], a[0]));
-    CMatrix straighten = Rs * Rr;
+    straighten = Rs * Rr;
+    return true;
+}
+
+void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
+                    const std::vector<PointD>& layoutPositions) {
+    CMatrix straighten;
+    if (!StraighteningRotation(cameraList, closingCameraList, layoutPositions, straighten))
+        return;
     for (Camera& camera : cameraList)
         camera.SetRotation(straighten * camera.rotation);
     for (Camera& camera : closingCameraList)

@@ -13,3 +13,8 @@
 // Throws when layoutPositions has fewer entries than cameraList.
 void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
                     const std::vector<PointD>& layoutPositions);
+
+// The turn Autostraighten() applies to every camera (from the left), into straighten; false
+// when it applies none. The lists are only read.
+bool StraighteningRotation(const std::vector<Camera>& cameraList, const std::vector<Camera>& closingCameraList,
+                           const std::vector<PointD>& layoutPositions, CMatrix& straighten);

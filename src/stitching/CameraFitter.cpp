@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "linalg/CLevenbergMarquardt.h"
+#include "stitching/CameraFitProblem.h"
 #include "stitching/Autostraighten.h"
 #include "stitching/FocalLength.h"
 #include "stitching/PanoramaRotations.h"
@@ -97,8 +98,13 @@ CameraFitStatus CameraFitter::FitCameras() {
     BuildObservations(input, observations);
     CVector parameters = Parameters();
     CLevenbergMarquardt optimiser;
-    optimiser.context = &edges;
-    optimiser.Fit(input, observations, parameters, CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
+    if (in.denseJacobian) {
+        optimiser.Fit(input, observations, parameters, CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
+    } else {
+        CameraFitProblem problem(*this, input, observations);
+        optimiser.solveByCholesky = true;
+        optimiser.Minimise(problem, parameters);
+    }
     residualStdDev = optimiser.residualStdDev;
     iterations = optimiser.iterations;
     // The optimiser itself always reports success; a fit that ran off to NaN or infinity, or to

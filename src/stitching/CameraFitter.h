@@ -22,6 +22,9 @@ struct CameraFitInput {
     std::vector<PointD> layoutPositions;
     ProjectionType projectionType = ProjectionType::Planar;
     double verticalCameraRotation = 0;  // radians
+    // Take the Jacobian by differences over the whole model and solve each step by the inverse,
+    // as the fit first did: far slower past a few dozen photographs, kept to compare with.
+    bool denseJacobian = false;
 };
 
 enum class CameraFitStatus {
@@ -49,6 +52,17 @@ struct CameraFitResult {
 
 // The whole camera fit on plain data.
 CameraFitResult FitCameras(const CameraFitInput& input);
+
+// The transfer of a tree edge: a pixel of the child's camera to the pixel of the parent's
+// camera that sees the same ray (K_p R_p^T R_c K_c^-1).
+CMatrix ChildToParentTransfer(const Camera& child, const Camera& parent);
+
+// A pixel through a 3x3 homography.
+inline void TransferPoint(const CMatrix& H, double x, double y, double& outX, double& outY) {
+    const double w = H(2, 0) * x + H(2, 1) * y + H(2, 2);
+    outX = (H(0, 0) * x + H(0, 1) * y + H(0, 2)) / w;
+    outY = (H(1, 0) * x + H(1, 1) * y + H(1, 2)) / w;
+}
 
 // One edge of the fit: a non-root tree node with the cameras of its image and of its parent's
 // image, both indices into the list named by `closing`.
@@ -92,7 +106,7 @@ public:
     CVector Parameters() const;
     // The parameters into the cameras, then RefreshCameras().
     void WriteParameters(const CVector& parameters);
-    // The model of the fit; context is the edge list.
+    // The model of the fit over the edge list; context is not used.
     void CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output, void* context);
     // After the fit: straighten, panorama rotations and planar homographies, lens inverses.
     void FinishCameras();
@@ -110,10 +124,17 @@ public:
     int iterations = 0;
 
 private:
+    friend class CameraFitProblem;
+
     size_t CameraIndex(const std::vector<Camera>& list, int image) const;
     void EstimatePass(bool closing, double focalLength);
     void RefreshTree(HierarchyNode* tree, std::vector<Camera>& list);
     void LoopBlock(const CMatrix& input, int firstRow, CMatrix& output);
+    // The loop rows with the given straightening turn (null: none) and, where focalLength > 0,
+    // that focal length in place of the cameras' own.
+    void LoopRows(const CMatrix& input, int firstRow, CMatrix& output, const CMatrix* straighten,
+                  double focalLength) const;
+    Camera LoopCamera(size_t index, const CMatrix* straighten, double focalLength) const;
 
     CameraFitInput in;
     std::unique_ptr<HierarchyNode> mainTree;

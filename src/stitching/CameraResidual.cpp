@@ -7,25 +7,18 @@
 #include "stitching/CameraFitter.h"
 #include "stitching/PanoramaRotations.h"
 
-void CameraFitter::CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output, void* context) {
+void CameraFitter::CameraResidual(const CMatrix& input, const CVector& parameters, CMatrix& output, void*) {
     WriteParameters(parameters);
-    const auto& edgeList = *static_cast<const std::vector<CameraEdge>*>(context);
     const double* xs = input.columns[0];
     const double* ys = input.columns[1];
     double* outX = output.columns[0];
     double* outY = output.columns[1];
     int row = 0;
-    for (const CameraEdge& edge : edgeList) {
+    for (const CameraEdge& edge : edges) {
         const CMatrix& H = edge.node->toParent;
-        const double h00 = H(0, 0), h01 = H(0, 1), h02 = H(0, 2), h10 = H(1, 0), h11 = H(1, 1), h12 = H(1, 2);
-        const double h20 = H(2, 0), h21 = H(2, 1), h22 = H(2, 2);
         const int end = row + static_cast<int>(edge.node->childPoints.size());
-        for (; row < end; ++row) {
-            const double x = xs[row], y = ys[row];
-            const double w = h20 * x + h21 * y + h22;
-            outX[row] = (h00 * x + h01 * y + h02) / w;
-            outY[row] = (h10 * x + h11 * y + h12) / w;
-        }
+        for (; row < end; ++row)
+            TransferPoint(H, xs[row], ys[row], outX[row], outY[row]);
     }
     if (HasLoopBlock())
         LoopBlock(input, row, output);
@@ -36,18 +29,37 @@ void CameraFitter::CameraResidual(const CMatrix& input, const CVector& parameter
 // whole turn, give or take the error), so what is matched is the height and the spread of the
 // points: the chain of the first list must come back to where it started.
 void CameraFitter::LoopBlock(const CMatrix& input, int firstRow, CMatrix& output) {
-    Autostraighten(cameraList, closingCameraList, in.layoutPositions);
-    ComputePanoramaRotations(cameraList, closingCameraList, in.layoutPositions, in.projectionType,
-                             in.verticalCameraRotation);
+    CMatrix straighten;
+    const bool straightens = StraighteningRotation(cameraList, closingCameraList, in.layoutPositions, straighten);
+    LoopRows(input, firstRow, output, straightens ? &straighten : nullptr, 0);
+}
+
+// The cameras as straightening and the panorama rotations would leave them, made for the
+// loop's images only: the rows read nothing else, and the difference quotients of the fit make
+// them once for every parameter.
+Camera CameraFitter::LoopCamera(size_t index, const CMatrix* straighten, double focalLength) const {
+    Camera camera = cameraList[index];
+    if (focalLength > 0) {
+        camera.focalLength = focalLength;
+        camera.UpdateIntrinsics();
+    }
+    if (straighten)
+        camera.SetRotation(*straighten * camera.rotation);
+    SetPanoramaLongitude(camera, in.layoutPositions[index].x, in.layoutPositions[0].x, cameraList[0].lens.width);
+    return camera;
+}
+
+void CameraFitter::LoopRows(const CMatrix& input, int firstRow, CMatrix& output, const CMatrix* straighten,
+                            double focalLength) const {
     const Projection& projection = ProjectionOf(in.projectionType);
     int row = firstRow;
     std::vector<PointD> mapped;
     ForEachPreOrder(transitionTree->firstChild, [&](const HierarchyNode* node) {
-        const Camera& c = cameraList[CameraIndex(cameraList, node->image)];
-        const Camera& p = cameraList[CameraIndex(cameraList, node->parent->image)];
         const size_t n = node->childPoints.size();
         if (n == 0)
             return;
+        const Camera c = LoopCamera(CameraIndex(cameraList, node->image), straighten, focalLength);
+        const Camera p = LoopCamera(CameraIndex(cameraList, node->parent->image), straighten, focalLength);
         mapped.resize(n);
         double meanChild = 0, meanParent = 0;
         for (size_t k = 0; k < n; ++k) {

@@ -1,6 +1,7 @@
 // The first cameras of a fit, chained from the edge homographies outward from each tree's root,
 // and the refresh of the edge transfers from the cameras.
 #include <cstddef>
+#include <vector>
 
 #include "stitching/CameraFitter.h"
 #include "stitching/Rotations.h"
@@ -65,17 +66,37 @@ void CameraFitter::EstimatePass(bool closing, double focalLength) {
     RefreshCameras();
 }
 
+CMatrix ChildToParentTransfer(const Camera& child, const Camera& parent) {
+    return parent.K * parent.rotationTransposed * child.rotation * child.KInverse;
+}
+
 void CameraFitter::RefreshTree(HierarchyNode* tree, std::vector<Camera>& list) {
     for (Camera& camera : list) {
         camera.UpdateIntrinsics();
         camera.RotationFromAngles();
     }
+    // The fit refreshes every camera for each step of its difference quotients: a lookup by
+    // image keeps that linear in the number of cameras.
+    std::vector<int> cameraOfImage;
+    for (size_t k = 0; k < list.size(); ++k) {
+        const size_t image = static_cast<size_t>(list[k].image);
+        if (image >= cameraOfImage.size())
+            cameraOfImage.resize(image + 1, -1);
+        if (cameraOfImage[image] < 0)
+            cameraOfImage[image] = static_cast<int>(k);
+    }
+    auto cameraOf = [&](int image) -> const Camera& {
+        const size_t at = static_cast<size_t>(image);
+        if (image < 0 || at >= cameraOfImage.size() || cameraOfImage[at] < 0)
+            throw "CameraFitter: a tree image without a camera";
+        return list[static_cast<size_t>(cameraOfImage[at])];
+    };
     ForEachPreOrder(tree->firstChild, [&](const HierarchyNode* constNode) {
         HierarchyNode* node = const_cast<HierarchyNode*>(constNode);
-        const Camera& c = list[CameraIndex(list, node->image)];
-        const Camera& p = list[CameraIndex(list, node->parent->image)];
-        node->toParent = p.K * p.rotationTransposed * c.rotation * c.KInverse;
-        node->fromParent = c.K * c.rotationTransposed * p.rotation * p.KInverse;
+        const Camera& c = cameraOf(node->image);
+        const Camera& p = cameraOf(node->parent->image);
+        node->toParent = ChildToParentTransfer(c, p);
+        node->fromParent = ChildToParentTransfer(p, c);
     });
 }
 

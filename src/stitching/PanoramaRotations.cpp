@@ -19,6 +19,16 @@ void SetLongitude(Camera& camera, double longitude) {
 
 }  // namespace
 
+void SetPanoramaLongitude(Camera& camera, double layoutX, double referenceLayoutX, double referenceWidth) {
+    double longitude = AxisLongitude(camera);
+    const double s = longitude >= 0 ? 1 : -1;
+    const double layoutSide = layoutX >= 0 ? 1 : -1;
+    // The camera sits a whole turn further along on the side its layout position shows.
+    if (layoutSide != s && std::fabs(layoutX - referenceLayoutX) > referenceWidth)
+        longitude -= s * kTurn;
+    SetLongitude(camera, longitude);
+}
+
 void ComputePanoramaRotations(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
                               const std::vector<PointD>& layoutPositions, ProjectionType type,
                               double verticalCameraRotation) {
@@ -28,16 +38,8 @@ void ComputePanoramaRotations(std::vector<Camera>& cameraList, std::vector<Camer
         throw "ComputePanoramaRotations(): fewer layout positions than cameras";
     const double E0 = layoutPositions[0].x;
     const double W0 = cameraList[0].lens.width;
-    for (size_t i = 0; i < cameraList.size(); ++i) {
-        double longitude = AxisLongitude(cameraList[i]);
-        const double s = longitude >= 0 ? 1 : -1;
-        const double E = layoutPositions[i].x;
-        const double layoutSide = E >= 0 ? 1 : -1;
-        // The camera sits a whole turn further along on the side its layout position shows.
-        if (layoutSide != s && std::fabs(E - E0) > W0)
-            longitude -= s * kTurn;
-        SetLongitude(cameraList[i], longitude);
-    }
+    for (size_t i = 0; i < cameraList.size(); ++i)
+        SetPanoramaLongitude(cameraList[i], layoutPositions[i].x, E0, W0);
     for (Camera& camera : closingCameraList) {
         double longitude = AxisLongitude(camera);
         SetLongitude(camera, longitude < 0 ? longitude + kTurn : longitude);

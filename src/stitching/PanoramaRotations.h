@@ -16,3 +16,8 @@
 void ComputePanoramaRotations(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
                               const std::vector<PointD>& layoutPositions, ProjectionType type,
                               double verticalCameraRotation);
+
+// One cameraList entry's longitude and panorama rotation as ComputePanoramaRotations() sets
+// them: layoutX is its layout position's x, referenceLayoutX and referenceWidth those of the
+// list's first camera.
+void SetPanoramaLongitude(Camera& camera, double layoutX, double referenceLayoutX, double referenceWidth);

@@ -4,6 +4,8 @@
 #include <random>
 
 #include "linalg/CMatrix.h"
+#include "linalg/Cholesky.h"
+#include "linalg/CVector.h"
 
 namespace {
 
@@ -144,4 +146,41 @@ TEST(SolveLeastSquares, MatchesNormalEquationsAndDetectsRankDeficiency) {
     rhs.Fill(1);
     EXPECT_FALSE(SolveLeastSquares(dependent, rhs, keep));
     EXPECT_EQ(keep[0], 42);
+}
+
+// The Cholesky solve agrees with the inverse on a positive definite system whose unknowns
+// differ in scale by six orders (a focal length beside angles), and refuses what it cannot
+// factor instead of returning garbage.
+TEST(Cholesky, SolvesBadlyScaledSystemsAndRefusesIndefiniteOnes) {
+    const int n = 7;
+    CMatrix A(12, n);
+    for (int i = 0; i < A.rows; ++i)
+        for (int j = 0; j < n; ++j)
+            A(i, j) = std::sin((0.5 + 0.37 * j) * i + 0.1 * j) * (j == 0 ? 1e-3 : 1e3);
+    const CMatrix N = A.Transpose() * A;
+    CVector truth(n);
+    for (int j = 0; j < n; ++j)
+        truth[j] = j == 0 ? 1000.0 + j : 0.01 * (j - 3);
+    const CVector b(N * truth);
+    CVector x;
+    ASSERT_TRUE(SolveCholesky(N, b, x));
+    ASSERT_EQ(x.count, n);
+    for (int j = 0; j < n; ++j)
+        EXPECT_NEAR(x[j], truth[j], 1e-7 * std::fabs(truth[j]) + 1e-9) << j;
+
+    CMatrix indefinite(2, 2);
+    indefinite(0, 0) = 1;
+    indefinite(0, 1) = indefinite(1, 0) = 2;
+    indefinite(1, 1) = 1;
+    CVector rhs(2);
+    rhs.Fill(1);
+    CVector untouched(1);
+    untouched[0] = 42;
+    EXPECT_FALSE(SolveCholesky(indefinite, rhs, untouched));
+    EXPECT_EQ(untouched[0], 42);
+    CMatrix singular(2, 2);
+    for (int k = 0; k < 4; ++k)
+        singular.data[k] = 1;
+    EXPECT_FALSE(SolveCholesky(singular, rhs, untouched));
+    EXPECT_FALSE(SolveCholesky(N, rhs, untouched));  // sizes that do not match
 }

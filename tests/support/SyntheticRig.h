@@ -184,4 +184,35 @@ inline Rig Grid(int pointsPerEdge = 40) {
     return r;
 }
 
+// `rows` rows of `columns` images around a full turn on a tilted tripod, `pitchStep` degrees
+// apart in pitch (the rows centred on the horizon). The main tree runs along the middle row
+// and from each of its images up and down its column; the transition tree closes the middle
+// row's circle.
+inline Rig MultiRowRing(int rows, int columns, double pitchStep, int pointsPerEdge = 40) {
+    Rig r;
+    r.pointsPerEdge = pointsPerEdge;
+    CMatrix tripod = Rz(Radians(1.5)) * Rx(Radians(-3));
+    auto at = [columns](int row, int column) { return row * columns + column; };
+    for (int row = 0; row < rows; ++row)
+        for (int column = 0; column < columns; ++column)
+            r.AddImage(tripod * Ry(Radians(360.0 * column / columns)) *
+                       Rx(Radians(pitchStep * (row - (rows - 1) / 2.0)) + Radians(0.3 * (column % 3))));
+    const int middle = rows / 2;
+    r.mainTree = Rig::Root(at(middle, 0));
+    HierarchyNode* along = r.mainTree.get();
+    for (int column = 0; column < columns; ++column) {
+        if (column > 0)
+            along = r.Link(along, at(middle, column));
+        HierarchyNode* node = along;
+        for (int row = middle - 1; row >= 0; --row)
+            node = r.Link(node, at(row, column));
+        node = along;
+        for (int row = middle + 1; row < rows; ++row)
+            node = r.Link(node, at(row, column));
+    }
+    r.transitionTree = Rig::Root(at(middle, columns - 1));
+    r.Link(r.transitionTree.get(), at(middle, 0));
+    return r;
+}
+
 }  // namespace rig
