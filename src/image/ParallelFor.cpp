@@ -4,6 +4,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,7 +20,28 @@ struct InsideTask {
     ~InsideTask() { --taskDepth; }
 };
 
+std::atomic<int> startsLeftBeforeFailure{-1};
+
+// Starts one more worker; false when the system (or a test) refuses.
+bool StartWorker(std::vector<std::thread>& threads, const std::function<void()>& work) {
+    int left = startsLeftBeforeFailure.load();
+    while (left >= 0) {
+        if (left == 0)
+            return false;
+        if (startsLeftBeforeFailure.compare_exchange_weak(left, left - 1))
+            break;
+    }
+    try {
+        threads.emplace_back(work);
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 }  // namespace
+
+void FailThreadStartsAfter(int started) { startsLeftBeforeFailure = started; }
 
 void ParallelFor(int count, const std::function<void(int)>& task) {
     if (taskDepth > 0) {
@@ -45,8 +67,10 @@ void ParallelFor(int count, const std::function<void(int)>& task) {
         }
     };
     std::vector<std::thread> threads;
+    threads.reserve(static_cast<size_t>(workers));
     for (int t = 1; t < workers; ++t)
-        threads.emplace_back(work);
+        if (!StartWorker(threads, work))
+            break;
     work();
     for (std::thread& thread : threads)
         thread.join();

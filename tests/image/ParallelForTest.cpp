@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "image/GaussianSmooth.h"
+#include "image/ImgTypes.h"
 #include "image/ParallelFor.h"
 
 // Every index runs once; the bands of rows cover every row once, in order, for images of any
@@ -40,4 +43,45 @@ TEST(ParallelFor, EveryIndexAndEveryRowOnceAndFailuresComeBack) {
                                      throw std::runtime_error("band 5");
                              }),
                  std::runtime_error);
+}
+
+// A thread the system refuses to start leaves the work to the caller: every index still runs
+// once, on the calling thread, a pass gives the same pixels, and a task's failure still comes
+// back as itself rather than ending the process.
+TEST(ParallelFor, AThreadThatCannotStartLeavesTheWorkToTheCaller) {
+    ImgFLOAT image(301, 203);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            image.At(x, y) = static_cast<float>((x * 7 + y * 13) % 29);
+    ImgFLOAT threaded(image);
+    GaussianSmooth(threaded, 2.5);
+
+    FailThreadStartsAfter(0);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<int> runs(500, 0);
+    std::atomic<int> elsewhere{0};
+    ParallelFor(500, [&](int i) {
+        ++runs[size_t(i)];
+        elsewhere += std::this_thread::get_id() != caller;
+    });
+    ImgFLOAT alone(image);
+    GaussianSmooth(alone, 2.5);
+    bool thrown = false;
+    try {
+        ParallelFor(8, [](int i) {
+            if (i == 3)
+                throw std::runtime_error("task 3");
+        });
+    } catch (const std::runtime_error&) {
+        thrown = true;
+    }
+    FailThreadStartsAfter(-1);
+
+    for (int r : runs)
+        ASSERT_EQ(r, 1);
+    EXPECT_EQ(elsewhere.load(), 0);
+    EXPECT_TRUE(thrown);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            ASSERT_EQ(alone.At(x, y), threaded.At(x, y)) << x << "," << y;
 }
