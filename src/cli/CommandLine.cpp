@@ -46,7 +46,9 @@ const char* const kUsageTail =
     "  --version            the program's version\n"
     "\n"
     "exit status: 0 done, 1 no images overlap (a project asked for is still written),\n"
-    "             2 bad usage, unreadable input or a failed write, 130 interrupted\n";
+    "             2 bad usage, unreadable input or a failed write,\n"
+    "             3 written, but photographs were left out (each is named on stderr),\n"
+    "             130 interrupted\n";
 
 // The way a range or a default is shown: whole numbers without decimals.
 std::string Number(double v) { return Zelvo::Chars::Format("%g", v).c_str(); }

@@ -30,6 +30,7 @@ void OnInterrupt(int) { interrupted = 1; }
 constexpr int kMatched = 0;
 constexpr int kNoOverlap = 1;
 constexpr int kError = 2;
+constexpr int kLeftOut = 3;  // the panorama was written, but photographs were left out of it
 constexpr int kInterrupted = 130;
 
 int Fail(const std::string& message) {
@@ -327,6 +328,16 @@ std::string ScratchFolder(const CommandLine& cl) {
     return std::string();
 }
 
+// A batch must notice a photograph missing from its panorama: each is named on stderr, quiet
+// or not, and the run ends with its own status.
+int LeftOutStatus(const PanoramaEngine& engine) {
+    const std::vector<int> leftOut = engine.PhotographsLeftOut();
+    for (int image : leftOut)
+        std::fprintf(stderr, "vedora-stitch: %s is left out of the panorama (it overlaps none of the others)\n",
+                     engine.Image(image).path.c_str());
+    return leftOut.empty() ? kMatched : kLeftOut;
+}
+
 int Run(CommandLine& cl) {
     if (!cl.project.empty())
         cl.project = WithProjectSuffix(cl.project);
@@ -377,7 +388,7 @@ int Run(CommandLine& cl) {
     PrintResults(engine);
     if (status == kNoOverlap || MatchedPairs(engine) == 0)
         return kNoOverlap;
-    return kMatched;
+    return cl.Stitches() ? LeftOutStatus(engine) : kMatched;
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <string>
+#include <vector>
 
+#include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
 #include "xml/XmlDocument.h"
 
@@ -31,6 +34,32 @@ void WriteNodes(const HierarchyNode* node, XmlElement* parent, bool transitions,
 }
 
 }  // namespace
+
+std::vector<int> PanoramaEngine::PhotographsLeftOut() const {
+    std::vector<int> leftOut;
+    if (!mainTree)
+        return leftOut;
+    std::vector<bool> drawn(images.size(), false);
+    for (int image : mainTree->DistinctImages())
+        if (image >= 0 && static_cast<size_t>(image) < drawn.size())
+            drawn[static_cast<size_t>(image)] = true;
+    for (size_t k = 0; k < drawn.size(); ++k)
+        if (!drawn[k])
+            leftOut.push_back(static_cast<int>(k));
+    return leftOut;
+}
+
+std::string PanoramaEngine::LeftOutMessage() const {
+    const std::vector<int> leftOut = PhotographsLeftOut();
+    if (leftOut.empty())
+        return std::string();
+    std::string names;
+    for (int image : leftOut)
+        names += std::string(names.empty() ? "" : ", ") + images[static_cast<size_t>(image)].path.c_str();
+    const char* text = leftOut.size() == 1 ? "Left out of the panorama, it overlaps none of the other photographs: "
+                                           : "Left out of the panorama, they overlap none of the other photographs: ";
+    return Tr(text) + names;
+}
 
 std::unique_ptr<XmlDocument> PanoramaEngine::HierarchyDocument(const char* rootName) const {
     auto document = std::make_unique<XmlDocument>();

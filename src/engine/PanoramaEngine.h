@@ -257,6 +257,11 @@ public:
     bool BuildOverlapHierarchyTrees();
     std::vector<int> FindImageGroups() const;
     std::unique_ptr<Zelvo::XmlDocument> HierarchyDocument(const char* rootName) const;
+    // Photographs of the project that the panorama leaves out (they overlap none of the
+    // photographs of the main tree), in project order; empty while there is no main tree.
+    std::vector<int> PhotographsLeftOut() const;
+    // The line the log and the command line show for them; empty when none is left out.
+    std::string LeftOutMessage() const;
     void GroupLayout(std::vector<PlacedImage>& placed, std::vector<int>& unplaced) const;
 
     // Sub-pixel refinement of every pair's inliers at full resolution before the pair fit (on

@@ -256,6 +256,9 @@ bool PanoramaEngine::StitchPanorama() {
             stitchedPanorama = std::move(stitched);
             Status(Tr("Stitching done"));
             Log(Tr("...stitching done\n"));
+            const std::string leftOut = LeftOutMessage();
+            if (!leftOut.empty())
+                Log(leftOut + "\n");
             return true;
         },
         [this] { stitchedPanorama.reset(); });

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/PanoramaEngine.h"
 #include "support/EngineFixture.h"
+#include "support/RenderedViews.h"
 #include "xml/XmlDocument.h"
 
 using namespace Zelvo;
@@ -179,4 +183,30 @@ TEST(PanoramaEngine, TheStitchGeometryRecordsWhyItFailed) {
     ImgRGB preview;
     EXPECT_FALSE(engine.PreviewStitch(preview));
     EXPECT_EQ(engine.LastFailure(), EngineFailure::NoOverlap);
+}
+
+// A photograph that overlaps none of the others is named, once, at the end of the stitch.
+TEST(PanoramaEngine, ThePhotographsLeftOutOfThePanoramaAreNamedAtTheEndOfTheStitch) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(180, 0, 0, 500, 320, 240), View(25, 0, 0, 500, 320, 240)});
+    PanoramaEngine engine;
+    EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1), set.Path(2)}, 320, 240);
+    engine.SetGeneticSeed(5);
+    EXPECT_TRUE(engine.PhotographsLeftOut().empty());  // nothing matched yet: no panorama to leave out of
+    engine.FindOverlappingImages();
+    ASSERT_NE(engine.MainTree(), nullptr);
+    EXPECT_EQ(engine.PhotographsLeftOut(), std::vector<int>{1});
+    std::string log;
+    engine.SetLogHook([&](const char* t) {
+        log += t;
+        return false;
+    });
+    engine.SetPanoramaImageSize(300);
+    ASSERT_TRUE(engine.StitchPanorama());
+    const std::string line =
+        "Left out of the panorama, it overlaps none of the other photographs: " + set.Path(1) + "\n";
+    const size_t at = log.find(line);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos);
+    EXPECT_GT(at, log.find("...stitching done"));
+    EXPECT_EQ(log.find(set.Path(0)), std::string::npos);
 }
