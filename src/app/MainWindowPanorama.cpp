@@ -13,7 +13,6 @@
 #include "app/ProjectImagePaths.h"
 #include "app/WidgetTips.h"
 #include "dialogs/PanoramaParametersDialog.h"
-#include "image/SaveImageWhole.h"
 #include "view/GuiBitmap.h"
 #include "view/GuiMgr.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-// The writers that replace a file whole (SaveImageWhole, SaveTextWhole) live with the image
-// files; the command line uses them for all its outputs.
-#include "image/SaveImageWhole.h"
+// The writers that replace a file whole (PartialFile under the row writers, SaveTextWhole)
+// live with the image files; the command line uses them for all its outputs.
+#include "image/SaveTextWhole.h"
 
 // Checks made on output paths before any work starts, so that a run never ends in an
 // unwritable file after minutes of matching, and never writes over one of its inputs.

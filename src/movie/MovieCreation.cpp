@@ -101,7 +101,7 @@ public:
         std::vector<uint8_t> movie;
         if (!ReadWholeFile(panoramaMoviePath, &movie))
             return Failed(Tr("The temporary movie %1 could not be read.").arg(panoramaMoviePath));
-        if (!WriteFileAtomically(chosen, movie, &why))
+        if (!WriteMovieFile(chosen, movie, &why))
             return Failed(QString::fromStdString(why));
         Tick();
         temporary.RemoveAll();

@@ -1,8 +1,8 @@
 #include "movie/VrMovieWriter.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 
+#include "image/PartialFile.h"
 #include "movie/AtomReader.h"
 #include "movie/AtomWriter.h"
 #include "movie/MovieFile.h"
@@ -213,23 +213,15 @@ std::vector<uint8_t> BuildVrMovie(const MovieTiles& tiles, const VrMovieDescript
     return BuildMovieFile({qtvr, pano, ImageTrack(tiles, 3, false)}, true);
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes, std::string* why) {
-    QSaveFile file(QString::fromStdString(path));
-    bool ok = file.open(QIODevice::WriteOnly);
-    for (size_t at = 0; ok && at < bytes.size();) {
-        qint64 written =
-            file.write(reinterpret_cast<const char*>(bytes.data() + at), static_cast<qint64>(bytes.size() - at));
-        ok = written > 0;
-        at += ok ? static_cast<size_t>(written) : 0;
-    }
-    if (!ok || !file.commit()) {
-        file.cancelWriting();
-        *why = QCoreApplication::translate("VrMovie", "The movie %1 could not be written: %2")
-                   .arg(QString::fromStdString(path), file.errorString())
-                   .toStdString();
-        return false;
-    }
-    return true;
+bool WriteMovieFile(const std::string& path, std::span<const uint8_t> bytes, std::string* why) {
+    PartialFile file;
+    std::string reason;
+    if (file.Create(path, &reason) && file.Append(bytes.data(), bytes.size(), &reason) && file.Commit({}, &reason))
+        return true;
+    *why = QCoreApplication::translate("VrMovie", "The movie %1 could not be written: %2")
+               .arg(QString::fromStdString(path), QString::fromStdString(reason))
+               .toStdString();
+    return false;
 }
 
 bool WriteVrMovie(const ImgRGB& panorama, const VrMovieSettings& settings, const std::string& path, std::string* why) {
@@ -254,5 +246,5 @@ bool WriteVrMovie(const ImgRGB& panorama, const VrMovieSettings& settings, const
     d.windowWidth = settings.windowWidth;
     d.windowHeight = settings.windowHeight;
     std::vector<uint8_t> movie = BuildVrMovie(tiles, d);
-    return WriteFileAtomically(path, movie, why);
+    return WriteMovieFile(path, movie, why);
 }

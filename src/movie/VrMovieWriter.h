@@ -30,10 +30,10 @@ bool ReadTileMovie(std::span<const uint8_t> data, MovieTiles* tiles, std::string
 // (track 3), whose frames are the tiles; the movie's controller type 'qtvr'.
 std::vector<uint8_t> BuildVrMovie(const MovieTiles& tiles, const VrMovieDescription& description);
 
-// Writes the bytes under a temporary name in the destination's folder and renames it into
-// place, so that a failed write never leaves a half file under the name (nor replaces an
-// existing file with one). False with the reason.
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes, std::string* why);
+// Replaces the file at path with the movie's bytes by the rules of every output (PartialFile:
+// through a link, never over a device or a read-only file, owner, group and mode kept, every
+// write and the flush checked, the old file whole on any failure). False with the reason.
+bool WriteMovieFile(const std::string& path, std::span<const uint8_t> bytes, std::string* why);
 
 // The whole job for the command line: the panorama scaled to a width that is a multiple of the
 // tiles, diced, compressed, assembled and written to path as above. False with the reason

@@ -9,6 +9,7 @@
 
 #include "xml/FileErrors.h"
 #include "xml/FilePaths.h"
+#include "xml/ReplacedFile.h"
 #include "xml/SaveFaults.h"
 #include "xml/SaveTarget.h"
 #include "xml/TemporaryFile.h"
@@ -17,46 +18,8 @@ namespace Zelvo {
 
 namespace {
 
-// What a save needs to know about the file it replaces.
-struct OldFile {
-    bool exists = false;
-    struct stat info {};
-};
-
 std::string Cannot(const std::string& target, const std::string& reason) {
     return "Cannot save " + Quoted(target) + ": " + reason;
-}
-
-// Only a regular file is replaced, and only one this user may write: write permission on the
-// folder alone would let a save swap out a read-only file. Root may write anything.
-bool InspectOldFile(const std::string& target, OldFile* old, std::string* why) {
-    if (::stat(target.c_str(), &old->info) != 0)
-        return errno == ENOENT || Fail(why, Cannot(target, DescribeFileError(errno)));
-    old->exists = true;
-    if (S_ISDIR(old->info.st_mode))
-        return Fail(why, Cannot(target, "it is a folder"));
-    if (!S_ISREG(old->info.st_mode))
-        return Fail(why, Cannot(target, "it is not a regular file"));
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return Fail(why, Cannot(target, errno == EACCES ? "the file is read-only" : DescribeFileError(errno)));
-    return true;
-}
-
-// The new file takes over the old one's owner, group and permission bits. Only a privileged
-// process may give a file away: EPERM leaves it ours, and the group is then kept when we
-// belong to it. The mode comes last because a change of owner may clear set-id bits.
-bool TakeOverMetadata(int fd, const struct stat& old, const std::string& target, std::string* why) {
-    if (!SaveStepAllowed(SaveStep::SetOwnerAndMode))
-        return Fail(why, Cannot(target, DescribeFileError(errno)));
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        if (errno != EPERM && errno != EINVAL)
-            return Fail(why, Cannot(target, DescribeFileError(errno)));
-        if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM && errno != EINVAL)
-            return Fail(why, Cannot(target, DescribeFileError(errno)));
-    }
-    if (::fchmod(fd, old.st_mode & 07777) != 0)
-        return Fail(why, Cannot(target, DescribeFileError(errno)));
-    return true;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -83,9 +46,10 @@ bool Close(int fd) {
 }
 
 // Sets up, fills, flushes and closes the temporary file; the descriptor is closed on every path.
-bool WriteTemporary(int fd, const OldFile& old, std::initializer_list<std::string_view> pieces,
+bool WriteTemporary(int fd, const ReplacedFile& old, std::initializer_list<std::string_view> pieces,
                     const std::string& target, std::string* why) {
-    if (old.exists && !TakeOverMetadata(fd, old.info, target, why)) {
+    if (old.exists && !TakeOverOwnerAndMode(fd, old.info)) {
+        Fail(why, Cannot(target, DescribeFileError(errno)));
         ::close(fd);
         return false;
     }
@@ -123,9 +87,12 @@ bool WriteFileAtomically(const std::string& path, std::initializer_list<std::str
     if (path.empty())
         return Fail(why, "No file name was given");
     std::string target;
-    OldFile old;
-    if (!ResolveSaveTarget(path, &target, why) || !InspectOldFile(target, &old, why))
+    ReplacedFile old;
+    std::string refusal;
+    if (!ResolveSaveTarget(path, &target, why))
         return false;
+    if (!InspectReplacedFile(target, &old, &refusal))
+        return Fail(why, Cannot(target, refusal));
     RemoveStaleTemporaries(target);
     std::string temporary;
     int fd = CreateTemporaryBeside(target, old.exists ? (old.info.st_mode & 0777) : 0666, &temporary, why);

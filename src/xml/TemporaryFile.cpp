@@ -77,7 +77,7 @@ int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string* t
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temporary = stem + RandomLetters();
         int fd = SaveStepAllowed(SaveStep::CreateTemporary)
-                     ? ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode)
+                     ? ::open(temporary->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode)
                      : -1;
         if (fd >= 0) {
             // Where the file system has no locks, stale files are simply left alone.

@@ -13,7 +13,6 @@
 #include "image/ImageFile.h"
 #include "image/RowImageWriter.h"
 #include "image/RowWriterTestSupport.h"
-#include "image/SaveImageWhole.h"
 
 namespace {
 
@@ -154,7 +153,7 @@ TEST_F(RowImageWriterTest, LowerJpegQualityGivesASmallerFile) {
     EXPECT_LT(ReadBytes(PathOf("low.jpg")).size() * 2, ReadBytes(PathOf("high.jpg")).size());
 }
 
-TEST_F(RowImageWriterTest, PngBmpAndJpegDecodeToWhatSaveImageWholeWrites) {
+TEST_F(RowImageWriterTest, PngBmpAndJpegDecodeToWhatQtsWriterWrites) {
     const Picture8 p = Gradient8(333, 157);
     const ImgRGB image = ToImage(p);
     for (const char* suffix : {".png", ".bmp", ".jpg"}) {
@@ -162,8 +161,7 @@ TEST_F(RowImageWriterTest, PngBmpAndJpegDecodeToWhatSaveImageWholeWrites) {
         const std::string rows = PathOf(std::string("rows") + suffix);
         const std::string whole = PathOf(std::string("whole") + suffix);
         Write(rows, p);
-        std::string why;
-        ASSERT_TRUE(SaveImageWhole(image, whole, 100, {}, &why)) << why;
+        ASSERT_TRUE(SaveImageFile(image, QString::fromStdString(whole), 100));
         EXPECT_EQ(CountDifferent(Load(rows), Load(whole)), 0);
     }
     EXPECT_EQ(SamplingOf(ReadBytes(PathOf("rows.jpg"))), SamplingOf(ReadBytes(PathOf("whole.jpg"))));

@@ -6,6 +6,14 @@
 #include "movie/MovieFile.h"
 #include "movie/VrMovieReader.h"
 #include "movie/VrMovieWriter.h"
+#include "xml/SaveFaults.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -216,4 +224,52 @@ TEST(VrMovieReader, ReadsUprightUncompressedMoviesOfOtherTools) {
     EXPECT_DOUBLE_EQ(movie.angles.minPan, -90);
     EXPECT_DOUBLE_EQ(movie.angles.maxPan, 90);
     EXPECT_TRUE(std::isinf(PsnrOf(movie.panorama, panorama)));
+}
+
+namespace {
+
+int FailStep(Zelvo::SaveStep step, void* context) {
+    auto* counter = static_cast<std::pair<int, int>*>(context);  // (step to fail, steps seen)
+    return ++counter->second == counter->first ? (step == Zelvo::SaveStep::Write ? ENOSPC : EIO) : 0;
+}
+
+}  // namespace
+
+// The movie's bytes are replaced by the rules of every output: a failure at any step, the
+// flush included, keeps the old movie and names its cause; a link is written through.
+TEST(VrMovieWriter, AFailedWriteKeepsTheOldMovieAndSaysWhy) {
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + "/pano.mov").toStdString();
+    const std::vector<uint8_t> old = {1, 2, 3, 4};
+    std::string why;
+    ASSERT_TRUE(WriteMovieFile(path, old, &why)) << why;
+    const std::vector<uint8_t> movie(70000, 7);
+    int failed = 0;
+    for (int at = 1; at < 50; ++at) {
+        std::pair<int, int> counter{at, 0};
+        Zelvo::SetSaveFaultHook(FailStep, &counter);
+        const bool written = WriteMovieFile(path, movie, &why);
+        Zelvo::SetSaveFaultHook(nullptr, nullptr);
+        if (counter.second < at)
+            break;
+        ++failed;
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        if (written) {  // only the folder's flush, after the rename, may fail without harm
+            EXPECT_EQ(bytes.size(), 70000) << at;
+            ASSERT_TRUE(WriteMovieFile(path, old, &why)) << why;
+            continue;
+        }
+        EXPECT_EQ(bytes, QByteArray("\x01\x02\x03\x04", 4)) << at;
+        EXPECT_NE(why.find("The movie " + path + " could not be written: "), std::string::npos) << why;
+        EXPECT_EQ(why.find("canceled"), std::string::npos) << why;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << at;
+    }
+    EXPECT_GE(failed, 5);
+    std::pair<int, int> full{3, 0};  // the first write (after creation, owner and mode): a full disk
+    Zelvo::SetSaveFaultHook(FailStep, &full);
+    EXPECT_FALSE(WriteMovieFile(path, movie, &why));
+    Zelvo::SetSaveFaultHook(nullptr, nullptr);
+    EXPECT_NE(why.find("the disk is full"), std::string::npos) << why;
 }
