@@ -26,6 +26,9 @@ QImage Decode(QImageReader& reader) {
     QImage image = LargeBlockImage(size.width(), size.height(), format);
     if (image.isNull())
         return reader.read();
+    // The block may have held another photograph: a decoder that stops early must not leave
+    // its pixels in this one.
+    image.fill(0);
     if (!reader.read(&image))
         return QImage();
     return image;
@@ -37,7 +40,7 @@ bool LoadOriented(Image& target, int orientation, ImageSource& source, Copy copy
     if (target.IsView() || !source.IsOpen())
         return false;
     QImage decoded = Decode(source.Reader());
-    if (decoded.isNull() || source.IsTruncatedJpeg())
+    if (decoded.isNull() || source.IsTruncated())
         return false;
     // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
     // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "image/ImageFile.h"
+#include "image/ImageDataComplete.h"
 #include "image/JpegIntegrity.h"
 
 #include <atomic>
@@ -42,11 +43,12 @@ ImageSource::ImageSource(const QString& path) {
     OpenByName(path);
 }
 
-bool ImageSource::IsTruncatedJpeg() {
+bool ImageSource::IsTruncated() {
     QIODevice* device = reader.device();
     if (!device || !device->isOpen() || !device->seek(0))
         return false;
-    return !JpegDataComplete(device->readAll());
+    const QByteArray bytes = device->readAll();
+    return !JpegDataComplete(bytes) || !BmpDataComplete(bytes) || !GifDataComplete(bytes);
 }
 
 ImageSource::ImageSource(const char* path) {

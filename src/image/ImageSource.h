@@ -18,8 +18,9 @@ public:
 
     bool IsOpen() const { return open; }
     QImageReader& Reader() { return reader; }
-    // After decoding: whether the file is JPEG data cut short (which decodes, gray-filled).
-    bool IsTruncatedJpeg();
+    // After decoding: whether the file is JPEG, BMP or GIF data cut short (which decode, the
+    // missing rows filled with gray or left as the memory held them).
+    bool IsTruncated();
 
 private:
     void OpenByName(const QString& path);

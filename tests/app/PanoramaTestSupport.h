@@ -14,6 +14,7 @@
 
 #include "ProjectTestSupport.h"
 #include "image/ImageFile.h"
+#include "support/SamePixels.h"
 #include "view/GuiMgr.h"
 #include "view/GuiRect.h"
 
@@ -49,19 +50,6 @@ inline GuiBitmap* StitchPicture(MainWindow& w) { return MainWindowFixture::Panor
 inline GuiBitmap* CropPicture(MainWindow& w) { return MainWindowFixture::PanoramaPicture(w, "cropImage"); }
 
 inline bool Shown(const GuiObj* obj) { return obj && obj->Layer() && obj->HasFlag(kGuiVisible); }
-
-// Pixel-for-pixel equality of two images.
-inline bool SamePixels(const ImgRGB& a, const ImgRGB& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const Rgb &p = a.At(x, y), &q = b.At(x, y);
-            if (p.r != q.r || p.g != q.g || p.b != q.b)
-                return false;
-        }
-    return true;
-}
 
 // A drag in the view's manager from one point of the frame's own coordinates (panorama pixels)
 // to another, the way the mouse does it.

@@ -12,6 +12,7 @@
 #include "image/ImageFile.h"
 #include "render/ImageCompare.h"
 #include "support/RenderedViews.h"
+#include "support/SamePixels.h"
 #include "support/RunProgram.h"
 
 namespace {
@@ -24,18 +25,6 @@ ImgRGB LoadWritten(const std::string& path) {
     ImgRGB image;
     EXPECT_TRUE(LoadImageFile(image, 0, path.c_str())) << path;
     return image;
-}
-
-bool SameWrittenPixels(const ImgRGB& a, const ImgRGB& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const Rgb &p = a.At(x, y), &q = b.At(x, y);
-            if (p.b != q.b || p.g != q.g || p.r != q.r)
-                return false;
-        }
-    return true;
 }
 
 // Hidden files in the folder: a leftover tile file or a half-written output.
@@ -60,7 +49,7 @@ TEST(TiledStitchCommand, PhotographsAreDrawnAtTheirOwnResolutionAndAProjectAtIts
         RunTiled({"-q", "--seed", "3", "-o", dir + "/b.png", "--size", "native", set.Path(0), set.Path(1)}, dir);
     ASSERT_EQ(native.status, 0) << native.err;
     const ImgRGB a = LoadWritten(dir + "/a.png"), b = LoadWritten(dir + "/b.png");
-    EXPECT_TRUE(SameWrittenPixels(a, b));
+    EXPECT_TRUE(SamePixels(a, b));
     // Two 320-pixel photographs 25 degrees apart at f = 500: about 540 pixels wide, not 1024.
     EXPECT_GT(a.width, 450);
     EXPECT_LT(a.width, 700);
@@ -97,8 +86,8 @@ TEST(TiledStitchCommand, ATinyMemoryBudgetSendsTilesToTheFileAndDrawsTheSamePano
     // One megabyte: half a megabyte of tiles for a panorama of about 5 MB at 16 bits.
     RunResult tight = run("tight", {"--memory", "1"});
     ASSERT_EQ(tight.status, 0) << tight.err;
-    EXPECT_TRUE(SameWrittenPixels(LoadWritten(dir + "/roomy.png"), LoadWritten(dir + "/tight.png")));
-    EXPECT_TRUE(SameWrittenPixels(LoadWritten(dir + "/roomy-whole.tif"), LoadWritten(dir + "/tight-whole.tif")));
+    EXPECT_TRUE(SamePixels(LoadWritten(dir + "/roomy.png"), LoadWritten(dir + "/tight.png")));
+    EXPECT_TRUE(SamePixels(LoadWritten(dir + "/roomy-whole.tif"), LoadWritten(dir + "/tight-whole.tif")));
     EXPECT_EQ(HiddenFilesIn(dir), 0);
 
     // No room for a single tile: said before anything is written; an old panorama stays.

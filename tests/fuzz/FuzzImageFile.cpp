@@ -8,13 +8,6 @@
 #include "FuzzInputFile.h"
 #include "image/ImageFile.h"
 
-namespace {
-
-const char* const kSuffixes[] = {"", ".jpg", ".png", ".gif", ".bmp", ".tif", ".ppm", ".xpm"};
-constexpr size_t kSuffixCount = sizeof kSuffixes / sizeof kSuffixes[0];
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Decoded images are kept small so that time goes into many inputs, not into one huge
     // allocation a header may ask for.
@@ -25,12 +18,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
-    static FuzzInputFile inputs[kSuffixCount] = {FuzzInputFile(kSuffixes[0]), FuzzInputFile(kSuffixes[1]),
-                                                 FuzzInputFile(kSuffixes[2]), FuzzInputFile(kSuffixes[3]),
-                                                 FuzzInputFile(kSuffixes[4]), FuzzInputFile(kSuffixes[5]),
-                                                 FuzzInputFile(kSuffixes[6]), FuzzInputFile(kSuffixes[7])};
     int orientation = data[0] >> 4;
-    FuzzInputFile& input = inputs[(data[0] & 0x0F) % kSuffixCount];
+    FuzzInputFile& input = ImageInputFor(data[0]);
     QString path = QString::fromStdString(input.Write(data + 1, size - 1));
     int w = 0, h = 0;
     ReadImageFileSize(path, orientation, &w, &h);

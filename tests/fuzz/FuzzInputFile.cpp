@@ -29,3 +29,10 @@ const std::string& FuzzInputFile::Write(const uint8_t* data, size_t size) {
     ::close(fd);
     return path;
 }
+
+FuzzInputFile& ImageInputFor(uint8_t selector) {
+    static FuzzInputFile inputs[] = {FuzzInputFile(""),     FuzzInputFile(".jpg"), FuzzInputFile(".png"),
+                                     FuzzInputFile(".gif"), FuzzInputFile(".bmp"), FuzzInputFile(".tif"),
+                                     FuzzInputFile(".ppm"), FuzzInputFile(".xpm")};
+    return inputs[(selector & 0x0F) % (sizeof inputs / sizeof inputs[0])];
+}

@@ -22,3 +22,7 @@ public:
 private:
     std::string path;
 };
+
+// The image targets' input file: the selector byte picks the file name's suffix, which steers
+// Qt's choice of decoder, among "", .jpg, .png, .gif, .bmp, .tif, .ppm and .xpm.
+FuzzInputFile& ImageInputFor(uint8_t selector);

@@ -17,6 +17,7 @@
 #include "stitching/PhotometricImages.h"
 #include "stitching/PhotometricSamples.h"
 #include "stitching/Vignetting.h"
+#include "support/SamePixels.h"
 
 namespace {
 
@@ -121,15 +122,6 @@ void ExpectNeutral(const std::vector<Camera>& cameras) {
             EXPECT_EQ(c.offsets[k], 0);
             EXPECT_EQ(c.vignetting[k], 0);
         }
-}
-
-bool SameImage(const ImgRGB& a, const ImgRGB& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (int y = 0; y < a.height; ++y)
-        if (std::memcmp(a.Row(y), b.Row(y), sizeof(Rgb) * static_cast<size_t>(a.width)) != 0)
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -410,7 +402,7 @@ TEST(PhotometricImages, ThreadsGiveTheSameResultAbortAndFailuresComeInOrder) {
     input.threads = 3;
     ASSERT_TRUE(MakePhotometricImages(5, input, many, s3));
     for (size_t i = 0; i < 5; ++i) {
-        EXPECT_TRUE(SameImage(one[i], many[i])) << i;
+        EXPECT_TRUE(SamePixels(one[i], many[i])) << i;
         EXPECT_EQ(s1[i], s3[i]);
     }
     std::vector<Camera> a = chain.Cameras(), b = chain.Cameras();
