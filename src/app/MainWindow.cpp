@@ -44,6 +44,8 @@ MainWindow::MainWindow(const Zelvo::Chars& startupProjectPath, std::unique_ptr<U
     settings.Load(
         SettingsFilePath(executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath));
     LoadSettings();
+    if (!settings.LoadNotice().isEmpty())
+        LogText(settings.LoadNotice() + "\n");
     LoadProject(Zelvo::Chars());
     this->startupProjectPath = startupProjectPath;
 }

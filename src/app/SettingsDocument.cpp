@@ -1,9 +1,12 @@
 #include "app/SettingsDocument.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include "xml/XmlElement.h"
 
 namespace {
 
@@ -30,6 +33,51 @@ QString HomeWithForwardSlashes() {
     return home;
 }
 
+// The value of attribute name="..." inside one element's text, XML escapes undone; empty
+// when it is missing or not closed.
+QByteArray AttributeValue(const QByteArray& element, const char* name) {
+    const QByteArray key = QByteArray(" ") + name + "=\"";
+    const qsizetype start = element.indexOf(key);
+    if (start < 0)
+        return QByteArray();
+    const qsizetype from = start + key.size();
+    const qsizetype end = element.indexOf('"', from);
+    if (end < 0)
+        return QByteArray();
+    QByteArray value = element.mid(from, end - from);
+    value.replace("&quot;", "\"").replace("&apos;", "'").replace("&lt;", "<").replace("&gt;", ">");
+    return value.replace("&amp;", "&");
+}
+
+// The project list's entries that a damaged file still holds whole, each <Project .../> with
+// its name and path, into projects; the entries added. A scan of the text, not a parse: a file
+// cut off or with a byte changed no longer parses as a whole.
+int RecoverProjectEntries(const QByteArray& text, XmlElement* projects) {
+    int recovered = 0;
+    for (qsizetype at = text.indexOf("<Project "); at >= 0; at = text.indexOf("<Project ", at + 1)) {
+        const qsizetype end = text.indexOf('>', at);
+        if (end < 0)
+            break;
+        const QByteArray element = text.mid(at, end - at);
+        const QByteArray item = AttributeValue(element, "item"), file = AttributeValue(element, "path");
+        if (item.isEmpty() || file.isEmpty())
+            continue;
+        auto* entry = new XmlElement("Project");
+        projects->AppendChild(entry);
+        entry->Attribute("item", true)->Set(item.constData());
+        entry->Attribute("path", true)->Set(file.constData());
+        ++recovered;
+    }
+    const qsizetype list = text.indexOf("<Projects ");
+    if (list >= 0) {
+        const qsizetype end = text.indexOf('>', list);
+        const QByteArray folder = end < 0 ? QByteArray() : AttributeValue(text.mid(list, end - list), "currentPath");
+        if (!folder.isEmpty())
+            projects->Attribute("currentPath", true)->Set(folder.constData());
+    }
+    return recovered;
+}
+
 }  // namespace
 
 QString SettingsFilePath(const QString& executablePath) {
@@ -46,17 +94,59 @@ QString SettingsFilePath(const QString& executablePath) {
 
 void SettingsDocument::Load(const QString& filePath) {
     path = filePath;
+    notice.clear();
     QFileInfo file(path);
-    // A directory, a FIFO or a device in the file's place would block or fail the read; an
-    // oversized file is no settings file of ours.
-    bool readable = file.isFile() && file.size() <= kMaxSettingsFileBytes;
-    bool valid = readable && Zelvo::LoadWithChecksum(document, QFile::encodeName(path).constData());
+    // A directory, a FIFO or a device in the file's place would block or fail the read and is
+    // nothing to keep.
+    if (!file.isFile()) {
+        MakeFresh();
+        return;
+    }
+    bool valid = file.size() <= kMaxSettingsFileBytes &&
+                 Zelvo::LoadWithChecksum(document, QFile::encodeName(path).constData());
     if (valid) {
         XmlElement* first = document.FindElement("Vedora", nullptr, false);
         valid = first && first == document.Root();
     }
-    if (!valid)
-        MakeFresh();
+    if (valid)
+        return;
+    // One changed byte must not cost the user the list of their projects: the file is kept,
+    // and what of it still reads is taken over.
+    const QString copy = KeepDamagedCopy();
+    const int projects = Recover();
+    const QString kept = copy.isEmpty() ? QObject::tr("no copy of it could be kept")
+                                        : QObject::tr("it is kept as %1").arg(copy);
+    notice = QObject::tr("The settings file %1 was damaged; %2. %3 of its projects were recovered.")
+                 .arg(path, kept)
+                 .arg(projects);
+}
+
+QString SettingsDocument::KeepDamagedCopy() const {
+    const QString stem = path + ".damaged-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QString copy = stem;
+    for (int k = 2; QFileInfo::exists(copy) && k < 100; ++k)
+        copy = stem + "-" + QString::number(k);
+    return QFile::copy(path, copy) ? copy : QString();
+}
+
+int SettingsDocument::Recover() {
+    QFile file(path);
+    QByteArray text;
+    if (file.open(QIODevice::ReadOnly))
+        text = file.read(kMaxRecoveredBytes);
+    text.replace("\r\n", "\n");
+    // The checksum line goes first: what follows is the document it no longer matches.
+    if (text.startsWith("<?XmlFileChecksum")) {
+        const qsizetype end = text.indexOf("?>");
+        text = end < 0 ? QByteArray() : text.mid(end + 2);
+    }
+    if (document.Parse(Zelvo::Chars(text.constData(), static_cast<int>(text.size()))) && document.Root() &&
+        document.Root()->Name() == "Vedora") {
+        // The values are checked as they are read, like those of a whole file.
+        return static_cast<int>(Section("Projects")->ChildElements("Project").size());
+    }
+    MakeFresh();
+    return RecoverProjectEntries(text, Section("Projects"));
 }
 
 void SettingsDocument::MakeFresh() {

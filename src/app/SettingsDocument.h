@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include "xml/XmlDocument.h"
@@ -27,6 +28,8 @@ struct PointMarkerStyle {
 // Settings files larger than this are not read: a real one holds a few hundred projects at
 // most, and reading gigabytes at start-up would only stall the window.
 constexpr qint64 kMaxSettingsFileBytes = 16 * 1024 * 1024;
+// How much of a damaged settings file is searched for its projects.
+constexpr qint64 kMaxRecoveredBytes = 256 * 1024 * 1024;
 
 // Where the settings of the program at executablePath live: beside the executable, named after
 // its complete base name with ".xml", when that folder can be written (a portable install);
@@ -39,9 +42,16 @@ QString SettingsFilePath(const QString& executablePath);
 // file always holds a complete, in-range set.
 class SettingsDocument {
 public:
-    // Loads the file; one that is missing, unreadable, oversized, fails the checksum or has
-    // another root is replaced by a fresh document. Nothing is reported.
+    // Loads the file; a missing one (or a folder or device in its place) gives a fresh
+    // document. A file that exists but is damaged (fails the checksum, is cut off, oversized,
+    // has other line endings or another root) is kept beside itself as
+    // "<name>.damaged-YYYYMMDD-HHMMSS" and what still parses of it is recovered: the whole
+    // document where it parses as settings, otherwise the project list's entries found in its
+    // text. LoadNotice() then says so.
     void Load(const QString& filePath);
+    // What the user should be told once about the last Load(); empty when the file was whole
+    // or missing.
+    const QString& LoadNotice() const { return notice; }
     // Writes the document with its checksum, creating the folder when needed. False when the
     // file could not be written; the caller decides whether that is worth a word.
     bool Save() const;
@@ -70,7 +80,12 @@ public:
 
 private:
     void MakeFresh();
+    // The damaged file's copy beside it; empty when none could be made.
+    QString KeepDamagedCopy() const;
+    // Fills the document from what parses of the damaged file; the projects recovered.
+    int Recover();
 
     QString path;
+    QString notice;
     mutable Zelvo::XmlDocument document;
 };

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <string>
+#include <vector>
 
+#include "ProjectTestSupport.h"
 #include "WindowTestSupport.h"
 #include "app/SettingsDocument.h"
 
@@ -90,7 +93,9 @@ TEST(Settings, ASecondStartRestoresWhatTheFirstLeft) {
     EXPECT_EQ(s.s1 + s.s2, shown.value(0) + shown.value(1));
 }
 
-TEST(Settings, ABadChecksumDiscardsTheWholeFile) {
+// One changed byte no longer costs the project list: the file parses, so it is taken over
+// whole, a copy of the damaged file stays beside it, and the log says so once.
+TEST(Settings, ABadChecksumKeepsACopyAndTheProjectList) {
     QTemporaryDir dir;
     QString file = dir.filePath("vedora.xml");
     ASSERT_TRUE(WriteSettings(file, "<Vedora Version=\"1\"><Projects currentPath=\"/x/\">"
@@ -108,11 +113,27 @@ TEST(Settings, ABadChecksumDiscardsTheWholeFile) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    TestWindow w = OpenWindow(dir.filePath("vedora"));
-    XmlElement* projects = MainWindowFixture::Settings(*w).Section("Projects");
-    EXPECT_TRUE(projects->ChildElements("Project").empty());
-    EXPECT_EQ(Attr(projects, "currentPath"), QDir::homePath().toUtf8().constData());
-    EXPECT_EQ(w->pos(), QPoint(80, 80));
+    {
+        TestWindow w = OpenWindow(dir.filePath("vedora"));
+        XmlElement* projects = MainWindowFixture::Settings(*w).Section("Projects");
+        ASSERT_EQ(projects->ChildElements("Project").size(), 1u);
+        EXPECT_EQ(Attr(projects->ChildElements("Project")[0], "path"), "/x/b.vdp");
+        EXPECT_EQ(Attr(projects, "currentPath"), "/x/");
+        EXPECT_EQ(w->pos(), QPoint(300, 80));
+        const QStringList copies = QDir(dir.path()).entryList({"vedora.xml.damaged-*"}, QDir::Files);
+        ASSERT_EQ(copies.size(), 1);
+        QFile copy(dir.filePath(copies[0]));
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), bytes);
+        const QString log = LogText(*w);
+        EXPECT_EQ(log.count("was damaged"), 1) << log.toStdString();
+        EXPECT_TRUE(log.contains("it is kept as " + dir.filePath(copies[0]))) << log.toStdString();
+        EXPECT_TRUE(log.contains("1 of its projects were recovered")) << log.toStdString();
+    }
+    // The file written at exit is whole again: the next start says nothing and keeps the list.
+    TestWindow again = OpenWindow(dir.filePath("vedora"));
+    EXPECT_FALSE(LogText(*again).contains("damaged"));
+    EXPECT_EQ(MainWindowFixture::Settings(*again).Section("Projects")->ChildElements("Project").size(), 1u);
 }
 
 TEST(Settings, OutOfRangeAndNonNumericValuesAreClampedAndWrittenBack) {
@@ -152,60 +173,99 @@ TEST(Settings, OutOfRangeAndNonNumericValuesAreClampedAndWrittenBack) {
     EXPECT_EQ(Attr(root->FindChild("PointMarkers", false), "size"), "10");
 }
 
-TEST(Settings, DamagedFilesLoadAsAFreshDocument) {
+// Cut off, with other line endings, past the size limit or not ours at all: the projects whose
+// entries are still whole come back, a copy of the file is kept, and what is not a file at all
+// (a folder) gives a fresh document without a word.
+TEST(Settings, DamagedFilesKeepTheirProjectsAndACopyOfThemselves) {
     QTemporaryDir dir;
     QString file = dir.filePath("vedora.xml");
-    auto loadsFresh = [&](const QByteArray& content) {
+    auto write = [&](const QByteArray& content) {
         QFile f(file);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);
-        f.close();
-        SettingsDocument settings;
-        settings.Load(file);
-        XmlElement* root = settings.Root();
-        return root && root->Name() == "Vedora" && Attr(root, "Version") == "1" &&
-               settings.Section("Projects")->ChildElements("Project").empty();
     };
-    // A good file, then the same cut short.
-    ASSERT_TRUE(WriteSettings(file, "<Vedora Version=\"1\"><Projects><Project item=\"a\" path=\"/a.vdp\"/>"
-                                    "</Projects></Vedora>"));
+    auto projectsAfterLoad = [&](SettingsDocument& settings) {
+        settings.Load(file);
+        EXPECT_EQ(settings.Root()->Name(), "Vedora");
+        std::vector<std::string> paths;
+        for (XmlElement* entry : settings.Section("Projects")->ChildElements("Project"))
+            paths.push_back(Attr(entry, "path").c_str());
+        return paths;
+    };
+    auto copies = [&] { return QDir(dir.path()).entryList({"vedora.xml.damaged-*"}, QDir::Files).size(); };
+    std::string list = "<Vedora Version=\"1\"><Projects currentPath=\"/p/\">";
+    for (int k = 0; k < 3; ++k)
+        list += "<Project item=\"p" + std::to_string(k) + "\" path=\"/p/&quot;q&quot; " + std::to_string(k) +
+                ".vdp\"/>";
+    list += "</Projects><MainWindow x=\"10\"/></Vedora>";
+    ASSERT_TRUE(WriteSettings(file, list.c_str()));
     QFile good(file);
     ASSERT_TRUE(good.open(QIODevice::ReadOnly));
-    QByteArray text = good.readAll();
+    const QByteArray text = good.readAll();
     good.close();
-    EXPECT_FALSE(loadsFresh(text));  // the intact file keeps its project
-    EXPECT_TRUE(loadsFresh(text.left(text.size() / 2)));
-    EXPECT_TRUE(loadsFresh(QByteArray()));
+    {
+        SettingsDocument whole;
+        EXPECT_EQ(projectsAfterLoad(whole).size(), 3u);  // the intact file, as it is
+        EXPECT_TRUE(whole.LoadNotice().isEmpty());
+        EXPECT_EQ(copies(), 0);
+    }
+    // Cut off inside the third entry: the first two are whole.
+    write(text.left(text.indexOf("p2") + 4));
+    {
+        SettingsDocument cut;
+        const auto paths = projectsAfterLoad(cut);
+        ASSERT_EQ(paths.size(), 2u);
+        EXPECT_EQ(paths[1], "/p/\"q\" 1.vdp");
+        EXPECT_EQ(Attr(cut.Section("Projects"), "currentPath"), "/p/");
+        EXPECT_TRUE(cut.LoadNotice().contains("2 of its projects were recovered"));
+        EXPECT_EQ(copies(), 1);
+    }
+    // Windows line endings: the document still parses and comes back whole.
+    QByteArray crlf = text;
+    crlf.replace("><", ">\r\n<");
+    write(crlf);
+    {
+        SettingsDocument lines;
+        EXPECT_EQ(projectsAfterLoad(lines).size(), 3u);
+        EXPECT_EQ(Attr(lines.MainWindowElement(), "x"), "10");
+    }
+    // Past the size limit: the entries are found in the text.
+    QByteArray big = text;
+    big.insert(big.indexOf("</Projects>"), QByteArray(kMaxSettingsFileBytes, ' '));
+    write(big);
+    {
+        SettingsDocument huge;
+        EXPECT_EQ(projectsAfterLoad(huge).size(), 3u);
+    }
+    // Garbage, and another root: nothing to recover, but the file is kept all the same.
     QByteArray garbage;
     for (int i = 0; i < 70000; ++i)
         garbage.append(static_cast<char>((i * 7919 + 13) % 256));
-    EXPECT_TRUE(loadsFresh(garbage));
-    // Another root element with a valid checksum.
-    ASSERT_TRUE(WriteSettings(file, "<Other><Vedora Version=\"1\"/></Other>"));
-    SettingsDocument other;
-    other.Load(file);
-    EXPECT_EQ(other.Root()->Name(), "Vedora");
-    EXPECT_EQ(other.Root()->FirstChild() ? AsElement(other.Root()->FirstChild())->Name() : Zelvo::Chars(), "Projects");
-    // 100 MB of text is not read at all.
+    write(garbage);
     {
-        QFile big(file);
-        ASSERT_TRUE(big.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QByteArray block(1 << 20, 'x');
-        block.prepend("<Vedora Version=\"1\">");
-        for (int i = 0; i < 100; ++i)
-            big.write(block);
+        SettingsDocument noise;
+        EXPECT_TRUE(projectsAfterLoad(noise).empty());
+        EXPECT_TRUE(noise.LoadNotice().contains("0 of its projects"));
     }
-    SettingsDocument huge;
-    huge.Load(file);
-    EXPECT_EQ(huge.Root()->Name(), "Vedora");
-    EXPECT_TRUE(huge.Section("Projects")->ChildElements("Project").empty());
-    // A folder in the file's place.
+    ASSERT_TRUE(WriteSettings(file, "<Other><Vedora Version=\"1\"/></Other>"));
+    {
+        SettingsDocument other;
+        EXPECT_TRUE(projectsAfterLoad(other).empty());
+        EXPECT_EQ(Attr(other.Root(), "Version"), "1");
+    }
+    EXPECT_GE(copies(), 5);
+    // Missing, or a folder in the file's place: a fresh document and nothing to say.
     QFile::remove(file);
+    {
+        SettingsDocument missing;
+        EXPECT_TRUE(projectsAfterLoad(missing).empty());
+        EXPECT_TRUE(missing.LoadNotice().isEmpty());
+    }
     ASSERT_TRUE(QDir(dir.path()).mkdir("vedora.xml"));
     SettingsDocument folder;
     folder.Load(file);
     EXPECT_EQ(folder.Root()->Name(), "Vedora");
+    EXPECT_TRUE(folder.LoadNotice().isEmpty());
     EXPECT_FALSE(folder.Save());
 }
 
