@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -40,7 +42,13 @@ std::string WriteProblem(const std::string& path) {
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat x {
     }, y{};
-    return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    if (stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0)
+        return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    // Files that do not exist yet are the same when their paths lead to the same place
+    // ("s.jpg", "./s.jpg", a link to the folder).
+    std::error_code ea, eb;
+    const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea), pb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && pa == pb;
 }
 
 std::string InputAt(const std::string& path, const std::vector<std::string>& inputs) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -82,7 +83,7 @@ void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
 std::string OutputProblem(const std::string& what, const std::string& path, const std::vector<std::string>& inputs,
                           bool mayReplaceProject) {
     // A project may be written back over the project it was read from (the save replaces it
-    // whole or not at all); never over a photograph.
+    // whole or not at all); never over a photograph, whatever its name.
     const std::string overwritten = InputAt(path, inputs);
     if (!overwritten.empty() && !(mayReplaceProject && EndsWith(overwritten, ".vdp")))
         return what + " " + path + " would overwrite the input " + overwritten;
@@ -91,26 +92,39 @@ std::string OutputProblem(const std::string& what, const std::string& path, cons
 }
 
 std::string OutputsProblem(const CommandLine& cl) {
+    // Every file the run writes, checked against the inputs and against the outputs before it:
+    // two outputs in one file would leave only the last, whatever their suffixes.
+    std::vector<std::pair<std::string, std::string>> outputs;  // what, path
+    auto check = [&](const std::string& what, const std::string& path, const std::vector<std::string>& inputs,
+                     bool mayReplaceProject) {
+        std::string problem = OutputProblem(what, path, inputs, mayReplaceProject);
+        for (const auto& [otherWhat, other] : outputs)
+            if (problem.empty() && (other == path || SameFile(other, path)))
+                problem = what + " " + path + " is the same file as " + otherWhat + " " + other;
+        outputs.emplace_back(what, path);
+        return problem;
+    };
+    auto image = [&](const std::string& what, const std::string& path) {
+        if (!RowImageWriter::WritesSuffixOf(path))
+            return "cannot write " + path + ": no writer for that image format";
+        return check(what, path, cl.inputs, false);
+    };
     std::string problem;
+    // Only a project that was read may be written back over itself; a photograph named like a
+    // project is a photograph.
     if (!cl.project.empty())
-        problem = OutputProblem("the project", cl.project, cl.inputs, true);
-    if (problem.empty() && cl.Stitches() && !cl.output.empty()) {
-        if (!RowImageWriter::WritesSuffixOf(cl.output))
-            return "cannot write " + cl.output + ": no writer for that image format";
-        problem = OutputProblem("the panorama", cl.output, cl.inputs, false);
-    }
-    if (problem.empty() && !cl.uncropped.empty()) {
-        if (!RowImageWriter::WritesSuffixOf(cl.uncropped))
-            return "cannot write " + cl.uncropped + ": no writer for that image format";
-        problem = OutputProblem("the uncropped panorama", cl.uncropped, cl.inputs, false);
-    }
+        problem = check("the project", cl.project, cl.inputs, cl.FromProject());
+    if (problem.empty() && cl.Stitches() && !cl.output.empty())
+        problem = image("the panorama", cl.output);
+    if (problem.empty() && !cl.uncropped.empty())
+        problem = image("the uncropped panorama", cl.uncropped);
     if (problem.empty() && !cl.cameras.empty())
-        problem = OutputProblem("the cameras file", cl.cameras, cl.inputs, false);
+        problem = check("the cameras file", cl.cameras, cl.inputs, false);
     if (problem.empty() && !cl.vrMovie.empty()) {
         std::vector<std::string> inputs = cl.inputs;
         if (cl.MovieFromImage())
             inputs.push_back(cl.fromImage);
-        problem = OutputProblem("the movie", cl.vrMovie, inputs, false);
+        problem = check("the movie", cl.vrMovie, inputs, false);
     }
     return problem;
 }
@@ -386,6 +400,9 @@ int Run(CommandLine& cl) {
     if (!cl.project.empty() && !store.Save(cl.project))
         return Fail(store.LastError());
     PrintResults(engine);
+    // A results listing that did not arrive (a full disk behind stdout) is a failed write.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail(std::string("cannot write the results to standard output (") + std::strerror(errno) + ")");
     if (status == kNoOverlap || MatchedPairs(engine) == 0)
         return kNoOverlap;
     return cl.Stitches() ? LeftOutStatus(engine) : kMatched;
