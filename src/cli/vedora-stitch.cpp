@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -400,8 +401,9 @@ int Run(CommandLine& cl) {
     if (!cl.project.empty() && !store.Save(cl.project))
         return Fail(store.LastError());
     PrintResults(engine);
-    // A results listing that did not arrive (a full disk behind stdout) is a failed write.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    // A results listing that did not arrive (a full disk behind stdout) is a failed write; a
+    // reader that stopped reading (a closed pipe) only wanted less of it.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && errno != EPIPE)
         return Fail(std::string("cannot write the results to standard output (") + std::strerror(errno) + ")");
     if (status == kNoOverlap || MatchedPairs(engine) == 0)
         return kNoOverlap;
