@@ -249,6 +249,10 @@ int WriteMovieOf(const CommandLine& cl, const ImgRGB& panorama) {
 int WriteMovie(const CommandLine& cl, PanoramaEngine& engine, const RectD& crop) {
     if (cl.vrMovie.empty())
         return 0;
+    const stitch::CropFrame frame = engine.PanoramaFrame(crop);
+    const std::string tooLarge = MovieSizeProblem(frame.width, frame.height);
+    if (!tooLarge.empty())
+        return Fail("the movie: " + tooLarge + "; the movie is not written");
     ImgRGB panorama;
     if (!engine.PanoramaImage(crop, 0, panorama))
         return Fail("the movie's panorama: " + engine.LastError());
@@ -272,7 +276,8 @@ int MovieFromImage(const CommandLine& cl) {
 int OutputSizeProblem(const CommandLine& cl, PanoramaEngine& engine) {
     constexpr int kLarge = 1 << 30;
     const bool limited = (!cl.output.empty() && !RowImageWriter::SizeProblem(cl.output, kLarge, kLarge).empty()) ||
-                         (!cl.uncropped.empty() && !RowImageWriter::SizeProblem(cl.uncropped, kLarge, kLarge).empty());
+                         (!cl.uncropped.empty() && !RowImageWriter::SizeProblem(cl.uncropped, kLarge, kLarge).empty()) ||
+                         (!cl.vrMovie.empty() && cl.crop);
     if (!limited)
         return 0;
     if (!engine.InitStitchGeometry(cl.preview ? engine.GetPanoramaPreviewImageSize() : engine.GetPanoramaImageSize())) {
@@ -285,6 +290,10 @@ int OutputSizeProblem(const CommandLine& cl, PanoramaEngine& engine) {
     if (problem.empty() && !cl.output.empty())
         problem = cl.crop ? RowImageWriter::SizeProblem(cl.output, cl.crop->width, cl.crop->height)
                           : RowImageWriter::SizeProblem(cl.output, width, height);
+    // The movie holds the crop: an explicit one is judged now, the automatic one as soon as the
+    // stitch has found it.
+    if (problem.empty() && !cl.vrMovie.empty() && cl.crop)
+        problem = MovieSizeProblem(cl.crop->width, cl.crop->height);
     return problem.empty() ? 0 : Fail(problem + "; nothing written");
 }
 

@@ -55,7 +55,11 @@ bool Compress(const uint8_t* rgb, int width, int height, int stride, int quality
     return true;
 }
 
-bool Decompress(const uint8_t* data, size_t size, int width, int height, ImgRGB* out) {
+// Decodes a JPEG of exactly width x height, three components, handing the started decompressor
+// to readRows; true when the library neither failed nor warned. readRows must own nothing that
+// needs destroying: an error leaves it by a long jump.
+template <class ReadRows>
+bool DecodeFrame(const uint8_t* data, size_t size, int width, int height, ReadRows readRows) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.base);
@@ -74,17 +78,41 @@ bool Decompress(const uint8_t* data, size_t size, int width, int height, ImgRGB*
     }
     info.out_color_space = JCS_EXT_BGR;  // the order of Rgb
     jpeg_start_decompress(&info);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = out->RowBytes(static_cast<int>(info.output_scanline));
-        jpeg_read_scanlines(&info, &row, 1);
-    }
+    readRows(info);
     jpeg_finish_decompress(&info);
-    bool clean = errors.base.num_warnings == 0;
+    const bool clean = errors.base.num_warnings == 0;
     jpeg_destroy_decompress(&info);
     return clean;
 }
 
+bool Decompress(const uint8_t* data, size_t size, int width, int height, ImgRGB* out) {
+    return DecodeFrame(data, size, width, height, [out](jpeg_decompress_struct& info) {
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = out->RowBytes(static_cast<int>(info.output_scanline));
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+    });
+}
+
+// Reads the frame storing one row: the library skips the transform of skipped rows but still
+// decodes every coefficient, so a stream cut short or corrupt warns as in a decode. Skipping to
+// the very end would skip nothing (the library just jumps there): every row but the last is
+// skipped, and the last one read into a buffer of the library's own pool, which an error's
+// long jump frees with the rest.
+bool WalkEntropyData(const uint8_t* data, size_t size, int width, int height) {
+    return DecodeFrame(data, size, width, height, [](jpeg_decompress_struct& info) {
+        JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                   info.output_width * 3, 1);
+        jpeg_skip_scanlines(&info, info.output_height - 1);
+        jpeg_read_scanlines(&info, row, 1);
+    });
+}
+
 }  // namespace
+
+bool JpegDecodes(const uint8_t* data, size_t size, int width, int height) {
+    return width > 0 && height > 0 && WalkEntropyData(data, size, width, height);
+}
 
 bool DecodeJpeg(const uint8_t* data, size_t size, int width, int height, ImgRGB* out) {
     ImgRGB image(width, height);

@@ -17,3 +17,6 @@ bool EncodeJpeg(const uint8_t* rgb, int width, int height, int stride, int quali
 // warns about (a stream cut short, corrupt entropy data) counts as undecodable, as does any
 // other size. False then, out untouched.
 bool DecodeJpeg(const uint8_t* data, size_t size, int width, int height, ImgRGB* out);
+// Whether DecodeJpeg() would succeed, found without taking memory for the pixels: the frame's
+// size is checked and its entropy data walked to the end (the rows themselves are skipped).
+bool JpegDecodes(const uint8_t* data, size_t size, int width, int height);

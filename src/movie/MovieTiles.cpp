@@ -7,6 +7,7 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <cstring>
 
 #include "image/ParallelFor.h"
 #include "movie/AtomReader.h"
@@ -115,6 +116,34 @@ bool DecodeRaw(int depth, std::span<const uint8_t> sample, int width, int height
 }
 
 }  // namespace
+
+bool TileDecodes(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height,
+                 std::string* why) {
+    bool whole = false;
+    if (codec == kCodecRaw) {
+        const int bytesPerPixel = depth == 32 ? 4 : depth == 24 ? 3 : 0;
+        whole = bytesPerPixel && height > 0 && sample.size() % height == 0 &&
+                sample.size() / height >= size_t(width) * bytesPerPixel;
+    } else if (codec == kCodecJpeg) {
+        whole = JpegDecodes(sample.data(), sample.size(), width, height);
+    } else if (codec == kCodecPng) {
+        // The header's size, and no more pixels than deflate's best ratio (about 1032 to 1)
+        // lets the data hold.
+        const bool png = sample.size() >= 24 && std::memcmp(sample.data(), "\x89PNG\r\n\x1a\n", 8) == 0;
+        auto u32 = [&](size_t at) {
+            return uint32_t(sample[at]) << 24 | uint32_t(sample[at + 1]) << 16 | uint32_t(sample[at + 2]) << 8 |
+                   sample[at + 3];
+        };
+        whole = png && u32(16) == uint32_t(width) && u32(20) == uint32_t(height) &&
+                uint64_t(sample.size()) * 1032 >= uint64_t(width) * height;
+    } else {
+        *why = "tiles compressed with '" + FourCCText(codec) + "' cannot be read";
+        return false;
+    }
+    if (!whole)
+        *why = "a tile does not decode";
+    return whole;
+}
 
 bool DecodeTile(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height, ImgRGB* out,
                 std::string* why) {

@@ -2,18 +2,19 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <new>
 
 #include "image/ParallelFor.h"
 #include "movie/AtomReader.h"
 #include "movie/MovieFile.h"
 #include "movie/MovieTiles.h"
+#include "movie/VrMovieLimits.h"
 
 namespace {
 
-// Larger panoramas than this are refused rather than allocated (about 1.6 GB of pixels).
-constexpr uint64_t kMaxPanoramaPixels = uint64_t(1) << 29;
 constexpr int kMaxTiles = 4096;
 constexpr uint32_t kHorizontalFlag = 1;  // pano type 0: the stored image is upright
 
@@ -150,7 +151,7 @@ bool CheckLayout(const PanoramaSample& s, const MovieTrackInfo& image, VrMovie* 
     movie->framesY = static_cast<int>(s.framesY);
     uint64_t tiles = uint64_t(s.framesX) * s.framesY;
     if (tiles == 0 || tiles > kMaxTiles || s.sizeX == 0 || s.sizeY == 0 || s.sizeX % s.framesX != 0 ||
-        s.sizeY % s.framesY != 0 || uint64_t(s.sizeX) * s.sizeY > kMaxPanoramaPixels) {
+        s.sizeY % s.framesY != 0 || uint64_t(s.sizeX) * s.sizeY > kMaxMoviePanoramaPixels) {
         *why = "the panorama's image size or frame count is not valid";
         return false;
     }
@@ -179,9 +180,17 @@ bool AssemblePanorama(const MovieTrackInfo& image, VrMovie* movie, std::string* 
     description.Skip(82);
     const int depth = description.U16();
     const bool turned = movie->storedTurned;
+    std::vector<std::string> errors(movie->tiles);
+    // Every tile proves that it holds a whole frame of its size before the panorama's memory is
+    // taken: a header may claim any size, the data cannot.
+    ParallelFor(movie->tiles, [&](int k) { TileDecodes(movie->codec, depth, image.samples[k], tw, th, &errors[k]); });
+    for (int k = 0; k < movie->tiles; ++k)
+        if (!errors[k].empty()) {
+            *why = errors[k] + " (tile " + std::to_string(k + 1) + ")";
+            return false;
+        }
     ImgRGB panorama(turned ? movie->storedHeight : movie->storedWidth,
                     turned ? movie->storedWidth : movie->storedHeight);
-    std::vector<std::string> errors(movie->tiles);
     ParallelFor(movie->tiles, [&](int k) {
         ImgRGB tile;
         if (!DecodeTile(movie->codec, depth, image.samples[k], tw, th, &tile, &errors[k])) {
@@ -216,6 +225,49 @@ bool AssemblePanorama(const MovieTrackInfo& image, VrMovie* movie, std::string* 
     }
     movie->panorama = std::move(panorama);
     return true;
+}
+
+// Walks the file's top-level atoms by their headers alone: each must be one QuickTime knows and
+// lie within the file, and one of them must be the movie atom.
+bool TopLevelAtomsFit(QFile& file, std::string* why) {
+    static const uint32_t kTopLevel[] = {FourCC("moov"), FourCC("mdat"), FourCC("free"), FourCC("skip"),
+                                         FourCC("wide"), FourCC("pnot"), FourCC("ftyp"), FourCC("PICT"),
+                                         FourCC("uuid")};
+    const uint64_t size = uint64_t(file.size());
+    bool movieAtom = false;
+    for (uint64_t at = 0; at < size;) {
+        uint8_t header[16];
+        if (!file.seek(qint64(at)) || size - at < 8 || file.read(reinterpret_cast<char*>(header), 8) != 8) {
+            *why = "the movie is not a QuickTime movie (its atoms are damaged)";
+            return false;
+        }
+        uint64_t length = uint64_t(header[0]) << 24 | uint64_t(header[1]) << 16 | uint64_t(header[2]) << 8 | header[3];
+        const uint32_t type = uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 | uint32_t(header[6]) << 8 | header[7];
+        if (length == 1) {  // a 64-bit size follows
+            if (size - at < 16 || file.read(reinterpret_cast<char*>(header + 8), 8) != 8) {
+                *why = "the movie is not a QuickTime movie (its atoms are damaged)";
+                return false;
+            }
+            length = 0;
+            for (int k = 8; k < 16; ++k)
+                length = length << 8 | header[k];
+        } else if (length == 0) {  // the last atom, to the end of the file
+            length = size - at;
+        }
+        if (std::find(std::begin(kTopLevel), std::end(kTopLevel), type) == std::end(kTopLevel)) {
+            *why = "the file is not a QuickTime movie";
+            return false;
+        }
+        if (length < 8 || length > size - at) {
+            *why = "the movie is not a QuickTime movie (an atom runs past the end of the file)";
+            return false;
+        }
+        movieAtom = movieAtom || type == FourCC("moov");
+        at += length;
+    }
+    if (!movieAtom)
+        *why = "the file is not a QuickTime movie (it has no movie atom)";
+    return movieAtom;
 }
 
 }  // namespace
@@ -271,6 +323,15 @@ bool ReadVrMovieFile(const std::string& path, VrMovie* movie, std::string* why) 
         *why = "the file cannot be opened: " + file.errorString().toStdString();
         return false;
     }
+    // The top-level atoms' headers are read first: a file that is not a movie, or whose atoms
+    // claim more than it holds, is refused before a byte of its data is read.
+    if (!TopLevelAtomsFit(file, why))
+        return false;
+    if (uint64_t(file.size()) > kMaxMovieFileBytes) {
+        *why = "the file is larger than any movie of a panorama this program reads";
+        return false;
+    }
+    file.seek(0);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *why = "the file cannot be read: " + file.errorString().toStdString();

@@ -7,6 +7,7 @@
 #include "movie/AtomWriter.h"
 #include "movie/MovieFile.h"
 #include "movie/PanoramaScaling.h"
+#include "movie/VrMovieLimits.h"
 
 namespace {
 
@@ -213,6 +214,18 @@ std::vector<uint8_t> BuildVrMovie(const MovieTiles& tiles, const VrMovieDescript
     return BuildMovieFile({qtvr, pano, ImageTrack(tiles, 3, false)}, true);
 }
 
+std::string MovieSizeProblem(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) <= kMaxMoviePanoramaPixels)
+        return std::string();
+    return QCoreApplication::translate("VrMovie",
+                                       "a panorama of %1 x %2 pixels is larger than a movie holds (at most %3 "
+                                       "megapixels); choose a smaller size")
+        .arg(width)
+        .arg(height)
+        .arg(kMaxMoviePanoramaPixels / 1000000)
+        .toStdString();
+}
+
 bool WriteMovieFile(const std::string& path, std::span<const uint8_t> bytes, std::string* why) {
     PartialFile file;
     std::string reason;
@@ -226,6 +239,9 @@ bool WriteMovieFile(const std::string& path, std::span<const uint8_t> bytes, std
 
 bool WriteVrMovie(const ImgRGB& panorama, const VrMovieSettings& settings, const std::string& path, std::string* why) {
     if (!ValidateVrMovieSettings(settings, why))
+        return false;
+    *why = MovieSizeProblem(panorama.width, panorama.height);
+    if (!why->empty())
         return false;
     // A panorama of the right width is diced as it is, without a copy.
     ImgRGB scaled;

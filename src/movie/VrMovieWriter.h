@@ -30,6 +30,10 @@ bool ReadTileMovie(std::span<const uint8_t> data, MovieTiles* tiles, std::string
 // (track 3), whose frames are the tiles; the movie's controller type 'qtvr'.
 std::vector<uint8_t> BuildVrMovie(const MovieTiles& tiles, const VrMovieDescription& description);
 
+// Why a movie cannot hold a panorama of width x height pixels (more than the reader opens);
+// empty when it can.
+std::string MovieSizeProblem(int64_t width, int64_t height);
+
 // Replaces the file at path with the movie's bytes by the rules of every output (PartialFile:
 // through a link, never over a device or a read-only file, owner, group and mode kept, every
 // write and the flush checked, the old file whole on any failure). False with the reason.

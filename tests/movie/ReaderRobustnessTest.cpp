@@ -2,6 +2,13 @@
 // crashes, over-reads or allocates by a damaged count (the sanitizer build runs these too).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cstring>
 #include <random>
 
@@ -170,4 +177,102 @@ TEST(VrMovieReaderRobustness, HundredsOfRandomlyDamagedFilesNeverCrash) {
     }
     EXPECT_GT(refused, 100);
     EXPECT_GT(accepted, 0);  // damage in unused fields is harmless
+}
+
+namespace {
+
+// Rewrites the frame size in a JPEG's start-of-frame header.
+void ClaimFrameSize(std::vector<uint8_t>& jpeg, int width, int height) {
+    for (size_t k = 0; k + 8 < jpeg.size(); ++k)
+        if (jpeg[k] == 0xFF && (jpeg[k + 1] == 0xC0 || jpeg[k + 1] == 0xC1 || jpeg[k + 1] == 0xC2)) {
+            jpeg[k + 5] = uint8_t(height >> 8);
+            jpeg[k + 6] = uint8_t(height);
+            jpeg[k + 7] = uint8_t(width >> 8);
+            jpeg[k + 8] = uint8_t(width);
+            return;
+        }
+    ADD_FAILURE() << "no frame header";
+}
+
+}  // namespace
+
+// A few kilobytes whose panorama header and tile frame headers claim a panorama of 1.2 GB: the
+// tiles cannot hold it, and the reader must find that out before it takes the memory. Run in a
+// child whose address space is too small for the claim.
+TEST(VrMovieReaderRobustness, ATinyMovieClaimingAHugePanoramaIsRefusedBeforeItsMemoryIsTaken) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+    ImgRGB panorama = SyntheticPanorama(256, 48);
+    MovieTiles tiles;
+    std::string why;
+    ASSERT_TRUE(EncodeTiles(panorama, 4, VrQuality::Normal, &tiles, &why)) << why;
+    const int width = 20000, height = 20000;
+    tiles.tileWidth = height;
+    tiles.tileHeight = width / 4;
+    for (std::vector<uint8_t>& sample : tiles.samples)
+        ClaimFrameSize(sample, tiles.tileWidth, tiles.tileHeight);
+    VrMovieDescription d;
+    d.panoramaWidth = width;
+    d.panoramaHeight = height;
+    d.angles = AnglesForPanorama(width, height, 360, 640, 480);
+    const std::vector<uint8_t> movie = BuildVrMovie(tiles, d);
+    EXPECT_LT(movie.size(), 20000u);
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const rlimit limit{rlim_t(800) << 20, rlim_t(800) << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        VrMovie read;
+        std::string said;
+        const bool accepted = ReadVrMovie(movie, &read, &said);
+        ssize_t ignored = write(channel[1], said.data(), said.size());
+        (void)ignored;
+        _exit(accepted ? 1 : 0);
+    }
+    close(channel[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, size_t(n));
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(said.find("a tile does not decode"), std::string::npos) << said;
+#endif
+}
+
+// Read from a file, what is not a movie is refused from its first atom's header, and a file
+// whose atoms run past its end from theirs, without reading the rest.
+TEST(VrMovieReaderRobustness, AFileIsJudgedByItsAtomHeadersBeforeItIsRead) {
+    QTemporaryDir dir;
+    auto refusal = [&](const QByteArray& bytes) {
+        const QString path = dir.filePath("m.mov");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        VrMovie movie;
+        std::string why;
+        EXPECT_FALSE(ReadVrMovieFile(path.toStdString(), &movie, &why));
+        return why;
+    };
+    EXPECT_EQ(refusal(QByteArray(1 << 20, 'x')), "the file is not a QuickTime movie");
+    const std::vector<uint8_t> small = SmallMovie();
+    QByteArray cut(reinterpret_cast<const char*>(small.data()), qsizetype(small.size()) - 10);
+    EXPECT_NE(refusal(cut).find("runs past the end of the file"), std::string::npos);
+    EXPECT_NE(refusal(QByteArray("\0\0\0\x10" "free" "12345678", 16)).find("no movie atom"), std::string::npos);
+    // A whole movie still reads.
+    const QString path = dir.filePath("whole.mov");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(small.data()), qsizetype(small.size()));
+    file.close();
+    VrMovie movie;
+    std::string why;
+    EXPECT_TRUE(ReadVrMovieFile(path.toStdString(), &movie, &why)) << why;
 }

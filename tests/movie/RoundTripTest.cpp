@@ -273,3 +273,15 @@ TEST(VrMovieWriter, AFailedWriteKeepsTheOldMovieAndSaysWhy) {
     Zelvo::SetSaveFaultHook(nullptr, nullptr);
     EXPECT_NE(why.find("the disk is full"), std::string::npos) << why;
 }
+
+// One limit for the writer and the reader: the writer refuses what the reader would not open,
+// by name and before any work.
+TEST(VrMovieWriter, APanoramaLargerThanTheReaderOpensIsRefusedBeforeTheWork) {
+    EXPECT_EQ(MovieSizeProblem(20000, 20000), "");  // 400 megapixels
+    EXPECT_EQ(MovieSizeProblem(1, 1), "");
+    const std::string problem = MovieSizeProblem(30000, 30000);
+    EXPECT_NE(problem.find("30000 x 30000 pixels is larger than a movie holds (at most 536 megapixels)"),
+              std::string::npos)
+        << problem;
+    EXPECT_NE(MovieSizeProblem(int64_t(1) << 20, 513), "");
+}
