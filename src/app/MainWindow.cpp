@@ -2,11 +2,15 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QList>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "app/QtUserPrompts.h"
 #include "dialogs/AboutDialog.h"
@@ -139,8 +143,22 @@ void MainWindow::SaveSettings() {
     settings.Save();
 }
 
+// The stored place may belong to a larger screen or a second one that is gone: a window of
+// which less than half would show is moved into the available area (as far as it fits, its
+// top-left corner first), so that it never opens mostly off-screen.
 void MainWindow::RestoreGeometry() {
     WindowPlacement p = settings.ReadWindowPlacement();
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(p.x, p.y));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QRect shown = area.intersected(QRect(p.x, p.y, p.w, p.h));
+        if (shown.width() * 2 < std::min(p.w, area.width()) || shown.height() * 2 < std::min(p.h, area.height())) {
+            p.x = std::max(area.left(), std::min(p.x, area.left() + area.width() - p.w));
+            p.y = std::max(area.top(), std::min(p.y, area.top() + area.height() - p.h));
+        }
+    }
     move(p.x, p.y);
     resize(p.w, p.h);
 }

@@ -145,7 +145,7 @@ TEST_F(ReplacingWritesTest, AReplacedFileKeepsItsModeOwnerAndGroupAndANewOneFoll
     EXPECT_EQ(seen.st_mode & 0777, 0640u);
 }
 
-TEST_F(ReplacingWritesTest, AFailureAtAnyStepKeepsTheOldFileAndAKillLeavesNothingALaterWriteKeeps) {
+TEST_F(ReplacingWritesTest, AFailureOrAKillAtAnyStepKeepsAWholeFileAndALaterWriteCleansUp) {
     for (const char* name : {"pano.jpg", "pano.png", "pano.tif", "pano.bmp", "cameras.json"}) {
         const std::string path = PathOf(name);
         const bool text = std::string(name).ends_with(".json");
@@ -174,25 +174,33 @@ TEST_F(ReplacingWritesTest, AFailureAtAnyStepKeepsTheOldFileAndAKillLeavesNothin
         }
         EXPECT_GE(failedSteps, 5) << name;  // create, owner and mode, writes, flush, close, rename
 
-        // Killed in the middle of its writes: the old file stays, and the next write of the same
-        // file removes what the killed one left.
-        WriteBytes(path, kOldText);
-        const pid_t child = fork();
-        if (child == 0) {
-            Fault fault{3, true};
-            Zelvo::SetSaveFaultHook(Inject, &fault);
+        // Killed at any step: the old file or the new one is whole, and the next write of the
+        // same file removes whatever the killed one left.
+        for (int at = 1; at <= failedSteps; ++at) {
+            WriteBytes(path, kOldText);
+            const pid_t child = fork();
+            if (child == 0) {
+                Fault fault{at, true};
+                Zelvo::SetSaveFaultHook(Inject, &fault);
+                std::string why;
+                write(&why);
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFSIGNALED(status)) << name << " step " << at;
+            const std::string left = ReadBytes(path);
+            if (left != kOldText) {  // killed after the rename: the new file is whole
+                std::string why;
+                if (text)
+                    EXPECT_EQ(left, "{\"new\": 1}\n") << name << " step " << at;
+                else
+                    EXPECT_TRUE([&] { ImgRGB image; return LoadImageFile(image, 0, path.c_str()); }()) << at;
+            }
             std::string why;
-            write(&why);
-            _exit(0);
+            ASSERT_TRUE(write(&why)) << why;
+            EXPECT_EQ(NamesIn(Folder()), std::set<std::string>{name}) << name << " step " << at;
         }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << name;
-        EXPECT_EQ(ReadBytes(path), kOldText);
-        EXPECT_EQ(NamesIn(Folder()).size(), 2u) << name;  // the file and the killed write's leftover
-        std::string why;
-        ASSERT_TRUE(write(&why)) << why;
-        EXPECT_EQ(NamesIn(Folder()), std::set<std::string>{name}) << name;
         unlink(path.c_str());
     }
 }
