@@ -248,8 +248,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         enum { Save, DontSave, Cancel };
         int answer =
             prompts->Ask(UserPrompts::Kind::Question, title,
-                         tr("The applicaion is about to quit.\nDo you want to save the project before quitting?"),
-                         {tr("Save"), tr("Don't save"), tr("Chancel and don't quit")}, Save, Cancel);
+                         tr("The application is about to quit.\nDo you want to save the project before quitting?"),
+                         {tr("Save"), tr("Don't save"), tr("Cancel and don't quit")}, Save, Cancel);
         if (answer == Save ? SaveBeforeQuit() : answer == DontSave)
             event->accept();
         else

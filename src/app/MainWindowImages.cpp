@@ -228,7 +228,7 @@ void MainWindow::OnRemoveAllImages() {
     if (!HasSourcePictures())
         return;
     if (prompts->AskStandard(UserPrompts::Kind::Warning, tr("Vedora 1.02"),
-                             tr("Do you realy want to remove all images?"), QMessageBox::Yes | QMessageBox::No,
+                             tr("Do you really want to remove all images?"), QMessageBox::Yes | QMessageBox::No,
                              QMessageBox::No) != QMessageBox::Yes)
         return;
     DropViewSelection();

@@ -492,7 +492,7 @@ void MainWindow::OnDeleteAllPoints() {
     Guarded([this] {
         if (HasPair() &&
             prompts->AskStandard(UserPrompts::Kind::Question, tr("Vedora 1.02"),
-                                 tr("Do you realy want to delete all points ?"), QMessageBox::Yes | QMessageBox::Cancel,
+                                 tr("Do you really want to delete all points ?"), QMessageBox::Yes | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Yes) {
             DeleteAllPairPoints();
             OnAlign();

@@ -219,7 +219,7 @@ void MainWindow::MakeNewProjectSafely() {
         return;
     } catch (...) {
     }
-    prompts->Warn(tr("Vedora 1.02"), tr("An exception occured while initalizing a new project !\n"));
+    prompts->Warn(tr("Vedora 1.02"), tr("An exception occurred while initializing a new project !\n"));
     try {
         MakeNewProject();
     } catch (...) {

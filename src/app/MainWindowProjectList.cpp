@@ -120,7 +120,7 @@ void MainWindow::OnRemoveAllProjectsFromList() {
     enum { RemoveAll, DontRemove };
     int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"),
                               tr("Do you want to remove all projects from the list?"),
-                              {tr("Remove all"), tr("Don'remove")}, DontRemove, DontRemove);
+                              {tr("Remove all"), tr("Don't remove")}, DontRemove, DontRemove);
     if (answer != RemoveAll)
         return;
     projectListUi.m_xmlListWidget->clear();

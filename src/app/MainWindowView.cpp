@@ -180,6 +180,7 @@ void MainWindow::OnImageViewSettings() {
             }
             progress->setValue(static_cast<int>(i));
         }
+        LogText(tr(" done\n"));
     }
     for (GuiChainedPoints* markers : {&firstPointMarkers, &secondPointMarkers}) {
         markers->SetMarkerHalfSize(pointMarkers.size);

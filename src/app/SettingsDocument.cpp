@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include "dialogs/ImageViewSettingsDialog.h"
 #include "xml/XmlElement.h"
 
 namespace {
@@ -207,10 +208,10 @@ void SettingsDocument::WriteSplitterSizes(const SplitterSizes& s) {
 TextureLimits SettingsDocument::ReadTextureLimits() {
     XmlElement* e = Section("MaxTextureSizes");
     TextureLimits t;
-    t.sourceImages = ReadInt(e, "sourceImages", 512, 256, 2048);
-    t.imagePair = ReadInt(e, "imagePair", 1024, 256, 2048);
-    t.stitchImage = ReadInt(e, "stitchImage", 1024, 256, 2048);
-    t.cropImage = ReadInt(e, "cropImage", 2048, 256, 2048);
+    t.sourceImages = ReadInt(e, "sourceImages", 512, kMinTextureLimit, kMaxTextureLimit);
+    t.imagePair = ReadInt(e, "imagePair", 1024, kMinTextureLimit, kMaxTextureLimit);
+    t.stitchImage = ReadInt(e, "stitchImage", 1024, kMinTextureLimit, kMaxTextureLimit);
+    t.cropImage = ReadInt(e, "cropImage", 2048, kMinTextureLimit, kMaxTextureLimit);
     return t;
 }
 

@@ -67,7 +67,7 @@ void ZelvoGLWidget::ReportException() {
 
 void ZelvoGLWidget::ShowWarning() {
     warningPending = false;
-    const QString title = tr("Exeption"), text = tr("An exception occured in the GL Widget !\n");
+    const QString title = tr("Exception"), text = tr("An exception occurred in the GL Widget !\n");
     if (warn)
         warn(title, text);
     else

@@ -11,7 +11,7 @@ class QKeyEvent;
 
 // The OpenGL image view: owns the scene manager and feeds it the mouse, wheel and keys. A
 // 33 ms timer repaints whenever the scene changed. No exception leaves a handler: each is
-// turned into the warning "Exeption" through the warning prompt.
+// turned into the warning "Exception" through the warning prompt.
 class ZelvoGLWidget : public QOpenGLWidget {
     Q_OBJECT
 public:

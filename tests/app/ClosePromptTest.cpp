@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const kSaveQuestion = "The applicaion is about to quit.\nDo you want to save the project before quitting?";
+const char* const kSaveQuestion = "The application is about to quit.\nDo you want to save the project before quitting?";
 
 // A window with pictures in its view and a project saved at path (none when empty).
 TestWindow WindowWithPictures(QTemporaryDir& dir, const QString& savedAt = QString()) {
@@ -38,11 +38,11 @@ TEST(ClosePrompt, NothingToLoseClosesWithoutAQuestion) {
 TEST(ClosePrompt, ADirtyProjectOffersSaveDontSaveAndCancel) {
     QTemporaryDir dir;
     TestWindow w = WindowWithPictures(dir);
-    w.prompts->AnswerAsk("Chancel and don't quit");
+    w.prompts->AnswerAsk("Cancel and don't quit");
     EXPECT_FALSE(w->close());
     EXPECT_EQ(w.prompts->Last().title, "Vedora 1.02");
     EXPECT_EQ(w.prompts->Last().text, kSaveQuestion);
-    EXPECT_EQ(w.prompts->Last().buttons, QStringList({"Save", "Don't save", "Chancel and don't quit"}));
+    EXPECT_EQ(w.prompts->Last().buttons, QStringList({"Save", "Don't save", "Cancel and don't quit"}));
 
     w.prompts->AnswerAsk("Don't save");
     EXPECT_TRUE(w->close());

@@ -225,7 +225,7 @@ TEST(ImageList, RemoveAllAsksOnlyWhenThereArePictures) {
     AddPhotos(w, Photos({0, 1}));
     w.prompts->AnswerStandard(QMessageBox::No);
     page.m_removeAllImagesButton->click();
-    EXPECT_EQ(w.prompts->Last().text, "Do you realy want to remove all images?");
+    EXPECT_EQ(w.prompts->Last().text, "Do you really want to remove all images?");
     EXPECT_EQ(w.prompts->Last().title, "Vedora 1.02");
     EXPECT_EQ(ImageRows(*w).size(), 2);
 

@@ -240,7 +240,7 @@ TEST(MatchingPage, PairWorkSelectMatchInsertDragSaveAndDelete) {
     // "Delete all" asks, then clears the pair and the tree and leaves no pair selected.
     t.w.prompts->AnswerStandard(QMessageBox::Yes);
     t.Page().m_deleteAllPointsToolButton->click();
-    EXPECT_EQ(t.w.prompts->Last().text, "Do you realy want to delete all points ?");
+    EXPECT_EQ(t.w.prompts->Last().text, "Do you really want to delete all points ?");
     EXPECT_FALSE(t.Engine().Combination(1, 2)->matched);
     EXPECT_TRUE(t.Engine().Combination(1, 2)->P.empty());
     EXPECT_EQ(NodeRows(t.Tree()), 0);

@@ -92,10 +92,10 @@ TEST(ProjectList, InsertingNamesEveryFileOnceAndRemovingLeavesTheFiles) {
     w.prompts->ExpectWarn();
     form.m_loadSelectedProjectButton->click();
 
-    w.prompts->AnswerAsk("Don'remove");
+    w.prompts->AnswerAsk("Don't remove");
     form.m_removeAllProjectsButton->click();
     EXPECT_EQ(w.prompts->Last().text, "Do you want to remove all projects from the list?");
-    EXPECT_EQ(w.prompts->Last().buttons, QStringList({"Remove all", "Don'remove"}));
+    EXPECT_EQ(w.prompts->Last().buttons, QStringList({"Remove all", "Don't remove"}));
     EXPECT_EQ(Listed(w).size(), 3);
     w.prompts->AnswerAsk("Remove all");
     form.m_removeAllProjectsButton->click();

@@ -16,6 +16,7 @@
 #include "ProjectTestSupport.h"
 #include "WindowTestSupport.h"
 #include "app/SettingsDocument.h"
+#include "dialogs/ImageViewSettingsDialog.h"
 
 namespace {
 
@@ -164,7 +165,7 @@ TEST(Settings, OutOfRangeAndNonNumericValuesAreClampedAndWrittenBack) {
         EXPECT_GE(area.intersected(w->geometry()).width() * 2, std::min(850, area.width()));
         EXPECT_EQ(w->width(), 850);
         TextureLimits t = MainWindowFixture::Settings(*w).ReadTextureLimits();
-        EXPECT_EQ(t.sourceImages, 256);
+        EXPECT_EQ(t.sourceImages, kMinTextureLimit);
         EXPECT_EQ(t.imagePair, 1024);
         EXPECT_EQ(t.stitchImage, 777);
         EXPECT_EQ(t.cropImage, 2048);

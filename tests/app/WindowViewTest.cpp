@@ -127,7 +127,7 @@ TEST(WindowView, ViewSettingsReloadEveryPictureAtTheNewLimit) {
         EXPECT_EQ(picture->TextureLimit(), 1024);
         EXPECT_EQ(picture->Image().width, 320);
     }
-    EXPECT_TRUE(LogText(*t.w).endsWith("Reloading textures .....")) << LogText(*t.w).toStdString();
+    EXPECT_TRUE(LogText(*t.w).endsWith("Reloading textures ..... done\n")) << LogText(*t.w).toStdString();
     EXPECT_TRUE(MainWindowFixture::ProjectPage(*t.w).m_rotateImages90RadioButton->isEnabled());
 
     // A photograph gone from disk keeps its picture; the others are reloaded.
@@ -138,7 +138,7 @@ TEST(WindowView, ViewSettingsReloadEveryPictureAtTheNewLimit) {
     QFile::remove(copies[0]);
     w.prompts->AnswerDialog(QDialog::Rejected);
     MainWindowFixture::View(*w).m_imageViewSettingsToolButton->click();
-    EXPECT_TRUE(LogText(*w).endsWith("Reloading textures .\nCould not reload a source image!\n."))
+    EXPECT_TRUE(LogText(*w).endsWith("Reloading textures .\nCould not reload a source image!\n. done\n"))
         << LogText(*w).toStdString();
     EXPECT_EQ(MainWindowFixture::SourcePictures(*w)[0]->Image().width, 320);
     // The limit a later start reads is the one set.

@@ -33,10 +33,11 @@ TEST(ImageViewSettingsDialog, EditorsRangesAndLabels) {
         int min, max, step, shown;
     };
     const Expected boxes[] = {
-        {"m_sourceImagesSpinBox", 128, 2048, 128, 768},
-        {"m_imagePairSpinBox", 1024, 4096, 128, 2048},
-        {"m_stitchImageSpinBox", 1024, 4096, 128, 1536},
-        {"m_cropImageSpinBox", 1024, 4096, 128, 1024},
+        // One range for every picture, the settings file's own.
+        {"m_sourceImagesSpinBox", kMinTextureLimit, kMaxTextureLimit, 128, 768},
+        {"m_imagePairSpinBox", kMinTextureLimit, kMaxTextureLimit, 128, 2048},
+        {"m_stitchImageSpinBox", kMinTextureLimit, kMaxTextureLimit, 128, 1536},
+        {"m_cropImageSpinBox", kMinTextureLimit, kMaxTextureLimit, 128, 1024},
         {"m_markerSizeSpinBox", 2, 10, 1, 7},
         {"m_markerThicknessSpinBox", 1, 5, 1, 3},
     };
@@ -57,7 +58,7 @@ TEST(ImageViewSettingsDialog, EditorsRangesAndLabels) {
             ++yellow;
     }
     for (const char* text :
-         {"Source images:", "Seleced image pair:", "Stitch image:", "Crop image:", "Size:", "Thickness:"})
+         {"Source images:", "Selected image pair:", "Stitch image:", "Crop image:", "Size:", "Thickness:"})
         EXPECT_TRUE(texts.contains(text)) << text;
     EXPECT_EQ(yellow, 2);
     EXPECT_TRUE(texts.contains("Here you can change the size of the corresponing point markers that are used for "
@@ -124,17 +125,17 @@ TEST(ImageViewSettingsDialog, SetDefaultsLeavesTheMarkers) {
 }
 
 TEST(ImageViewSettingsDialog, OpeningNeverChangesAValueOutsideABoxsRange) {
-    // The window's setting may lie below a box's minimum (image pair 256 in a 1024..4096 box):
-    // showing it must not overwrite it.
+    // The window's setting may lie below a box's minimum (an old file's 64 in a 128..16384
+    // box): showing it must not overwrite it.
     Settings s;
-    s.imagePair = 256;
+    s.imagePair = 64;
     s.sourceImages = 64;
     ImageViewSettingsDialog d(&s.sourceImages, &s.imagePair, &s.stitchImage, &s.cropImage, &s.markerSize,
                               &s.markerThickness);
-    EXPECT_EQ(s.imagePair, 256);
+    EXPECT_EQ(s.imagePair, 64);
     EXPECT_EQ(s.sourceImages, 64);
-    EXPECT_EQ(SpinBox(d, "m_imagePairSpinBox")->value(), 1024);
+    EXPECT_EQ(SpinBox(d, "m_imagePairSpinBox")->value(), kMinTextureLimit);
     // Once the user edits it, the edited value counts.
     SpinBox(d, "m_imagePairSpinBox")->stepUp();
-    EXPECT_EQ(s.imagePair, 1152);
+    EXPECT_EQ(s.imagePair, kMinTextureLimit + 128);
 }

@@ -88,7 +88,7 @@ TEST(MovieParametersDialog, EditorsRangesTextsAndSetDefaults) {
         QSpinBox* box;
         int min, max, step, shown;
     };
-    for (Range r : {Range{tiles, 4, 64, 1, 12}, Range{angle, 0, 360, 10, 180}, Range{width, 128, 2048, 10, 800},
+    for (Range r : {Range{tiles, 4, 64, 1, 12}, Range{angle, 1, 360, 10, 180}, Range{width, 128, 2048, 10, 800},
                     Range{height, 100, 2048, 10, 300}}) {
         EXPECT_EQ(r.box->minimum(), r.min) << r.box->objectName().toStdString();
         EXPECT_EQ(r.box->maximum(), r.max);
@@ -102,13 +102,13 @@ TEST(MovieParametersDialog, EditorsRangesTextsAndSetDefaults) {
     EXPECT_EQ(Child<QRadioButton>(dialog, "m_normalQualityRadioButton")->text(), "Normal");
     EXPECT_EQ(low->text(), "Low");
     EXPECT_EQ(Child<QLabel>(dialog, "m_nofTilesLabel")->text(), "Number of tiles:");
-    EXPECT_EQ(Child<QLabel>(dialog, "m_angleUnitLabel")->text(), "[Degreesl]");
+    EXPECT_EQ(Child<QLabel>(dialog, "m_angleUnitLabel")->text(), "[Degrees]");
     EXPECT_EQ(Child<QLabel>(dialog, "m_widthUnitLabel")->text(), "[Pixel]");
     EXPECT_EQ(Child<QGroupBox>(dialog, "m_extentGroupBox")->title(), "Panorama extent on the cylinder");
     EXPECT_EQ(Child<QGroupBox>(dialog, "m_tilesGroupBox")->title(), "Tiles");
     EXPECT_EQ(Child<QGroupBox>(dialog, "m_windowGroupBox")->title(), "Movie window size");
     EXPECT_TRUE(Child<QLabel>(dialog, "m_angleTextLabel")->text().startsWith("The value for the angle from the start"));
-    EXPECT_TRUE(Child<QLabel>(dialog, "m_angleTextLabel")->text().contains("seamles 360 degrees"));
+    EXPECT_TRUE(Child<QLabel>(dialog, "m_angleTextLabel")->text().contains("seamless 360 degrees"));
     EXPECT_EQ(Child<QLabel>(dialog, "m_tilesTextLabel")->text(),
               "The image is diced into tiles to reduce memory requirements and to be able to show the movie "
               "while it is downloaded.");

@@ -310,8 +310,8 @@ TEST(GlView, ExceptionsBecomeOneWarningAndTheViewStaysUsable) {
     EXPECT_TRUE(s.warnings.empty());  // shown from the event loop, not inside the handler
     QApplication::processEvents();
     ASSERT_EQ(s.warnings.size(), 1u);
-    EXPECT_EQ(s.warnings[0].first.toStdString(), "Exeption");
-    EXPECT_EQ(s.warnings[0].second.toStdString(), "An exception occured in the GL Widget !\n");
+    EXPECT_EQ(s.warnings[0].first.toStdString(), "Exception");
+    EXPECT_EQ(s.warnings[0].second.toStdString(), "An exception occurred in the GL Widget !\n");
     // Still usable: the photograph can be selected.
     QTest::mouseClick(s.Gl(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 75));
     EXPECT_EQ(s.Mgr().Selected(), &s.photo);
