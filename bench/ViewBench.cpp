@@ -5,7 +5,12 @@
 
 #include <GL/gl.h>
 
+#include <sys/resource.h>
+
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -121,6 +126,52 @@ void BM_UploadPanorama9000x1500(benchmark::State& state) {
     state.counters["texture_h"] = panorama.Layout().textureHeight;
 }
 BENCHMARK(BM_UploadPanorama9000x1500)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// The share of one core the whole process (the software renderer's threads included) uses
+// while the event loop runs for ms milliseconds.
+double CoreShareWhileIdle(int ms) {
+    rusage before {}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop idle;
+    QTimer::singleShot(ms, &idle, &QEventLoop::quit);
+    idle.exec();
+    getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    const double cpu =
+        seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+    return cpu / (clock.elapsed() / 1000.0);
+}
+
+// The view with a selected panorama, its window active, nothing else to draw than the
+// selection's crawling outline: the core share in the two seconds after the selection (the
+// outline crawls) and in two seconds after four without input (it rests).
+void BM_IdleWithSelection(benchmark::State& state) {
+    View& view = *sharedView;
+    GuiBitmap panorama;
+    FillPhoto(panorama.Image(), 4000, 1000, 5);
+    panorama.SizeToImage();
+    panorama.SetTextureLimit(2048);
+    panorama.SetFlags(kGuiVisible | kGuiMovable);
+    view.Mgr().Add(&panorama);
+    view.Mgr().ZoomToFitAll();
+    view.widget.activateWindow();
+    view.widget.raise();
+    view.Render();
+    double crawling = 0, resting = 0;
+    for (auto _ : state) {
+        view.Mgr().Select(&panorama);
+        crawling = CoreShareWhileIdle(2000);
+        CoreShareWhileIdle(2000);
+        resting = CoreShareWhileIdle(2000);
+    }
+    view.Mgr().Select(nullptr);
+    state.counters["crawling_core_pct"] = 100 * crawling;
+    state.counters["resting_core_pct"] = 100 * resting;
+    state.counters["window_active"] = view.widget.isActiveWindow() ? 1 : 0;
+}
+BENCHMARK(BM_IdleWithSelection)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

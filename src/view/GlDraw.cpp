@@ -1,5 +1,7 @@
 #include "view/GlDraw.h"
 
+#include <chrono>
+
 #include <GL/gl.h>
 
 #include "view/ViewTransform.h"
@@ -90,11 +92,11 @@ unsigned short SelectionStipplePattern(int k) {
     return static_cast<unsigned short>((bits >> 16) & 0xFFFF);
 }
 
+// The outline moves by the clock, one step per 33 ms, however often the view is drawn.
 int NextSelectionStippleStep() {
-    static int step = 0;
-    const int k = step;
-    step = (step + 1) % 16;
-    return k;
+    static const auto start = std::chrono::steady_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return static_cast<int>((ms.count() / 33) % 16);
 }
 
 void GlDrawHandles(const GuiHandles& handles, bool rotatable, bool resizable) {

@@ -25,7 +25,7 @@ void GlDrawSegments(const PointD* a, const PointD* b, int count, const GuiColor&
 
 // The crawling dash of the selection outline: k-th pattern of a cycle of 16.
 unsigned short SelectionStipplePattern(int k);
-// The next k of the cycle; every selection drawing advances it.
+// The k of this moment: the cycle advances by the clock, one step per 33 ms.
 int NextSelectionStippleStep();
 
 // Fills the handle squares the way the selection decoration shows them.

@@ -120,9 +120,7 @@ void GuiMgr::VisitAll(const std::function<void(GuiObj*, GuiLayer*)>& f, bool vis
         layer->Visit(f, visibleOnly);
 }
 
-bool GuiMgr::NeedsRepaint() const {
-    if (selected)
-        return true;
+bool GuiMgr::SceneChanged() const {
     for (const auto& layer : layers)
         if (layer->IsDirty())
             return true;

@@ -52,7 +52,11 @@ public:
     void MarkAllDirty();
     // Whether a layer or any object of the scene waits to be drawn (the selected object
     // always does, for its crawling outline).
-    bool NeedsRepaint() const;
+    bool NeedsRepaint() const { return Crawling() || SceneChanged(); }
+    // Whether a layer or an object changed since it was last drawn.
+    bool SceneChanged() const;
+    // Whether a selected object's outline crawls: a frame now and then keeps it moving.
+    bool Crawling() const { return selected != nullptr; }
     // Recomputes the layer transforms and every object's derived state.
     void UpdateScene();
 

@@ -89,9 +89,34 @@ QPointF ZelvoGLWidget::DevicePosition(const QPointF& logical) const { return log
 
 void ZelvoGLWidget::timedUpdate() {
     Guarded([this] {
-        if (mgr.NeedsRepaint())
+        if (mgr.SceneChanged()) {
+            sinceActivity.restart();
+            update();
+            return;
+        }
+        const bool seen = isVisible() && window()->isActiveWindow();
+        const bool working = sinceActivity.isValid() && sinceActivity.elapsed() < kCrawlRestsAfterMs;
+        const bool due = !sinceLastPaint.isValid() || sinceLastPaint.elapsed() >= kCrawlIntervalMs;
+        if (mgr.Crawling() && seen && working && due)
             update();
     });
+}
+
+bool ZelvoGLWidget::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::Enter:
+    case QEvent::FocusIn:
+        sinceActivity.restart();
+        break;
+    default:
+        break;
+    }
+    return QOpenGLWidget::event(event);
 }
 
 void ZelvoGLWidget::initializeGL() {
@@ -113,6 +138,7 @@ void ZelvoGLWidget::paintGL() {
     timer.stop();
     notPainting = 0;
     Guarded([this] { mgr.Render(); });
+    sinceLastPaint.restart();
     notPainting = 1;
     timer.start(kRepaintIntervalMs);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QTimer>
@@ -10,12 +11,17 @@
 class QKeyEvent;
 
 // The OpenGL image view: owns the scene manager and feeds it the mouse, wheel and keys. A
-// 33 ms timer repaints whenever the scene changed. No exception leaves a handler: each is
+// 33 ms timer repaints whenever the scene changed. A selection's crawling outline alone
+// repaints ten times a second, only while the window is active and only while the user works
+// in it: a frame of the whole view costs the software renderer a good part of a core, so after
+// a few seconds without input or change the outline rests until the next one. No exception leaves a handler: each is
 // turned into the warning "Exception" through the warning prompt.
 class ZelvoGLWidget : public QOpenGLWidget {
     Q_OBJECT
 public:
     static constexpr int kRepaintIntervalMs = 33;
+    static constexpr int kCrawlIntervalMs = 100;
+    static constexpr int kCrawlRestsAfterMs = 3000;
 
     explicit ZelvoGLWidget(QWidget* parent = nullptr);
     ~ZelvoGLWidget() override;
@@ -47,6 +53,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     template <class F>
@@ -58,6 +65,8 @@ private:
 
     GuiMgr mgr;
     QTimer timer;
+    QElapsedTimer sinceLastPaint;
+    QElapsedTimer sinceActivity;  // input or a change of the scene
     QPointF lastPosition;
     // Mouse buttons held: left 4, middle 8, right 16.
     int buttonState = 0;
