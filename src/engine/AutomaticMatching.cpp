@@ -34,9 +34,10 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             for (int c = 0; c < count; c += kPairsAtATime) {
                 const int pairs = std::min(kPairsAtATime, count - c);
                 for (int k = c; k < c + pairs; ++k) {
-                    Step(k + 1, count,
-                         Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), k + 1, count)
-                             .c_str());
+                    if (Step(k + 1, count,
+                             Chars::Format(Tr("Matching features: Image combination %d of %d").c_str(), k + 1, count)
+                                 .c_str()))
+                        ThrowAborted();
                     Tick();
                 }
                 ParallelFor(pairs, [&](int k) { MatchPairDescriptors(combinations[static_cast<size_t>(c + k)]); });
@@ -47,7 +48,13 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             // RANSAC, the log line and the refinement pair by pair here; the rotation fits, most
             // of the time, a few pairs at a time on all cores.
             std::vector<std::pair<int, bool>> begun;
+            // Every batch of rotation fits is announced, the last one too, so that an abort asked
+            // for meanwhile is heard.
             auto endPairFits = [&] {
+                if (begun.empty())
+                    return;
+                if (Status(Tr("Fitting transforms: rotations of the last pairs begun")))
+                    ThrowAborted();
                 ParallelFor(static_cast<int>(begun.size()), [&](int k) {
                     EndPairFit(combinations[static_cast<size_t>(begun[static_cast<size_t>(k)].first)],
                                begun[static_cast<size_t>(k)].second);
@@ -91,6 +98,8 @@ bool PanoramaEngine::FindOverlappingImages() {
             if (!ExtractAndMatchFeatures())
                 return false;
             referenceImagePath = Chars();
+            if (Status(Tr("Building the overlap hierarchy...")))
+                ThrowAborted();
             if (BuildOverlapHierarchyTrees())
                 return true;
             RecordFailure(EngineFailure::NoOverlap, "no pair of photographs overlaps");

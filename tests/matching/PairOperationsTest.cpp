@@ -189,3 +189,27 @@ TEST(PairOperations, PairsMatchedTogetherEqualPairsMatchedAlone) {
     }
     EXPECT_GE(compared, 4);
 }
+
+// Every part of automatic matching hears an abort: the feature matching, the last batch of
+// rotation fits and the hierarchy build each ask the hook, and an abort there restores the
+// pairs the project had.
+TEST(PairOperations, AnAbortIsHeardInEveryPartOfAutomaticMatching) {
+    RenderedViews set({View(0, 0, 0, 500, 320, 240), View(25, 0, 0, 500, 320, 240), View(50, 0, 0, 500, 320, 240)});
+    for (const char* part : {"Matching features: Image combination 2", "rotations of the last pairs",
+                             "Building the overlap hierarchy"}) {
+        PanoramaEngine engine;
+        EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1), set.Path(2)}, 320, 240);
+        engine.SetGeneticSeed(2);
+        std::string statuses;
+        engine.SetStatusHook([&](const char* text) {
+            statuses += std::string(text) + "\n";
+            return std::string(text).find(part) != std::string::npos;
+        });
+        EXPECT_FALSE(engine.FindOverlappingImages()) << part;
+        EXPECT_EQ(engine.LastFailure(), EngineFailure::Aborted) << part;
+        EXPECT_NE(statuses.find(part), std::string::npos) << statuses;
+        EXPECT_EQ(engine.MainTree(), nullptr) << part;
+        for (const ImageCombination& pair : engine.Combinations())
+            EXPECT_FALSE(pair.matched) << part;
+    }
+}
