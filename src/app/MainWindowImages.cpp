@@ -2,6 +2,7 @@
 // all, and choosing one. The list is the Images element of the project document; every Image
 // has a picture in the view, and the engine takes the list over after each change.
 #include <QDir>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QStatusBar>
 
@@ -128,6 +129,7 @@ void MainWindow::OnLoadImages() {
     progress->setRange(0, static_cast<int>(files.size()) - 1);
     progress->show();
     bool failed = false;
+    QStringList refused;
     try {
         for (int i = 0; i < files.size(); ++i) {
             QString file = files[i];
@@ -140,8 +142,11 @@ void MainWindow::OnLoadImages() {
             StatusText(QString::asprintf(qPrintable(tr("Image: %s")), path.FileName().c_str()));
             std::unique_ptr<GuiBitmap> picture = NewSourcePicture(file, engine.GetSourceImageRotation());
             if (!picture) {
-                LogText(tr("\nCould not load a image!\n") + file + "\n");
-                throw "";
+                // One bad file among many is named and left out; the others still load.
+                refused << UnloadableReason(file);
+                LogText(tr("\nCould not load an image: %1\n").arg(refused.back()));
+                progress->setValue(i);
+                continue;
             }
             picture->SetTopLeft(CascadePosition(HasSourcePictures() ? sourcePictures.back().get() : nullptr, *picture));
             auto* image = new XmlElement("Image");
@@ -167,6 +172,21 @@ void MainWindow::OnLoadImages() {
     DropViewSelection();
     selectedImagePath = Zelvo::Chars();
     AfterImageListChange();
+    if (!refused.isEmpty())
+        prompts->Warn(tr("Loading images"), tr("%n file(s) could not be loaded and were left out:\n", "", refused.size()) +
+                                                refused.join("\n"));
+}
+
+// The file and, as far as can be told, why it does not load.
+QString MainWindow::UnloadableReason(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.exists())
+        return tr("%1 (it does not exist)").arg(file);
+    if (!info.isFile())
+        return tr("%1 (it is not a file)").arg(file);
+    if (!info.isReadable())
+        return tr("%1 (it cannot be read)").arg(file);
+    return tr("%1 (not an image this program reads, or damaged or cut short)").arg(file);
 }
 
 // The labels, the list widget and the tips follow the document; the view shows the change.

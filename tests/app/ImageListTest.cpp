@@ -85,7 +85,9 @@ TEST(ImageList, AddingPhotographsFillsTheListTheViewAndTheEngine) {
     EXPECT_EQ(w.prompts->Pending(), 0u);
 }
 
-TEST(ImageList, AnUndecodablePhotographEndsTheLoadAndKeepsTheOnesBefore) {
+// A bad file among several is named, in the log and in one warning at the end, and the others
+// load all the same.
+TEST(ImageList, AnUndecodablePhotographIsNamedAndTheOthersStillLoad) {
     QTemporaryDir dir;
     TestWindow w = ShownWindow(dir);
     QString broken = dir.filePath("broken.jpg");
@@ -93,13 +95,21 @@ TEST(ImageList, AnUndecodablePhotographEndsTheLoadAndKeepsTheOnesBefore) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("\xff\xd8\xff\xe0 this is no photograph");
     f.close();
-    AddPhotos(w, {Photo(0), Photo(1), broken, Photo(2)});
-    EXPECT_EQ(ImageRows(*w), QStringList({"0: view0.jpg", "1: view1.jpg"}));
-    EXPECT_EQ(MainWindowFixture::SourcePictures(*w).size(), 2u);
-    EXPECT_EQ(MainWindowFixture::Engine(*w).ImageCount(), 2);
+    const QString missing = dir.filePath("gone.jpg");
+    w.prompts->AnswerOpenFiles({Photo(0), Photo(1), broken, Photo(2), missing});
+    w.prompts->ExpectWarn();
+    MainWindowFixture::ProjectPage(*w).m_loadImagesButton->click();
+    EXPECT_EQ(w.prompts->Pending(), 0u);
+    EXPECT_EQ(ImageRows(*w), QStringList({"0: view0.jpg", "1: view1.jpg", "2: view2.jpg"}));
+    EXPECT_EQ(MainWindowFixture::SourcePictures(*w).size(), 3u);
+    EXPECT_EQ(MainWindowFixture::Engine(*w).ImageCount(), 3);
     const QString log = LogText(*w);
-    EXPECT_TRUE(log.contains("Loading 4 images ..\nCould not load a image!\n" + broken + "\n")) << log.toStdString();
-    EXPECT_FALSE(log.contains("done"));
+    const QString damaged = broken + " (not an image this program reads, or damaged or cut short)";
+    EXPECT_TRUE(log.contains("Loading 5 images ..\nCould not load an image: " + damaged + "\n.")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Could not load an image: " + missing + " (it does not exist)\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("done")) << log.toStdString();
+    EXPECT_EQ(w.prompts->Last().text, "2 file(s) could not be loaded and were left out:\n" + damaged + "\n" + missing +
+                                          " (it does not exist)");
     // The rotation buttons come back with the end of the progress dialog.
     EXPECT_TRUE(MainWindowFixture::ProjectPage(*w).m_rotateImages90RadioButton->isEnabled());
 }
