@@ -241,7 +241,7 @@ void MainWindow::AskSaveChangedPoints() {
         return;
     enum { Save, DontSave };
     const int answer = prompts->Ask(UserPrompts::Kind::Question, tr("Vedora 1.02"),
-                                    tr("The corresponding points have changed!\nDo you want to save the chages ?"),
+                                    tr("The corresponding points have changed!\nDo you want to save the changes ?"),
                                     {tr("Save changes"), tr("Don't save changes")}, Save, DontSave);
     if (answer == Save && engine.SetCombinationPoints(a, b, Pa, Pb)) {
         hierarchyOutdated = true;
@@ -364,6 +364,17 @@ void MainWindow::OnPairAutomaticMatching() {
         const int a = ImageIndex(firstImagePath), b = ImageIndex(secondImagePath);
         if (a < 0 || b < 0)
             return;
+        // Points placed or corrected by hand are work: matching replaces them only when asked.
+        if (!firstPointMarkers.Points().empty() || !secondPointMarkers.Points().empty()) {
+            enum { Replace, Keep };
+            const int answer = prompts->Ask(
+                UserPrompts::Kind::Question, tr("Vedora 1.02"),
+                tr("The pair has corresponding points.\nAutomatic matching replaces them. Do you want to match the "
+                   "pair anew?"),
+                {tr("Match anew"), tr("Keep the points")}, Keep, Keep);
+            if (answer != Replace)
+                return;
+        }
         RunWithProgress(tr("Matching image pair ... "), [&] {
             const bool matched = engine.MatchImagePair(a, b);
             ShowOverlapHierarchy();

@@ -212,6 +212,21 @@ TEST(MatchingPage, PairWorkSelectMatchInsertDragSaveAndDelete) {
     t.Engine().GetCombinationPoints(1, 2, P1, P2);
     EXPECT_EQ(t.First().Points(), P1);
     EXPECT_EQ(t.Second().Points(), P2);
+    // Matching it again asks first, since the points may be work done by hand: kept, they stay
+    // as they are; matched anew, the pair is matched again.
+    const QString logBefore = t.Log();
+    t.w.prompts->AnswerAsk("Keep the points");
+    t.Page().m_pairAutomaticMatchingButton->click();
+    EXPECT_TRUE(t.w.prompts->Last().text.startsWith("The pair has corresponding points.\nAutomatic matching replaces"));
+    EXPECT_EQ(t.First().Points(), P1);
+    EXPECT_EQ(t.Log(), logBefore);
+    t.w.prompts->AnswerAsk("Match anew");
+    t.Page().m_pairAutomaticMatchingButton->click();
+    EXPECT_EQ(t.w.prompts->Pending(), 0u);
+    EXPECT_TRUE(t.Log().size() > logBefore.size());
+    ASSERT_TRUE(t.Engine().Combination(1, 2)->matched);
+    t.Engine().GetCombinationPoints(1, 2, P1, P2);
+    EXPECT_EQ(t.First().Points(), P1);
     EXPECT_TRUE(InChildLayer(t.pictures[1], &t.First()));
     EXPECT_TRUE(InChildLayer(t.pictures[2], &t.Second()));
     EXPECT_EQ(t.First().Next(), &t.Second());
@@ -287,7 +302,7 @@ TEST(MatchingPage, PairWorkSelectMatchInsertDragSaveAndDelete) {
     EXPECT_FALSE(t.Engine().ComparePoints(0, 1, edited, editedSecond));
     t.w.prompts->AnswerAsk("Save changes");
     t.Page().m_applyManualChangesToolButton->click();
-    EXPECT_EQ(t.w.prompts->Last().text, "The corresponding points have changed!\nDo you want to save the chages ?");
+    EXPECT_EQ(t.w.prompts->Last().text, "The corresponding points have changed!\nDo you want to save the changes ?");
     EXPECT_EQ(t.w.prompts->Last().buttons, QStringList({"Save changes", "Don't save changes"}));
     const ImageCombination* saved = t.Engine().Combination(0, 1);
     ASSERT_TRUE(saved->matched);
@@ -432,7 +447,7 @@ TEST(MatchingPage, ATreeClickOffersToSaveChangedPointsAndTheTreeFollowsTheSavedF
     ASSERT_FALSE(t.Engine().ComparePoints(static_cast<int>(a), static_cast<int>(b), edited, editedSecond));
     t.w.prompts->AnswerAsk("Save changes");
     click(rows.back());
-    EXPECT_EQ(t.w.prompts->Last().text, "The corresponding points have changed!\nDo you want to save the chages ?");
+    EXPECT_EQ(t.w.prompts->Last().text, "The corresponding points have changed!\nDo you want to save the changes ?");
     EXPECT_TRUE(t.Engine().ComparePoints(static_cast<int>(a), static_cast<int>(b), edited, editedSecond));
     EXPECT_EQ(MainWindowFixture::FirstImagePath(*t.w), t.Path(c));
     EXPECT_EQ(MainWindowFixture::SecondImagePath(*t.w), t.Path(d));
