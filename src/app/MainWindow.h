@@ -157,6 +157,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ShowViewLabel(const QString& text);
     // A photograph that does not load, named with what can be told of why.
     static QString UnloadableReason(const QString& file);
     friend class MainWindowFixture;  // tests/support: puts the window into the states tests need

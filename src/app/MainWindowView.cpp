@@ -59,10 +59,14 @@ void MainWindow::ShowViewSize() {
         ViewManager().SetViewportSize(view->width(), view->height());
     if (!viewLabel)
         return;
-    const double zoom = ViewManager().GetZoom();
-    viewLabel->setText(QString::asprintf(qPrintable(tr(" View:[%dx%d] Zoom:%1.2f ")),
-                                         static_cast<int>(view->width() / zoom),
-                                         static_cast<int>(view->height() / zoom), zoom));
+    ShowViewLabel(ZoomLabelText(view->width(), view->height(), ViewManager().GetZoom()));
+}
+
+// The label grows with its text at once: the status bar would otherwise keep its old width
+// until the window is resized, and cut the text off.
+void MainWindow::ShowViewLabel(const QString& text) {
+    viewLabel->setText(text);
+    viewLabel->setMinimumWidth(viewLabel->sizeHint().width());
 }
 
 void MainWindow::FocusView() { viewUi.m_zelvoWidget->FocusView(); }
@@ -148,7 +152,7 @@ void MainWindow::OnAlign() {
 
 void MainWindow::OnZoomChanged(double zoom) {
     QWidget* view = ViewWidget();
-    viewLabel->setText(ZoomLabelText(view->width(), view->height(), zoom));
+    ShowViewLabel(ZoomLabelText(view->width(), view->height(), zoom));
 }
 
 // The dialog writes the new limits straight into the window's settings; every source picture

@@ -73,7 +73,7 @@ void AlignPictures(GuiMgr& mgr, const std::vector<PicturePlacement>& placed, con
 }
 
 QString ZoomLabelText(int viewWidth, int viewHeight, double zoom) {
-    const QString format = QCoreApplication::translate("MainWindow", " [%dx%d] Zoom:%1.2f ");
+    const QString format = QCoreApplication::translate("MainWindow", " View:[%dx%d] Zoom:%1.2f ");
     const int w = static_cast<int>(std::trunc(viewWidth / zoom));
     const int h = static_cast<int>(std::trunc(viewHeight / zoom));
     return QString::asprintf(format.toUtf8().constData(), w, h, zoom);

@@ -89,9 +89,9 @@ TEST(ViewCommands, AlignPlacesConnectedPicturesFromTheOrigin) {
 }
 
 TEST(ViewCommands, ZoomLabelShowsTheVisibleSceneArea) {
-    EXPECT_EQ(ZoomLabelText(1000, 800, 2.0).toStdString(), " [500x400] Zoom:2.00 ");
-    EXPECT_EQ(ZoomLabelText(1000, 800, 3.0).toStdString(), " [333x266] Zoom:3.00 ");
-    EXPECT_EQ(ZoomLabelText(640, 480, 0.25).toStdString(), " [2560x1920] Zoom:0.25 ");
+    EXPECT_EQ(ZoomLabelText(1000, 800, 2.0).toStdString(), " View:[500x400] Zoom:2.00 ");
+    EXPECT_EQ(ZoomLabelText(1000, 800, 3.0).toStdString(), " View:[333x266] Zoom:3.00 ");
+    EXPECT_EQ(ZoomLabelText(640, 480, 0.25).toStdString(), " View:[2560x1920] Zoom:0.25 ");
 }
 
 TEST(ViewCommands, FrontAndBackAmongSiblings) {
