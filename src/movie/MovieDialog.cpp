@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "app/UserPrompts.h"
 #include "movie/MovieCreation.h"
@@ -34,8 +37,24 @@ void MovieDialog::OnLoadMovie() {
 
 void MovieDialog::ShowMovieFile(const QString& path) {
     QString why;
-    if (!ui->m_movieWidget->LoadMovie(path, &why))
+    if (!ui->m_movieWidget->LoadMovie(path, &why)) {
         prompts.Warn(tr("Vedora 1.02"), tr("The movie %1 cannot be shown: %2.").arg(path, why));
+        return;
+    }
+    FitToViewer();
+}
+
+// The dialog takes the viewer's new size at once and stays on its screen.
+void MovieDialog::FitToViewer() {
+    layout()->activate();
+    adjustSize();
+    if (const QScreen* shown = screen()) {
+        const QRect area = shown->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
+        frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+        move(frame.topLeft());
+    }
 }
 
 void MovieDialog::OnCreateMovie() {

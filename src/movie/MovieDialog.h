@@ -34,6 +34,7 @@ public slots:
 
 private:
     void ShowMovieFile(const QString& path);
+    void FitToViewer();
 
     std::unique_ptr<Ui::MovieForm> ui;
     VrMovieSettings& settings;

@@ -1,9 +1,12 @@
 #include "movie/MovieWidget.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "movie/CylinderView.h"
@@ -13,6 +16,8 @@ namespace {
 
 // One wheel notch narrows the field of view by a tenth.
 constexpr double kZoomPerNotch = 0.9;
+// Room the dialog needs around the viewer: its buttons, margins and the window frame.
+constexpr int kDialogMarginWidth = 60, kDialogMarginHeight = 180;
 
 }  // namespace
 
@@ -24,10 +29,20 @@ MovieWidget::MovieWidget(QWidget* parent) : QWidget(parent) {
 
 MovieWidget::~MovieWidget() = default;
 
+// The movie's own window size, scaled down (keeping its shape) where the screen cannot hold it
+// with the dialog's buttons and frame around it: the viewer draws the same view in fewer pixels.
 QSize MovieWidget::sizeHint() const {
-    if (movie)
-        return {movie->windowWidth, movie->windowHeight};
-    return {VrMovieSettings::kDefaultWidth, VrMovieSettings::kDefaultHeight};
+    if (!movie)
+        return {VrMovieSettings::kDefaultWidth, VrMovieSettings::kDefaultHeight};
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    double scale = 1;
+    if (shown) {
+        const QRect area = shown->availableGeometry();
+        scale = std::min({1.0, double(area.width() - kDialogMarginWidth) / movie->windowWidth,
+                          double(area.height() - kDialogMarginHeight) / movie->windowHeight});
+        scale = std::max(scale, 0.1);
+    }
+    return {std::max(16, int(movie->windowWidth * scale)), std::max(16, int(movie->windowHeight * scale))};
 }
 
 bool MovieWidget::LoadMovie(const QString& path, QString* why) {
@@ -47,8 +62,9 @@ void MovieWidget::ShowMovie(VrMovie loaded) {
     movie = std::make_unique<VrMovie>(std::move(loaded));
     moviePath.clear();
     cylinder = CylinderOf(movie->panorama.width, movie->panorama.height, movie->angles);
-    frame = ImgRGB(movie->windowWidth, movie->windowHeight);
-    setFixedSize(sizeHint());
+    const QSize shown = sizeHint();
+    frame = ImgRGB(shown.width(), shown.height());
+    setFixedSize(shown);
     const VrAngles& a = movie->angles;
     SetView({a.defaultPan, a.defaultTilt, a.defaultFov});
 }
@@ -56,7 +72,7 @@ void MovieWidget::ShowMovie(VrMovie loaded) {
 void MovieWidget::SetView(const ViewAngles& angles) {
     if (!movie)
         return;
-    view = ClampView(angles, movie->angles, movie->windowWidth, movie->windowHeight);
+    view = ClampView(angles, movie->angles, frame.width, frame.height);
     frameValid = false;
     update();
     emit ViewChanged();

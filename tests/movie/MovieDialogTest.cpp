@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -266,4 +268,33 @@ TEST(MovieDialog, CreatesAMovieFromAnImageAndCancellingKeepsThePreviousMovie) {
     EXPECT_EQ(dialog.Viewer()->Movie()->tiles, 5);
     EXPECT_TRUE(FilesIn(temp.path()).isEmpty());
     EXPECT_EQ(prompts.Pending(), 0u);
+}
+
+// A movie whose player window is larger than the screen: the viewer is scaled down, keeping the
+// window's shape, so that the dialog and its Close button stay on the screen.
+TEST(MovieDialog, AMovieLargerThanTheScreenIsShownScaledToFit) {
+    QTemporaryDir dir;
+    VrMovieSettings large;
+    large.windowWidth = 2048;
+    large.windowHeight = 2048;
+    const QString path = dir.path() + "/large.mov";
+    std::string why;
+    ASSERT_TRUE(WriteVrMovie(SyntheticPanorama(3200, 480), large, path.toStdString(), &why)) << why;
+    VrMovieSettings settings;
+    ScriptedPrompts prompts;
+    MovieDialog dialog(settings, prompts, dir.path());
+    dialog.show();
+    prompts.AnswerOpenFile(path);
+    QTest::mouseClick(Child<QPushButton>(dialog, "m_loadMoviePushButton"), Qt::LeftButton);
+    MovieWidget* viewer = dialog.Viewer();
+    ASSERT_TRUE(viewer->HasMovie());
+    const QRect area = dialog.screen()->availableGeometry();
+    EXPECT_LE(viewer->width(), area.width());
+    EXPECT_LE(dialog.sizeHint().height(), area.height());
+    EXPECT_LE(dialog.sizeHint().width(), area.width());
+    EXPECT_EQ(viewer->width(), viewer->height());  // the window's shape
+    EXPECT_LT(viewer->width(), 2048);
+    ImgRGB frame = ImgOf(viewer->grab().toImage());
+    EXPECT_EQ(frame.width, viewer->width());
+    dialog.grab().save(QString(VEDORA_SHOT_DIR) + "/movie-large.png");
 }
