@@ -290,6 +290,9 @@ void MainWindow::RotateImages(int rotation) {
         engine.RotateSourceImages(rotation);
         SyncEngineImages();
         ShowMatchingResults();
+        // The turned pictures have new shapes and places: the view takes them all in again.
+        ViewManager().ZoomToFitAll();
+        ShowViewSize();
     }
     ShowEngineValues();
     RepaintView();

@@ -201,6 +201,12 @@ TEST(ImageList, TurningFrom90To270TurnsEveryStoredPointBy180) {
     EXPECT_EQ(engine.Image(1).height, 320);
     EXPECT_EQ(Attr(ImagesOf(*w)->ChildElements("Image")[1], "h"), "320");
     EXPECT_TRUE(LogText(*w).endsWith("Rotating images .. done\n")) << LogText(*w).toStdString();
+    // The turned pictures are all in sight again.
+    GuiMgr& view = MainWindowFixture::ViewManager(*w);
+    RectD all;
+    ASSERT_TRUE(view.SceneBoundsOfAll(all));
+    EXPECT_LE(all.width * view.GetZoom(), view.ViewportWidth() + 1);
+    EXPECT_LE(all.height * view.GetZoom(), view.ViewportHeight() + 1);
 
     const std::vector<PointD> P = Points({{200, 10}, {230, 100}, {210, 300}, {180, 150}, {225, 250}});
     const std::vector<PointD> Q = Points({{20, 12}, {50, 98}, {30, 302}, {5, 149}, {47, 251}});
