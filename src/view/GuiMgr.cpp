@@ -181,6 +181,18 @@ void GuiMgr::ForgetObject(GuiObj* obj) {
 
 // --- Interaction ---------------------------------------------------------------------------------
 
+namespace {
+
+// An object's children and, for a group, the objects of its child layer.
+std::vector<GuiObj*> ChildrenOf(GuiObj* obj) {
+    std::vector<GuiObj*> children = obj->Children();
+    if (auto* group = dynamic_cast<GuiGroup*>(obj))
+        children.insert(children.end(), group->ChildLayer().Objects().begin(), group->ChildLayer().Objects().end());
+    return children;
+}
+
+}  // namespace
+
 GuiObj* GuiMgr::HitTest(double x, double y) {
     UpdateScene();
     const PointD p{x, y};
@@ -204,11 +216,7 @@ GuiObj* GuiMgr::HitTest(double x, double y) {
     GuiObj* result = best;
     if (best) {
         // Its children may take the press: the last one within the tolerance.
-        std::vector<GuiObj*> candidates = best->Children();
-        if (auto* group = dynamic_cast<GuiGroup*>(best))
-            candidates.insert(candidates.end(), group->ChildLayer().Objects().begin(),
-                              group->ChildLayer().Objects().end());
-        for (GuiObj* child : candidates)
+        for (GuiObj* child : ChildrenOf(best))
             if (child->HasFlag(kGuiVisible) && distanceOf(child) <= tolerance)
                 result = child;
     } else {
@@ -218,6 +226,13 @@ GuiObj* GuiMgr::HitTest(double x, double y) {
                     result = obj;
             },
             true);
+        // A frame drawn on a picture (the crop frame) is grabbed anywhere inside it, not only
+        // by its outline: a press inside it is meant for it, not for the picture beneath.
+        if (result)
+            for (GuiObj* child : ChildrenOf(result))
+                if (child->HasFlag(kGuiVisible) && child->HasPriority() && child->HasFlag(kGuiMovable) &&
+                    child->Contains(child->ToLayer(p)))
+                    result = child;
     }
     if (result)
         currentLayer = result->Layer();

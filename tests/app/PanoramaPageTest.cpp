@@ -196,6 +196,16 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     DragInView(*w, *frame, grab, grab + PointD{0.1 * turn, 5000});
     EXPECT_NEAR(frame->TopLeft().x, tl.x + 0.1 * turn, 1);
     EXPECT_NEAR(frame->TopLeft().y + frame->Height(), stitch->Image().height, 1);
+    // Pressed inside, far from its outline, with nothing selected: the frame moves, the
+    // panorama beneath stays.
+    MainWindowFixture::ViewManager(*w).Select(nullptr);
+    const PointD stitchAt = stitch->TopLeft();
+    const PointD before = frame->TopLeft();
+    const PointD inside{before.x + frame->Width() / 2, before.y + frame->Height() / 2};
+    DragInView(*w, *frame, inside, inside + PointD{-0.05 * turn, 0});
+    EXPECT_NEAR(frame->TopLeft().x, before.x - 0.05 * turn, 1);
+    EXPECT_EQ(stitch->TopLeft().x, stitchAt.x);
+    EXPECT_EQ(stitch->TopLeft().y, stitchAt.y);
 
     // The manual crop takes the frame.
     page.m_cropPushButton->click();
