@@ -157,6 +157,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FreezeView(bool freeze);
+    int viewFreezes = 0;
     void ShowViewLabel(const QString& text);
     // A photograph that does not load, named with what can be told of why.
     static QString UnloadableReason(const QString& file);

@@ -165,14 +165,13 @@ void MainWindow::PlaceCropPictureBelowStitch() {
 
 // --- Stitching -------------------------------------------------------------------------------
 
-// The view is not painted while the engine works: the hooks process events at every step, and
-// on a software renderer each repaint of the scene costs as much as a step of the stitch. It
-// shows the result once the operation is over.
+// The view draws nothing new while the engine works (it keeps its last picture): the hooks
+// process events at every step, and on a software renderer each repaint of the scene costs as
+// much as a step of the stitch. It shows the result once the operation is over.
 bool MainWindow::RunPanoramaOperation(const QString& label, const std::function<bool()>& operation) {
-    QWidget* view = ViewWidget();
-    view->setUpdatesEnabled(false);
+    FreezeView(true);
     const bool done = RunWithProgress(label, operation);
-    view->setUpdatesEnabled(true);
+    FreezeView(false);
     RepaintView();
     return done;
 }

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <new>
 
 #include "app/MainWindow.h"
@@ -110,13 +111,25 @@ std::unique_ptr<QProgressDialog> MainWindow::BeginProgress(const QString& label)
     SetRotationButtonsEnabled(false);
     // The view shows the pictures once they are all loaded: repainting the scene for every
     // picture on the way costs more than the loading itself on a software renderer.
-    ViewWidget()->setUpdatesEnabled(false);
+    FreezeView(true);
     connect(dialog.get(), &QObject::destroyed, this, [this] {
         SetRotationButtonsEnabled(true);
-        ViewWidget()->setUpdatesEnabled(true);
+        FreezeView(false);
         RepaintView();
     });
     return dialog;
+}
+
+// The GL view keeps its last picture while frozen; a view without GL simply stops painting.
+// Operations nest (a stitch shows a progress dialog of its own): the view thaws with the
+// outermost.
+void MainWindow::FreezeView(bool freeze) {
+    viewFreezes = std::max(0, viewFreezes + (freeze ? 1 : -1));
+    const bool frozen = viewFreezes > 0;
+    if (ZelvoGLWidget* gl = viewUi.m_zelvoWidget->GLWidget())
+        gl->SetFrozen(frozen);
+    else
+        viewUi.m_zelvoWidget->setUpdatesEnabled(!frozen);
 }
 
 void MainWindow::SetRotationButtonsEnabled(bool enabled) {

@@ -34,7 +34,7 @@ ZelvoGLWidget::ZelvoGLWidget(QWidget* parent) : QOpenGLWidget(parent) {
     setMinimumSize(16, 16);
     // The widget asks itself for a repaint, except from inside its own paint.
     mgr.SetRepaintCallback([this] {
-        if (notPainting)
+        if (notPainting && !frozen)
             update();
     });
 }
@@ -87,7 +87,17 @@ void ZelvoGLWidget::ReleaseGL() {
 
 QPointF ZelvoGLWidget::DevicePosition(const QPointF& logical) const { return logical * devicePixelRatioF(); }
 
+void ZelvoGLWidget::SetFrozen(bool freeze) {
+    if (frozen == freeze)
+        return;
+    frozen = freeze;
+    if (!frozen)
+        update();
+}
+
 void ZelvoGLWidget::timedUpdate() {
+    if (frozen)
+        return;
     Guarded([this] {
         if (mgr.SceneChanged()) {
             sinceActivity.restart();
@@ -135,9 +145,13 @@ void ZelvoGLWidget::resizeGL(int w, int h) {
 }
 
 void ZelvoGLWidget::paintGL() {
+    // A frozen view that has drawn once leaves its framebuffer as it is: the last picture.
+    if (frozen && drawn)
+        return;
     timer.stop();
     notPainting = 0;
     Guarded([this] { mgr.Render(); });
+    drawn = true;
     sinceLastPaint.restart();
     notPainting = 1;
     timer.start(kRepaintIntervalMs);

@@ -29,6 +29,11 @@ public:
     GuiMgr& Manager() { return mgr; }
     const QTimer& RepaintTimer() const { return timer; }
     bool IsPainting() const { return notPainting == 0; }
+    // While frozen the view keeps showing its last picture (its framebuffer is composed as it
+    // is) and draws nothing new: long operations change the scene step by step, and drawing
+    // each step would cost the software renderer as much as the work. Thawing draws the scene.
+    void SetFrozen(bool frozen);
+    bool IsFrozen() const { return frozen; }
 
     // Shows a warning (title, text). The window installs its prompts here; without one a
     // QMessageBox is used.
@@ -74,4 +79,6 @@ private:
     int notPainting = 1;
     WarningPrompt warn;
     bool warningPending = false;
+    bool frozen = false;
+    bool drawn = false;  // the framebuffer holds a picture of the scene
 };

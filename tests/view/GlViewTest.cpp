@@ -430,3 +430,20 @@ TEST(GlView, SelectedCropFrameShowsItsDashesAndHandles) {
     img = s.Grab();
     SaveFrame(img, "crop-frame-dragged");
 }
+
+// Frozen for a long operation, the view keeps showing its last picture while the scene changes
+// beneath it (nothing black, nothing half-changed); thawed, it shows the scene as it now is.
+TEST(GlView, AFrozenViewKeepsItsLastPictureUntilItThaws) {
+    REQUIRE_GL();
+    Scene s;
+    const QImage before = s.Grab();
+    EXPECT_PIXEL(before, 40, 75, kTopLeft);
+    s.Gl()->SetFrozen(true);
+    s.Mgr().SetOffset(-200, -200, true);  // the photograph out of sight
+    const QImage frozen = s.Gl()->grabFramebuffer();
+    EXPECT_PIXEL(frozen, 40, 75, kTopLeft);
+    EXPECT_EQ(frozen, before);
+    s.Gl()->SetFrozen(false);
+    const QImage after = s.Grab();
+    EXPECT_PIXEL(after, 40, 75, QColor(0, 0, 0));
+}
