@@ -1,12 +1,14 @@
 #include "app/SettingsDocument.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include "dialogs/ImageViewSettingsDialog.h"
+#include "dialogs/TextureLimitRange.h"
 #include "xml/XmlElement.h"
 
 namespace {
@@ -134,7 +136,7 @@ int SettingsDocument::Recover() {
     QFile file(path);
     QByteArray text;
     if (file.open(QIODevice::ReadOnly))
-        text = file.read(kMaxRecoveredBytes);
+        text = file.read(std::min(file.size(), kMaxRecoveredBytes));
     text.replace("\r\n", "\n");
     // The checksum line goes first: what follows is the document it no longer matches.
     if (text.startsWith("<?XmlFileChecksum")) {

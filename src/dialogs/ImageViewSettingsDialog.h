@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QDialog>
+
 #include <memory>
+
+#include "dialogs/TextureLimitRange.h"
 
 namespace Ui {
 class ImageViewSettingsForm;
 }
-
-// The one range of every picture's texture limit, for this dialog and for the settings file
-// alike; the view lowers a limit further to what the graphics driver takes.
-constexpr int kMinTextureLimit = 128, kMaxTextureLimit = 16384;
 
 // Edits the window's image-view settings in place: the largest texture sides for the source
 // images, the selected image pair, the stitched and the cropped panorama, and the size and
