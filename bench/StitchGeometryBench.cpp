@@ -42,7 +42,8 @@ void TimeFits(benchmark::State& state, MakeRig makeRig, ProjectionType type, boo
 }
 
 void BM_FitCamerasRing(benchmark::State& state) {
-    TimeFits(state, [] { return rig::Ring(150); }, static_cast<ProjectionType>(state.range(0)), false);
+    TimeFits(
+        state, [] { return rig::Ring(150); }, static_cast<ProjectionType>(state.range(0)), false);
 }
 BENCHMARK(BM_FitCamerasRing)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 

@@ -130,7 +130,7 @@ BENCHMARK(BM_UploadPanorama9000x1500)->Unit(benchmark::kMillisecond)->Iterations
 // The share of one core the whole process (the software renderer's threads included) uses
 // while the event loop runs for ms milliseconds.
 double CoreShareWhileIdle(int ms) {
-    rusage before {}, after{};
+    rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     QElapsedTimer clock;
     clock.start();

@@ -173,8 +173,9 @@ void MainWindow::OnLoadImages() {
     selectedImagePath = Zelvo::Chars();
     AfterImageListChange();
     if (!refused.isEmpty())
-        prompts->Warn(tr("Loading images"), tr("%n file(s) could not be loaded and were left out:\n", "", refused.size()) +
-                                                refused.join("\n"));
+        prompts->Warn(tr("Loading images"),
+                      tr("%n file(s) could not be loaded and were left out:\n", "", refused.size()) +
+                          refused.join("\n"));
 }
 
 // The file and, as far as can be told, why it does not load.

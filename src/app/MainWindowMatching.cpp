@@ -503,8 +503,8 @@ void MainWindow::OnDeleteAllPoints() {
     Guarded([this] {
         if (HasPair() &&
             prompts->AskStandard(UserPrompts::Kind::Question, tr("Vedora 1.02"),
-                                 tr("Do you really want to delete all points ?"), QMessageBox::Yes | QMessageBox::Cancel,
-                                 QMessageBox::Cancel) == QMessageBox::Yes) {
+                                 tr("Do you really want to delete all points ?"),
+                                 QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Yes) {
             DeleteAllPairPoints();
             OnAlign();
         }

@@ -105,8 +105,8 @@ void SettingsDocument::Load(const QString& filePath) {
         MakeFresh();
         return;
     }
-    bool valid = file.size() <= kMaxSettingsFileBytes &&
-                 Zelvo::LoadWithChecksum(document, QFile::encodeName(path).constData());
+    bool valid =
+        file.size() <= kMaxSettingsFileBytes && Zelvo::LoadWithChecksum(document, QFile::encodeName(path).constData());
     if (valid) {
         XmlElement* first = document.FindElement("Vedora", nullptr, false);
         valid = first && first == document.Root();
@@ -117,8 +117,8 @@ void SettingsDocument::Load(const QString& filePath) {
     // and what of it still reads is taken over.
     const QString copy = KeepDamagedCopy();
     const int projects = Recover();
-    const QString kept = copy.isEmpty() ? QObject::tr("no copy of it could be kept")
-                                        : QObject::tr("it is kept as %1").arg(copy);
+    const QString kept =
+        copy.isEmpty() ? QObject::tr("no copy of it could be kept") : QObject::tr("it is kept as %1").arg(copy);
     notice = QObject::tr("The settings file %1 was damaged; %2. %3 of its projects were recovered.")
                  .arg(path, kept)
                  .arg(projects);

@@ -47,7 +47,8 @@ bool SameFile(const std::string& a, const std::string& b) {
     // Files that do not exist yet are the same when their paths lead to the same place
     // ("s.jpg", "./s.jpg", a link to the folder).
     std::error_code ea, eb;
-    const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea), pb = std::filesystem::weakly_canonical(b, eb);
+    const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea),
+                                pb = std::filesystem::weakly_canonical(b, eb);
     return !ea && !eb && pa == pb;
 }
 

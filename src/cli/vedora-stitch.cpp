@@ -275,9 +275,10 @@ int MovieFromImage(const CommandLine& cl) {
 // ragged one may turn out smaller, but hours of rendering should not end in a refusal.
 int OutputSizeProblem(const CommandLine& cl, PanoramaEngine& engine) {
     constexpr int kLarge = 1 << 30;
-    const bool limited = (!cl.output.empty() && !RowImageWriter::SizeProblem(cl.output, kLarge, kLarge).empty()) ||
-                         (!cl.uncropped.empty() && !RowImageWriter::SizeProblem(cl.uncropped, kLarge, kLarge).empty()) ||
-                         (!cl.vrMovie.empty() && cl.crop);
+    const bool limited =
+        (!cl.output.empty() && !RowImageWriter::SizeProblem(cl.output, kLarge, kLarge).empty()) ||
+        (!cl.uncropped.empty() && !RowImageWriter::SizeProblem(cl.uncropped, kLarge, kLarge).empty()) ||
+        (!cl.vrMovie.empty() && cl.crop);
     if (!limited)
         return 0;
     if (!engine.InitStitchGeometry(cl.preview ? engine.GetPanoramaPreviewImageSize() : engine.GetPanoramaImageSize())) {

@@ -11,8 +11,8 @@ ImageViewSettingsDialog::ImageViewSettingsDialog(int* source, int* pair, int* st
     : QDialog(parent), ui(std::make_unique<Ui::ImageViewSettingsForm>()), sourceImages(source), imagePair(pair),
       stitchImage(stitch), cropImage(crop), markerSize(size), markerThickness(thickness) {
     ui->setupUi(this);
-    for (QSpinBox* box : {ui->m_sourceImagesSpinBox, ui->m_imagePairSpinBox, ui->m_stitchImageSpinBox,
-                          ui->m_cropImageSpinBox})
+    for (QSpinBox* box :
+         {ui->m_sourceImagesSpinBox, ui->m_imagePairSpinBox, ui->m_stitchImageSpinBox, ui->m_cropImageSpinBox})
         box->setRange(kMinTextureLimit, kMaxTextureLimit);
     LoadValues();
     connect(ui->m_sourceImagesSpinBox, &QSpinBox::valueChanged, this,

@@ -5,9 +5,7 @@
 
 namespace {
 
-uint32_t U16(const QByteArray& b, qsizetype at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8;
-}
+uint32_t U16(const QByteArray& b, qsizetype at) { return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8; }
 
 uint32_t U32(const QByteArray& b, qsizetype at) { return U16(b, at) | U16(b, at + 2) << 16; }
 

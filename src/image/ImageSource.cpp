@@ -6,8 +6,8 @@
 
 #include <QFileInfo>
 
-#include "image/ImageFile.h"
 #include "image/ImageDataComplete.h"
+#include "image/ImageFile.h"
 #include "image/JpegIntegrity.h"
 
 #include <atomic>

@@ -101,8 +101,8 @@ bool Decompress(const uint8_t* data, size_t size, int width, int height, ImgRGB*
 // long jump frees with the rest.
 bool WalkEntropyData(const uint8_t* data, size_t size, int width, int height) {
     return DecodeFrame(data, size, width, height, [](jpeg_decompress_struct& info) {
-        JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                   info.output_width * 3, 1);
+        JSAMPARRAY row =
+            (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, info.output_width * 3, 1);
         jpeg_skip_scanlines(&info, info.output_height - 1);
         jpeg_read_scanlines(&info, row, 1);
     });

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 

@@ -117,8 +117,7 @@ bool DecodeRaw(int depth, std::span<const uint8_t> sample, int width, int height
 
 }  // namespace
 
-bool TileDecodes(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height,
-                 std::string* why) {
+bool TileDecodes(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height, std::string* why) {
     bool whole = false;
     if (codec == kCodecRaw) {
         const int bytesPerPixel = depth == 32 ? 4 : depth == 24 ? 3 : 0;

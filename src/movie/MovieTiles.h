@@ -34,8 +34,7 @@ bool EncodeTiles(const ImgRGB& panorama, int tiles, VrQuality quality, MovieTile
 // Whether sample holds a whole width x height frame of the codec, found without taking memory
 // for its pixels (a JPEG's entropy data is walked to its end, a raw frame's bytes counted, a
 // PNG's header and its data's size checked against what deflate can hold); the reason when not.
-bool TileDecodes(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height,
-                 std::string* why);
+bool TileDecodes(uint32_t codec, int depth, std::span<const uint8_t> sample, int width, int height, std::string* why);
 
 // Decodes one stored tile of the codec into 24-bit pixels of exactly width x height (a JPEG cut
 // short counts as undecodable). False with the reason otherwise.

@@ -230,9 +230,8 @@ bool AssemblePanorama(const MovieTrackInfo& image, VrMovie* movie, std::string* 
 // Walks the file's top-level atoms by their headers alone: each must be one QuickTime knows and
 // lie within the file, and one of them must be the movie atom.
 bool TopLevelAtomsFit(QFile& file, std::string* why) {
-    static const uint32_t kTopLevel[] = {FourCC("moov"), FourCC("mdat"), FourCC("free"), FourCC("skip"),
-                                         FourCC("wide"), FourCC("pnot"), FourCC("ftyp"), FourCC("PICT"),
-                                         FourCC("uuid")};
+    static const uint32_t kTopLevel[] = {FourCC("moov"), FourCC("mdat"), FourCC("free"), FourCC("skip"), FourCC("wide"),
+                                         FourCC("pnot"), FourCC("ftyp"), FourCC("PICT"), FourCC("uuid")};
     const uint64_t size = uint64_t(file.size());
     bool movieAtom = false;
     for (uint64_t at = 0; at < size;) {
@@ -242,7 +241,8 @@ bool TopLevelAtomsFit(QFile& file, std::string* why) {
             return false;
         }
         uint64_t length = uint64_t(header[0]) << 24 | uint64_t(header[1]) << 16 | uint64_t(header[2]) << 8 | header[3];
-        const uint32_t type = uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 | uint32_t(header[6]) << 8 | header[7];
+        const uint32_t type =
+            uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 | uint32_t(header[6]) << 8 | header[7];
         if (length == 1) {  // a 64-bit size follows
             if (size - at < 16 || file.read(reinterpret_cast<char*>(header + 8), 8) != 8) {
                 *why = "the movie is not a QuickTime movie (its atoms are damaged)";

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "linalg/CLevenbergMarquardt.h"
-#include "stitching/CameraFitProblem.h"
 #include "stitching/Autostraighten.h"
+#include "stitching/CameraFitProblem.h"
 #include "stitching/FocalLength.h"
 #include "stitching/PanoramaRotations.h"
 

@@ -120,11 +120,8 @@ bool ZelvoGLWidget::event(QEvent* event) {
     case QEvent::Wheel:
     case QEvent::KeyPress:
     case QEvent::Enter:
-    case QEvent::FocusIn:
-        sinceActivity.restart();
-        break;
-    default:
-        break;
+    case QEvent::FocusIn: sinceActivity.restart(); break;
+    default: break;
     }
     return QOpenGLWidget::event(event);
 }

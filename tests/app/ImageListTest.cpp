@@ -108,8 +108,8 @@ TEST(ImageList, AnUndecodablePhotographIsNamedAndTheOthersStillLoad) {
     EXPECT_TRUE(log.contains("Loading 5 images ..\nCould not load an image: " + damaged + "\n.")) << log.toStdString();
     EXPECT_TRUE(log.contains("Could not load an image: " + missing + " (it does not exist)\n")) << log.toStdString();
     EXPECT_TRUE(log.contains("done")) << log.toStdString();
-    EXPECT_EQ(w.prompts->Last().text, "2 file(s) could not be loaded and were left out:\n" + damaged + "\n" + missing +
-                                          " (it does not exist)");
+    EXPECT_EQ(w.prompts->Last().text,
+              "2 file(s) could not be loaded and were left out:\n" + damaged + "\n" + missing + " (it does not exist)");
     // The rotation buttons come back with the end of the progress dialog.
     EXPECT_TRUE(MainWindowFixture::ProjectPage(*w).m_rotateImages90RadioButton->isEnabled());
 }

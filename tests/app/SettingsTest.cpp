@@ -203,8 +203,8 @@ TEST(Settings, DamagedFilesKeepTheirProjectsAndACopyOfThemselves) {
     auto copies = [&] { return QDir(dir.path()).entryList({"vedora.xml.damaged-*"}, QDir::Files).size(); };
     std::string list = "<Vedora Version=\"1\"><Projects currentPath=\"/p/\">";
     for (int k = 0; k < 3; ++k)
-        list += "<Project item=\"p" + std::to_string(k) + "\" path=\"/p/&quot;q&quot; " + std::to_string(k) +
-                ".vdp\"/>";
+        list +=
+            "<Project item=\"p" + std::to_string(k) + "\" path=\"/p/&quot;q&quot; " + std::to_string(k) + ".vdp\"/>";
     list += "</Projects><MainWindow x=\"10\"/></Vedora>";
     ASSERT_TRUE(WriteSettings(file, list.c_str()));
     QFile good(file);

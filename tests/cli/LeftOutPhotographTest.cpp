@@ -13,10 +13,10 @@ TEST(LeftOutPhotograph, IsNamedOnStderrAndEndsTheRunWithStatusThree) {
     RenderedViews set({View(0, 0, 0, 500, 320, 240), View(25, 0, 0, 500, 320, 240), View(180, 0, 0, 500, 320, 240)});
     const std::string out = set.Folder() + "/pano.jpg";
     const std::string project = set.Folder() + "/p.vdp";
-    RunResult run = RunProgram(VEDORA_STITCH,
-                               {"-q", "--seed", "3", "--size", "400", "--project", project, "-o", out, set.Path(0),
-                                set.Path(1), set.Path(2)},
-                               set.Folder());
+    RunResult run = RunProgram(
+        VEDORA_STITCH,
+        {"-q", "--seed", "3", "--size", "400", "--project", project, "-o", out, set.Path(0), set.Path(1), set.Path(2)},
+        set.Folder());
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find(set.Path(2) + " is left out of the panorama"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(set.Path(0) + " is left out"), std::string::npos) << run.err;
@@ -30,9 +30,8 @@ TEST(LeftOutPhotograph, IsNamedOnStderrAndEndsTheRunWithStatusThree) {
     RunResult matchOnly =
         RunProgram(VEDORA_STITCH, {"-q", "--match-only", "--project", project, "--rematch", project}, set.Folder());
     EXPECT_EQ(matchOnly.status, 0) << matchOnly.err;
-    RunResult whole =
-        RunProgram(VEDORA_STITCH, {"-q", "--seed", "3", "--size", "400", "-o", out, set.Path(0), set.Path(1)},
-                   set.Folder());
+    RunResult whole = RunProgram(
+        VEDORA_STITCH, {"-q", "--seed", "3", "--size", "400", "-o", out, set.Path(0), set.Path(1)}, set.Folder());
     EXPECT_EQ(whole.status, 0) << whole.err;
     EXPECT_EQ(whole.err.find("left out"), std::string::npos) << whole.err;
 

@@ -74,10 +74,10 @@ TEST(OutputChecks, AListingThatCannotBeWrittenFailsTheRun) {
 TEST(OutputChecks, AMovieTooLargeToOpenIsRefusedBeforeTheWork) {
     RenderedViews set({View(0, 0, 0, 500, 320, 240), View(25, 0, 0, 500, 320, 240)});
     const std::string movie = set.Folder() + "/m.mov";
-    RunResult run = RunProgram(VEDORA_STITCH,
-                               {"-q", "--size", "60000", "--crop", "0,0,30000,30000", "--vr-movie", movie,
-                                set.Path(0), set.Path(1)},
-                               set.Folder());
+    RunResult run = RunProgram(
+        VEDORA_STITCH,
+        {"-q", "--size", "60000", "--crop", "0,0,30000,30000", "--vr-movie", movie, set.Path(0), set.Path(1)},
+        set.Folder());
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find("is larger than a movie holds"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Rendering"), std::string::npos) << run.err;

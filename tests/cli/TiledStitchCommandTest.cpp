@@ -12,8 +12,8 @@
 #include "image/ImageFile.h"
 #include "render/ImageCompare.h"
 #include "support/RenderedViews.h"
-#include "support/SamePixels.h"
 #include "support/RunProgram.h"
+#include "support/SamePixels.h"
 
 namespace {
 

@@ -149,7 +149,9 @@ TEST_F(ReplacingWritesTest, AFailureOrAKillAtAnyStepKeepsAWholeFileAndALaterWrit
     for (const char* name : {"pano.jpg", "pano.png", "pano.tif", "pano.bmp", "cameras.json"}) {
         const std::string path = PathOf(name);
         const bool text = std::string(name).ends_with(".json");
-        auto write = [&](std::string* why) { return text ? SaveTextWhole("{\"new\": 1}\n", path, why) : WritePicture(path, why); };
+        auto write = [&](std::string* why) {
+            return text ? SaveTextWhole("{\"new\": 1}\n", path, why) : WritePicture(path, why);
+        };
         int failedSteps = 0;
         for (int at = 1; at < 200; ++at) {
             WriteBytes(path, kOldText);
@@ -195,7 +197,10 @@ TEST_F(ReplacingWritesTest, AFailureOrAKillAtAnyStepKeepsAWholeFileAndALaterWrit
                 if (text)
                     EXPECT_EQ(left, "{\"new\": 1}\n") << name << " step " << at;
                 else
-                    EXPECT_TRUE([&] { ImgRGB image; return LoadImageFile(image, 0, path.c_str()); }()) << at;
+                    EXPECT_TRUE([&] {
+                        ImgRGB image;
+                        return LoadImageFile(image, 0, path.c_str());
+                    }()) << at;
             }
             std::string why;
             ASSERT_TRUE(write(&why)) << why;

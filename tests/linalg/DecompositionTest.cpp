@@ -4,8 +4,8 @@
 #include <random>
 
 #include "linalg/CMatrix.h"
-#include "linalg/Cholesky.h"
 #include "linalg/CVector.h"
+#include "linalg/Cholesky.h"
 
 namespace {
 

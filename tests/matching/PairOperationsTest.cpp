@@ -195,8 +195,8 @@ TEST(PairOperations, PairsMatchedTogetherEqualPairsMatchedAlone) {
 // pairs the project had.
 TEST(PairOperations, AnAbortIsHeardInEveryPartOfAutomaticMatching) {
     RenderedViews set({View(0, 0, 0, 500, 320, 240), View(25, 0, 0, 500, 320, 240), View(50, 0, 0, 500, 320, 240)});
-    for (const char* part : {"Matching features: Image combination 2", "rotations of the last pairs",
-                             "Building the overlap hierarchy"}) {
+    for (const char* part :
+         {"Matching features: Image combination 2", "rotations of the last pairs", "Building the overlap hierarchy"}) {
         PanoramaEngine engine;
         EngineFixture::SetImagePaths(engine, {set.Path(0), set.Path(1), set.Path(2)}, 320, 240);
         engine.SetGeneticSeed(2);

@@ -6,10 +6,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QTemporaryDir>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>

@@ -265,7 +265,12 @@ TEST(VrMovieReaderRobustness, AFileIsJudgedByItsAtomHeadersBeforeItIsRead) {
     const std::vector<uint8_t> small = SmallMovie();
     QByteArray cut(reinterpret_cast<const char*>(small.data()), qsizetype(small.size()) - 10);
     EXPECT_NE(refusal(cut).find("runs past the end of the file"), std::string::npos);
-    EXPECT_NE(refusal(QByteArray("\0\0\0\x10" "free" "12345678", 16)).find("no movie atom"), std::string::npos);
+    EXPECT_NE(refusal(QByteArray("\0\0\0\x10"
+                                 "free"
+                                 "12345678",
+                                 16))
+                  .find("no movie atom"),
+              std::string::npos);
     // A whole movie still reads.
     const QString path = dir.filePath("whole.mov");
     QFile file(path);
