@@ -319,8 +319,11 @@ void MainWindow::OnSavePanoramaImage() {
         return;
     }
     const QString start = QFileInfo(PanoramaImageFolder()).path() + "/";
-    QString file = prompts->ChooseSaveFile(tr("Save the panorama image as..."), start,
-                                           tr("Images (*.jpg *.jpeg *.bmp *.png *.tif *.tiff *.gif)"));
+    // A TIFF keeps the stitch's 16 bits a channel for further editing; the others hold 8.
+    QString file = prompts->ChooseSaveFile(
+        tr("Save the panorama image as..."), start,
+        tr("Images (*.jpg *.jpeg *.png *.tif *.tiff *.bmp);;JPEG (*.jpg *.jpeg);;16-bit TIFF (*.tif *.tiff);;"
+           "PNG (*.png);;BMP (*.bmp)"));
     if (file.isEmpty())
         return;
     file.replace('\\', '/');
@@ -349,6 +352,7 @@ void MainWindow::SavePanoramaImage(const QString& file) {
         LogText(QString::asprintf(qPrintable(tr("Saving the panorama to %s ... ")), file.toUtf8().constData()));
         RowWriterOptions options;
         options.quality = kPanoramaQuality;
+        options.bitsPerChannel = RowImageWriter::BitsPerChannelFor(path.toStdString(), 0);
         if (engine.SavePanorama(path.toStdString(), shownCrop, options)) {
             LogText(tr("done\n"));
             return;

@@ -212,6 +212,8 @@ std::string Usage() {
             "                       automatic one\n"
             "  --uncropped FILE     also write the stitched panorama before cropping\n"
             "  --quality Q          JPEG quality, 1..100 (100)\n"
+            "  --depth 8|16         bits per channel of a TIFF or PNG output (TIFF 16, PNG 8);\n"
+            "                       JPEG and BMP hold 8\n"
             "\n"
             "QuickTime VR movies (a cylindrical panorama, stitched here or given):\n"
             "  --vr-movie OUT.mov   also write the panorama as a QuickTime VR movie\n"
@@ -310,6 +312,14 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             }
             if (ok)
                 out.quality = static_cast<int>(quality);
+        } else if (arg == "--depth") {
+            ok = value(&v);
+            if (ok && std::string(v) != "8" && std::string(v) != "16") {
+                *message = arg + " takes 8 or 16 bits per channel, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.depth = std::stoi(v);
         } else if (arg == "--crop") {
             CropOption crop;
             ok = value(&v);

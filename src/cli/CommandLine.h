@@ -39,6 +39,7 @@ struct CommandLine {
     std::optional<int> memoryMegabytes;  // --memory MB
     std::optional<CropOption> crop;
     int quality = 100;
+    int depth = 0;  // --depth 8|16 for TIFF and PNG; 0: each format's own
     std::optional<int> seed;
     std::optional<std::string> reference;
 

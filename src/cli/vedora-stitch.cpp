@@ -196,9 +196,10 @@ bool Interrupted() { return interrupted != 0; }
 
 // Writes a crop of the engine's panorama band by band; an interrupt that arrives while it is
 // written keeps the old file.
-int WritePanorama(PanoramaEngine& engine, const RectD& crop, const std::string& path, int quality) {
+int WritePanorama(PanoramaEngine& engine, const RectD& crop, const std::string& path, const CommandLine& cl) {
     RowWriterOptions options;
-    options.quality = quality;
+    options.quality = cl.quality;
+    options.bitsPerChannel = RowImageWriter::BitsPerChannelFor(path, cl.depth);
     if (engine.SavePanorama(path, crop, options, [] { return !Interrupted(); }))
         return 0;
     if (Interrupted() || engine.LastFailure() == EngineFailure::Aborted) {
@@ -228,7 +229,7 @@ int FinalStitch(const CommandLine& cl, PanoramaEngine& engine, RectD& crop, Came
     extras.panoramaWidth = engine.PanoramaWidth();
     extras.panoramaHeight = engine.PanoramaHeight();
     if (!cl.uncropped.empty())
-        if (int status = WritePanorama(engine, kWholePanorama, cl.uncropped, cl.quality))
+        if (int status = WritePanorama(engine, kWholePanorama, cl.uncropped, cl))
             return status;
     return 0;
 }
@@ -330,7 +331,7 @@ int Draw(const CommandLine& cl, PanoramaEngine& engine) {
         return status;
     }
     if (!cl.output.empty())
-        if (int status = WritePanorama(engine, crop, cl.output, cl.quality))
+        if (int status = WritePanorama(engine, crop, cl.output, cl))
             return status;
     if (int status = WriteMovie(cl, engine, crop))
         return status;

@@ -413,7 +413,7 @@ private:
     stitch::BrightnessGradientInput BrightnessInput() const;
     // Runs body on the kept panorama's output for rect; false (recorded) without one or when
     // the canvas fails.
-    bool WithOutput(const RectD& rect, const std::function<void(stitch::PanoramaOutput&)>& body);
+    bool WithOutput(const RectD& rect, int bitsPerChannel, const std::function<void(stitch::PanoramaOutput&)>& body);
 
     void SetFixedValues();
     void SetDefaults(ParameterGroup group);

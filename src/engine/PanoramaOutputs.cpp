@@ -24,7 +24,8 @@ stitch::CropFrame PanoramaEngine::PanoramaFrame(const RectD& rect) const {
     return stitch::CropFrameOf(crop, crop360, PanoramaWidth(), PanoramaHeight());
 }
 
-bool PanoramaEngine::WithOutput(const RectD& rect, const std::function<void(stitch::PanoramaOutput&)>& body) {
+bool PanoramaEngine::WithOutput(const RectD& rect, int bitsPerChannel,
+                                const std::function<void(stitch::PanoramaOutput&)>& body) {
     ClearFailure();
     if (!stitchedPanorama) {
         RecordFailure(EngineFailure::Failed, "there is no stitched panorama");
@@ -32,7 +33,7 @@ bool PanoramaEngine::WithOutput(const RectD& rect, const std::function<void(stit
     }
     try {
         stitch::PanoramaOutput output(*stitchedPanorama->canvas, stitchedPanorama->range, PanoramaFrame(rect),
-                                      stitchedPanorama->scale);
+                                      stitchedPanorama->scale, bitsPerChannel);
         body(output);
         return true;
     } catch (const StageError& error) {
@@ -44,7 +45,7 @@ bool PanoramaEngine::WithOutput(const RectD& rect, const std::function<void(stit
 }
 
 bool PanoramaEngine::PanoramaImage(const RectD& rect, int maxSide, ImgRGB& image) {
-    if (WithOutput(rect, [&](stitch::PanoramaOutput& output) { output.ReadReduced(maxSide, image); }))
+    if (WithOutput(rect, 8, [&](stitch::PanoramaOutput& output) { output.ReadReduced(maxSide, image); }))
         return true;
     image.Resize(0, 0);
     return false;
@@ -53,7 +54,7 @@ bool PanoramaEngine::PanoramaImage(const RectD& rect, int maxSide, ImgRGB& image
 bool PanoramaEngine::SavePanorama(const std::string& path, const RectD& rect, const RowWriterOptions& options,
                                   const std::function<bool()>& keep) {
     StageResult written;
-    if (!WithOutput(rect, [&](stitch::PanoramaOutput& output) {
+    if (!WithOutput(rect, options.bitsPerChannel, [&](stitch::PanoramaOutput& output) {
             written = stitch::WritePanorama(output, path, options, keep);
         }))
         return false;

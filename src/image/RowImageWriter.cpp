@@ -75,6 +75,14 @@ std::unique_ptr<RowImageWriter> RowImageWriter::Open(const std::string& path, in
 
 bool RowImageWriter::WritesSuffixOf(const std::string& path) { return FormatOf(path) != RowFormat::kOtherImage; }
 
+int RowImageWriter::BitsPerChannelFor(const std::string& path, int requested) {
+    switch (FormatOf(path)) {
+    case RowFormat::kTiff: return requested == 8 ? 8 : 16;
+    case RowFormat::kPng: return requested == 16 ? 16 : 8;
+    default: return 8;
+    }
+}
+
 std::string RowImageWriter::SizeProblem(const std::string& path, int width, int height) {
     switch (FormatOf(path)) {
     case RowFormat::kJpeg: return JpegSizeProblem(path, width, height);

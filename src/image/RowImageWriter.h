@@ -40,6 +40,10 @@ public:
     // Whether Open accepts path's suffix: for refusing an output name before the work that
     // would fill it.
     static bool WritesSuffixOf(const std::string& path);
+    // The depth path's format is written with when requested bits (0: none asked for) are
+    // wanted: a TIFF keeps 16 bits unless 8 are asked for (it is the format for further
+    // editing), a PNG has 8 unless 16 are asked for, JPEG and BMP hold 8 only.
+    static int BitsPerChannelFor(const std::string& path, int requested);
     // Why path's format cannot hold a width x height image (a JPEG side above kJpegMaxSide, a BMP
     // past 4 GB); empty when it can. For refusing before the work, as Open would after it.
     static std::string SizeProblem(const std::string& path, int width, int height);

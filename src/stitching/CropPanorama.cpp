@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include "image/GaussianSmooth.h"
 #include "stitching/MixedGradients.h"
+#include "stitching/OutputConversion.h"
 #include "stitching/PoissonSolver.h"
 
 namespace stitch {
@@ -15,15 +17,26 @@ namespace {
 // The strips carry a border of two zero pixels on every side.
 constexpr int kBorder = 2;
 
-uint8_t ChannelOf(const Rgb& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
-uint8_t& ChannelOf(Rgb& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
+template <class P>
+auto ChannelOf(const P& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+template <class P>
+auto& ChannelOf(P& p, int k) {
+    return k == 0 ? p.b : k == 1 ? p.g : p.r;
+}
+
+// The largest channel value of an output image: 8-bit, or the wide output of 16-bit files.
+constexpr float MaxChannelOf(const ImgRGB&) { return 255.0f; }
+constexpr float MaxChannelOf(const ImgRGBSHORT&) { return static_cast<float>(kWideOutputMax); }
 
 // Channel k of the g x h source block at (x0, y0) inside a zero border.
-void StripChannel(const ImgRGB& source, int x0, int y0, int g, int h, int k, ImgFLOAT& strip) {
+template <class Image>
+void StripChannel(const Image& source, int x0, int y0, int g, int h, int k, ImgFLOAT& strip) {
     strip.Resize(g + 2 * kBorder, h + 2 * kBorder);
     strip.FillRect(0, 0, strip.width - 1, strip.height - 1, 0.0f);
     for (int y = 0; y < h; ++y) {
-        const Rgb* in = source.Row(y0 + y) + x0;
+        const auto* in = source.Row(y0 + y) + x0;
         float* out = strip.Row(y + kBorder) + kBorder;
         for (int x = 0; x < g; ++x)
             out[x] = ChannelOf(in[x], k);
@@ -59,7 +72,12 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
     first.CopyRect(0, 0, g - 1, target.height - 1, target, 0, 0);
 }
 
-void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond) {
+namespace {
+
+template <class Image>
+void BlendTurnStripOf(Image& first, const Image& beyond) {
+    using Channel = std::remove_reference_t<decltype(ChannelOf(first.Row(0)[0], 0))>;
+    const float top = MaxChannelOf(first);
     const int g = first.width, h = first.height, n = g + 2 * kBorder, rows = h + 2 * kBorder;
     ImgFLOAT m(n, rows), Y;
     for (int y = 0; y < rows; ++y) {
@@ -82,17 +100,23 @@ void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond) {
         solver.Solve();
         const SineGrid& Z = solver.Grid();
         for (int y = 0; y < h; ++y) {
-            Rgb* out = first.Row(y);
+            auto* out = first.Row(y);
             const float* v = V.Row(y + kBorder) + kBorder;
             const float* z = Z.Row(y + kBorder) + kBorder;
             const float* weight = Y.Row(y + kBorder) + kBorder;
             for (int x = 0; x < g; ++x) {
-                float r = v[x] * (1 - weight[x]) + std::clamp(z[x], 0.0f, 255.0f) * weight[x];
-                ChannelOf(out[x], k) = static_cast<uint8_t>(std::clamp(r, 0.0f, 255.0f));
+                float r = v[x] * (1 - weight[x]) + std::clamp(z[x], 0.0f, top) * weight[x];
+                ChannelOf(out[x], k) = static_cast<Channel>(std::clamp(r, 0.0f, top));
             }
         }
     }
 }
+
+}  // namespace
+
+void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond) { BlendTurnStripOf(first, beyond); }
+
+void BlendTurnStrip(ImgRGBSHORT& first, const ImgRGBSHORT& beyond) { BlendTurnStripOf(first, beyond); }
 
 CropFrame CropFrameOf(const CropRect& rect, const Crop360& crop360, int width, int height) {
     CropFrame frame;

@@ -38,5 +38,7 @@ void BlendTurnStrip(const ImgRGB& source, ImgRGB& target, int x0, int y0, int g)
 // The same from the two strips alone (both g x h): `first`, the frame's first g columns, is
 // blended in place with `beyond`, the g columns that follow one turn later.
 void BlendTurnStrip(ImgRGB& first, const ImgRGB& beyond);
+// The same over the wide output of 16-bit files (channels 0 .. kWideOutputMax).
+void BlendTurnStrip(ImgRGBSHORT& first, const ImgRGBSHORT& beyond);
 
 }  // namespace stitch

@@ -23,4 +23,15 @@ struct OutputRange {
 // Rows of part into rows of out (out must be at least as large); bands of rows on all cores.
 void ConvertToOutput(const ImgRGBSHORT& part, const OutputRange& range, ImgRGB& out);
 
+// The largest value of the wide output: the canvas holds 15 bits of precision (Contrast brings
+// it into 0 .. 32767), so a 16-bit file is written from 0 .. kWideOutputMax.
+constexpr int kWideOutputMax = 32767;
+// The same conversion onto 0 .. kWideOutputMax instead of 0 .. 255, for 16-bit files; a plain
+// (8-bit) panorama is spread over the wider range, empty pixels stay 0.
+void ConvertToWideOutput(const ImgRGBSHORT& part, const OutputRange& range, ImgRGBSHORT& out);
+// A wide output value as a 16-bit file sample, 0 .. 65535.
+inline uint16_t SixteenBitSample(int16_t wide) {
+    return static_cast<uint16_t>((static_cast<uint32_t>(wide) * 65535u + kWideOutputMax / 2) / kWideOutputMax);
+}
+
 }  // namespace stitch

@@ -84,8 +84,9 @@ public:
         Expected e;
         return Next(Call::OpenFiles, e) ? e.files : QStringList();
     }
-    QString ChooseSaveFile(const QString& title, const QString& folder, const QString&) override {
-        seen.push_back({Call::SaveFile, title, folder, {}});
+    // The file types offered are kept as the call's buttons.
+    QString ChooseSaveFile(const QString& title, const QString& folder, const QString& filter) override {
+        seen.push_back({Call::SaveFile, title, folder, filter.split(";;")});
         Expected e;
         return Next(Call::SaveFile, e) ? e.text : QString();
     }
