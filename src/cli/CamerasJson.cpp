@@ -1,52 +1,38 @@
 #include "cli/CamerasJson.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 #include "stitching/Rotations.h"
-#include "xml/Chars.h"
 
 namespace {
 
 constexpr double kDegree = 180 / std::numbers::pi;
 
-std::string ExactNumber(double v) { return Zelvo::Chars::Format("%.17g", std::isfinite(v) ? v : 0.0).c_str(); }
+// JSON has no infinity or NaN (Qt would write null, which no reader takes for a number): a
+// value the fit left undefined is written as 0. Qt writes every finite double with the
+// shortest digits that read back to the same double.
+QJsonValue FiniteNumber(double v) { return std::isfinite(v) ? v : 0.0; }
 
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\')
-            out += std::string("\\") + static_cast<char>(c);
-        else if (c < 0x20)
-            out += Zelvo::Chars::Format("\\u%04x", c).c_str();
-        else
-            out += static_cast<char>(c);
-    }
-    return out + "\"";
+QJsonArray Matrix(const CMatrix& m) {
+    QJsonArray rows;
+    for (int i = 0; i < 3; ++i)
+        rows.append(QJsonArray{FiniteNumber(m(i, 0)), FiniteNumber(m(i, 1)), FiniteNumber(m(i, 2))});
+    return rows;
 }
 
-std::string Matrix(const CMatrix& m) {
-    std::string s = "[";
-    for (int i = 0; i < 3; ++i) {
-        s += i ? ", [" : "[";
-        for (int j = 0; j < 3; ++j)
-            s += (j ? ", " : "") + ExactNumber(m(i, j));
-        s += "]";
-    }
-    return s + "]";
-}
-
-std::string Triple(const double v[3]) {
-    return "[" + ExactNumber(v[0]) + ", " + ExactNumber(v[1]) + ", " + ExactNumber(v[2]) + "]";
-}
 // The cameras keep colour channels in the images' order (blue, green, red); the file names
 // them red, green, blue.
-std::string RedGreenBlue(const double v[3]) {
-    const double rgb[3] = {v[2], v[1], v[0]};
-    return Triple(rgb);
-}
+QJsonArray RedGreenBlue(const double v[3]) { return {FiniteNumber(v[2]), FiniteNumber(v[1]), FiniteNumber(v[0])}; }
+
+QJsonArray Coefficients(const double v[3]) { return {FiniteNumber(v[0]), FiniteNumber(v[1]), FiniteNumber(v[2])}; }
 
 // Where a camera looks (its optical axis) and how it is turned about it, in the panorama
 // frame: yaw to the right, pitch up, roll clockwise as seen from behind the camera.
@@ -70,7 +56,7 @@ const Camera* CameraOf(const PanoramaEngine& engine, int image) {
     return nullptr;
 }
 
-std::string PlanarFrame(const PanoramaEngine& engine) {
+QJsonObject PlanarFrame(const PanoramaEngine& engine) {
     const std::vector<Camera>& cameras = engine.CameraList();
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const Camera& camera : cameras) {
@@ -78,7 +64,51 @@ std::string PlanarFrame(const PanoramaEngine& engine) {
         high = std::max(high, camera.lonOffset);
     }
     const CMatrix R = Rx(engine.GetVerticalCameraRotation()) * Ry(-(low + high) / 2);
-    return ",\n  \"planar\": {\"K\": " + Matrix(cameras[0].K) + ", \"R\": " + Matrix(R) + "}";
+    return {{"K", Matrix(cameras[0].K)}, {"R", Matrix(R)}};
+}
+
+QJsonObject PanoramaJson(const PanoramaEngine& engine, int panoramaWidth, int panoramaHeight) {
+    return {{"width", panoramaWidth}, {"height", panoramaHeight}, {"transform", Matrix(engine.PanoramaTransform())}};
+}
+
+QJsonObject CropJson(const RectD& crop) {
+    return {{"left", FiniteNumber(crop.left)},
+            {"top", FiniteNumber(crop.top)},
+            {"width", FiniteNumber(crop.width)},
+            {"height", FiniteNumber(crop.height)}};
+}
+
+void AddCamera(const Camera& camera, bool photometry, QJsonObject& image) {
+    double yaw, pitch, roll;
+    Angles(camera.rotation, &yaw, &pitch, &roll);
+    image["registered"] = true;
+    image["rotation"] = Matrix(camera.rotation);
+    image["yaw_deg"] = FiniteNumber(yaw);
+    image["pitch_deg"] = FiniteNumber(pitch);
+    image["roll_deg"] = FiniteNumber(roll);
+    if (photometry) {
+        image["gain"] = RedGreenBlue(camera.gains);
+        image["offset"] = RedGreenBlue(camera.offsets);
+    }
+}
+
+QJsonObject ImageJson(const PanoramaEngine& engine, int index, bool photometry) {
+    const ImageRecord& record = engine.Image(index);
+    QJsonObject image{{"path", QString::fromStdString(record.path.c_str())},
+                      {"width", FiniteNumber(record.width)},
+                      {"height", FiniteNumber(record.height)}};
+    if (const Camera* camera = CameraOf(engine, index))
+        AddCamera(*camera, photometry, image);
+    else
+        image["registered"] = false;
+    return image;
+}
+
+QJsonArray ImagesJson(const PanoramaEngine& engine, bool photometry) {
+    QJsonArray images;
+    for (int i = 0; i < engine.ImageCount(); ++i)
+        images.append(ImageJson(engine, i, photometry));
+    return images;
 }
 
 }  // namespace
@@ -87,37 +117,15 @@ std::string CamerasJson(const PanoramaEngine& engine, int panoramaWidth, int pan
                         const CamerasJsonExtras& extras) {
     const std::vector<Camera>& cameras = engine.CameraList();
     const Projection& projection = engine.GetProjection();
-    std::string json = "{\n  \"projection\": \"" + std::string(projection.Name()) + "\",\n";
-    json += "  \"focal_length\": " + ExactNumber(cameras.empty() ? 0 : cameras[0].focalLength) + ",\n";
-    json += "  \"panorama\": {\"width\": " + std::to_string(panoramaWidth) +
-            ", \"height\": " + std::to_string(panoramaHeight) +
-            ", \"transform\": " + Matrix(engine.PanoramaTransform()) + "}";
+    QJsonObject root{{"projection", projection.Name()},
+                     {"focal_length", FiniteNumber(cameras.empty() ? 0 : cameras[0].focalLength)},
+                     {"panorama", PanoramaJson(engine, panoramaWidth, panoramaHeight)},
+                     {"images", ImagesJson(engine, extras.photometry)}};
     if (projection.Type() == ProjectionType::Planar && !cameras.empty())
-        json += PlanarFrame(engine);
+        root["planar"] = PlanarFrame(engine);
     if (extras.crop)
-        json += ",\n  \"crop\": {\"left\": " + ExactNumber(extras.crop->left) +
-                ", \"top\": " + ExactNumber(extras.crop->top) + ", \"width\": " + ExactNumber(extras.crop->width) +
-                ", \"height\": " + ExactNumber(extras.crop->height) + "}";
+        root["crop"] = CropJson(*extras.crop);
     if (extras.photometry && !cameras.empty())
-        json += ",\n  \"vignetting\": " + Triple(cameras[0].vignetting);
-    json += ",\n  \"images\": [";
-    for (int i = 0; i < engine.ImageCount(); ++i) {
-        const ImageRecord& image = engine.Image(i);
-        json += std::string(i ? "," : "") + "\n    {\"path\": " + Quoted(image.path.c_str()) +
-                ", \"width\": " + ExactNumber(image.width) + ", \"height\": " + ExactNumber(image.height);
-        const Camera* camera = CameraOf(engine, i);
-        if (!camera) {
-            json += ", \"registered\": false}";
-            continue;
-        }
-        double yaw, pitch, roll;
-        Angles(camera->rotation, &yaw, &pitch, &roll);
-        json += ", \"registered\": true, \"rotation\": " + Matrix(camera->rotation) +
-                ", \"yaw_deg\": " + ExactNumber(yaw) + ", \"pitch_deg\": " + ExactNumber(pitch) +
-                ", \"roll_deg\": " + ExactNumber(roll);
-        if (extras.photometry)
-            json += ", \"gain\": " + RedGreenBlue(camera->gains) + ", \"offset\": " + RedGreenBlue(camera->offsets);
-        json += "}";
-    }
-    return json + "\n  ]\n}\n";
+        root["vignetting"] = Coefficients(cameras[0].vignetting);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
 }

@@ -8,8 +8,8 @@ namespace {
 
 constexpr int kMaxSide = 1 << 20;
 
-ProjectionKind ReadProjection(const JsonValue& value) {
-    const std::string& name = ReadString(value, "projection");
+ProjectionKind ReadProjection(const QJsonValue& value) {
+    const std::string name = ReadString(value, "projection");
     if (name == "planar")
         return ProjectionKind::Planar;
     if (name == "cylindrical")
@@ -20,85 +20,100 @@ ProjectionKind ReadProjection(const JsonValue& value) {
 }
 
 // One number for all three channels, or three numbers red, green, blue.
-void ReadChannels(const JsonValue& value, const std::string& where, double out[3]) {
-    if (value.IsNumber()) {
-        out[0] = out[1] = out[2] = value.AsNumber();
+void ReadChannels(const QJsonValue& value, const std::string& where, double out[3]) {
+    if (value.isDouble()) {
+        out[0] = out[1] = out[2] = value.toDouble();
         return;
     }
-    if (!value.IsArray() || value.AsArray().size() != 3)
+    if (!value.isArray() || value.toArray().size() != 3)
         throw JsonError(where + ": expected a number or 3 numbers (red, green, blue)");
-    for (size_t k = 0; k < 3; ++k)
-        out[k] = ReadNumber(value.AsArray()[k], IndexPath(where, k));
+    const QJsonArray channels = value.toArray();
+    for (qsizetype k = 0; k < 3; ++k)
+        out[k] = ReadNumber(channels[k], IndexPath(where, static_cast<size_t>(k)));
 }
 
-CameraEntry ReadImage(const JsonValue& object, const std::string& where) {
-    CameraEntry e;
-    e.path = ReadString(RequiredMember(object, "path", where), MemberPath(where, "path"));
-    e.width = ReadInteger(RequiredMember(object, "width", where), MemberPath(where, "width"), 1, kMaxSide);
-    e.height = ReadInteger(RequiredMember(object, "height", where), MemberPath(where, "height"), 1, kMaxSide);
-    if (const JsonValue* registered = object.Find("registered"))
-        e.registered = ReadBool(*registered, MemberPath(where, "registered"));
-    if (e.registered)
-        e.rotation = ReadMatrix(RequiredMember(object, "rotation", where), MemberPath(where, "rotation"));
-    if (const JsonValue* gain = object.Find("gain")) {
+int ReadSide(const QJsonValue& object, const char* key, const std::string& where, int low) {
+    return ReadInteger(RequiredMember(object, key, where), MemberPath(where, key), low, kMaxSide);
+}
+
+void ReadPhotometry(const QJsonValue& object, const std::string& where, CameraEntry& e) {
+    if (std::optional<QJsonValue> gain = OptionalMember(object, "gain", where)) {
         ReadChannels(*gain, MemberPath(where, "gain"), e.gain);
         e.hasPhotometry = true;
     }
-    if (const JsonValue* offset = object.Find("offset")) {
+    if (std::optional<QJsonValue> offset = OptionalMember(object, "offset", where)) {
         ReadChannels(*offset, MemberPath(where, "offset"), e.offset);
         e.hasPhotometry = true;
     }
+}
+
+CameraEntry ReadImage(const QJsonValue& object, const std::string& where) {
+    CameraEntry e;
+    e.path = ReadString(RequiredMember(object, "path", where), MemberPath(where, "path"));
+    e.width = ReadSide(object, "width", where, 1);
+    e.height = ReadSide(object, "height", where, 1);
+    if (std::optional<QJsonValue> registered = OptionalMember(object, "registered", where))
+        e.registered = ReadBool(*registered, MemberPath(where, "registered"));
+    if (e.registered)
+        e.rotation = ReadMatrix(RequiredMember(object, "rotation", where), MemberPath(where, "rotation"));
+    ReadPhotometry(object, where, e);
     return e;
 }
 
-CropWindow ReadCrop(const JsonValue& object) {
-    auto side = [&](const char* key, int low) {
-        return ReadInteger(RequiredMember(object, key, "crop"), MemberPath("crop", key), low, kMaxSide);
-    };
-    return {side("left", -kMaxSide), side("top", -kMaxSide), side("width", 1), side("height", 1)};
+CropWindow ReadCrop(const QJsonValue& crop) {
+    return {ReadSide(crop, "left", "crop", -kMaxSide), ReadSide(crop, "top", "crop", -kMaxSide),
+            ReadSide(crop, "width", "crop", 1), ReadSide(crop, "height", "crop", 1)};
 }
 
-void ReadPanorama(const JsonValue& root, CamerasFile& file) {
-    const JsonValue& panorama = RequiredMember(root, "panorama", "");
-    file.panoramaWidth = ReadInteger(RequiredMember(panorama, "width", "panorama"), "panorama.width", 1, kMaxSide);
-    file.panoramaHeight = ReadInteger(RequiredMember(panorama, "height", "panorama"), "panorama.height", 1, kMaxSide);
+void ReadPanorama(const QJsonValue& root, CamerasFile& file) {
+    const QJsonValue panorama = RequiredMember(root, "panorama", "");
+    file.panoramaWidth = ReadSide(panorama, "width", "panorama", 1);
+    file.panoramaHeight = ReadSide(panorama, "height", "panorama", 1);
     file.transform = ReadMatrix(RequiredMember(panorama, "transform", "panorama"), "panorama.transform");
 }
 
-std::vector<double> ReadCoefficients(const JsonValue& value, const std::string& where) {
-    if (value.IsNumber())
-        return {value.AsNumber()};
-    if (!value.IsArray())
+void ReadPlanarFrame(const QJsonValue& root, CamerasFile& file) {
+    const QJsonValue planar = RequiredMember(root, "planar", "");
+    file.planarK = ReadMatrix(RequiredMember(planar, "K", "planar"), "planar.K");
+    if (std::optional<QJsonValue> r = OptionalMember(planar, "R", "planar"))
+        file.planarR = ReadMatrix(*r, "planar.R");
+}
+
+std::vector<double> ReadCoefficients(const QJsonValue& value, const std::string& where) {
+    if (value.isDouble())
+        return {value.toDouble()};
+    if (!value.isArray())
         throw JsonError(where + ": expected a number or an array of numbers");
+    const QJsonArray numbers = value.toArray();
     std::vector<double> out;
-    for (size_t k = 0; k < value.AsArray().size(); ++k)
-        out.push_back(ReadNumber(value.AsArray()[k], IndexPath(where, k)));
+    for (qsizetype k = 0; k < numbers.size(); ++k)
+        out.push_back(ReadNumber(numbers[k], IndexPath(where, static_cast<size_t>(k))));
     return out;
 }
 
-CamerasFile CamerasFileFromJson(const JsonValue& root) {
-    if (!root.IsObject())
+std::vector<CameraEntry> ReadImages(const QJsonValue& root) {
+    const QJsonArray images = ReadArray(RequiredMember(root, "images", ""), "images");
+    std::vector<CameraEntry> entries;
+    for (qsizetype i = 0; i < images.size(); ++i)
+        entries.push_back(ReadImage(images[i], IndexPath("images", static_cast<size_t>(i))));
+    return entries;
+}
+
+CamerasFile CamerasFileFromJson(const QJsonValue& root) {
+    if (!root.isObject())
         throw JsonError("the document: expected an object");
     CamerasFile file;
     file.projection = ReadProjection(RequiredMember(root, "projection", ""));
-    if (const JsonValue* f = root.Find("focal_length"))
+    if (std::optional<QJsonValue> f = OptionalMember(root, "focal_length", ""))
         file.focalLength = ReadNumber(*f, "focal_length");
     ReadPanorama(root, file);
-    if (file.projection == ProjectionKind::Planar) {
-        const JsonValue& planar = RequiredMember(root, "planar", "");
-        file.planarK = ReadMatrix(RequiredMember(planar, "K", "planar"), "planar.K");
-        if (const JsonValue* r = planar.Find("R"))
-            file.planarR = ReadMatrix(*r, "planar.R");
-    }
-    if (const JsonValue* crop = root.Find("crop"))
+    if (file.projection == ProjectionKind::Planar)
+        ReadPlanarFrame(root, file);
+    if (std::optional<QJsonValue> crop = OptionalMember(root, "crop", ""))
         file.crop = ReadCrop(*crop);
-    if (const JsonValue* v = root.Find("vignetting"))
+    if (std::optional<QJsonValue> v = OptionalMember(root, "vignetting", ""))
         file.vignetting = ReadCoefficients(*v, "vignetting");
-    const JsonValue& images = RequiredMember(root, "images", "");
-    if (!images.IsArray())
-        throw JsonError("images: expected an array");
-    for (size_t i = 0; i < images.AsArray().size(); ++i)
-        file.images.push_back(ReadImage(images.AsArray()[i], IndexPath("images", i)));
+    file.images = ReadImages(root);
     return file;
 }
 
@@ -107,7 +122,7 @@ CamerasFile CamerasFileFromJson(const JsonValue& root) {
 CamerasFile ParseCamerasFile(const std::string& text) { return CamerasFileFromJson(ParseJson(text)); }
 
 CamerasFile ReadCamerasFile(const std::string& path) {
-    JsonValue root = ReadJsonFile(path);
+    const QJsonValue root = ReadJsonFile(path);
     try {
         return CamerasFileFromJson(root);
     } catch (const JsonError& e) {
