@@ -8,7 +8,7 @@ PACKAGES=(
     qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins
     libgl-dev libgl1-mesa-dri xvfb xauth cmake g++ ninja-build
     libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev imagemagick
-    libjpeg-dev libpng-dev libtiff-dev ffmpeg
+    libjpeg-dev libpng-dev libtiff-dev libexiv2-dev ffmpeg
     clang libclang-rt-14-dev clang-format
 )
 

@@ -2,7 +2,35 @@
 // cameras kept for the stitch.
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
+#include "image/PhotoMetadata.h"
 #include "stitching/CameraFitter.h"
+
+double PanoramaEngine::RecordedFocalLength(int image) const {
+    if (image < 0 || image >= static_cast<int>(images.size()))
+        return 0;
+    const ImageRecord& record = images[static_cast<size_t>(image)];
+    return RecordedFocalLengthPixels(ReadPhotoMetadata(record.path.c_str()), static_cast<int>(record.width),
+                                     static_cast<int>(record.height));
+}
+
+// Said once for as long as it stays true: the fit runs again for every preview and stitch.
+void PanoramaEngine::LogFocalLengthOrigin(const CameraFitInput& input, const CameraFitResult& fit) {
+    std::string note;
+    if (input.recordedFocalLength > 0 && fit.startedFromRecordedFocalLength)
+        note =
+            Zelvo::Chars::Format(Tr("The fit starts from the focal length the camera recorded, %.0f pixels.\n").c_str(),
+                                 input.recordedFocalLength)
+                .c_str();
+    else if (input.recordedFocalLength > 0 && fit.pairsFocalLength > 0)
+        note = Zelvo::Chars::Format(Tr("The camera recorded a focal length of %.0f pixels, the matched photographs "
+                                       "give %.0f: the photographs' is used.\n")
+                                        .c_str(),
+                                    input.recordedFocalLength, fit.pairsFocalLength)
+                   .c_str();
+    if (!note.empty() && note != focalLengthNote)
+        Log(note.c_str());
+    focalLengthNote = note;
+}
 
 bool PanoramaEngine::FitCameras() {
     if (!mainTree) {
@@ -19,7 +47,10 @@ bool PanoramaEngine::FitCameras() {
     input.layoutPositions = layoutPositions;
     input.projectionType = GetProjection().Type();
     input.verticalCameraRotation = GetVerticalCameraRotation();
+    const std::vector<int> treeImages = mainTree->DistinctImages();
+    input.recordedFocalLength = treeImages.empty() ? 0 : RecordedFocalLength(treeImages.front());
     CameraFitResult fit = ::FitCameras(input);
+    LogFocalLengthOrigin(input, fit);
     if (!fit.outcome) {
         Log(Tr(fit.outcome.Reason().c_str()));
         RecordFailure(fit.outcome);

@@ -26,6 +26,8 @@
 
 struct ImageFeatureSettings;
 struct ImageFeatures;
+struct CameraFitInput;
+struct CameraFitResult;
 
 #define VEDORA_STRING_OF(x) #x
 #define VEDORA_STRING(x) VEDORA_STRING_OF(x)
@@ -411,6 +413,10 @@ private:
     void RenderStep(int step, int image, int count);
     void RenderImages(PanoramaCanvas& canvas);
     stitch::BrightnessGradientInput BrightnessInput() const;
+    // The focal length photograph image's camera recorded, in pixels of the photograph; 0: none.
+    double RecordedFocalLength(int image) const;
+    void LogFocalLengthOrigin(const CameraFitInput& input, const CameraFitResult& fit);
+    std::string focalLengthNote;  // what the last fit said of the recorded focal length
     // Runs body on the kept panorama's output for rect; false (recorded) without one or when
     // the canvas fails.
     bool WithOutput(const RectD& rect, int bitsPerChannel, const std::function<void(stitch::PanoramaOutput&)>& body);

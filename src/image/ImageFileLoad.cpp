@@ -1,5 +1,6 @@
 #include <QImage>
 #include <QImageReader>
+#include <QTransform>
 
 #include "image/ImageFile.h"
 #include "image/ImageSource.h"
@@ -8,6 +9,30 @@
 namespace {
 
 bool IsTurned(int orientation) { return orientation == kOrientationCw90 || orientation == kOrientationCcw90; }
+
+// How the file says its pixels are to be turned or mirrored to stand upright (a camera's EXIF
+// Orientation in a JPEG, a TIFF's orientation tag): every load applies it before the project's
+// rotation, so a photograph stored sideways is matched, shown and stitched upright.
+QImageIOHandler::Transformations StoredTransformation(ImageSource& source) {
+    source.Reader().setAutoTransform(false);
+    return source.Reader().transformation();
+}
+
+bool StoredTurned(QImageIOHandler::Transformations stored) {
+    return (stored & QImageIOHandler::TransformationRotate90) != 0;
+}
+
+// The stored pixels upright: mirrored first, then turned a quarter clockwise, as the
+// transformation's flags compose.
+QImage Upright(QImage image, QImageIOHandler::Transformations stored) {
+    const bool mirror = stored & QImageIOHandler::TransformationMirror;
+    const bool flip = stored & QImageIOHandler::TransformationFlip;
+    if (mirror || flip)
+        image = std::move(image).mirrored(mirror, flip);
+    if (StoredTurned(stored))
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
 
 // Decodes into a large block of our own where the reader can tell the size and the 32-bit
 // layout beforehand (the decoders write into an image of the right size and layout in
@@ -39,9 +64,12 @@ template <class Image, class Copy>
 bool LoadOriented(Image& target, int orientation, ImageSource& source, Copy copy) {
     if (target.IsView() || !source.IsOpen())
         return false;
+    const QImageIOHandler::Transformations stored = StoredTransformation(source);
     QImage decoded = Decode(source.Reader());
     if (decoded.isNull() || source.IsTruncated())
         return false;
+    if (stored != QImageIOHandler::TransformationNone)
+        decoded = Upright(std::move(decoded), stored);
     // Scan lines are read as 0xAARRGGBB words; every other layout (paletted, gray, 24-bit,
     // byte-ordered or premultiplied 32-bit) is converted first. Alpha is ignored.
     if (decoded.format() != QImage::Format_RGB32 && decoded.format() != QImage::Format_ARGB32)
@@ -83,7 +111,8 @@ void ReduceWhileDecoding(ImageSource& source, int orientation, int minimumWidth)
     const QSize size = reader.size();
     if (!size.isValid())
         return;
-    const int width = IsTurned(orientation) ? size.height() : size.width();
+    const bool turned = IsTurned(orientation) != StoredTurned(StoredTransformation(source));
+    const int width = turned ? size.height() : size.width();
     for (int d : {8, 4, 2})
         if ((width + d - 1) / d >= minimumWidth) {
             // The decoder's own output size for 1/d: every side rounded up.
@@ -106,8 +135,9 @@ bool ReadSize(ImageSource& source, int orientation, int* width, int* height) {
         return false;
     if (!size.isValid() || size.width() <= 0 || size.height() <= 0)
         return false;
-    *width = IsTurned(orientation) ? size.height() : size.width();
-    *height = IsTurned(orientation) ? size.width() : size.height();
+    const bool turned = IsTurned(orientation) != StoredTurned(StoredTransformation(source));
+    *width = turned ? size.height() : size.width();
+    *height = turned ? size.width() : size.height();
     return true;
 }
 

@@ -51,6 +51,8 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
     result.outcome = fitter.Outcome();
     result.residualStdDev = fitter.residualStdDev;
     result.iterations = fitter.iterations;
+    result.pairsFocalLength = fitter.pairsFocalLength;
+    result.startedFromRecordedFocalLength = fitter.startedFromRecordedFocalLength;
     if (result.status == CameraFitStatus::Fitted) {
         result.cameraList = std::move(fitter.cameraList);
         result.closingCameraList = std::move(fitter.closingCameraList);
@@ -85,11 +87,15 @@ CameraFitStatus CameraFitter::FitCameras() {
         throw "CameraFitter: fewer layout positions than cameras";
     // Without an edge, or without an edge that tells a focal length, there is nothing to fit:
     // cameras with f = 0 would make every K^-1 infinite.
-    const double f0 = InitialFocalLength(mainTree.get(), transitionTree.get(), in.imageSizes);
-    if (EdgeCount() == 0 || !(f0 > 0) || !std::isfinite(f0)) {
+    pairsFocalLength = InitialFocalLength(mainTree.get(), transitionTree.get(), in.imageSizes);
+    if (EdgeCount() == 0 || !(pairsFocalLength > 0) || !std::isfinite(pairsFocalLength)) {
         cameraList.clear();
         return status = CameraFitStatus::NoOverlap;
     }
+    const double recorded = in.recordedFocalLength;
+    startedFromRecordedFocalLength =
+        recorded > 0 && std::isfinite(recorded) && std::abs(recorded / pairsFocalLength - 1) <= kRecordedFocalAgreement;
+    const double f0 = startedFromRecordedFocalLength ? recorded : pairsFocalLength;
     EstimateMainTree(f0);
     EstimateTransitionTree();
     BuildEdgeList();

@@ -25,7 +25,15 @@ struct CameraFitInput {
     // Take the Jacobian by differences over the whole model and solve each step by the inverse,
     // as the fit first did: far slower past a few dozen photographs, kept to compare with.
     bool denseJacobian = false;
+    // The focal length the reference photograph's camera recorded, in pixels of imageSizes; 0
+    // where it recorded none. The fit starts from it where the matched pairs agree with it
+    // (within kRecordedFocalAgreement); where they do not, the pairs win.
+    double recordedFocalLength = 0;
 };
+
+// How far, as a fraction, the recorded focal length may lie from the matched pairs' own for the
+// fit to start from it.
+constexpr double kRecordedFocalAgreement = 0.05;
 
 enum class CameraFitStatus {
     Fitted,
@@ -44,6 +52,10 @@ struct CameraFitResult {
     std::vector<Camera> closingCameraList;
     double residualStdDev = 0;  // pixels; the fit's quality
     int iterations = 0;
+    // The focal length the matched pairs gave the start, and whether the recorded one was
+    // started from instead.
+    double pairsFocalLength = 0;
+    bool startedFromRecordedFocalLength = false;
     // The input's trees with every edge's transfers (toParent, fromParent) and the nodes'
     // absolute rotations (workMatrix) refreshed from the fitted cameras; null unless fitted.
     std::unique_ptr<HierarchyNode> mainTree;
@@ -122,6 +134,8 @@ public:
     std::vector<Camera> closingCameraList;
     double residualStdDev = 0;
     int iterations = 0;
+    double pairsFocalLength = 0;
+    bool startedFromRecordedFocalLength = false;
 
 private:
     friend class CameraFitProblem;
