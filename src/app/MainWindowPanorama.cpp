@@ -355,6 +355,8 @@ void MainWindow::SavePanoramaImage(const QString& file) {
         options.bitsPerChannel = RowImageWriter::BitsPerChannelFor(path.toStdString(), 0);
         if (engine.SavePanorama(path.toStdString(), shownCrop, options)) {
             LogText(tr("done\n"));
+            for (const std::string& note : engine.SaveNotes())
+                LogText(QString::fromStdString(note) + "\n");
             return;
         }
         LogText(tr("failed\n"));

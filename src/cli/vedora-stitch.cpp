@@ -18,6 +18,7 @@
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
 #include "engine/ProjectStore.h"
+#include "engine/VedoraVersion.h"
 #include "image/ImageFile.h"
 #include "image/RowImageWriter.h"
 #include "movie/VrMovieWriter.h"
@@ -200,8 +201,11 @@ int WritePanorama(PanoramaEngine& engine, const RectD& crop, const std::string& 
     RowWriterOptions options;
     options.quality = cl.quality;
     options.bitsPerChannel = RowImageWriter::BitsPerChannelFor(path, cl.depth);
-    if (engine.SavePanorama(path, crop, options, [] { return !Interrupted(); }))
+    if (engine.SavePanorama(path, crop, options, [] { return !Interrupted(); })) {
+        for (const std::string& note : engine.SaveNotes())
+            std::fprintf(stderr, "vedora-stitch: %s: %s\n", path.c_str(), note.c_str());
         return 0;
+    }
     if (Interrupted() || engine.LastFailure() == EngineFailure::Aborted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
         return kInterrupted;
@@ -443,7 +447,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cl.version) {
-        std::puts("vedora-stitch 1.02");
+        std::printf("vedora-stitch %s\n", kVedoraVersion);
         return 0;
     }
     try {

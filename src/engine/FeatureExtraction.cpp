@@ -6,6 +6,7 @@
 
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
+#include "image/PhotoMetadata.h"
 #include "matching/FullResolutionImages.h"
 #include "matching/ImageFeatures.h"
 #include "xml/Chars.h"
@@ -69,4 +70,19 @@ void PanoramaEngine::ExtractFeaturesInPairs() {
         Tick();
     }
     Log(Tr(" done\n"));
+    LogDamagedMetadata();
+}
+
+// A stranger's photograph may carry any bytes as its EXIF: a damaged block is read past, the
+// photograph is matched and stitched all the same, and the user learns that its metadata (its
+// focal length, or the panorama's EXIF when it is the reference) goes unused.
+void PanoramaEngine::LogDamagedMetadata() {
+    for (const ImageRecord& image : images) {
+        const PhotoMetadata metadata = ReadPhotoMetadata(image.path.c_str());
+        if (!metadata.problem.empty())
+            Log(Zelvo::Chars::Format(
+                    Tr("Photograph %s: its metadata is damaged (%s); it is stitched without it.\n").c_str(),
+                    image.path.c_str(), metadata.problem.c_str())
+                    .c_str());
+    }
 }

@@ -321,6 +321,9 @@ public:
     // The crop of rect written into path, band by band in the format its suffix names; the old
     // file stays until the new one is complete, and whenever keep() says false. False with the
     // reason in LastError() (LastFailure() Aborted for an interrupted write).
+    // What the last SavePanorama left out of the file's metadata and why, a sentence each, for
+    // the caller to show after its own report of the save.
+    const std::vector<std::string>& SaveNotes() const { return saveNotes; }
     bool SavePanorama(const std::string& path, const RectD& rect, const RowWriterOptions& options,
                       const std::function<bool()>& keep = {});
     void DropPanorama();
@@ -413,10 +416,19 @@ private:
     void RenderStep(int step, int image, int count);
     void RenderImages(PanoramaCanvas& canvas);
     stitch::BrightnessGradientInput BrightnessInput() const;
+    void LogDamagedMetadata();
     // The focal length photograph image's camera recorded, in pixels of the photograph; 0: none.
     double RecordedFocalLength(int image) const;
     void LogFocalLengthOrigin(const CameraFitInput& input, const CameraFitResult& fit);
     std::string focalLengthNote;  // what the last fit said of the recorded focal length
+    std::vector<std::string> saveNotes;
+    // The photograph the panorama is referred to, by its place in cameraList; -1 without cameras.
+    int ReferenceCameraIndex() const;
+    // Where the stitched panorama lies on the sphere and which photograph's metadata it carries.
+    void PlaceOnSphere(StitchedPanorama& stitched) const;
+    // The metadata of the file path that holds frame of the kept panorama; what is left out is
+    // logged.
+    EmbeddedMetadata FileMetadata(const std::string& path, const stitch::CropFrame& frame);
     // Runs body on the kept panorama's output for rect; false (recorded) without one or when
     // the canvas fails.
     bool WithOutput(const RectD& rect, int bitsPerChannel, const std::function<void(stitch::PanoramaOutput&)>& body);

@@ -54,8 +54,11 @@ bool PanoramaEngine::PanoramaImage(const RectD& rect, int maxSide, ImgRGB& image
 bool PanoramaEngine::SavePanorama(const std::string& path, const RectD& rect, const RowWriterOptions& options,
                                   const std::function<bool()>& keep) {
     StageResult written;
+    saveNotes.clear();
     if (!WithOutput(rect, options.bitsPerChannel, [&](stitch::PanoramaOutput& output) {
-            written = stitch::WritePanorama(output, path, options, keep);
+            RowWriterOptions withMetadata = options;
+            withMetadata.metadata = FileMetadata(path, output.Frame());
+            written = stitch::WritePanorama(output, path, withMetadata, keep);
         }))
         return false;
     if (written)

@@ -251,6 +251,7 @@ bool PanoramaEngine::StitchPanorama() {
                 stitched->scale = double(renderSize - 1) / (size - 1);
                 stitched->automaticCrop = EnlargedCrop(stitched->automaticCrop, stitched->scale);
             }
+            PlaceOnSphere(*stitched);
             stitched->closesTurn = transitionTree != nullptr;
             stitched->turnWidth = transitionTree ? Width360() : 0;
             stitchedPanorama = std::move(stitched);

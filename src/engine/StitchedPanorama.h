@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "linalg/RectD.h"
 #include "stitching/CropPanorama.h"
@@ -21,4 +22,16 @@ struct StitchedPanorama {
     RectD automaticCrop;
     bool closesTurn = false;
     int turnWidth = 0;  // Width360() of the stitch
+    // Where a spherical panorama lies on the sphere, for its file's photo-sphere metadata:
+    // panorama pixels per radian, the column the reference photograph's centre looks along and
+    // the row of the horizon. Unset for the other projections, and where the panorama was turned
+    // so that its rows are not the sphere's parallels.
+    struct OnSphere {
+        double pixelsPerRadian = 0;
+        double referenceColumn = 0;
+        double horizonRow = 0;
+    };
+    std::optional<OnSphere> onSphere;
+    // The photograph whose EXIF and colour profile the panorama's file carries.
+    int referenceImage = -1;
 };

@@ -15,12 +15,22 @@ void LockXmp(void*, bool lock) {
         xmpToolkit.unlock();
 }
 
+thread_local ExivMessages* listening = nullptr;
+
+// Exiv2 reports what it finds wrong with a file through this one handler, from whichever thread
+// reads; the thread's listener keeps the first error, and nothing reaches stderr.
+void Collect(int level, const char* message) {
+    if (listening && level >= Exiv2::LogMsg::warn)
+        listening->Heard(message);
+}
+
 }  // namespace
 
 void PrepareExiv2() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+        Exiv2::LogMsg::setHandler(Collect);
         Exiv2::XmpParser::initialize(LockXmp, nullptr);
         try {
             Exiv2::XmpProperties::registerNs(kPanoramaXmpNamespace, kPanoramaXmpPrefix);
@@ -28,4 +38,16 @@ void PrepareExiv2() {
             // Known already under that prefix.
         }
     });
+}
+
+ExivMessages::ExivMessages() : previous(listening) { listening = this; }
+
+ExivMessages::~ExivMessages() { listening = previous; }
+
+void ExivMessages::Heard(const char* message) {
+    if (!first.empty() || !message)
+        return;
+    first = message;
+    while (!first.empty() && (first.back() == '\n' || first.back() == ' ' || first.back() == '.'))
+        first.pop_back();
 }

@@ -31,8 +31,36 @@ void NoJpegMessages(j_common_ptr, int) {}
 
 // libjpeg reports errors by a jump out of the library. Every call into it is made from one of
 // these frames, which hold plain C data only: the jump lands here and skips no destructor.
+// The largest payload of one marker segment: its length field counts itself.
+constexpr size_t kMarkerPayload = 65533;
+constexpr char kExifHeader[] = "Exif\0";                       // with the string's own NUL: "Exif\0\0"
+constexpr char kXmpHeader[] = "http://ns.adobe.com/xap/1.0/";  // and its NUL
+
+// The EXIF and XMP segments right after the start of the image, and the colour profile in as
+// many APP2 segments as it needs. A block larger than one segment is left out: the caller has
+// checked what it hands in (JpegMetadataFits).
+void WriteMarkers(jpeg_compress_struct* info, const EmbeddedMetadata& metadata) {
+    if (!metadata.exif.empty()) {
+        std::string segment(kExifHeader, sizeof(kExifHeader));
+        segment += metadata.exif;
+        if (segment.size() <= kMarkerPayload)
+            jpeg_write_marker(info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.data()),
+                              static_cast<unsigned>(segment.size()));
+    }
+    if (!metadata.xmp.empty()) {
+        std::string segment(kXmpHeader, sizeof(kXmpHeader));
+        segment += metadata.xmp;
+        if (segment.size() <= kMarkerPayload)
+            jpeg_write_marker(info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.data()),
+                              static_cast<unsigned>(segment.size()));
+    }
+    if (!metadata.icc.empty())
+        jpeg_write_icc_profile(info, reinterpret_cast<const JOCTET*>(metadata.icc.data()),
+                               static_cast<unsigned>(metadata.icc.size()));
+}
+
 bool SetupJpeg(jpeg_compress_struct* info, JpegErrors* errors, jpeg_destination_mgr* destination, int width, int height,
-               int quality) {
+               int quality, const EmbeddedMetadata* metadata) {
     info->err = jpeg_std_error(&errors->base);
     errors->base.error_exit = OnJpegError;
     errors->base.emit_message = NoJpegMessages;
@@ -50,6 +78,7 @@ bool SetupJpeg(jpeg_compress_struct* info, JpegErrors* errors, jpeg_destination_
     // ways at every quality, so that a panorama looks the same whichever way it was written.
     jpeg_set_quality(info, quality, TRUE);
     jpeg_start_compress(info, TRUE);
+    WriteMarkers(info, *metadata);
     return true;
 }
 
@@ -102,9 +131,9 @@ public:
             jpeg_destroy_compress(&info_);
     }
 
-    bool Start(int quality) {
+    bool Start(int quality, const EmbeddedMetadata& metadata) {
         created_ = true;  // jpeg_destroy_compress is safe on a half-created object
-        const bool started = SetupJpeg(&info_, &errors_, &sink_.base, Width(), Height(), quality);
+        const bool started = SetupJpeg(&info_, &errors_, &sink_.base, Width(), Height(), quality, &metadata);
         return Checked(started);
     }
 
@@ -153,6 +182,14 @@ private:
 
 }  // namespace
 
+std::string JpegMetadataProblem(const EmbeddedMetadata& metadata) {
+    if (metadata.exif.size() + sizeof(kExifHeader) > kMarkerPayload)
+        return "its EXIF is larger than a JPEG segment holds";
+    if (metadata.xmp.size() + sizeof(kXmpHeader) > kMarkerPayload)
+        return "its XMP is larger than a JPEG segment holds";
+    return std::string();
+}
+
 std::string RowImageWriter::JpegSizeProblem(const std::string& path, int width, int height) {
     if (width <= kJpegMaxSide && height <= kJpegMaxSide)
         return std::string();
@@ -179,7 +216,7 @@ std::unique_ptr<RowImageWriter> RowImageWriter::OpenJpeg(const std::string& path
     if (!file.Create(path, why))
         return nullptr;
     auto writer = std::make_unique<JpegRowWriter>(std::move(file), width, height);
-    if (!writer->Start(options.quality)) {
+    if (!writer->Start(options.quality, options.metadata)) {
         *why = writer->Error();
         return nullptr;
     }

@@ -69,10 +69,14 @@ PhotoMetadata ReadPhotoMetadata(const std::string& path) {
     PhotoMetadata out;
     try {
         PrepareExiv2();
+        ExivMessages messages;
         auto image = Exiv2::ImageFactory::open(path);
         if (!image.get())
             return out;
         image->readMetadata();
+        // Parts of a damaged block may have been read; none of it is trusted.
+        if (!messages.First().empty())
+            return Unreadable(messages.First().c_str());
         const Exiv2::ExifData& exif = image->exifData();
         ReadLens(exif, out);
         out.exif = EncodedExif(exif, image->byteOrder());

@@ -26,7 +26,30 @@ void OnPngError(png_structp png, png_const_charp message) {
 void NoPngWarnings(png_structp, png_const_charp) {}
 
 // Every call into libpng is made from one of these frames, which hold plain C data only.
-bool SetupPng(png_structp png, png_infop info, int width, int height, int bitsPerChannel) {
+// EXIF in its own chunk, XMP in the international text chunk under the keyword XMP readers look
+// for, the colour profile in iCCP. libpng copies what it is given.
+void SetMetadata(png_structp png, png_infop info, const EmbeddedMetadata& metadata) {
+    if (!metadata.exif.empty())
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(metadata.exif.size()),
+                       reinterpret_cast<png_bytep>(const_cast<char*>(metadata.exif.data())));
+    if (!metadata.icc.empty())
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE,
+                     reinterpret_cast<png_const_bytep>(metadata.icc.data()),
+                     static_cast<png_uint_32>(metadata.icc.size()));
+    if (!metadata.xmp.empty()) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<char*>("XML:com.adobe.xmp");
+        text.text = const_cast<char*>(metadata.xmp.c_str());
+        text.itxt_length = metadata.xmp.size();
+        text.lang = const_cast<char*>("");
+        text.lang_key = const_cast<char*>("");
+        png_set_text(png, info, &text, 1);
+    }
+}
+
+bool SetupPng(png_structp png, png_infop info, int width, int height, int bitsPerChannel,
+              const EmbeddedMetadata* metadata) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     // libpng refuses images wider or taller than a million pixels unless told otherwise; a
@@ -34,6 +57,7 @@ bool SetupPng(png_structp png, png_infop info, int width, int height, int bitsPe
     png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitsPerChannel,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    SetMetadata(png, info, *metadata);
     png_write_info(png, info);
     png_set_bgr(png);  // rows come blue first
     if (bitsPerChannel == 16 && std::endian::native == std::endian::little)
@@ -67,7 +91,7 @@ public:
             png_destroy_write_struct(&png_, &info_);
     }
 
-    bool Start() {
+    bool Start(const EmbeddedMetadata& metadata) {
         png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors_, OnPngError, NoPngWarnings);
         if (png_)
             info_ = png_create_info_struct(png_);
@@ -75,7 +99,7 @@ public:
             return Fail("cannot write " + File().Path() + " (out of memory)");
         // Compression level and filters stay libpng's defaults, as in Qt's writer at its own default.
         png_set_write_fn(png_, this, &PngRowWriter::Write, &PngRowWriter::Flush);
-        return Checked(SetupPng(png_, info_, Width(), Height(), bitsPerChannel_));
+        return Checked(SetupPng(png_, info_, Width(), Height(), bitsPerChannel_, &metadata));
     }
 
 protected:
@@ -142,7 +166,7 @@ std::unique_ptr<RowImageWriter> RowImageWriter::OpenPng(const std::string& path,
     if (!file.Create(path, why))
         return nullptr;
     auto writer = std::make_unique<PngRowWriter>(std::move(file), width, height, options.bitsPerChannel);
-    if (!writer->Start()) {
+    if (!writer->Start(options.metadata)) {
         *why = writer->Error();
         return nullptr;
     }

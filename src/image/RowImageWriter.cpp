@@ -75,6 +75,8 @@ std::unique_ptr<RowImageWriter> RowImageWriter::Open(const std::string& path, in
 
 bool RowImageWriter::WritesSuffixOf(const std::string& path) { return FormatOf(path) != RowFormat::kOtherImage; }
 
+bool RowImageWriter::IsJpegPath(const std::string& path) { return FormatOf(path) == RowFormat::kJpeg; }
+
 int RowImageWriter::BitsPerChannelFor(const std::string& path, int requested) {
     switch (FormatOf(path)) {
     case RowFormat::kTiff: return requested == 8 ? 8 : 16;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "image/EmbeddedMetadata.h"
 #include "image/PartialFile.h"
 #include "image/Pixels.h"
 
@@ -16,7 +17,12 @@ struct RowWriterOptions {
     int quality = 100;       // JPEG quality 1..100
     int bitsPerChannel = 8;  // 8, or 16 for PNG and TIFF
     bool bigTiff = false;    // TIFF: BigTIFF even when a classic TIFF would hold the image
+    // Written into the file in the format's own way (BMP holds none).
+    EmbeddedMetadata metadata;
 };
+
+// Why a JPEG cannot hold this metadata (a block larger than one marker segment); empty when it can.
+std::string JpegMetadataProblem(const EmbeddedMetadata& metadata);
 
 // The largest side libjpeg encodes; a JPEG header could say 65,535 but the library refuses
 // anything above this.
@@ -40,6 +46,8 @@ public:
     // Whether Open accepts path's suffix: for refusing an output name before the work that
     // would fill it.
     static bool WritesSuffixOf(const std::string& path);
+    // Whether path is written as JPEG (its suffix, or none that names another format).
+    static bool IsJpegPath(const std::string& path);
     // The depth path's format is written with when requested bits (0: none asked for) are
     // wanted: a TIFF keeps 16 bits unless 8 are asked for (it is the format for further
     // editing), a PNG has 8 unless 16 are asked for, JPEG and BMP hold 8 only.

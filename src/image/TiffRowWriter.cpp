@@ -11,6 +11,7 @@
 #include <tiffio.h>
 
 #include "image/RowImageWriter.h"
+#include "image/TiffExifTags.h"
 
 bool TiffNeedsBigTiff(int64_t width, int64_t height, int bitsPerChannel) {
     const int64_t pixelBytes = width * height * 3 * (bitsPerChannel / 8);
@@ -33,8 +34,9 @@ int RowsPerStrip(int64_t rowBytes, int height) {
 
 class TiffRowWriter final : public RowImageWriter {
 public:
-    TiffRowWriter(PartialFile file, int width, int height, int bitsPerChannel)
-        : RowImageWriter(std::move(file), width, height, bitsPerChannel), bitsPerChannel_(bitsPerChannel),
+    TiffRowWriter(PartialFile file, int width, int height, int bitsPerChannel, const EmbeddedMetadata& metadata)
+        : RowImageWriter(std::move(file), width, height, bitsPerChannel), metadata_(metadata), exifTags_(metadata.exif),
+          bitsPerChannel_(bitsPerChannel),
           rowBytes_(static_cast<size_t>(width) * 3 * static_cast<size_t>(bitsPerChannel / 8)),
           row_(new uint8_t[rowBytes_]) {
         tiffError_[0] = '\0';
@@ -76,7 +78,7 @@ protected:
     }
 
     bool EndEncoding() override {
-        const bool flushed = TIFFFlush(tif_) == 1;
+        const bool flushed = exifTags_.WriteDirectories(tif_) && TIFFFlush(tif_) == 1;
         TIFFClose(tif_);
         tif_ = nullptr;
         return Checked(flushed);
@@ -99,7 +101,16 @@ private:
                TIFFSetField(tif_, TIFFTAG_ZIPQUALITY, 1) &&
                TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rowsPerStrip)) &&
                TIFFSetField(tif_, TIFFTAG_XRESOLUTION, 72.0) && TIFFSetField(tif_, TIFFTAG_YRESOLUTION, 72.0) &&
-               TIFFSetField(tif_, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+               TIFFSetField(tif_, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) && SetMetadataTags();
+    }
+
+    bool SetMetadataTags() {
+        const EmbeddedMetadata& m = metadata_;
+        return (m.xmp.empty() ||
+                TIFFSetField(tif_, TIFFTAG_XMLPACKET, static_cast<uint32_t>(m.xmp.size()), m.xmp.data()) == 1) &&
+               (m.icc.empty() ||
+                TIFFSetField(tif_, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(m.icc.size()), m.icc.data()) == 1) &&
+               exifTags_.SetImageTags(tif_);
     }
 
     // TIFF keeps red first. The row is copied anyway: the predictor rewrites what it encodes.
@@ -184,6 +195,8 @@ private:
     static int OnWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
     TIFF* tif_ = nullptr;
+    EmbeddedMetadata metadata_;
+    TiffExifTags exifTags_;
     int bitsPerChannel_;
     size_t rowBytes_;
     std::unique_ptr<uint8_t[]> row_;
@@ -199,7 +212,8 @@ std::unique_ptr<RowImageWriter> RowImageWriter::OpenTiff(const std::string& path
     PartialFile file;
     if (!file.Create(path, why))
         return nullptr;
-    auto writer = std::make_unique<TiffRowWriter>(std::move(file), width, height, options.bitsPerChannel);
+    auto writer =
+        std::make_unique<TiffRowWriter>(std::move(file), width, height, options.bitsPerChannel, options.metadata);
     // BigTIFF only when it may be needed: many programs still read classic TIFF only.
     if (!writer->Start(options.bigTiff || TiffNeedsBigTiff(width, height, options.bitsPerChannel))) {
         *why = writer->Error();

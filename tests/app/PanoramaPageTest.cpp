@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "PanoramaTestSupport.h"
+#include "support/ExifTags.h"
 #include "support/RunProgram.h"
 #include "view/GuiTypes.h"
 
@@ -234,7 +235,16 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     w.prompts->AnswerSaveFile(png);
     page.m_savePanoramaPushButton->click();
     EXPECT_TRUE(SamePixels(Decoded(png), CropPicture(*w)->Image()));
-    EXPECT_TRUE(LogText(*w).endsWith("Saving the panorama to " + png + " ... done\n")) << LogText(*w).toStdString();
+    // With the metadata vedora-stitch writes.
+    EXPECT_EQ(FileMetadata(png.toStdString()).Exif("Exif.Image.Software"), "Vedora 1.02");
+    EXPECT_EQ(FileMetadata(png.toStdString()).Exif("Exif.Photo.PixelXDimension"),
+              std::to_string(CropPicture(*w)->Image().width));
+    // More than one turn wide, it is no part of a sphere: said after the save.
+    EXPECT_TRUE(LogText(*w).endsWith("Saving the panorama to " + png +
+                                     " ... done\nThe panorama's file is written without part of its metadata: the "
+                                     "panorama is wider or higher than the full sphere: it is written without "
+                                     "photo-sphere metadata.\n"))
+        << LogText(*w).toStdString();
     EXPECT_EQ(w.prompts->Last().text, QDir::homePath() + "/");  // where the dialog opened
     EXPECT_EQ(page.m_savePanoramaPushButton->toolTip(), "Save panorama... (CurrentPath: " + dir.path() + "/)");
     EXPECT_EQ(Attr(MainWindowFixture::Settings(*w).Root()->FindChild("CurrentImagePath", false), "currentPath"),
@@ -260,6 +270,11 @@ TEST(PanoramaPage, RingStitchCropFrameMarkerManualCropAndSave) {
     w.prompts->AnswerStandard(QMessageBox::Yes);
     page.m_savePanoramaPushButton->click();
     EXPECT_EQ(Decoded(dir.filePath("plain.jpg")).width, turn);
+    // One closed turn of the sphere: the full sphere's width is the image's.
+    const FileMetadata sphere(dir.filePath("plain.jpg").toStdString());
+    EXPECT_EQ(sphere.XmpNumber("Xmp.GPano.CroppedAreaImageWidthPixels"), turn);
+    EXPECT_NEAR(sphere.XmpNumber("Xmp.GPano.FullPanoWidthPixels"), turn, 1);
+    EXPECT_LT(sphere.XmpNumber("Xmp.GPano.CroppedAreaLeftPixels"), turn);
     EXPECT_EQ(w.prompts->Pending(), 0u);
 
     // A TIFF keeps 16 bits a channel; reduced to 8 it is the crop image.

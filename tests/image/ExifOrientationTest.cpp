@@ -29,13 +29,13 @@ QRgb Upright(int x, int y) {
 // viewer that honours it shows Upright.
 QRgb Stored(int orientation, int i, int j) {
     switch (orientation) {
-    case 2: return Upright(kWidth - 1 - i, j);                 // mirrored left to right
-    case 3: return Upright(kWidth - 1 - i, kHeight - 1 - j);   // upside down
-    case 4: return Upright(i, kHeight - 1 - j);                // mirrored top to bottom
-    case 5: return Upright(j, i);                              // mirrored across the diagonal
-    case 6: return Upright(kWidth - 1 - j, i);                 // to be turned clockwise
-    case 7: return Upright(kWidth - 1 - j, kHeight - 1 - i);   // the other diagonal
-    case 8: return Upright(j, kHeight - 1 - i);                // to be turned counter-clockwise
+    case 2: return Upright(kWidth - 1 - i, j);                // mirrored left to right
+    case 3: return Upright(kWidth - 1 - i, kHeight - 1 - j);  // upside down
+    case 4: return Upright(i, kHeight - 1 - j);               // mirrored top to bottom
+    case 5: return Upright(j, i);                             // mirrored across the diagonal
+    case 6: return Upright(kWidth - 1 - j, i);                // to be turned clockwise
+    case 7: return Upright(kWidth - 1 - j, kHeight - 1 - i);  // the other diagonal
+    case 8: return Upright(j, kHeight - 1 - i);               // to be turned counter-clockwise
     default: return Upright(i, j);
     }
 }
@@ -79,8 +79,9 @@ TEST(ExifOrientation, EveryValueLoadsUprightWithTheProjectRotationAfterIt) {
         ASSERT_EQ(image.height, kHeight);
         EXPECT_LT(MeanDifference(image, Upright), 4.0);
         // The stored pixels as they are would be far off: the test tells the values apart.
-        if (orientation != 1)
+        if (orientation != 1) {
             EXPECT_GT(MeanDifference(image, [&](int x, int y) { return Stored(orientation, x, y); }), 20.0);
+        }
 
         int width = 0, height = 0;
         ASSERT_TRUE(ReadImageFileSize(path.c_str(), kOrientationNone, &width, &height));
