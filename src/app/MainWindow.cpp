@@ -104,6 +104,11 @@ void MainWindow::ConnectFrame() {
     connect(ui.m_aboutAction, &QAction::triggered, this, &MainWindow::OnAbout);
     connect(ui.m_actionQuicktimeVR, &QAction::triggered, this, &MainWindow::OnMovieDialog);
     connect(ui.m_clearLogToolButton, &QToolButton::clicked, this, &MainWindow::OnClearLog);
+    qualityReportAction = new QAction(tr("Show the quality report"), this);
+    qualityReportAction->setObjectName("m_qualityReportAction");
+    connect(qualityReportAction, &QAction::triggered, this, &MainWindow::OnQualityReport);
+    ui.m_statusTextEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.m_statusTextEdit, &QWidget::customContextMenuRequested, this, &MainWindow::OnLogContextMenu);
     connect(ui.m_projectToolButton, &QToolButton::clicked, this, &MainWindow::OnProjectToolButton);
     connect(ui.m_matchingToolButton, &QToolButton::clicked, this, &MainWindow::OnMatchingToolButton);
     connect(ui.m_panoramaToolButton, &QToolButton::clicked, this, &MainWindow::OnPanoramaToolButton);

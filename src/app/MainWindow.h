@@ -73,6 +73,9 @@ private slots:
     void OnStartupAfterPaint();
     void OnTimer();
     void OnClearLog();
+    // The status log's menu: the text edit's own entries and the quality report of the fit.
+    void OnLogContextMenu(const QPoint& position);
+    void OnQualityReport();
     void OnAbout(bool checked);
     void OnProjectToolButton();
     void OnMatchingToolButton();
@@ -380,6 +383,7 @@ private:
     QWidget* matchingPage = nullptr;
     QWidget* panoramaPage = nullptr;
     QLabel* projectLabel = nullptr;
+    QAction* qualityReportAction = nullptr;  // in the status log's menu
     QLabel* viewLabel = nullptr;
 
     bool firstPaintDone = false;

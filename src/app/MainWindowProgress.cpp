@@ -2,15 +2,18 @@
 // user-started operations and the cancel-less one for loading.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTextCursor>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "app/MainWindow.h"
+#include "engine/QualityReport.h"
 
 bool MainWindow::Log(const char* utf8) {
     QTextEdit* log = ui.m_statusTextEdit;
@@ -51,6 +54,23 @@ void MainWindow::ProcessHookEvents() {
 }
 
 void MainWindow::LogText(const QString& text) { Log(text.toUtf8().constData()); }
+
+void MainWindow::OnLogContextMenu(const QPoint& position) {
+    std::unique_ptr<QMenu> menu(ui.m_statusTextEdit->createStandardContextMenu());
+    menu->addSeparator();
+    qualityReportAction->setEnabled(!engine.CameraList().empty());
+    menu->addAction(qualityReportAction);
+    menu->exec(ui.m_statusTextEdit->viewport()->mapToGlobal(position));
+}
+
+// The same report vedora-stitch writes with --report, as text at the end of the log.
+void MainWindow::OnQualityReport() {
+    if (engine.CameraList().empty()) {
+        LogText(tr("There are no fitted cameras to report on: match the photographs first.\n"));
+        return;
+    }
+    LogText("\n" + QString::fromStdString(QualityReportText(MakeQualityReport(engine))));
+}
 
 void MainWindow::StatusText(const QString& text) { Status(text.toUtf8().constData()); }
 

@@ -8,13 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
+#include "stitching/CameraAngles.h"
 #include "stitching/Rotations.h"
 
 namespace {
-
-constexpr double kDegree = 180 / std::numbers::pi;
 
 // JSON has no infinity or NaN (Qt would write null, which no reader takes for a number): a
 // value the fit left undefined is written as 0. Qt writes every finite double with the
@@ -33,28 +31,6 @@ QJsonArray Matrix(const CMatrix& m) {
 QJsonArray RedGreenBlue(const double v[3]) { return {FiniteNumber(v[2]), FiniteNumber(v[1]), FiniteNumber(v[0])}; }
 
 QJsonArray Coefficients(const double v[3]) { return {FiniteNumber(v[0]), FiniteNumber(v[1]), FiniteNumber(v[2])}; }
-
-// Where a camera looks (its optical axis) and how it is turned about it, in the panorama
-// frame: yaw to the right, pitch up, roll clockwise as seen from behind the camera.
-void Angles(const CMatrix& R, double* yaw, double* pitch, double* roll) {
-    const double ax = R(0, 2), ay = R(1, 2), az = R(2, 2);
-    *yaw = std::atan2(ax, az) * kDegree;
-    *pitch = -std::asin(std::clamp(ay, -1.0, 1.0)) * kDegree;
-    // The camera's "down" axis against the one a level camera looking the same way would have.
-    const double ux = R(0, 1), uy = R(1, 1), uz = R(2, 1);
-    const double horizontal = std::hypot(ax, az);
-    const double levelX = -ay * ax / horizontal, levelY = horizontal, levelZ = -ay * az / horizontal;
-    const double side[3] = {az / horizontal, 0, -ax / horizontal};  // level camera's x axis
-    *roll =
-        std::atan2(-(ux * side[0] + uy * side[1] + uz * side[2]), ux * levelX + uy * levelY + uz * levelZ) * kDegree;
-}
-
-const Camera* CameraOf(const PanoramaEngine& engine, int image) {
-    for (const Camera& camera : engine.CameraList())
-        if (camera.image == image)
-            return &camera;
-    return nullptr;
-}
 
 QJsonObject PlanarFrame(const PanoramaEngine& engine) {
     const std::vector<Camera>& cameras = engine.CameraList();
@@ -79,13 +55,12 @@ QJsonObject CropJson(const RectD& crop) {
 }
 
 void AddCamera(const Camera& camera, bool photometry, QJsonObject& image) {
-    double yaw, pitch, roll;
-    Angles(camera.rotation, &yaw, &pitch, &roll);
+    const CameraAngles angles = AnglesOf(camera.rotation);
     image["registered"] = true;
     image["rotation"] = Matrix(camera.rotation);
-    image["yaw_deg"] = FiniteNumber(yaw);
-    image["pitch_deg"] = FiniteNumber(pitch);
-    image["roll_deg"] = FiniteNumber(roll);
+    image["yaw_deg"] = FiniteNumber(angles.yaw);
+    image["pitch_deg"] = FiniteNumber(angles.pitch);
+    image["roll_deg"] = FiniteNumber(angles.roll);
     if (photometry) {
         image["gain"] = RedGreenBlue(camera.gains);
         image["offset"] = RedGreenBlue(camera.offsets);
@@ -97,7 +72,7 @@ QJsonObject ImageJson(const PanoramaEngine& engine, int index, bool photometry) 
     QJsonObject image{{"path", QString::fromStdString(record.path.c_str())},
                       {"width", FiniteNumber(record.width)},
                       {"height", FiniteNumber(record.height)}};
-    if (const Camera* camera = CameraOf(engine, index))
+    if (const Camera* camera = FindCameraOf(engine.CameraList(), index))
         AddCamera(*camera, photometry, image);
     else
         image["registered"] = false;

@@ -26,6 +26,8 @@ const char* const kUsageHead =
     "  --preview            a quick look: no blending, photometric or tonal corrections, no crop\n"
     "  --project OUT.vdp    also write the project (.vdp is appended when missing)\n"
     "  --cameras FILE.json  the fitted cameras and the panorama's geometry\n"
+    "  --report FILE.json   a quality report: every photograph and fitted pair, the focal\n"
+    "                       length, the horizon's correction, the time of each stage\n"
     "  --match-only         match and write the project, draw nothing\n"
     "\n"
     "options:\n"
@@ -269,6 +271,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             ok = text(out.output);
         else if (arg == "--cameras")
             ok = text(out.cameras);
+        else if (arg == "--report")
+            ok = text(out.report);
         else if (arg == "--uncropped")
             ok = text(out.uncropped);
         else if (arg == "--vr-movie")

@@ -26,6 +26,7 @@ struct CommandLine {
     std::string project;  // --project: the project to write
     std::string output;   // -o: the panorama to write
     std::string cameras;  // --cameras: the fit as JSON
+    std::string report;   // --report: the quality report as JSON
     std::string uncropped;
     std::string vrMovie;    // --vr-movie: a QuickTime VR movie of the panorama
     std::string fromImage;  // --from-image: make the movie of this image instead of stitching

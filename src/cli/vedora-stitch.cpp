@@ -17,6 +17,7 @@
 #include "cli/CommandLine.h"
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
+#include "cli/ReportFile.h"
 #include "engine/ProjectStore.h"
 #include "engine/VedoraVersion.h"
 #include "image/ImageFile.h"
@@ -122,6 +123,8 @@ std::string OutputsProblem(const CommandLine& cl) {
         problem = image("the uncropped panorama", cl.uncropped);
     if (problem.empty() && !cl.cameras.empty())
         problem = check("the cameras file", cl.cameras, cl.inputs, false);
+    if (problem.empty() && !cl.report.empty())
+        problem = check("the report", cl.report, cl.inputs, false);
     if (problem.empty() && !cl.vrMovie.empty()) {
         std::vector<std::string> inputs = cl.inputs;
         if (cl.MovieFromImage())
@@ -368,14 +371,8 @@ int LeftOutStatus(const PanoramaEngine& engine) {
     return leftOut.empty() ? kMatched : kLeftOut;
 }
 
-int Run(CommandLine& cl) {
-    if (!cl.project.empty())
-        cl.project = WithProjectSuffix(cl.project);
-    const std::string outputProblem = OutputsProblem(cl);
-    if (!outputProblem.empty())
-        return Fail(outputProblem);
-
-    PanoramaEngine engine;
+// The run once its outputs are known to be writable.
+int RunOn(CommandLine& cl, PanoramaEngine& engine) {
     Zelvo::XmlDocument document;
     ProjectStore store(engine, document);
     std::string message;
@@ -423,6 +420,27 @@ int Run(CommandLine& cl) {
     if (status == kNoOverlap || MatchedPairs(engine) == 0)
         return kNoOverlap;
     return cl.Stitches() ? LeftOutStatus(engine) : kMatched;
+}
+
+// The run, and its report when one was asked for: written whatever the run came to, with the
+// exit status it ends with.
+int Run(CommandLine& cl) {
+    const RunTimer whole;
+    if (!cl.project.empty())
+        cl.project = WithProjectSuffix(cl.project);
+    const std::string outputProblem = OutputsProblem(cl);
+    if (!outputProblem.empty())
+        return Fail(outputProblem);
+    PanoramaEngine engine;
+    const int status = RunOn(cl, engine);
+    if (cl.report.empty())
+        return status;
+    std::string why;
+    if (!WriteReport(engine, cl.report, status, whole.Seconds(), &why)) {
+        const int failed = Fail(why);
+        return status == 0 || status == kLeftOut ? failed : status;
+    }
+    return status;
 }
 
 }  // namespace

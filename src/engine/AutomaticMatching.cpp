@@ -23,7 +23,11 @@ bool PanoramaEngine::ExtractAndMatchFeatures() {
             const LargeBlockReuse reuse;
             dirty = true;
             RebuildCombinations();
-            ExtractFeaturesOfAllImages();
+            {
+                const StageClock clock(stageTimes, "features");
+                ExtractFeaturesOfAllImages();
+            }
+            const StageClock clock(stageTimes, "pair_matching");
 
             constexpr int kPairsAtATime = 4;
             Log(Tr("Matching features "));
@@ -100,6 +104,7 @@ bool PanoramaEngine::FindOverlappingImages() {
             referenceImagePath = Chars();
             if (Status(Tr("Building the overlap hierarchy...")))
                 ThrowAborted();
+            const StageClock clock(stageTimes, "overlap_hierarchy");
             if (BuildOverlapHierarchyTrees())
                 return true;
             RecordFailure(EngineFailure::NoOverlap, "no pair of photographs overlaps");

@@ -49,6 +49,7 @@ bool PanoramaEngine::FitCameras() {
     input.verticalCameraRotation = GetVerticalCameraRotation();
     const std::vector<int> treeImages = mainTree->DistinctImages();
     input.recordedFocalLength = treeImages.empty() ? 0 : RecordedFocalLength(treeImages.front());
+    const StageClock clock(stageTimes, "camera_fit");
     CameraFitResult fit = ::FitCameras(input);
     LogFocalLengthOrigin(input, fit);
     if (!fit.outcome) {
@@ -58,6 +59,8 @@ bool PanoramaEngine::FitCameras() {
         closingCameraList.clear();
         return false;
     }
+    cameraFitResidual = fit.residualStdDev;
+    horizonCorrection = fit.horizonCorrection;
     cameraList = std::move(fit.cameraList);
     closingCameraList = std::move(fit.closingCameraList);
     // The photometric fit compares photographs through the fitted cameras' edge transfers. The

@@ -6,25 +6,14 @@
 #include "engine/PanoramaEngine.h"
 #include "stitching/CropPanorama.h"
 
-namespace {
-
-const Camera* CameraOf(const std::vector<Camera>& list, int image) {
-    for (const Camera& camera : list)
-        if (camera.image == image)
-            return &camera;
-    return nullptr;
-}
-
-}  // namespace
-
 int PanoramaEngine::Width360() const {
     if (!transitionTree || !transitionTree->firstChild)
         return 0;
     const HierarchyNode* root = transitionTree.get();
     const HierarchyNode* child = root->firstChild;
-    const Camera* childCamera = CameraOf(cameraList, child->image);
-    const Camera* childClosing = CameraOf(closingCameraList, child->image);
-    const Camera* rootCamera = CameraOf(cameraList, root->image);
+    const Camera* childCamera = FindCameraOf(cameraList, child->image);
+    const Camera* childClosing = FindCameraOf(closingCameraList, child->image);
+    const Camera* rootCamera = FindCameraOf(cameraList, root->image);
     if (!childCamera || !childClosing || !rootCamera || child->childPoints.empty())
         return 0;
     const int type = GetProjectionType();

@@ -11,6 +11,7 @@
 #include "engine/EngineFailure.h"
 #include "engine/ImageRecord.h"
 #include "engine/ProjectParameters.h"
+#include "engine/StageTimes.h"
 #include "image/ImgTypes.h"
 #include "image/PhotographSource.h"
 #include "image/RowImageWriter.h"
@@ -145,6 +146,16 @@ public:
     int ImageTreeSize(int image) const;
     const std::vector<Camera>& CameraList() const { return cameraList; }
     const std::vector<Camera>& ClosingCameraList() const { return closingCameraList; }
+    // What the last fits said of themselves: the camera fit's rms in pixels and the turn that
+    // levelled its horizon (radians), the photometric fit's rms in 8-bit levels (negative
+    // when none ran).
+    double CameraFitResidual() const { return cameraFitResidual; }
+    double HorizonCorrection() const { return horizonCorrection; }
+    double PhotometricResidual() const { return photometricResidual; }
+    // How long each stage of the work took since the project was opened.
+    const StageTimes& Stages() const { return stageTimes; }
+    // The focal length photograph image's camera recorded, in pixels of the photograph; 0: none.
+    double RecordedFocalLength(int image) const;
     // One position per CameraList() entry, from the hierarchy's translation-only layout.
     const std::vector<PointD>& LayoutPositions() const { return layoutPositions; }
     const CMatrix& PanoramaTransform() const { return panoramaTransform; }
@@ -417,11 +428,13 @@ private:
     void RenderImages(PanoramaCanvas& canvas);
     stitch::BrightnessGradientInput BrightnessInput() const;
     void LogDamagedMetadata();
-    // The focal length photograph image's camera recorded, in pixels of the photograph; 0: none.
-    double RecordedFocalLength(int image) const;
     void LogFocalLengthOrigin(const CameraFitInput& input, const CameraFitResult& fit);
     std::string focalLengthNote;  // what the last fit said of the recorded focal length
     std::vector<std::string> saveNotes;
+    double cameraFitResidual = 0;
+    double horizonCorrection = 0;
+    double photometricResidual = -1;
+    StageTimes stageTimes;
     // The photograph the panorama is referred to, by its place in cameraList; -1 without cameras.
     int ReferenceCameraIndex() const;
     // Where the stitched panorama lies on the sphere and which photograph's metadata it carries.

@@ -53,6 +53,7 @@ bool PanoramaEngine::PanoramaImage(const RectD& rect, int maxSide, ImgRGB& image
 
 bool PanoramaEngine::SavePanorama(const std::string& path, const RectD& rect, const RowWriterOptions& options,
                                   const std::function<bool()>& keep) {
+    const StageClock clock(stageTimes, "write");
     StageResult written;
     saveNotes.clear();
     if (!WithOutput(rect, options.bitsPerChannel, [&](stitch::PanoramaOutput& output) {

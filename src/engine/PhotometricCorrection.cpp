@@ -57,7 +57,10 @@ bool PanoramaEngine::FitPhotometricCorrection() {
         return aborted;
     };
     input.fitting = [this] { Status(Tr("Fitting photometric correction ...")); };
-    const bool fitted = ::FitPhotometricCorrection(cameraList, input);
+    const StageClock clock(stageTimes, "photometric_fit");
+    PhotometricFitSummary summary;
+    const bool fitted = ::FitPhotometricCorrection(cameraList, input, &summary);
+    photometricResidual = summary.fitted ? summary.residualStdDev : -1;
     if (aborted)
         ThrowAborted();
     return fitted;

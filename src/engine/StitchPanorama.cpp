@@ -216,6 +216,7 @@ bool PanoramaEngine::StitchPanorama() {
                 SetWorkingScales();
 
                 Log(Tr("Rendering "));
+                const StageClock clock(stageTimes, "render");
                 CanvasSettings settings;
                 // Half of the budget holds tiles; the photograph being blended takes the rest.
                 settings.budgetBytes = memoryBudget / 2;
@@ -226,6 +227,7 @@ bool PanoramaEngine::StitchPanorama() {
             }
             Log(Tr(" done\n"));
 
+            const StageClock clock(stageTimes, "tones_and_crop");
             stitch::TonalSteps steps;
             if (!transitionTree) {
                 const stitch::BrightnessGradientInput input = BrightnessInput();

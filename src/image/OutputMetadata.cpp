@@ -108,8 +108,7 @@ std::string PhotoSphereXmp(const PanoramaFacts& facts, std::vector<std::string>&
     xmp["Xmp.GPano.CroppedAreaTopPixels"] = Whole(top);
     xmp["Xmp.GPano.PoseHeadingDegrees"] = std::to_string(sphere.headingDegrees);
     std::string packet;
-    if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::useCompactFormat, 0) !=
-        0) {
+    if (Exiv2::XmpParser::encode(packet, xmp, Exiv2::XmpParser::useCompactFormat, 0) != 0) {
         notes.push_back("the photo-sphere metadata could not be encoded");
         return std::string();
     }

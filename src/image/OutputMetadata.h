@@ -19,7 +19,7 @@ struct PhotoSphereFacts {
 // What holds of the panorama itself.
 struct PanoramaFacts {
     int width = 0, height = 0;
-    std::string software;                   // "Vedora 1.02"
+    std::string software;                    // "Vedora 1.02"
     std::optional<PhotoSphereFacts> sphere;  // spherical panoramas only
 };
 

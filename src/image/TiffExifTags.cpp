@@ -131,6 +131,10 @@ bool TiffExifTags::WriteDirectories(TIFF* tif) const {
     if (photo && (TIFFCreateEXIFDirectory(tif) != 0 || !SetGroup(tif, exif, "Photo") ||
                   TIFFWriteCustomDirectory(tif, &photoOffset) != 1))
         return false;
+    // libtiff keeps the values of a custom directory when the next one is created over it: they
+    // are freed first.
+    if (photo && gps)
+        TIFFFreeDirectory(tif);
     if (gps && (TIFFCreateGPSDirectory(tif) != 0 || !SetGroup(tif, exif, "GPSInfo") ||
                 TIFFWriteCustomDirectory(tif, &gpsOffset) != 1))
         return false;

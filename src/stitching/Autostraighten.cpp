@@ -50,13 +50,15 @@ bool StraighteningRotation(const std::vector<Camera>& cameraList, const std::vec
     return true;
 }
 
-void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
-                    const std::vector<PointD>& layoutPositions) {
+double Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
+                      const std::vector<PointD>& layoutPositions) {
     CMatrix straighten;
     if (!StraighteningRotation(cameraList, closingCameraList, layoutPositions, straighten))
-        return;
+        return 0;
     for (Camera& camera : cameraList)
         camera.SetRotation(straighten * camera.rotation);
     for (Camera& camera : closingCameraList)
         camera.SetRotation(straighten * camera.rotation);
+    const double trace = straighten(0, 0) + straighten(1, 1) + straighten(2, 2);
+    return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0));
 }

@@ -10,9 +10,10 @@
 // horizontal image axis is then perpendicular to it. Only the rotation matrices change, never
 // the angles. Does nothing when the layout (one position per cameraList entry) spreads less
 // than a quarter of the reference image's width sideways, since the axis cannot be told then.
-// Throws when layoutPositions has fewer entries than cameraList.
-void Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
-                    const std::vector<PointD>& layoutPositions);
+// Throws when layoutPositions has fewer entries than cameraList. Returns the angle of the turn
+// it applied, radians (0: none), which is how far the fit's horizon was from level.
+double Autostraighten(std::vector<Camera>& cameraList, std::vector<Camera>& closingCameraList,
+                      const std::vector<PointD>& layoutPositions);
 
 // The turn Autostraighten() applies to every camera (from the left), into straighten; false
 // when it applies none. The lists are only read.

@@ -74,3 +74,10 @@ void Camera::SetPanoRotation(const CMatrix& R) {
         panoRow2[k] = R(2, k);
     }
 }
+
+const Camera* FindCameraOf(const std::vector<Camera>& cameras, int image) {
+    for (const Camera& camera : cameras)
+        if (camera.image == image)
+            return &camera;
+    return nullptr;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <limits>
 
 #include "linalg/CMatrix.h"
@@ -54,3 +56,6 @@ struct Camera {
     // Set (the largest double) until the first rotation estimate is stored, then 0.
     double estimated = std::numeric_limits<double>::max();
 };
+
+// The camera of photograph image in cameras; null when the photograph has none.
+const Camera* FindCameraOf(const std::vector<Camera>& cameras, int image);

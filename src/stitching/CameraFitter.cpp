@@ -52,6 +52,7 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
     result.residualStdDev = fitter.residualStdDev;
     result.iterations = fitter.iterations;
     result.pairsFocalLength = fitter.pairsFocalLength;
+    result.horizonCorrection = fitter.horizonCorrection;
     result.startedFromRecordedFocalLength = fitter.startedFromRecordedFocalLength;
     if (result.status == CameraFitStatus::Fitted) {
         result.cameraList = std::move(fitter.cameraList);
@@ -214,7 +215,7 @@ void CameraFitter::WriteParameters(const CVector& p) {
 }
 
 void CameraFitter::FinishCameras() {
-    Autostraighten(cameraList, closingCameraList, in.layoutPositions);
+    horizonCorrection = Autostraighten(cameraList, closingCameraList, in.layoutPositions);
     ComputePanoramaRotations(cameraList, closingCameraList, in.layoutPositions, in.projectionType,
                              in.verticalCameraRotation);
     for (std::vector<Camera>* list : {&cameraList, &closingCameraList})

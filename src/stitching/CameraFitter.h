@@ -56,6 +56,8 @@ struct CameraFitResult {
     // started from instead.
     double pairsFocalLength = 0;
     bool startedFromRecordedFocalLength = false;
+    // The turn that levelled the fitted cameras' horizon, radians; 0 when none was applied.
+    double horizonCorrection = 0;
     // The input's trees with every edge's transfers (toParent, fromParent) and the nodes'
     // absolute rotations (workMatrix) refreshed from the fitted cameras; null unless fitted.
     std::unique_ptr<HierarchyNode> mainTree;
@@ -136,6 +138,7 @@ public:
     int iterations = 0;
     double pairsFocalLength = 0;
     bool startedFromRecordedFocalLength = false;
+    double horizonCorrection = 0;
 
 private:
     friend class CameraFitProblem;

@@ -354,6 +354,19 @@ TEST(PanoramaPage, TheWindowStitchesWhatVedoraStitchWrites) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(SamePixels(Decoded(saved), Decoded(QString::fromStdString(written))));
     EXPECT_EQ(w.prompts->Pending(), 0u);
+
+    // The status log's menu gives the report vedora-stitch writes with --report, as text: all
+    // twelve photographs of the ring registered, and a line for each of its pairs.
+    QAction* report = w->findChild<QAction*>("m_qualityReportAction");
+    ASSERT_NE(report, nullptr);
+    report->trigger();
+    const QString log = LogText(*w);
+    const qsizetype at = log.lastIndexOf("Quality report\n");
+    ASSERT_GE(at, 0) << log.toStdString();
+    const QString text = log.mid(at);
+    EXPECT_TRUE(text.contains("12 of 12 photographs registered")) << text.toStdString();
+    EXPECT_GE(text.count(" px rms ("), 12) << text.toStdString();
+    EXPECT_TRUE(text.contains("render: ")) << text.toStdString();
 }
 
 // An abort at any step of the stitch leaves no panorama picture and a window that stitches

@@ -10,8 +10,13 @@
 #include <iterator>
 #include <string>
 
+#include <QColorSpace>
+#include <exiv2/exiv2.hpp>
+
 #include "image/ImageFile.h"
 #include "image/ImgTypes.h"
+#include "image/OutputMetadata.h"
+#include "image/RowImageWriter.h"
 #include "support/HandMadeGif.h"
 #include "xml/XmlDocument.h"
 
@@ -141,6 +146,45 @@ void ImageSeeds(const fs::path& folder) {
     fs::remove(misnamed);
 }
 
+// Photographs with a camera's EXIF, written as each format carries it, and one with a colour
+// profile and photo-sphere XMP as Vedora's own panoramas have them.
+void MetadataSeeds(const fs::path& folder) {
+    fs::create_directories(folder);
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "SeedCam";
+    exif["Exif.Image.Orientation"] = uint16_t(6);
+    exif["Exif.Photo.FocalLength"] = Exiv2::Rational(24, 1);
+    exif["Exif.Photo.FocalPlaneXResolution"] = Exiv2::Rational(5080, 1);
+    exif["Exif.Photo.FocalLengthIn35mmFilm"] = uint16_t(35);
+    exif["Exif.Photo.ExposureTime"] = Exiv2::Rational(1, 250);
+    exif["Exif.GPSInfo.GPSLatitude"] = "47/1 30/1 0/1";
+    exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::Rational(120, 1);
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    PhotoMetadata photo;
+    photo.exif.assign(blob.begin(), blob.end());
+    photo.icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile().toStdString();
+    PanoramaFacts facts{4, 3, "Vedora", PhotoSphereFacts{300, 10, 20, 120}};
+    const EmbeddedMetadata metadata = PanoramaMetadata(photo, facts, nullptr);
+    const struct {
+        const char* suffix;
+        int selector;
+    } formats[] = {{".jpg", 1}, {".png", 2}, {".tif", 5}};
+    for (const auto& format : formats) {
+        const fs::path file = folder / (std::string("seed") + format.suffix);
+        RowWriterOptions options;
+        options.metadata = metadata;
+        std::string why;
+        auto writer = RowImageWriter::Open(file.string(), 4, 3, options, &why);
+        const Rgb rows[12] = {};
+        if (!writer || !writer->WriteRows(rows, 3, 4 * sizeof(Rgb)) || !writer->Finish([] { return true; }, &why))
+            continue;
+        WriteBytes(folder / (std::string("exif-") + (format.suffix + 1)),
+                   std::string(1, static_cast<char>(format.selector)) + ReadBytes(file));
+        fs::remove(file);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,5 +196,6 @@ int main(int argc, char** argv) {
     XmlSeeds(corpus / "fuzz_xml_parse", corpus / "fuzz_checksum_load");
     RawSeeds(corpus / "fuzz_raw_image");
     ImageSeeds(corpus / "fuzz_image_file");
+    MetadataSeeds(corpus / "fuzz_photo_metadata");
     return 0;
 }
