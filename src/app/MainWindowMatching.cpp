@@ -273,6 +273,9 @@ void MainWindow::ShowPairPoints(bool reload) {
         for (const auto& [markers, colour] : sets) {
             // Points dragged beyond their photograph stay on its edge.
             markers->SetFlags(kGuiVisible | kGuiMovable | kGuiKeepInside);
+            // In the overlap arrangement the pictures lie on each other: both pictures' points
+            // are drawn, and pressed, above both.
+            markers->SetOnTop(true);
             markers->SetPointEditing(true);
             markers->SetColor(colour.r, colour.g, colour.b, 1.0f);
             markers->SetMarkerHalfSize(pointMarkers.size);

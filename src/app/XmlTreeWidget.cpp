@@ -1,5 +1,9 @@
 #include "app/XmlTreeWidget.h"
 
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+
 #include "xml/XmlDocument.h"
 
 using Zelvo::XmlAttribute;
@@ -50,3 +54,18 @@ QTreeWidgetItem* XmlTreeWidget::RowOf(const XmlElement* element) {
 }
 
 void XmlTreeWidget::OnExpandCollapse(QTreeWidgetItem*) { resizeColumnToContents(0); }
+
+// Inside the window's splitters every widget draws through a style-sheet style, which draws the
+// branch of an expanded row closed until the pointer passes over the tree: the arrow is drawn
+// here from the row's own state, in the indentation just left of the row.
+void XmlTreeWidget::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+    if (!model()->hasChildren(index))
+        return;
+    QStyleOption option;
+    option.initFrom(this);
+    option.rect = QRect(rect.right() - indentation() + 1, rect.top(), indentation(), rect.height());
+    const bool open = isExpanded(index);
+    option.state |= QStyle::State_Children | (open ? QStyle::State_Open : QStyle::State_None);
+    style()->drawPrimitive(open ? QStyle::PE_IndicatorArrowDown : QStyle::PE_IndicatorArrowRight, &option, painter,
+                           this);
+}

@@ -28,6 +28,10 @@ public slots:
     // Keeps the column as wide as the rows that show.
     void OnExpandCollapse(QTreeWidgetItem* row);
 
+protected:
+    // The branch arrow of each row, down where it is expanded, right where not.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+
 private:
     QTreeWidgetItem* AddRow(QTreeWidgetItem* parent, Zelvo::XmlElement* element, const QString& text);
     void AddChildren(QTreeWidgetItem* row, Zelvo::XmlElement* element);

@@ -105,8 +105,7 @@ QualityReport MakeQualityReport(const PanoramaEngine& engine) {
         const Camera& reference = cameras[0];
         report.focalLengthPixels = reference.focalLength;
         const ImageRecord& image = engine.Image(reference.image);
-        report.focalLength35mm =
-            reference.focalLength * std::hypot(36.0, 24.0) / std::hypot(image.width, image.height);
+        report.focalLength35mm = reference.focalLength * std::hypot(36.0, 24.0) / std::hypot(image.width, image.height);
         report.recordedFocalLengthPixels = engine.RecordedFocalLength(reference.image);
     }
     report.cameraFitRmsPixels = engine.CameraFitResidual();
@@ -129,7 +128,8 @@ std::string QualityReportJson(const QualityReport& report, int exitStatus,
     for (const auto& list : {report.stageSeconds, moreStages})
         for (const auto& [stage, seconds] : list)
             stages[QString::fromStdString(stage)] = Finite(seconds);
-    QJsonObject focal{{"pixels", Finite(report.focalLengthPixels)}, {"equivalent_35mm", Finite(report.focalLength35mm)}};
+    QJsonObject focal{{"pixels", Finite(report.focalLengthPixels)},
+                      {"equivalent_35mm", Finite(report.focalLength35mm)}};
     if (report.recordedFocalLengthPixels > 0)
         focal["recorded_pixels"] = Finite(report.recordedFocalLengthPixels);
     QJsonObject root{{"exit_status", exitStatus},
@@ -141,8 +141,8 @@ std::string QualityReportJson(const QualityReport& report, int exitStatus,
                      {"camera_fit_rms_px", Finite(report.cameraFitRmsPixels)},
                      {"horizon_correction_deg", Finite(report.horizonCorrectionDegrees)},
                      {"stage_seconds", stages}};
-    root["photometric_residual"] = report.photometricResidual >= 0 ? QJsonValue(report.photometricResidual)
-                                                                    : QJsonValue(QJsonValue::Null);
+    root["photometric_residual"] =
+        report.photometricResidual >= 0 ? QJsonValue(report.photometricResidual) : QJsonValue(QJsonValue::Null);
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
 }
 
@@ -153,8 +153,7 @@ std::string QualityReportText(const QualityReport& report) {
     for (const QualityReport::Photograph& p : report.photographs)
         registered += p.registered ? 1 : 0;
     text += Chars::Format("  %d of %d photographs registered; focal length %.1f px (%.1f mm on 35 mm)\n", registered,
-                          static_cast<int>(report.photographs.size()), report.focalLengthPixels,
-                          report.focalLength35mm)
+                          static_cast<int>(report.photographs.size()), report.focalLengthPixels, report.focalLength35mm)
                 .c_str();
     text += Chars::Format("  camera fit %.3f px rms; horizon corrected by %.2f degrees\n", report.cameraFitRmsPixels,
                           report.horizonCorrectionDegrees)

@@ -27,10 +27,10 @@ struct QualityReport {
 
     std::string projection;
     std::vector<Photograph> photographs;
-    std::vector<Pair> pairs;  // matched pairs whose photographs were both registered
+    std::vector<Pair> pairs;           // matched pairs whose photographs were both registered
     std::vector<std::string> leftOut;  // photographs the panorama leaves out
     double focalLengthPixels = 0;
-    double focalLength35mm = 0;          // the same field of view on a 36 x 24 mm frame
+    double focalLength35mm = 0;            // the same field of view on a 36 x 24 mm frame
     double recordedFocalLengthPixels = 0;  // what the reference camera recorded; 0: nothing
     double cameraFitRmsPixels = 0;
     double horizonCorrectionDegrees = 0;

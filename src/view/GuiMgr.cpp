@@ -199,6 +199,25 @@ GuiObj* GuiMgr::HitTest(double x, double y) {
     const double tolerance = kHitTolerance / zoom;
     auto distanceOf = [&p](GuiObj* obj) { return obj->Distance(obj->ToLayer(p)); };
 
+    // What is drawn above everything takes the press first.
+    GuiObj* above = nullptr;
+    double aboveDistance = std::numeric_limits<double>::infinity();
+    VisitAll(
+        [&](GuiObj* obj, GuiLayer*) {
+            if (!obj->IsOnTop())
+                return;
+            const double d = distanceOf(obj);
+            if (d <= tolerance && d <= aboveDistance) {
+                above = obj;
+                aboveDistance = d;
+            }
+        },
+        true);
+    if (above) {
+        currentLayer = above->Layer();
+        return above;
+    }
+
     GuiObj* best = nullptr;
     double bestDistance = std::numeric_limits<double>::infinity();
     VisitAll(

@@ -1,6 +1,9 @@
 // The GL half of the scene manager: drawing every layer into the current context.
 #include <GL/gl.h>
 
+#include <utility>
+#include <vector>
+
 #include "view/GuiMgr.h"
 #include "view/GuiObj.h"
 #include "view/TextureGL.h"
@@ -47,25 +50,34 @@ void GuiMgr::Render() {
 
     // All layers are drawn after one clear: clearing per dirty layer would wipe the layers
     // drawn before it.
+    std::vector<std::pair<GuiObj*, CMatrix>> onTop;
+    auto draw = [this](GuiObj* obj, const CMatrix& transform) {
+        if (obj->GLManagerId() != id) {
+            if (obj->GLManagerId() != 0)
+                obj->ReleaseGLResources();
+            // Recorded first: a creation that fails is not retried on every frame.
+            obj->SetGLManagerId(id);
+            obj->CreateGLResources();
+        } else if (obj->NeedsGLResources()) {
+            obj->CreateGLResources();
+        }
+        obj->Draw(transform);
+        obj->ClearDirty();
+        if (obj == selected) {
+            ComputeSelectionHandles();
+            obj->DrawSelection(handles, transform, kGuiSelectionColor);
+        }
+    };
     VisitAll(
-        [this](GuiObj* obj, GuiLayer* layer) {
-            if (obj->GLManagerId() != id) {
-                if (obj->GLManagerId() != 0)
-                    obj->ReleaseGLResources();
-                // Recorded first: a creation that fails is not retried on every frame.
-                obj->SetGLManagerId(id);
-                obj->CreateGLResources();
-            } else if (obj->NeedsGLResources()) {
-                obj->CreateGLResources();
-            }
-            obj->Draw(layer->Transform());
-            obj->ClearDirty();
-            if (obj == selected) {
-                ComputeSelectionHandles();
-                obj->DrawSelection(handles, layer->Transform(), kGuiSelectionColor);
-            }
+        [&](GuiObj* obj, GuiLayer* layer) {
+            if (obj->IsOnTop())
+                onTop.emplace_back(obj, layer->Transform());
+            else
+                draw(obj, layer->Transform());
         },
         true);
+    for (const auto& [obj, transform] : onTop)
+        draw(obj, transform);
     for (auto& layer : layers)
         layer->SetDirty(false);
 }

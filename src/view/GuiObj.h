@@ -63,6 +63,13 @@ public:
 
     bool HasPriority() const { return priority; }
     void SetPriority(bool on) { priority = on; }
+    // Drawn after everything else and pressed before it: markers that belong to a picture but
+    // must stay in sight (and in reach) where another picture overlaps theirs.
+    bool IsOnTop() const { return onTop; }
+    void SetOnTop(bool on) {
+        onTop = on;
+        MarkDirty();
+    }
 
     unsigned Flags() const { return flags; }
     bool HasFlag(unsigned flag) const { return (flags & flag) != 0; }
@@ -113,6 +120,7 @@ private:
     GuiColor colour;
     bool dirty = true;
     bool priority = false;
+    bool onTop = false;
     unsigned flags = kGuiVisible;
     GuiNotifyFunction notify;
     int notifyMask = kGuiAllNotifications;

@@ -372,6 +372,13 @@ TEST(MatchingPage, TreeClicksSelectPairsAndTheReferenceRebuildsTheHierarchy) {
     EXPECT_EQ(t.First().Points(), t.Engine().MainTree()->firstChild->childPoints);
     EXPECT_EQ(t.Second().Points(), t.Engine().MainTree()->firstChild->parentPoints);
     EXPECT_EQ(t.w->statusBar()->currentMessage().toStdString(), t.Path(static_cast<size_t>(childImage)).c_str());
+    // The pictures lie on each other, the first in front: the second picture's points are still
+    // drawn above it and take a press there before the picture does.
+    EXPECT_TRUE(t.First().IsOnTop());
+    EXPECT_TRUE(t.Second().IsOnTop());
+    ASSERT_FALSE(t.Second().Points().empty());
+    const PointD under = t.Second().ToScreen(t.Second().Points()[0]);
+    EXPECT_EQ(t.View().HitTest(under.x, under.y), &t.Second());
 
     // The root row of a tree: its first child first, itself second; the previous icons go.
     QTest::mouseClick(t.Tree()->viewport(), Qt::LeftButton, {}, t.Tree()->visualItemRect(rows[1]).center());
@@ -592,4 +599,52 @@ TEST(MatchingPage, BadInputLeavesAnEmptyTreeAndNothingHappensWithoutAPair) {
     EXPECT_TRUE(MainWindowFixture::FirstImagePath(*t.w).IsEmpty());
     EXPECT_EQ(MainWindowFixture::SecondImagePath(*t.w), t.Path(0));
     ExpectLook(t.pictures[0], 0, 0, 1, 0.5f, 3);
+}
+
+// The size of the dark marks in a branch's area left of a row: an open branch's arrow points
+// down, wider than high; a closed one's points right, higher than wide.
+QSize BranchMark(QTreeWidget* tree, QTreeWidgetItem* row) {
+    const QImage image = tree->viewport()->grab().toImage();
+    const QRect item = tree->visualItemRect(row);
+    const QRect branch(item.left() - tree->indentation(), item.top(), tree->indentation(), item.height());
+    int left = INT_MAX, right = -1, top = INT_MAX, bottom = -1;
+    for (int y = branch.top(); y <= branch.bottom(); ++y)
+        for (int x = std::max(0, branch.left()); x <= branch.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 160) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    return right < 0 ? QSize() : QSize(right - left + 1, bottom - top + 1);
+}
+
+TEST(MatchingPage, ExpandedRowsShowOpenBranchesWithoutThePointerOverTheTree) {
+    MatchingWindow t(Photos({0, 1, 2, 3}));
+    t.Page().m_automaticMatchingButton->click();
+    QTest::qWait(50);
+    int open = 0;
+    for (QTreeWidgetItem* row : TreeRows(t.Tree())) {
+        if (row->childCount() == 0)
+            continue;
+        ASSERT_TRUE(row->isExpanded());
+        const QSize mark = BranchMark(t.Tree(), row);
+        ASSERT_TRUE(mark.isValid()) << row->text(0).toStdString();
+        EXPECT_GT(mark.width(), mark.height()) << row->text(0).toStdString();
+        ++open;
+    }
+    EXPECT_GE(open, 3);
+    // The measure tells the two apart: a plain tree's closed and open rows.
+    QTreeWidget plain;
+    auto* closedRow = new QTreeWidgetItem(&plain, QStringList{"closed"});
+    new QTreeWidgetItem(closedRow, QStringList{"child"});
+    auto* openRow = new QTreeWidgetItem(&plain, QStringList{"open"});
+    new QTreeWidgetItem(openRow, QStringList{"child"});
+    openRow->setExpanded(true);
+    plain.resize(200, 120);
+    plain.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain));
+    const QSize closed = BranchMark(&plain, closedRow), opened = BranchMark(&plain, openRow);
+    EXPECT_LT(closed.width(), closed.height());
+    EXPECT_GT(opened.width(), opened.height());
 }

@@ -87,9 +87,9 @@ TEST(ReportCommand, ListsEveryPhotographAndFittedPairWithItsResidual) {
     EXPECT_GE(stages["total"].toDouble(), parts);
 
     // A report that cannot be written is refused before any work: nothing else is written.
-    RunResult nowhere = RunProgram(VEDORA_STITCH,
-                                   {"-q", "-o", dir + "/q.jpg", "--report", dir + "/missing/r.json", set.Path(0), set.Path(1)},
-                                   dir);
+    RunResult nowhere =
+        RunProgram(VEDORA_STITCH,
+                   {"-q", "-o", dir + "/q.jpg", "--report", dir + "/missing/r.json", set.Path(0), set.Path(1)}, dir);
     EXPECT_EQ(nowhere.status, 2);
     EXPECT_EQ(nowhere.err, "vedora-stitch: cannot write the report: the folder " + dir + "/missing does not exist\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir + "/q.jpg")));
