@@ -179,6 +179,58 @@ TEST(Autostraighten, LevelsATiltedRigAndLeavesLevelOrNarrowOnesAlone) {
         ExpectMatrixNear(narrow[k].rotation, Rx(Radians(10)) * Ry(0.6 * k), 0);
 }
 
+// A row shot with the camera pitched up and rolled by hand, each photograph a little
+// differently: no horizontal axis is perpendicular to the vertical, the optical axes all keep
+// one angle to it. The row comes back level with pitch and rolls as shot; so do two level rows
+// at different pitches; a vertical column, which does not tell the axis, is left as it was.
+TEST(Autostraighten, LevelsAPitchedAndRolledRowAndTwoRows) {
+    const CMatrix tilt = Rx(Radians(7)) * Rz(Radians(-4));
+    auto shot = [](double yaw, double pitch, double roll) {
+        return Ry(Radians(yaw)) * Rx(Radians(pitch)) * Rz(Radians(roll));
+    };
+    auto expectLevel = [](const std::vector<Camera>& cameras, const std::vector<CMatrix>& truth) {
+        for (size_t k = 0; k < cameras.size(); ++k) {
+            // What is left between the levelled camera and the one shot is a turn about the vertical.
+            const CMatrix left = cameras[k].rotation * truth[k].Transpose();
+            EXPECT_NEAR(std::acos(std::clamp(left(1, 1), -1.0, 1.0)), 0, Radians(0.01)) << k;
+        }
+    };
+    std::vector<Camera> row;
+    std::vector<CMatrix> rowTruth;
+    std::vector<PointD> layout;
+    const double rolls[5] = {6, 7, 8, 5, 6};
+    for (int k = 0; k < 5; ++k) {
+        rowTruth.push_back(shot(25.0 * k, 25, rolls[k]));
+        row.push_back(CameraWith(tilt * rowTruth.back(), k));
+        layout.push_back({600.0 * k, 0});
+    }
+    std::vector<Camera> closing;
+    EXPECT_GT(Autostraighten(row, closing, layout), Radians(5));
+    expectLevel(row, rowTruth);
+
+    // Two level rows, 30 degrees up and down: the optical axes lie on two planes, the horizontal
+    // axes are perpendicular to the vertical.
+    std::vector<Camera> rows;
+    std::vector<CMatrix> rowsTruth;
+    std::vector<PointD> rowsLayout;
+    for (int k = 0; k < 8; ++k) {
+        rowsTruth.push_back(shot(40.0 * (k / 2), k % 2 ? 30 : -30, 0));
+        rows.push_back(CameraWith(tilt * rowsTruth.back(), k));
+        rowsLayout.push_back({700.0 * (k / 2), k % 2 ? -500.0 : 500.0});
+    }
+    Autostraighten(rows, closing, rowsLayout);
+    expectLevel(rows, rowsTruth);
+
+    // The cameras of one column, one above the other: nothing tells the panning axis.
+    std::vector<Camera> column;
+    for (int k = 0; k < 3; ++k)
+        column.push_back(CameraWith(tilt * Rx(Radians(-30.0 + 30 * k)), k));
+    const std::vector<Camera> before = column;
+    Autostraighten(column, closing, {{0, 0}, {0, 600}, {0, 1200}});
+    for (int k = 0; k < 3; ++k)
+        ExpectMatrixNear(column[k].rotation, before[k].rotation, 0);
+}
+
 // The row mapping of the render loops against the single-pixel one, on a panorama transform
 // with a turn (the loop slope) and across many pixels of one row: same answers where a pixel
 // maps, to rounding, and the same pixels refused (behind the camera on the sphere and cylinder).
