@@ -14,6 +14,7 @@ const char* const kUsageHead =
     "usage: vedora-stitch -o PANORAMA [options] IMAGE...      stitch photographs into a panorama\n"
     "       vedora-stitch -o PANORAMA [options] IN.vdp        stitch a project\n"
     "       vedora-stitch --match-only --project OUT.vdp [options] IMAGE... | IN.vdp\n"
+    "       vedora-stitch --groups OUTDIR [options] IMAGE...  a panorama per group that overlaps\n"
     "       vedora-stitch --vr-movie OUT.mov --from-image PANORAMA [movie options]\n"
     "\n"
     "Finds which photographs overlap and how the camera turned between them, fits the cameras\n"
@@ -29,6 +30,15 @@ const char* const kUsageHead =
     "  --report FILE.json   a quality report: every photograph and fitted pair, the focal\n"
     "                       length, the horizon's correction, the time of each stage\n"
     "  --match-only         match and write the project, draw nothing\n"
+    "  --groups OUTDIR      a panorama for each group of two or more photographs that overlap,\n"
+    "                       all matched once, named after the group's first photograph\n"
+    "                       (OUTDIR/IMG_0012.jpg; -2, -3 ... when two groups' names meet); a\n"
+    "                       missing OUTDIR is made when its parent exists. stdout lists every\n"
+    "                       panorama written with its photographs, tab-separated; photographs\n"
+    "                       in no group are named on stderr (exit status 3)\n"
+    "  --format jpg|png|tif with --groups: the panoramas' format (jpg)\n"
+    "  --projects           with --groups: also every group's project (OUTDIR/IMG_0012.vdp)\n"
+    "  --overwrite          with --groups: replace panoramas and projects OUTDIR holds\n"
     "\n"
     "options:\n"
     "  --size N|native      the panorama's longer side in pixels, 128..262144; native: one\n"
@@ -144,8 +154,63 @@ bool ParseMovieOption(const std::string& option, const std::string& text, Comman
     return ok;
 }
 
+// The first option given with --groups that means nothing there, said with the reason; false
+// when there is none.
+bool GroupsConflict(const CommandLine& out, std::string* message) {
+    const char* const named = "--groups names every group's files itself";
+    const char* const movies = "--groups writes panoramas, not movies";
+    const struct {
+        bool given;
+        const char* option;
+        const char* why;
+    } conflicts[] = {
+        {!out.output.empty(), "-o", named},
+        {!out.project.empty(), "--project (--projects writes one per group)", named},
+        {!out.uncropped.empty(), "--uncropped", named},
+        {!out.cameras.empty(), "--cameras", named},
+        {!out.report.empty(), "--report", named},
+        {!out.vrMovie.empty(), "--vr-movie", movies},
+        {out.MovieFromImage(), "--from-image", movies},
+        {out.vrOptionGiven, "--tiles, --vr-quality, --vr-angle and --vr-window", movies},
+        {out.crop.has_value(), "--crop", "--groups crops every group's panorama by itself"},
+        {out.matchOnly, "--match-only", "--groups stitches"},
+    };
+    for (const auto& conflict : conflicts)
+        if (conflict.given) {
+            *message = std::string(conflict.why) + "; leave out " + conflict.option;
+            return true;
+        }
+    return false;
+}
+
+bool IsProjectPath(const std::string& path) {
+    const std::string suffix = ".vdp";
+    return path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool CheckGroups(const CommandLine& out, std::string* message) {
+    if (GroupsConflict(out, message))
+        return false;
+    for (const std::string& input : out.inputs)
+        if (IsProjectPath(input)) {
+            *message = "--groups stitches photographs, not a project; leave out " + input;
+            return false;
+        }
+    if (out.inputs.empty()) {
+        *message = "no images given";
+        return false;
+    }
+    return true;
+}
+
 // What the options together must make sense as.
 bool CheckCombination(const CommandLine& out, std::string* message) {
+    if (out.Groups())
+        return CheckGroups(out, message);
+    if (out.groupProjects || out.overwrite || out.format) {
+        *message = "--projects, --overwrite and --format go with --groups OUTDIR";
+        return false;
+    }
     if (out.MovieFromImage()) {
         if (out.vrMovie.empty()) {
             *message = "--from-image makes a movie: give --vr-movie OUT.mov";
@@ -190,11 +255,7 @@ bool CheckCombination(const CommandLine& out, std::string* message) {
 
 }  // namespace
 
-bool CommandLine::FromProject() const {
-    const std::string suffix = ".vdp";
-    return inputs.size() == 1 && inputs[0].size() >= suffix.size() &&
-           inputs[0].compare(inputs[0].size() - suffix.size(), suffix.size(), suffix) == 0;
-}
+bool CommandLine::FromProject() const { return inputs.size() == 1 && IsProjectPath(inputs[0]); }
 
 std::string Usage() {
     std::string text = kUsageHead;
@@ -273,7 +334,25 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             ok = text(out.cameras);
         else if (arg == "--report")
             ok = text(out.report);
-        else if (arg == "--uncropped")
+        else if (arg == "--groups") {
+            ok = text(out.groups);
+            if (ok && out.groups.empty()) {
+                *message = arg + " takes a folder, not ''";
+                ok = false;
+            }
+        } else if (arg == "--projects")
+            out.groupProjects = true;
+        else if (arg == "--overwrite")
+            out.overwrite = true;
+        else if (arg == "--format") {
+            ok = value(&v);
+            if (ok && std::string(v) != "jpg" && std::string(v) != "png" && std::string(v) != "tif") {
+                *message = arg + " takes jpg, png or tif, not '" + v + "'";
+                ok = false;
+            }
+            if (ok)
+                out.format = v;
+        } else if (arg == "--uncropped")
             ok = text(out.uncropped);
         else if (arg == "--vr-movie")
             ok = text(out.vrMovie);

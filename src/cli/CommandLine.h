@@ -43,12 +43,21 @@ struct CommandLine {
     int depth = 0;  // --depth 8|16 for TIFF and PNG; 0: each format's own
     std::optional<int> seed;
     std::optional<std::string> reference;
+    // --groups OUTDIR: a panorama for every group of overlapping photographs, into OUTDIR.
+    std::string groups;
+    bool groupProjects = false;         // --projects: a project beside every group's panorama
+    bool overwrite = false;             // --overwrite: the groups' files may replace OUTDIR's
+    std::optional<std::string> format;  // --format jpg|png|tif of the groups' panoramas
 
     std::optional<double> Parameter(ParameterId id) const { return parameters[id]; }
     // The run draws a panorama (a preview or the final stitch), to write it or its movie.
     bool Stitches() const { return fromImage.empty() && (!output.empty() || !vrMovie.empty()); }
     // The run only turns an image into a movie.
     bool MovieFromImage() const { return !fromImage.empty(); }
+    // The run writes one panorama per group of overlapping photographs into a folder.
+    bool Groups() const { return !groups.empty(); }
+    // The suffix of the groups' panoramas, with its dot.
+    std::string GroupSuffix() const { return "." + format.value_or("jpg"); }
     // The run stitches a saved project rather than photographs.
     bool FromProject() const;
 };

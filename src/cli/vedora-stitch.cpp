@@ -15,6 +15,8 @@
 
 #include "cli/CamerasJson.h"
 #include "cli/CommandLine.h"
+#include "cli/EngineRun.h"
+#include "cli/GroupsRun.h"
 #include "cli/OutputFiles.h"
 #include "cli/Progress.h"
 #include "cli/ReportFile.h"
@@ -26,21 +28,6 @@
 #include "xml/XmlDocument.h"
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) { interrupted = 1; }
-
-constexpr int kMatched = 0;
-constexpr int kNoOverlap = 1;
-constexpr int kError = 2;
-constexpr int kLeftOut = 3;  // the panorama was written, but photographs were left out of it
-constexpr int kInterrupted = 130;
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "vedora-stitch: %s\n", message.c_str());
-    return kError;
-}
 
 bool EndsWith(const std::string& s, const char* suffix) {
     std::string tail(suffix);
@@ -71,14 +58,6 @@ int MatchedPairs(const PanoramaEngine& engine) {
     for (const ImageCombination& pair : engine.Combinations())
         matched += pair.matched ? 1 : 0;
     return matched;
-}
-
-void ApplyOptions(const CommandLine& cl, PanoramaEngine& engine) {
-    for (const ParameterSpec& spec : ProjectParameters())
-        if (cl.Parameter(spec.id))
-            engine.SetParameter(spec.id, *cl.Parameter(spec.id));
-    if (cl.seed)
-        engine.SetGeneticSeed(*cl.seed);
 }
 
 // Where the run writes, checked before any work: never over an input, never into a folder
@@ -134,50 +113,10 @@ std::string OutputsProblem(const CommandLine& cl) {
     return problem;
 }
 
-// The project to work on: a saved one, or a new one holding the photographs.
-bool OpenProject(const CommandLine& cl, ProjectStore& store, std::string* message) {
-    if (cl.FromProject()) {
-        if (store.Load(cl.inputs[0]))
-            return true;
-        *message = store.LastError();
-        return false;
-    }
-    for (const std::string& input : cl.inputs) {
-        int w, h;
-        if (!ProjectStore::ImageSize(input, 0, &w, &h)) {
-            *message = "cannot read image " + input + " (missing, a folder, or not an image)";
-            return false;
-        }
-    }
-    if (!store.Create(cl.inputs)) {
-        *message = store.LastError();
-        return false;
-    }
-    for (const std::string& note : store.Notes())
-        std::fprintf(stderr, "vedora-stitch: %s\n", note.c_str());
-    return true;
-}
-
-void InstallHooks(PanoramaEngine& engine, Progress& progress) {
-    engine.SetLogHook([&](const char* text) {
-        progress.LogText(text);
-        return interrupted != 0;
-    });
-    engine.SetStatusHook([&](const char* text) {
-        progress.StatusText(text);
-        return interrupted != 0;
-    });
-    engine.SetProgressHook([&](int step, int total) { progress.StepOf(step, total); });
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-}
-
 // The exit status for an engine operation that did not finish; 0 when it did.
 int FailureStatus(const PanoramaEngine& engine, const char* what) {
     const EngineFailure failure = engine.LastFailure();
-    if (interrupted || failure == EngineFailure::Aborted) {
+    if (Interrupted() || failure == EngineFailure::Aborted) {
         std::fputs("vedora-stitch: interrupted; nothing written\n", stderr);
         return kInterrupted;
     }
@@ -195,8 +134,6 @@ int Match(const CommandLine& cl, PanoramaEngine& engine) {
     engine.FindOverlappingImages();
     return FailureStatus(engine, "matching failed");
 }
-
-bool Interrupted() { return interrupted != 0; }
 
 // Writes a crop of the engine's panorama band by band; an interrupt that arrives while it is
 // written keeps the old file.
@@ -378,16 +315,7 @@ int RunOn(CommandLine& cl, PanoramaEngine& engine) {
     std::string message;
     if (!OpenProject(cl, store, &message))
         return Fail(message);
-    ApplyOptions(cl, engine);
-    if (cl.size) {
-        engine.SetPanoramaImageSize(*cl.size);
-        engine.SetPanoramaPreviewImageSize(*cl.size);
-    }
-    if (cl.memoryMegabytes)
-        engine.SetMemoryBudget(static_cast<size_t>(*cl.memoryMegabytes) << 20);
-    engine.SetScratchFolder(ScratchFolder(cl));
-    if (cl.noCrop360)
-        engine.SetDoCrop360Degrees(false);
+    ApplyStitchOptions(cl, engine, ScratchFolder(cl));
     engine.SetRefineCorrespondences(!cl.noRefine);
     std::string reference;
     if (cl.reference) {
@@ -469,7 +397,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        return cl.MovieFromImage() ? MovieFromImage(cl) : Run(cl);
+        return cl.MovieFromImage() ? MovieFromImage(cl) : cl.Groups() ? RunGroups(cl) : Run(cl);
     } catch (const std::bad_alloc&) {
         return Fail("not enough memory; nothing written");
     } catch (const char* thrown) {

@@ -269,6 +269,10 @@ public:
     // BuildOverlapHierarchyTrees()" when the 360-degree construction is inconsistent.
     bool BuildOverlapHierarchyTrees();
     std::vector<int> FindImageGroups() const;
+    // A project of its own for some of this project's photographs (indices, ascending): their
+    // paths and sizes, the pairs between them as fitted, the parameters, the seed and the
+    // reference, its overlap hierarchy built; nothing is matched or fitted again.
+    PanoramaEngine GroupProject(const std::vector<int>& photographs) const;
     std::unique_ptr<Zelvo::XmlDocument> HierarchyDocument(const char* rootName) const;
     // Photographs of the project that the panorama leaves out (they overlap none of the
     // photographs of the main tree), in project order; empty while there is no main tree.

@@ -197,43 +197,15 @@ TEST(StitchCommand, InterruptWritesNothing) {
         views.push_back(View(30 * k, 0, 0, 500, 640, 480));
     RenderedViews set(views);
     const std::string project = set.Folder() + "/never.vdp";
-    int errPipe[2];
-    ASSERT_EQ(pipe(errPipe), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(errPipe[1], STDERR_FILENO);
-        close(errPipe[0]);
-        std::vector<std::string> args = {VEDORA_STITCH, "--match-only", "--project", project};
-        for (size_t i = 0; i < views.size(); ++i)
-            args.push_back(set.Path(i));
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(VEDORA_STITCH, argv.data());
-        _exit(99);
-    }
-    close(errPipe[1]);
+    std::vector<std::string> args = {VEDORA_STITCH, "--match-only", "--project", project};
+    for (size_t i = 0; i < views.size(); ++i)
+        args.push_back(set.Path(i));
     // The interrupt goes in once the run has started its work: the extraction's heading is
     // the signal that it is under way.
-    std::string err;
-    char buffer[512];
-    ssize_t n;
-    bool signalled = false;
-    while ((n = read(errPipe[0], buffer, sizeof buffer)) > 0) {
-        err.append(buffer, static_cast<size_t>(n));
-        if (!signalled && err.find("Extracting features") != std::string::npos) {
-            kill(child, SIGINT);
-            signalled = true;
-        }
-    }
-    close(errPipe[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(signalled) << err;
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130) << err;
+    const InterruptedRun run = RunAndInterrupt(args, "Extracting features");
+    ASSERT_TRUE(run.signalled) << run.err;
+    const std::string& err = run.err;
+    EXPECT_EQ(run.status, 130) << err;
     EXPECT_NE(err.find("interrupted; nothing written"), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(project)));
 }
