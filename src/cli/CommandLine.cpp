@@ -51,6 +51,8 @@ const char* const kUsageHead =
 const char* const kUsageTail =
     "  --rematch            match a project's photographs again\n"
     "  --no-refine          keep the points where matching found them (no sub-pixel refinement)\n"
+    "  --tree-fit           fit the cameras to the overlap hierarchy's pairs alone, not to every\n"
+    "                       matched pair\n"
     "  --reference PATH     reference image (as given among the images)\n"
     "  --seed N             fixed seed of the genetic pair search, for reproducible runs\n"
     "  -q, --quiet          no progress on stderr\n"
@@ -318,6 +320,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             out.rematch = true;
         else if (arg == "--no-refine")
             out.noRefine = true;
+        else if (arg == "--tree-fit")
+            out.treeFit = true;
         else if (arg == "--no-crop-360")
             out.noCrop360 = true;
         else if (arg == "-q" || arg == "--quiet")

@@ -53,6 +53,7 @@ void ApplyStitchOptions(const CommandLine& cl, PanoramaEngine& engine, const std
     engine.SetScratchFolder(scratchFolder);
     if (cl.noCrop360)
         engine.SetDoCrop360Degrees(false);
+    engine.SetFitAllPairs(!cl.treeFit);
 }
 
 bool OpenProject(const CommandLine& cl, ProjectStore& store, std::string* message) {

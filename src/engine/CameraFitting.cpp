@@ -1,5 +1,7 @@
 // The engine's camera fit: the hierarchy's trees and layout handed to the camera fitter, its
 // cameras kept for the stitch.
+#include <algorithm>
+
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
 #include "image/PhotoMetadata.h"
@@ -32,6 +34,21 @@ void PanoramaEngine::LogFocalLengthOrigin(const CameraFitInput& input, const Cam
     focalLengthNote = note;
 }
 
+// A pair whose points disagree with all the others' (a repeated pattern matched wrongly, a
+// moving subject) is left out of the fit; its photographs stay registered through their other
+// pairs. Said once for as long as it stays so.
+void PanoramaEngine::LogPairsLeftOut(const CameraFitResult& fit) {
+    if (fit.pairsLeftOut == fitPairsLeftOut)
+        return;
+    fitPairsLeftOut = fit.pairsLeftOut;
+    for (const auto& [child, parent] : fit.pairsLeftOut)
+        Log(Zelvo::Chars::Format(Tr("Pair %d-%d is left out of the camera fit: its points do not agree with the "
+                                    "other pairs'.\n")
+                                     .c_str(),
+                                 std::min(child, parent), std::max(child, parent))
+                .c_str());
+}
+
 bool PanoramaEngine::FitCameras() {
     if (!mainTree) {
         cameraList.clear();
@@ -47,6 +64,7 @@ bool PanoramaEngine::FitCameras() {
     input.layoutPositions = layoutPositions;
     input.projectionType = GetProjection().Type();
     input.verticalCameraRotation = GetVerticalCameraRotation();
+    input.spanningEdgesOnly = !fitAllPairs;
     const std::vector<int> treeImages = mainTree->DistinctImages();
     input.recordedFocalLength = treeImages.empty() ? 0 : RecordedFocalLength(treeImages.front());
     const StageClock clock(stageTimes, "camera_fit");
@@ -59,6 +77,7 @@ bool PanoramaEngine::FitCameras() {
         closingCameraList.clear();
         return false;
     }
+    LogPairsLeftOut(fit);
     cameraFitResidual = fit.residualStdDev;
     horizonCorrection = fit.horizonCorrection;
     cameraList = std::move(fit.cameraList);

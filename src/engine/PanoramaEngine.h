@@ -150,6 +150,11 @@ public:
     // levelled its horizon (radians), the photometric fit's rms in 8-bit levels (negative
     // when none ran).
     double CameraFitResidual() const { return cameraFitResidual; }
+    // The camera fit meets every matched pair (true, the default) or only the hierarchy's edges,
+    // as it first worked; the pairs the last fit left out as disagreeing with the others.
+    void SetFitAllPairs(bool all) { fitAllPairs = all; }
+    bool GetFitAllPairs() const { return fitAllPairs; }
+    const std::vector<std::pair<int, int>>& FitPairsLeftOut() const { return fitPairsLeftOut; }
     double HorizonCorrection() const { return horizonCorrection; }
     double PhotometricResidual() const { return photometricResidual; }
     // How long each stage of the work took since the project was opened.
@@ -433,9 +438,12 @@ private:
     stitch::BrightnessGradientInput BrightnessInput() const;
     void LogDamagedMetadata();
     void LogFocalLengthOrigin(const CameraFitInput& input, const CameraFitResult& fit);
+    void LogPairsLeftOut(const CameraFitResult& fit);
     std::string focalLengthNote;  // what the last fit said of the recorded focal length
     std::vector<std::string> saveNotes;
     double cameraFitResidual = 0;
+    bool fitAllPairs = true;
+    std::vector<std::pair<int, int>> fitPairsLeftOut;
     double horizonCorrection = 0;
     double photometricResidual = -1;
     StageTimes stageTimes;

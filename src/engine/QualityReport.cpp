@@ -100,6 +100,9 @@ QualityReport MakeQualityReport(const PanoramaEngine& engine) {
     }
     for (int image : engine.PhotographsLeftOut())
         report.leftOut.push_back(engine.Image(image).path.c_str());
+    for (const auto& [a, b] : engine.FitPairsLeftOut())
+        report.pairsLeftOut.emplace_back(engine.Image(std::min(a, b)).path.c_str(),
+                                         engine.Image(std::max(a, b)).path.c_str());
     const std::vector<Camera>& cameras = engine.CameraList();
     if (!cameras.empty()) {
         const Camera& reference = cameras[0];
@@ -117,9 +120,12 @@ QualityReport MakeQualityReport(const PanoramaEngine& engine) {
 
 std::string QualityReportJson(const QualityReport& report, int exitStatus,
                               const std::vector<std::pair<std::string, double>>& moreStages) {
-    QJsonArray photographs, pairs, leftOut;
+    QJsonArray photographs, pairs, leftOut, pairsLeftOut;
     for (const std::string& path : report.leftOut)
         leftOut.append(QString::fromStdString(path));
+    for (const auto& [first, second] : report.pairsLeftOut)
+        pairsLeftOut.append(
+            QJsonObject{{"first", QString::fromStdString(first)}, {"second", QString::fromStdString(second)}});
     for (const QualityReport::Photograph& p : report.photographs)
         photographs.append(PhotographJson(p));
     for (const QualityReport::Pair& p : report.pairs)
@@ -137,6 +143,7 @@ std::string QualityReportJson(const QualityReport& report, int exitStatus,
                      {"photographs", photographs},
                      {"pairs", pairs},
                      {"left_out", leftOut},
+                     {"pairs_left_out", pairsLeftOut},
                      {"focal_length", focal},
                      {"camera_fit_rms_px", Finite(report.cameraFitRmsPixels)},
                      {"horizon_correction_deg", Finite(report.horizonCorrectionDegrees)},
@@ -171,6 +178,8 @@ std::string QualityReportText(const QualityReport& report) {
                     .c_str();
     for (const std::string& path : report.leftOut)
         text += "  left out: " + path + "\n";
+    for (const auto& [first, second] : report.pairsLeftOut)
+        text += "  pair left out of the fit: " + first + " - " + second + "\n";
     for (const auto& [stage, seconds] : report.stageSeconds)
         text += Chars::Format("  %s: %.2f s\n", stage.c_str(), seconds).c_str();
     return text;

@@ -29,6 +29,8 @@ struct QualityReport {
     std::vector<Photograph> photographs;
     std::vector<Pair> pairs;           // matched pairs whose photographs were both registered
     std::vector<std::string> leftOut;  // photographs the panorama leaves out
+    // Pairs the camera fit left out as disagreeing with the others (paths, first and second).
+    std::vector<std::pair<std::string, std::string>> pairsLeftOut;
     double focalLengthPixels = 0;
     double focalLength35mm = 0;            // the same field of view on a 36 x 24 mm frame
     double recordedFocalLengthPixels = 0;  // what the reference camera recorded; 0: nothing

@@ -1,6 +1,8 @@
 #include "stitching/CameraFitter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <utility>
 
 #include "linalg/CLevenbergMarquardt.h"
@@ -53,6 +55,7 @@ CameraFitResult FitCameras(const CameraFitInput& input) {
     result.iterations = fitter.iterations;
     result.pairsFocalLength = fitter.pairsFocalLength;
     result.horizonCorrection = fitter.horizonCorrection;
+    result.pairsLeftOut = fitter.pairsLeftOut;
     result.startedFromRecordedFocalLength = fitter.startedFromRecordedFocalLength;
     if (result.status == CameraFitStatus::Fitted) {
         result.cameraList = std::move(fitter.cameraList);
@@ -101,19 +104,12 @@ CameraFitStatus CameraFitter::FitCameras() {
     EstimateTransitionTree();
     BuildEdgeList();
 
-    CMatrix input, observations;
-    BuildObservations(input, observations);
     CVector parameters = Parameters();
-    CLevenbergMarquardt optimiser;
-    if (in.denseJacobian) {
-        optimiser.Fit(input, observations, parameters, CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
-    } else {
-        CameraFitProblem problem(*this, input, observations);
-        optimiser.solveByCholesky = true;
-        optimiser.Minimise(problem, parameters);
-    }
-    residualStdDev = optimiser.residualStdDev;
-    iterations = optimiser.iterations;
+    Optimise(parameters);
+    // One stray pair bends its neighbours too: the worst goes first, and the fit is made again
+    // before the next is judged.
+    for (int k = 0; k < kMostPairsLeftOut && !in.spanningEdgesOnly && AllFinite(parameters) && DropStrayEdge(); ++k)
+        Optimise(parameters);
     // The optimiser itself always reports success; a fit that ran off to NaN or infinity, or to
     // a focal length that looks backwards, is a failure.
     if (!AllFinite(parameters) || !(parameters[0] > 0) || !std::isfinite(residualStdDev)) {
@@ -155,7 +151,11 @@ void CameraFitter::BuildEdgeList() {
         if (!tree)
             return;
         const std::vector<Camera>& list = closing ? closingCameraList : cameraList;
+        std::set<int> reached = {tree->image};
         ForEachPreOrder(tree->firstChild, [&](const HierarchyNode* node) {
+            // One edge per photograph: the one that first reaches it.
+            if (in.spanningEdgesOnly && !closing && !reached.insert(node->image).second)
+                return;
             edges.push_back({const_cast<HierarchyNode*>(node), closing,
                              static_cast<int>(CameraIndex(list, node->image)),
                              static_cast<int>(CameraIndex(list, node->parent->image))});
@@ -163,6 +163,88 @@ void CameraFitter::BuildEdgeList() {
     };
     add(mainTree.get(), false);
     add(transitionTree.get(), true);
+}
+
+void CameraFitter::Optimise(CVector& parameters) {
+    CMatrix input, observations;
+    BuildObservations(input, observations);
+    CLevenbergMarquardt optimiser;
+    if (in.denseJacobian) {
+        optimiser.Fit(input, observations, parameters, CLevenbergMarquardt::Bind(this, &CameraFitter::CameraResidual));
+    } else {
+        CameraFitProblem problem(*this, input, observations);
+        optimiser.solveByCholesky = true;
+        optimiser.Minimise(problem, parameters);
+    }
+    residualStdDev = optimiser.residualStdDev;
+    iterations += optimiser.iterations;
+}
+
+namespace {
+
+// The rms distance of the edge's child points, through its transfer, from their matches.
+double EdgeRms(const HierarchyNode& node) {
+    double sum = 0;
+    for (size_t k = 0; k < node.childPoints.size(); ++k) {
+        double x = 0, y = 0;
+        TransferPoint(node.toParent, node.childPoints[k].x, node.childPoints[k].y, x, y);
+        sum += (x - node.parentPoints[k].x) * (x - node.parentPoints[k].x) +
+               (y - node.parentPoints[k].y) * (y - node.parentPoints[k].y);
+    }
+    return node.childPoints.empty() ? 0 : std::sqrt(sum / static_cast<double>(node.childPoints.size()));
+}
+
+// Whether the main list's edges, but for the left-out ones, join all `count` cameras.
+bool JoinsAll(const std::vector<CameraEdge>& edges, const std::vector<bool>& out, size_t count) {
+    std::vector<size_t> root(count);
+    for (size_t k = 0; k < count; ++k)
+        root[k] = k;
+    auto find = [&](size_t k) {
+        while (root[k] != k)
+            k = root[k] = root[root[k]];
+        return k;
+    };
+    size_t groups = count;
+    for (size_t e = 0; e < edges.size(); ++e) {
+        if (out[e] || edges[e].closing)
+            continue;
+        const size_t a = find(static_cast<size_t>(edges[e].child)), b = find(static_cast<size_t>(edges[e].parent));
+        if (a != b) {
+            root[a] = b;
+            --groups;
+        }
+    }
+    return groups <= 1;
+}
+
+}  // namespace
+
+bool CameraFitter::DropStrayEdge() {
+    WriteParameters(Parameters());
+    std::vector<double> rms;
+    for (const CameraEdge& edge : edges)
+        rms.push_back(EdgeRms(*edge.node));
+    if (rms.size() < 3)
+        return false;
+    std::vector<double> sorted = rms;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2), sorted.end());
+    const double limit = std::max(kPairLeftOutFloor, kPairLeftOutRatio * sorted[sorted.size() / 2]);
+    std::vector<size_t> order;
+    for (size_t e = 0; e < edges.size(); ++e)
+        if (!edges[e].closing && rms[e] > limit)
+            order.push_back(e);
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rms[a] > rms[b]; });
+    std::vector<bool> out(edges.size(), false);
+    for (size_t e : order) {
+        out[e] = true;
+        if (JoinsAll(edges, out, cameraList.size())) {
+            pairsLeftOut.emplace_back(edges[e].node->image, edges[e].node->parent->image);
+            edges.erase(edges.begin() + static_cast<long>(e));
+            return true;
+        }
+        out[e] = false;
+    }
+    return false;
 }
 
 bool CameraFitter::HasLoopBlock() const { return transitionTree && ProjectionOf(in.projectionType).Wraps(); }

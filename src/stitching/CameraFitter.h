@@ -29,7 +29,20 @@ struct CameraFitInput {
     // where it recorded none. The fit starts from it where the matched pairs agree with it
     // (within kRecordedFocalAgreement); where they do not, the pairs win.
     double recordedFocalLength = 0;
+    // The hierarchy holds every matched pair as an edge, a photograph reached again where a
+    // second pair reaches it; the fit meets them all, so that a chain of pairs does not add up
+    // its errors, and leaves out a pair whose residual stays far above the others' where its
+    // photographs stay joined through other pairs. True: only the edge that first reaches each
+    // photograph of the main tree, one pair per photograph, and nothing left out.
+    bool spanningEdgesOnly = false;
 };
+
+// A pair is left out when its rms after the fit is above this many times the median of all
+// pairs' rms, and above kPairLeftOutFloor pixels.
+constexpr double kPairLeftOutRatio = 5;
+constexpr double kPairLeftOutFloor = 2;
+// The most pairs one fit leaves out, each with a fit of its own.
+constexpr int kMostPairsLeftOut = 10;
 
 // How far, as a fraction, the recorded focal length may lie from the matched pairs' own for the
 // fit to start from it.
@@ -56,6 +69,8 @@ struct CameraFitResult {
     // started from instead.
     double pairsFocalLength = 0;
     bool startedFromRecordedFocalLength = false;
+    // The pairs the fit left out (child image, parent image) as disagreeing with the others.
+    std::vector<std::pair<int, int>> pairsLeftOut;
     // The turn that levelled the fitted cameras' horizon, radians; 0 when none was applied.
     double horizonCorrection = 0;
     // The input's trees with every edge's transfers (toParent, fromParent) and the nodes'
@@ -139,8 +154,14 @@ public:
     double pairsFocalLength = 0;
     bool startedFromRecordedFocalLength = false;
     double horizonCorrection = 0;
+    std::vector<std::pair<int, int>> pairsLeftOut;
 
 private:
+    // Leaves out the main tree's edge whose rms under the current cameras is the worst of those
+    // far above the others', where the remaining edges still join every camera; true when one.
+    bool DropStrayEdge();
+    void Optimise(CVector& parameters);
+
     friend class CameraFitProblem;
 
     size_t CameraIndex(const std::vector<Camera>& list, int image) const;
