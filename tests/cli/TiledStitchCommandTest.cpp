@@ -141,6 +141,24 @@ TEST(TiledStitchCommand, AFullDiskUnderTheTileFileKeepsTheOldPanorama) {
     EXPECT_EQ(HiddenFilesIn(dir), 0);
 }
 
+// Killed after the first photograph went into the tiles (most of them in the tile file): nothing can clean up after a
+// SIGKILL, so the tile file is one that no name ever reached; the old panorama is untouched and the folder holds
+// nothing new.
+TEST(TiledStitchCommand, AKillDuringTheRenderLeavesTheOldPanoramaAndNothingElse) {
+    RenderedViews set = TwoPhotographs();
+    const std::string dir = set.Folder();
+    const std::string panorama = dir + "/pano.png";
+    Zelvo::Chars("the old panorama").WriteFile(panorama.c_str());
+    const int before = HiddenFilesIn(dir);
+    const InterruptedRun run = RunAndInterrupt(
+        {VEDORA_STITCH, "--seed", "3", "--size", "3000", "--memory", "1", "-o", panorama, set.Path(0), set.Path(1)},
+        "Rendering .", SIGKILL);
+    ASSERT_TRUE(run.signalled) << run.err;
+    EXPECT_EQ(run.status, -1);  // ended by the signal
+    EXPECT_EQ(ReadAll(panorama), "the old panorama");
+    EXPECT_EQ(HiddenFilesIn(dir), before);
+}
+
 // Past the native size the photographs have no more to give: the canvas is drawn at the native
 // size and enlarged on the way out, so memory stays where the native panorama needs it. What is
 // written has the size asked for, the geometry the cameras file gives, and reduced again it is

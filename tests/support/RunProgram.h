@@ -36,15 +36,15 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(folder + "/out.txt"), ReadAll(folder + "/err.txt")};
 }
 
-// A run interrupted as a user at the terminal does it: SIGINT once `trigger` appears on its
-// stderr. stdout goes nowhere.
+// A run interrupted as a user at the terminal does it: SIGINT (or the signal given) once
+// `trigger` appears on its stderr. stdout goes nowhere.
 struct InterruptedRun {
     bool signalled = false;  // the trigger came
     int status = -1;         // the exit status; -1 when the program did not exit normally
     std::string err;
 };
 
-inline InterruptedRun RunAndInterrupt(std::vector<std::string> args, const std::string& trigger) {
+inline InterruptedRun RunAndInterrupt(std::vector<std::string> args, const std::string& trigger, int signal = SIGINT) {
     InterruptedRun run;
     int errPipe[2];
     if (pipe(errPipe) != 0)
@@ -70,7 +70,7 @@ inline InterruptedRun RunAndInterrupt(std::vector<std::string> args, const std::
     while ((n = read(errPipe[0], buffer, sizeof buffer)) > 0) {
         run.err.append(buffer, static_cast<size_t>(n));
         if (!run.signalled && run.err.find(trigger) != std::string::npos) {
-            kill(child, SIGINT);
+            kill(child, signal);
             run.signalled = true;
         }
     }
