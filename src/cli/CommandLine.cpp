@@ -51,8 +51,8 @@ const char* const kUsageHead =
 const char* const kUsageTail =
     "  --rematch            match a project's photographs again\n"
     "  --no-refine          keep the points where matching found them (no sub-pixel refinement)\n"
-    "  --tree-fit           fit the cameras to the overlap hierarchy's pairs alone, not to every\n"
-    "                       matched pair\n"
+    "  --tree-fit           fit the cameras to one pair per photograph (the pair that first\n"
+    "                       reaches it in the hierarchy), not to every matched pair\n"
     "  --reference PATH     reference image (as given among the images)\n"
     "  --seed N             fixed seed of the genetic pair search, for reproducible runs\n"
     "  -q, --quiet          no progress on stderr\n"

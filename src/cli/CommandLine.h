@@ -19,7 +19,7 @@ struct CommandLine {
     bool preview = false;
     bool rematch = false;
     bool noRefine = false;
-    bool treeFit = false;  // --tree-fit: the camera fit over the hierarchy's edges alone
+    bool treeFit = false;  // --tree-fit: the camera fit over one pair per photograph
     bool noCrop360 = false;
     bool quiet = false;
     bool help = false;
