@@ -23,8 +23,10 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
         return false;
     OverlapHierarchyInput input;
     input.pairs = combinations;
-    for (const ImageRecord& image : images)
+    for (const ImageRecord& image : images) {
         input.imageWidths.push_back(image.width);
+        input.imageHeights.push_back(image.height);
+    }
     input.requestedReference = referenceImagePath.IsEmpty() ? -1 : FindImage(referenceImagePath.c_str());
     OverlapHierarchy hierarchy = BuildOverlapHierarchy(input);
     // The user's choice stands only when its image has a matched pair; otherwise the hierarchy

@@ -270,8 +270,7 @@ public:
     // Automatic matching of one pair, named in the caller's order.
     bool MatchImagePair(int a, int b);
 
-    // The overlap hierarchy from the matched pairs. Throws "Error in
-    // BuildOverlapHierarchyTrees()" when the 360-degree construction is inconsistent.
+    // The overlap hierarchy from the matched pairs; false where no pair matched.
     bool BuildOverlapHierarchyTrees();
     std::vector<int> FindImageGroups() const;
     // A project of its own for some of this project's photographs (indices, ascending): their

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
+
+#include "matching/HierarchyLayout.h"
 
 namespace {
 
@@ -28,58 +31,6 @@ std::unique_ptr<HierarchyNode> Root(int image) {
     auto root = std::make_unique<HierarchyNode>();
     root->image = image;
     return root;
-}
-
-struct Layout {
-    std::map<int, PointD> position;
-    double xmin = std::numeric_limits<double>::infinity();
-    double xmax = -std::numeric_limits<double>::infinity();
-    double X(int image) const {
-        auto it = position.find(image);
-        return it == position.end() ? 0 : it->second.x;
-    }
-};
-
-// Places every image of the tree by the offset between the centroids of each pair's points,
-// walking the nodes in the order the layout was defined with.
-Layout LayOut(const HierarchyNode* root) {
-    Layout layout;
-    for (int image : root->DistinctImages())
-        layout.position[image] = {0, 0};
-    const int limit = root->CountNodes();
-    int visits = 0;
-    const HierarchyNode* n = root->firstChild;
-    while (n && visits++ < limit) {
-        PointD& here = layout.position[n->image];
-        if (here.x == 0 && here.y == 0) {
-            PointD parent = layout.position[n->parent->image];
-            PointD a = Centroid(n->parentPoints), b = Centroid(n->childPoints);
-            here = {parent.x + a.x - b.x, parent.y + a.y - b.y};
-            layout.xmin = std::min(layout.xmin, here.x);
-            layout.xmax = std::max(layout.xmax, here.x);
-        }
-        if (n->nextSibling) {
-            n = n->nextSibling;
-            continue;
-        }
-        if (n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        const HierarchyNode* from = n;
-        n = nullptr;
-        while (from && from != root) {
-            for (const HierarchyNode* s = from->prevSibling; s; s = s->prevSibling)
-                if (s->firstChild) {
-                    n = s->firstChild;
-                    break;
-                }
-            if (n)
-                break;
-            from = from->parent;
-        }
-    }
-    return layout;
 }
 
 bool InList(const std::vector<int>& list, int image) {
@@ -151,8 +102,9 @@ bool Attach(HierarchyNode* root, const ImageCombination& pair, int k) {
 
 // The tree of the reference restricted to a window of the layout around it (steps shared by
 // the first and the second windowed tree).
-std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members, const Layout& layout,
-                                            double W, std::vector<char>& used, std::span<const ImageCombination> pairs,
+std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int>& members,
+                                            const HierarchyLayout& layout, double W, std::vector<char>& used,
+                                            std::span<const ImageCombination> pairs,
                                             const std::vector<std::vector<int>>& pairsOfImage,
                                             const std::vector<int>& matched) {
     std::unique_ptr<HierarchyNode> tree = Root(reference);
@@ -182,6 +134,121 @@ std::unique_ptr<HierarchyNode> WindowedTree(int reference, const std::vector<int
     Grow(rest.get(), used, pairs, pairsOfImage);
     tree->TakeChildrenOf(*rest);
     return tree;
+}
+
+struct TurnInput {
+    std::span<const ImageCombination> pairs;
+    const std::vector<std::vector<int>>& pairsOfImage;
+    const std::vector<int>& matched;
+    int imageCount;
+    int reference;
+    double width;  // the reference photograph's
+};
+
+// Whether two matched members lie more than three photographs apart in the layout: the ends of
+// a full turn. Marks such pairs in transitions and keeps the one with most points in best.
+bool ClosesTurn(const TurnInput& in, const std::vector<int>& members, const HierarchyLayout& layout,
+                std::vector<char>* transitions, int* best) {
+    bool any = false;
+    for (int a : members)
+        for (int b : members) {
+            int k = PairIndex(a, b, in.imageCount);
+            if (a == b || k < 0 || static_cast<size_t>(k) >= in.pairs.size() || !in.pairs[k].matched ||
+                !(std::fabs(layout.X(b) - layout.X(a)) > 3 * in.width))
+                continue;
+            any = true;
+            if (transitions) {
+                (*transitions)[k] = 1;
+                if (*best < 0 || in.pairs[k].P.size() > in.pairs[*best].P.size())
+                    *best = k;
+            }
+        }
+    return any;
+}
+
+// The tree of the transition pairs, rooted at the image of the closing pair that lies further
+// along the turn.
+std::unique_ptr<HierarchyNode> TransitionTree(const TurnInput& in, const std::vector<char>& transitions,
+                                              const ImageCombination& closing, const HierarchyLayout& layout) {
+    int right = layout.X(closing.first) > layout.X(closing.second) ? closing.first : closing.second;
+    std::unique_ptr<HierarchyNode> tree = Root(right);
+    std::vector<char> onlyTransitions(in.pairs.size(), 1);
+    for (size_t k = 0; k < in.pairs.size(); ++k)
+        if (transitions[k])
+            onlyTransitions[k] = 0;
+    Grow(tree.get(), onlyTransitions, in.pairs, in.pairsOfImage);
+    return tree;
+}
+
+// The main tree without the pairs that close the turn, and the tree of those pairs: a first
+// windowed tree lays the turn out once, the pairs spanning it become the transitions, and a
+// second windowed tree avoids them. False where the layout does not show the turn consistently.
+bool BuildClosedTurn(const TurnInput& in, const HierarchyNode& referenceTree, OverlapHierarchy& result) {
+    const auto layOut = [](const HierarchyNode* tree) { return LayOutByCentroids(tree); };
+    const std::vector<int> L = referenceTree.DistinctImages();
+    std::vector<char> used(in.pairs.size(), 0);
+    std::unique_ptr<HierarchyNode> first =
+        WindowedTree(in.reference, L, layOut(&referenceTree), in.width, used, in.pairs, in.pairsOfImage, in.matched);
+    if (first->DistinctImages().size() != L.size())
+        return false;
+    const HierarchyLayout firstLayout = layOut(first.get());
+    std::vector<char> transitions(in.pairs.size(), 0);
+    int best = -1;
+    if (!ClosesTurn(in, first->DistinctImages(), firstLayout, &transitions, &best))
+        return false;
+    first.reset();
+    std::vector<char> usedSecond = transitions;
+    std::unique_ptr<HierarchyNode> mainTree =
+        WindowedTree(in.reference, L, firstLayout, in.width, usedSecond, in.pairs, in.pairsOfImage, in.matched);
+    if (mainTree->DistinctImages().size() != L.size())
+        return false;
+    const HierarchyLayout mainLayout = layOut(mainTree.get());
+    result.transitionTree = TransitionTree(in, transitions, in.pairs[best], mainLayout);
+    result.mainTree = std::move(mainTree);
+    return true;
+}
+
+// How far apart in elevation the photographs that are not polar lie, in pixels.
+double ElevationSpread(const HierarchyLayout& layout) {
+    double low = 0, high = 0;
+    for (const auto& [image, position] : layout.position)
+        if (!layout.polar.count(image)) {
+            low = std::min(low, position.y);
+            high = std::max(high, position.y);
+        }
+    return high - low;
+}
+
+// The closed turn of several rows or a sphere: laid out by the pair rotations, whose unrolled
+// turns are consistent along the whole tree, the transitions are the pairs whose images lie
+// more than half a turn apart there (polar photographs, whose turn means nothing, never make
+// one), and the main tree is grown without them. The layout is the one to place the cameras
+// on the turn by.
+bool BuildClosedTurnByRotations(const TurnInput& in, const HierarchyNode& referenceTree, const HierarchyLayout& layout,
+                                OverlapHierarchy& result) {
+    const std::vector<int> L = referenceTree.DistinctImages();
+    std::vector<char> transitions(in.pairs.size(), 0);
+    int best = -1;
+    for (int k : in.matched) {
+        const ImageCombination& pair = in.pairs[k];
+        if (!InList(L, pair.first) || !InList(L, pair.second) || layout.polar.count(pair.first) ||
+            layout.polar.count(pair.second) ||
+            !(std::fabs(layout.X(pair.first) - layout.X(pair.second)) > layout.turnLength / 2))
+            continue;
+        transitions[k] = 1;
+        if (best < 0 || pair.P.size() > in.pairs[best].P.size())
+            best = k;
+    }
+    if (best < 0)
+        return false;
+    std::unique_ptr<HierarchyNode> mainTree = Root(in.reference);
+    std::vector<char> used = transitions;
+    Grow(mainTree.get(), used, in.pairs, in.pairsOfImage);
+    if (mainTree->DistinctImages().size() != L.size())
+        return false;
+    result.transitionTree = TransitionTree(in, transitions, in.pairs[best], layout);
+    result.mainTree = std::move(mainTree);
+    return true;
 }
 
 }  // namespace
@@ -235,7 +302,7 @@ OverlapHierarchy BuildOverlapHierarchy(const OverlapHierarchyInput& input) {
         if (treeSizes[static_cast<size_t>(largest)] <= 1)
             return OverlapHierarchy{};
         const std::unique_ptr<HierarchyNode> largestTree = GrowImageTree(largest, combinations, pairsOfImage);
-        Layout layout = LayOut(largestTree.get());
+        HierarchyLayout layout = LayOutByCentroids(largestTree.get());
         std::vector<int> order = largestTree->DistinctImages();
         int leftmost = order[0];
         for (int image : order)
@@ -246,59 +313,31 @@ OverlapHierarchy BuildOverlapHierarchy(const OverlapHierarchyInput& input) {
     result.referenceIndex = referenceIndex;
 
     const std::unique_ptr<HierarchyNode> referenceTree = GrowImageTree(referenceIndex, combinations, pairsOfImage);
-    std::vector<int> L = referenceTree->DistinctImages();
-    Layout layout = LayOut(referenceTree.get());
-    const double W = input.imageWidths[static_cast<size_t>(referenceIndex)];
-    auto closesCircle = [&](const std::vector<int>& members, const Layout& lay, std::vector<char>* transitions,
-                            int* best) {
-        bool any = false;
-        for (size_t ia = 0; ia < members.size(); ++ia)
-            for (size_t ib = 0; ib < members.size(); ++ib) {
-                int a = members[ia], b = members[ib];
-                int k = PairIndex(a, b, n);
-                if (a == b || k < 0 || static_cast<size_t>(k) >= combinations.size() || !combinations[k].matched ||
-                    !(std::fabs(lay.X(b) - lay.X(a)) > 3 * W))
-                    continue;
-                any = true;
-                if (transitions) {
-                    (*transitions)[k] = 1;
-                    if (*best < 0 || combinations[k].P.size() > combinations[*best].P.size())
-                        *best = k;
-                }
+    const TurnInput turnInput{
+        combinations, pairsOfImage, matched, n, referenceIndex, input.imageWidths[static_cast<size_t>(referenceIndex)]};
+    // A single row is laid out by its pairs' centroid offsets; several rows and spheres, and a
+    // row where that layout does not show a consistent turn, by the chained pair rotations about
+    // the vertical; where neither shows the turn, the photographs are stitched as an open set.
+    const std::vector<int> L = referenceTree->DistinctImages();
+    std::optional<HierarchyLayout> byRotations;
+    if (ClosesTurn(turnInput, L, LayOutByCentroids(referenceTree.get()), nullptr, nullptr)) {
+        const HierarchyLayout rotationLayout = LayOutByRotations(referenceTree.get(), combinations);
+        const size_t reference = static_cast<size_t>(referenceIndex);
+        const double height = reference < input.imageHeights.size() ? input.imageHeights[reference] : turnInput.width;
+        const bool severalRows = ElevationSpread(rotationLayout) > 0.5 * height;
+        if (severalRows || !BuildClosedTurn(turnInput, *referenceTree, result)) {
+            if (BuildClosedTurnByRotations(turnInput, *referenceTree, rotationLayout, result)) {
+                byRotations = rotationLayout;
+            } else {
+                result.mainTree.reset();
+                result.transitionTree.reset();
             }
-        return any;
-    };
-
-    if (!closesCircle(L, layout, nullptr, nullptr)) {
-        result.mainTree = referenceTree->CloneSubtree();
-    } else {
-        std::vector<char> used(combinations.size(), 0);
-        std::unique_ptr<HierarchyNode> first =
-            WindowedTree(referenceIndex, L, layout, W, used, combinations, pairsOfImage, matched);
-        if (first->DistinctImages().size() != L.size())
-            throw "Error in BuildOverlapHierarchyTrees()";
-        std::vector<int> L1 = first->DistinctImages();
-        Layout firstLayout = LayOut(first.get());
-        std::vector<char> transitions(combinations.size(), 0);
-        int best = -1;
-        if (!closesCircle(L1, firstLayout, &transitions, &best))
-            throw "Error in BuildOverlapHierarchyTrees()";
-        first.reset();
-        std::vector<char> usedSecond = transitions;
-        result.mainTree =
-            WindowedTree(referenceIndex, L, firstLayout, W, usedSecond, combinations, pairsOfImage, matched);
-        Layout mainLayout = LayOut(result.mainTree.get());
-        const ImageCombination& closing = combinations[best];
-        int right = mainLayout.X(closing.first) > mainLayout.X(closing.second) ? closing.first : closing.second;
-        result.transitionTree = Root(right);
-        std::vector<char> onlyTransitions(combinations.size(), 1);
-        for (size_t k = 0; k < combinations.size(); ++k)
-            if (transitions[k])
-                onlyTransitions[k] = 0;
-        Grow(result.transitionTree.get(), onlyTransitions, combinations, pairsOfImage);
+        }
     }
+    if (!result.mainTree)
+        result.mainTree = referenceTree->CloneSubtree();
 
-    Layout mainLayout = LayOut(result.mainTree.get());
+    HierarchyLayout mainLayout = byRotations ? *byRotations : LayOutByCentroids(result.mainTree.get());
     for (int image : result.mainTree->DistinctImages()) {
         result.cameraImages.push_back(image);
         result.layoutPositions.push_back(mainLayout.position[image]);

@@ -12,7 +12,8 @@
 // width of every photograph.
 struct OverlapHierarchyInput {
     std::span<const ImageCombination> pairs;
-    std::vector<double> imageWidths;  // by image index
+    std::vector<double> imageWidths;   // by image index
+    std::vector<double> imageHeights;  // by image index; the widths where empty
     // The user's reference image; -1 or an image without a matched pair lets the largest tree's
     // leftmost image be chosen.
     int requestedReference = -1;
@@ -34,8 +35,8 @@ struct OverlapHierarchy {
     std::vector<int> treeSizes;
 };
 
-// Builds the hierarchy from the matched pairs. Throws "Error in BuildOverlapHierarchyTrees()"
-// when the 360-degree construction is inconsistent.
+// Builds the hierarchy from the matched pairs. A set whose turn cannot be laid out consistently
+// gets no transition tree: it is stitched as an open set.
 OverlapHierarchy BuildOverlapHierarchy(const OverlapHierarchyInput& input);
 
 // The tree grown from one image: every matched pair it reaches, attached breadth first below the

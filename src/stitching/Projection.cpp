@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <numbers>
 
 #include "stitching/CylindricalProjection.h"
 #include "stitching/PlanarProjection.h"
@@ -68,11 +69,21 @@ std::vector<PointD> Projection::OutlinePoints(const Camera& camera) const {
     return points;
 }
 
+int Projection::PoleSeen(const Camera&) const { return 0; }
+
 RectD Projection::Outline(const Camera& camera) const {
     std::vector<PointD> points = OutlinePoints(camera);
     if (points.empty())
         return {0, 0, 10, 10};
-    return RectD::BoundingBox(points);
+    const RectD box = RectD::BoundingBox(points);
+    if (const int pole = PoleSeen(camera)) {
+        // The border's longitudes wind once round the pole; the latitudes run from the border to
+        // the pole.
+        const double halfPi = std::numbers::pi / 2;
+        const double top = pole < 0 ? -halfPi : box.top, bottom = pole < 0 ? box.Bottom() : halfPi;
+        return {camera.lonOffset - std::numbers::pi, top, 2 * std::numbers::pi, bottom - top};
+    }
+    return box;
 }
 
 const Projection* FindProjection(int code) { return code >= 0 && code < kSurfaceCount ? Surfaces()[code] : nullptr; }

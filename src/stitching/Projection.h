@@ -72,7 +72,12 @@ public:
     // coordinates. The image size is the camera's (its lens model's width and height).
     std::vector<PointD> OutlinePoints(const Camera& camera) const;
     // The bounding rectangle of the outline; 10 x 10 at the origin for an image without pixels.
+    // A photograph that sees a pole covers every longitude up to that pole: its outline is a
+    // full turn wide about its longitude and reaches the pole.
     RectD Outline(const Camera& camera) const;
+    // The pole the photograph sees, as the sign of its latitude (-1 the zenith, +1 the nadir),
+    // or 0: only a surface that reaches the poles (the sphere) has one to see.
+    virtual int PoleSeen(const Camera& camera) const;
 };
 
 // The surface of a type; throws "Unknown projection" for a value that names none.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -19,6 +20,28 @@ CMatrix Rotation(double angle) {
 CMatrix Scale(double s) {
     const double m[9] = {s, 0, 0, 0, s, 0, 0, 0, 1};
     return CMatrix(3, 3, m);
+}
+
+// Every camera's outline on the surface. A photograph of a pole is drawn over the longitudes
+// the other photographs span (more than a turn before the 360-degree crop), so the cap is
+// whole wherever the crop puts the turn, and never widens the panorama beyond the others.
+std::vector<RectD> CameraOutlines(const Projection& projection, const std::vector<Camera>& cameraList) {
+    std::vector<RectD> outlines;
+    std::vector<char> polar;
+    std::optional<RectD> others;
+    for (const Camera& camera : cameraList) {
+        outlines.push_back(projection.Outline(camera));
+        polar.push_back(projection.PoleSeen(camera) != 0);
+        if (!polar.back())
+            others = others ? others->United(outlines.back()) : outlines.back();
+    }
+    if (others)
+        for (size_t k = 0; k < outlines.size(); ++k)
+            if (polar[k]) {
+                outlines[k].left = others->left;
+                outlines[k].width = others->width;
+            }
+    return outlines;
 }
 
 }  // namespace
@@ -81,9 +104,7 @@ StitchGeometry InitStitchGeometry(std::vector<Camera>& cameraList, const Hierarc
         return geometry;
     }
     const Projection& projection = ProjectionOf(parameters.projectionType);
-    std::vector<RectD> outlines;
-    for (const Camera& camera : cameraList)
-        outlines.push_back(projection.Outline(camera));
+    std::vector<RectD> outlines = CameraOutlines(projection, cameraList);
     RectD U = outlines[0];
     for (const RectD& outline : outlines)
         U = U.United(outline);

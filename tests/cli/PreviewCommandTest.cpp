@@ -39,6 +39,7 @@ struct PreviewRun {
     double focalError = 0;     // relative
     double horizonTilt = 0;    // degrees between the panorama's vertical and the world's
     double psnr = 0;           // dB against the truth, over the covered pixels
+    render::TruthPanorama truth;
 };
 
 // Stitches a rendered set at its native size and checks it against the truth.
@@ -79,7 +80,8 @@ void Preview(const std::vector<render::ViewSpec>& views, PreviewRun& r, std::vec
         }
     }
     r.focalError = std::fabs(r.cameras.focalLength / views[0].focal - 1);
-    const render::TruthPanorama expected = render::RenderGroundTruthPanorama(TestWorld(), truth, r.cameras);
+    r.truth = render::RenderGroundTruthPanorama(TestWorld(), truth, r.cameras);
+    const render::TruthPanorama& expected = r.truth;
     const double* M = expected.worldFromPanorama.data();
     r.horizonTilt = std::acos(std::clamp(M[4], -1.0, 1.0)) * kDeg;  // the frame's y axis against the world's
     r.psnr = render::Psnr(r.panorama, expected.image, &expected.mask).decibels;
@@ -175,6 +177,55 @@ TEST(PreviewCommand, TiltedRowWithRoll) {
     EXPECT_LT(r.worstRelative, 0.05);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_GE(r.psnr, 28);
+}
+
+TEST(PreviewCommand, FullSphereWithZenithAndNadirClosesAndReachesThePoles) {
+    // Three rows of eight, 45 degrees apart, and one photograph straight up and one straight
+    // down: the rows' pair centroids no longer add up to a turn, and the poles' photographs see
+    // every longitude.
+    std::vector<render::ViewSpec> views;
+    for (double pitch : {-45.0, 0.0, 45.0})
+        for (const render::ViewSpec& v : Row(8, 0, 45, pitch, 0, 300, 480, 480))
+            views.push_back(v);
+    views.push_back(View(0, 90, 0, 300, 480, 480));
+    views.push_back(View(0, -90, 0, 300, 480, 480));
+    PreviewRun r;
+    Preview(views, r, {"--projection", "spherical"});
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.focalError, 0.003);
+    EXPECT_LT(r.horizonTilt, 0.5);
+    // Within 20 degrees of a pole the world's map holds more detail than a photograph of it can
+    // (its rows shrink to a point there): the poles are checked for coverage below, not against
+    // the map. The uncropped turn's ragged ends are left out too: the truth sees every direction
+    // there, the panorama draws each photograph once round.
+    ImgUCHAR awayFromPoles(r.panorama.width, r.panorama.height);
+    const int cap = r.panorama.height * 20 / 180;
+    for (int y = 0; y < r.panorama.height; ++y)
+        for (int x = 0; x < r.panorama.width; ++x) {
+            const Rgb& p = r.panorama.At(x, y);
+            const bool compared = y >= cap && y < r.panorama.height - cap && p.r + p.g + p.b > 0;
+            awayFromPoles.At(x, y) = compared ? r.truth.mask.At(x, y) : 0;
+        }
+    EXPECT_GE(render::Psnr(r.panorama, r.truth.image, &awayFromPoles).decibels, 28);
+
+    PanoramaEngine engine;
+    Zelvo::XmlDocument doc;
+    ProjectStore store(engine, doc);
+    ASSERT_TRUE(store.Load(r.folder + "/p.vdp")) << store.LastError();
+    EXPECT_NE(engine.TransitionTree(), nullptr) << "the rows close a turn";
+    // The top and the bottom rows of the panorama are the poles: drawn across the whole width.
+    auto covered = [&](int y) {
+        int lit = 0;
+        for (int x = 0; x < r.panorama.width; ++x) {
+            const Rgb& p = r.panorama.At(x, y);
+            lit += p.r + p.g + p.b > 0;
+        }
+        return double(lit) / r.panorama.width;
+    };
+    EXPECT_GT(covered(1), 0.99);
+    EXPECT_GT(covered(r.panorama.height - 2), 0.99);
+    EXPECT_NEAR(double(r.panorama.height) / r.panorama.width, 0.5, 0.15) << "about a full sphere";
 }
 
 TEST(PreviewCommand, PairWithLittleOverlapAndAWideLens) {
