@@ -33,8 +33,7 @@ PhotometricFitter::PhotometricFitter(std::vector<Camera>& cameras, bool colour, 
         sampleCount_ += static_cast<int>(e.samples.size());
         pullRows_ += e.samples.empty() ? 0 : 1;
     }
-    CMatrix X;
-    BuildMatrices(X, Y_);
+    BuildMatrices(X_, Y_);
 }
 
 void PhotometricFitter::BuildMatrices(CMatrix& X, CMatrix& Y) const {
@@ -117,19 +116,109 @@ void PhotometricFitter::PhotometricResidual(const CMatrix& X, const CVector& par
     }
 }
 
+CVector PhotometricFitter::Residuals(CVector& parameters) {
+    model_.Resize(Y_.rows, Y_.cols);
+    PhotometricResidual(X_, parameters, model_, nullptr);
+    CVector residuals(Y_.count);
+    for (int k = 0; k < Y_.count; ++k)
+        residuals[k] = Y_.data[k] - model_.data[k];
+    return residuals;
+}
+
+// The non-zero derivatives of one residual row: the three vignetting coefficients and the
+// offset and gain of each of the edge's two cameras.
+struct PhotometricFitter::JacobianRow {
+    int index[7];
+    double value[7];
+    int count = 0;
+    void Add(int i, double v) {
+        index[count] = i;
+        value[count++] = v;
+    }
+    void SumInto(CMatrix& N, CMatrix& g, double residual) const {
+        for (int a = 0; a < count; ++a) {
+            g.data[index[a]] += value[a] * residual;
+            for (int b = 0; b < count; ++b)
+                N(index[a], index[b]) += value[a] * value[b];
+        }
+    }
+};
+
+// The model moves with a parameter only inside its clamp (a forward step from the upper bound
+// already leaves it); the reference camera has no parameters.
+void PhotometricFitter::AddCameraDerivatives(JacobianRow& row, const CVector& parameters, int camera, int channel,
+                                             double dOffset, double dGain) const {
+    if (camera <= 0)
+        return;
+    const int base = 3 + ParametersPerCamera() * (camera - 1);
+    const int offset = base + (colour_ ? channel : 0), gain = base + (colour_ ? 3 + channel : 1);
+    if (dOffset != 0 && parameters[offset] >= -offsetBound_ && parameters[offset] < offsetBound_)
+        row.Add(offset, dOffset);
+    if (parameters[gain] >= gainLow_ && parameters[gain] < gainHigh_)
+        row.Add(gain, dGain);
+}
+
+void PhotometricFitter::NormalEquations(CVector& parameters, const CVector& residuals, CMatrix& N, CMatrix& g) {
+    const int P = parameters.count, rows = Y_.rows;
+    N.Resize(P, P);
+    g.Resize(P, 1);
+    for (int k = 0; k < N.count; ++k)
+        N.data[k] = 0;
+    for (int k = 0; k < g.count; ++k)
+        g.data[k] = 0;
+    WriteParameters(parameters);
+    const bool vignetting = !(parameters[0] < 0);
+    int row = 0, pullRow = sampleCount_;
+    for (const PhotometricEdgeSamples& e : edges_) {
+        if (e.samples.empty())
+            continue;
+        const Camera& c = cameras_[static_cast<size_t>(e.childCamera)];
+        const Camera& p = cameras_[static_cast<size_t>(e.parentCamera)];
+        for (const PhotometricSample& s : e.samples) {
+            const double Vp = VignettingFactor(p, s.parent.x, s.parent.y);
+            const double Vc = VignettingFactor(c, s.child.x, s.child.y);
+            const double rp =
+                std::pow(s.parent.x - p.vignettingCentreX, 2) + std::pow(s.parent.y - p.vignettingCentreY, 2);
+            const double rc =
+                std::pow(s.child.x - c.vignettingCentreX, 2) + std::pow(s.child.y - c.vignettingCentreY, 2);
+            const double dVp[3] = {rp, rp * rp, rp * rp * rp}, dVc[3] = {rc, rc * rc, rc * rc * rc};
+            for (int k = 0; k < 3; ++k) {
+                const double x = X_(row, k), y = Y_(row, k);
+                const double parentCorrected = p.gains[k] * y + p.offsets[k],
+                             childCorrected = c.gains[k] * x + c.offsets[k];
+                JacobianRow J;
+                if (vignetting)
+                    for (int j = 0; j < 3; ++j)
+                        J.Add(j, parentCorrected * dVp[j] - childCorrected * dVc[j]);
+                AddCameraDerivatives(J, parameters, e.parentCamera, k, Vp, y * Vp);
+                AddCameraDerivatives(J, parameters, e.childCamera, k, -Vc, -x * Vc);
+                J.SumInto(N, g, residuals[k * rows + row]);
+            }
+            ++row;
+        }
+        for (int k = 0; k < 3; ++k) {
+            JacobianRow J;
+            AddCameraDerivatives(J, parameters, e.childCamera, k, 0, -kGainPull);
+            AddCameraDerivatives(J, parameters, e.parentCamera, k, 0, -kGainPull);
+            J.SumInto(N, g, residuals[k * rows + pullRow]);
+        }
+        ++pullRow;
+    }
+}
+
 PhotometricFitStatus PhotometricFitter::Fit() {
     residualStdDev = 0;
     iterations = 0;
     if (sampleCount_ == 0)
         return PhotometricFitStatus::NoSamples;
-    CMatrix X, Y;
-    BuildMatrices(X, Y);
     CVector parameters = Parameters();
     CLevenbergMarquardt optimiser;
     optimiser.maxIterations = kMaxIterations;
     optimiser.context = &edges_;
-    const bool finite =
-        optimiser.Fit(X, Y, parameters, CLevenbergMarquardt::Bind(this, &PhotometricFitter::PhotometricResidual));
+    const bool finite = differencedJacobian
+                            ? optimiser.Fit(X_, Y_, parameters,
+                                            CLevenbergMarquardt::Bind(this, &PhotometricFitter::PhotometricResidual))
+                            : optimiser.Minimise(*this, parameters);
     residualStdDev = optimiser.residualStdDev;
     iterations = optimiser.iterations;
     fittedParameters = parameters;

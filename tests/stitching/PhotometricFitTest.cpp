@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "linalg/CLevenbergMarquardt.h"
+#include "linalg/DifferencedProblem.h"
 #include "stitching/PhotometricFit.h"
 #include "stitching/PhotometricFitter.h"
 #include "stitching/PhotometricImage.h"
@@ -520,4 +522,73 @@ TEST(ApplyPhotometricCorrection, KeepsValuesBeyondTheByteRange) {
     ApplyPhotometricCorrection(camera, source, target);
     EXPECT_EQ(target.At(0, 0).b, 32767);
     EXPECT_EQ(target.At(0, 0).g, -32767);
+}
+
+TEST(PhotometricFit, NormalEquationsFromTheDerivativesEqualTheDifferencedOnesAndTheFitEndsAtLeastAsClose) {
+    Chain chain = ThreeShots();
+    chain.shots.push_back(chain.shots[2]);
+    chain.shots[3].shift = 900;
+    for (Shot& s : chain.shots)
+        s.light = -0.25;
+    for (int mode : {1, 2}) {
+        PhotometricInput input = chain.Input(mode, 10);
+        std::vector<ImgRGB> images;
+        std::vector<double> scales;
+        ASSERT_TRUE(MakePhotometricImages(4, input, images, scales));
+        const std::vector<PhotometricEdgeSamples> samples = CollectPhotometricSamples(input.edges, images, scales);
+        std::vector<Camera> cameras = chain.Cameras();
+        PhotometricFitter fitter(cameras, mode == 1, 10, samples);
+        CMatrix X, Y;
+        fitter.BuildMatrices(X, Y);
+        DifferencedProblem differenced(
+            X, Y, CLevenbergMarquardt::Bind(&fitter, &PhotometricFitter::PhotometricResidual), nullptr);
+
+        // At the start, at a point with vignetting, and at one where a gain and an offset sit
+        // beyond their clamps (the model does not move with them there).
+        std::vector<CVector> points(3, fitter.Parameters());
+        points[1][0] = 2e-7;
+        points[1][1] = -1e-13;
+        for (int k = 3; k < points[1].count; ++k)
+            points[1][k] += k % 2 ? 0.03 : 1.5;
+        points[2] = points[1];
+        points[2][3] = 40;                     // an offset beyond 2.55 L
+        points[2][points[2].count - 1] = 1.5;  // a gain beyond 1 / (1 - L/100)
+        for (size_t which = 0; which < points.size(); ++which) {
+            CVector& point = points[which];
+            CVector a = point, b = point;
+            const CVector ra = fitter.Residuals(a), rb = differenced.Residuals(b);
+            ASSERT_EQ(ra.count, rb.count);
+            for (int k = 0; k < ra.count; ++k)
+                ASSERT_EQ(ra[k], rb[k]) << k;
+            CMatrix Na, ga, Nb, gb;
+            fitter.NormalEquations(a, ra, Na, ga);
+            differenced.NormalEquations(b, rb, Nb, gb);
+            ASSERT_EQ(Na.rows, Nb.rows);
+            for (int i = 0; i < Na.rows; ++i) {
+                for (int j = 0; j < Na.cols; ++j) {
+                    // Relative to the diagonal, floored where a clamped parameter has none.
+                    const double scale = std::sqrt((std::fabs(Nb(i, i)) + 1) * (std::fabs(Nb(j, j)) + 1));
+                    EXPECT_NEAR(Na(i, j) / scale, Nb(i, j) / scale, 2e-3)
+                        << "mode " << mode << " point " << which << " N " << i << "," << j;
+                }
+                const double scale = std::sqrt(std::fabs(Nb(i, i)) + 1) * ra.Length();
+                EXPECT_NEAR(ga.data[i] / scale, gb.data[i] / scale, 2e-3)
+                    << "mode " << mode << " point " << which << " g " << i;
+            }
+        }
+
+        // From the same start, the fit by derivatives ends at least as close as the one by
+        // differences (whose quotients carry rounding of 1e-4 and stop it early), and on the
+        // true corrections.
+        std::vector<Camera> byDerivatives = chain.Cameras(), byDifferences = chain.Cameras();
+        PhotometricFitter fast(byDerivatives, mode == 1, 10, samples), slow(byDifferences, mode == 1, 10, samples);
+        slow.differencedJacobian = true;
+        ASSERT_EQ(fast.Fit(), PhotometricFitStatus::Fitted);
+        ASSERT_EQ(slow.Fit(), PhotometricFitStatus::Fitted);
+        EXPECT_LE(fast.residualStdDev, slow.residualStdDev + 1e-3);
+        for (size_t i = 1; i < byDerivatives.size(); ++i)
+            for (double v : {60.0, 120.0, 180.0})
+                EXPECT_NEAR(CorrectionError(byDerivatives[i], chain.shots[i], 1, v), 0, 3) << i << " " << v;
+        EXPECT_GT(byDerivatives[0].vignetting[0], 0) << "the corners were darkened";
+    }
 }
