@@ -92,28 +92,36 @@ void PhotometricFitter::WriteParameters(const CVector& p) {
     }
 }
 
-void PhotometricFitter::PhotometricResidual(const CMatrix& X, const CVector& parameters, CMatrix& model,
-                                            void* /*context*/) {
-    WriteParameters(parameters);
+template <class SampleRow, class PullRow>
+void PhotometricFitter::ForEachRow(SampleRow sample, PullRow pull) const {
     int row = 0, pullRow = sampleCount_;
     for (const PhotometricEdgeSamples& e : edges_) {
         if (e.samples.empty())
             continue;
         const Camera& c = cameras_[static_cast<size_t>(e.childCamera)];
         const Camera& p = cameras_[static_cast<size_t>(e.parentCamera)];
-        for (const PhotometricSample& s : e.samples) {
+        for (const PhotometricSample& s : e.samples)
+            sample(e, c, p, s, row++);
+        pull(e, c, p, pullRow++);
+    }
+}
+
+void PhotometricFitter::PhotometricResidual(const CMatrix& X, const CVector& parameters, CMatrix& model,
+                                            void* /*context*/) {
+    WriteParameters(parameters);
+    ForEachRow(
+        [&](const PhotometricEdgeSamples&, const Camera& c, const Camera& p, const PhotometricSample& s, int row) {
             const double Vp = VignettingFactor(p, s.parent.x, s.parent.y);
             const double Vc = VignettingFactor(c, s.child.x, s.child.y);
             for (int k = 0; k < 3; ++k) {
                 const double x = X(row, k), y = Y_(row, k);
                 model(row, k) = y + (p.gains[k] * y + p.offsets[k]) * Vp - (c.gains[k] * x + c.offsets[k]) * Vc;
             }
-            ++row;
-        }
-        for (int k = 0; k < 3; ++k)
-            model(pullRow, k) = Y_(pullRow, k) + kGainPull * ((1 - c.gains[k]) + (1 - p.gains[k]));
-        ++pullRow;
-    }
+        },
+        [&](const PhotometricEdgeSamples&, const Camera& c, const Camera& p, int row) {
+            for (int k = 0; k < 3; ++k)
+                model(row, k) = Y_(row, k) + kGainPull * ((1 - c.gains[k]) + (1 - p.gains[k]));
+        });
 }
 
 CVector PhotometricFitter::Residuals(CVector& parameters) {
@@ -168,13 +176,8 @@ void PhotometricFitter::NormalEquations(CVector& parameters, const CVector& resi
         g.data[k] = 0;
     WriteParameters(parameters);
     const bool vignetting = !(parameters[0] < 0);
-    int row = 0, pullRow = sampleCount_;
-    for (const PhotometricEdgeSamples& e : edges_) {
-        if (e.samples.empty())
-            continue;
-        const Camera& c = cameras_[static_cast<size_t>(e.childCamera)];
-        const Camera& p = cameras_[static_cast<size_t>(e.parentCamera)];
-        for (const PhotometricSample& s : e.samples) {
+    ForEachRow(
+        [&](const PhotometricEdgeSamples& e, const Camera& c, const Camera& p, const PhotometricSample& s, int row) {
             const double Vp = VignettingFactor(p, s.parent.x, s.parent.y);
             const double Vc = VignettingFactor(c, s.child.x, s.child.y);
             const double rp =
@@ -194,16 +197,15 @@ void PhotometricFitter::NormalEquations(CVector& parameters, const CVector& resi
                 AddCameraDerivatives(J, parameters, e.childCamera, k, -Vc, -x * Vc);
                 J.SumInto(N, g, residuals[k * rows + row]);
             }
-            ++row;
-        }
-        for (int k = 0; k < 3; ++k) {
-            JacobianRow J;
-            AddCameraDerivatives(J, parameters, e.childCamera, k, 0, -kGainPull);
-            AddCameraDerivatives(J, parameters, e.parentCamera, k, 0, -kGainPull);
-            J.SumInto(N, g, residuals[k * rows + pullRow]);
-        }
-        ++pullRow;
-    }
+        },
+        [&](const PhotometricEdgeSamples& e, const Camera&, const Camera&, int row) {
+            for (int k = 0; k < 3; ++k) {
+                JacobianRow J;
+                AddCameraDerivatives(J, parameters, e.childCamera, k, 0, -kGainPull);
+                AddCameraDerivatives(J, parameters, e.parentCamera, k, 0, -kGainPull);
+                J.SumInto(N, g, residuals[k * rows + row]);
+            }
+        });
 }
 
 PhotometricFitStatus PhotometricFitter::Fit() {

@@ -69,6 +69,10 @@ public:
 private:
     int ParametersPerCamera() const { return colour_ ? 6 : 2; }
     struct JacobianRow;
+    // Calls sample(edge, child, parent, sample, row) for every sample row and then
+    // pull(edge, child, parent, row) for the edge's pull row, for every edge with samples.
+    template <class SampleRow, class PullRow>
+    void ForEachRow(SampleRow sample, PullRow pull) const;
     void AddCameraDerivatives(JacobianRow& row, const CVector& parameters, int camera, int channel, double dOffset,
                               double dGain) const;
 
