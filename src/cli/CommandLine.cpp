@@ -51,6 +51,9 @@ const char* const kUsageHead =
 const char* const kUsageTail =
     "  --rematch            match a project's photographs again\n"
     "  --no-refine          keep the points where matching found them (no sub-pixel refinement)\n"
+    "  --match-all-pairs    match every pair of photographs in full; beyond 30 photographs\n"
+    "                       only the pairs a quick vote ranks best, and those they predict\n"
+    "                       to overlap, are matched by default\n"
     "  --tree-fit           fit the cameras to one pair per photograph (the pair that first\n"
     "                       reaches it in the hierarchy), not to every matched pair\n"
     "  --reference PATH     reference image (as given among the images)\n"
@@ -320,6 +323,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string* mess
             out.rematch = true;
         else if (arg == "--no-refine")
             out.noRefine = true;
+        else if (arg == "--match-all-pairs")
+            out.matchAllPairs = true;
         else if (arg == "--tree-fit")
             out.treeFit = true;
         else if (arg == "--no-crop-360")

@@ -19,7 +19,8 @@ struct CommandLine {
     bool preview = false;
     bool rematch = false;
     bool noRefine = false;
-    bool treeFit = false;  // --tree-fit: the camera fit over one pair per photograph
+    bool matchAllPairs = false;  // --match-all-pairs: match every pair in full, however many
+    bool treeFit = false;        // --tree-fit: the camera fit over one pair per photograph
     bool noCrop360 = false;
     bool quiet = false;
     bool help = false;

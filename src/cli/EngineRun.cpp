@@ -54,6 +54,7 @@ void ApplyStitchOptions(const CommandLine& cl, PanoramaEngine& engine, const std
     if (cl.noCrop360)
         engine.SetDoCrop360Degrees(false);
     engine.SetFitAllPairs(!cl.treeFit);
+    engine.SetMatchEveryPair(cl.matchAllPairs);
 }
 
 bool OpenProject(const CommandLine& cl, ProjectStore& store, std::string* message) {

@@ -50,10 +50,10 @@ bool PanoramaEngine::MatchImagePair(int a, int b) {
             Log(Tr("Fitting transform...\n"));
             Status(Tr("Fitting transform..."));
             if (pair.P.empty())
-                throw "Now corresponding points found\n";
+                throw "No corresponding points found\n";
             if (!FitPairFromMatches(pair)) {
                 pair.matched = false;
-                throw "Fitting transform falied.\n";
+                throw "Fitting the transform failed.\n";
             }
             CheckedLog(Tr("...fitting transform done.\n"));
             Log(Tr("...image pair matching done\n"));

@@ -153,6 +153,10 @@ public:
     // The camera fit meets every matched pair (true, the default) or only the hierarchy's edges,
     // as it first worked; the pairs the last fit left out as disagreeing with the others.
     void SetFitAllPairs(bool all) { fitAllPairs = all; }
+    // Automatic matching matches every pair in full however many photographs there are (true),
+    // or beyond kMatchEveryPairUpTo photographs only the likely ones (false, the default).
+    void SetMatchEveryPair(bool every) { matchEveryPair = every; }
+    static constexpr int kMatchEveryPairUpTo = 30;
     bool GetFitAllPairs() const { return fitAllPairs; }
     const std::vector<std::pair<int, int>>& FitPairsLeftOut() const { return fitPairsLeftOut; }
     double HorizonCorrection() const { return horizonCorrection; }
@@ -263,6 +267,11 @@ public:
 
     // Automatic matching of every pair; false when a message was thrown (it is logged).
     bool ExtractAndMatchFeatures();
+    // Every pair up to kMatchEveryPairUpTo photographs (or where asked), else the pairs a quick
+    // vote ranks best and those their rotations predict to overlap.
+    void MatchPairsOfAllImages();
+    // Descriptor matching, RANSAC and the pair fit of these combinations, with progress.
+    void MatchAndFitPairs(const std::vector<int>& indices);
     // The automatic matching command. False when there are no images or the run failed (no
     // pair matched, a photograph could not be read, memory ran out, the user aborted): the
     // previous pairs and hierarchy are then back in force and LastFailure() says why.
@@ -442,6 +451,8 @@ private:
     std::vector<std::string> saveNotes;
     double cameraFitResidual = 0;
     bool fitAllPairs = true;
+    bool matchEveryPair = false;
+    static constexpr int kMatchingRounds = 4;
     std::vector<std::pair<int, int>> fitPairsLeftOut;
     double horizonCorrection = 0;
     double photometricResidual = -1;

@@ -93,23 +93,6 @@ Vec3 Normalized(Vec3 v) {
     return n > 0 ? Vec3{v[0] / n, v[1] / n, v[2] / n} : v;
 }
 
-// The world-to-camera rotation of every image of the tree, the root's camera being the world.
-// A pair's rotation carries rays of its first image into its second.
-std::map<int, Mat3> ChainedRotations(const HierarchyNode* root, std::span<const ImageCombination> pairs) {
-    std::map<int, Mat3> rotation;
-    rotation[root->image] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    ForEachPreOrder(root->firstChild, [&](const HierarchyNode* n) {
-        if (rotation.count(n->image) || n->pair < 0 || static_cast<size_t>(n->pair) >= pairs.size())
-            return;
-        const ImageCombination& pair = pairs[n->pair];
-        Mat3 r;
-        RotationEntries(pair.omega, pair.phi, pair.kappa, r.data());
-        const Mat3& parent = rotation.at(n->parent->image);
-        rotation[n->image] = Multiply(pair.second == n->image ? r : Transposed(r), parent);
-    });
-    return rotation;
-}
-
 // The direction most nearly perpendicular to every camera's horizontal axis, pointing as the
 // root's downward image axis does; the root's own downward axis where the cameras do not pin
 // it down (one column of photographs).
@@ -129,18 +112,6 @@ Vec3 Downward(const std::map<int, Mat3>& rotation) {
         return {0, 1, 0};
     Vec3 down{V(0, 2), V(1, 2), V(2, 2)};
     return down[1] < 0 ? Vec3{-down[0], -down[1], -down[2]} : down;
-}
-
-double MedianFocalLength(const HierarchyNode* root, std::span<const ImageCombination> pairs) {
-    std::vector<double> f;
-    ForEachPreOrder(root->firstChild, [&](const HierarchyNode* n) {
-        if (n->pair >= 0 && static_cast<size_t>(n->pair) < pairs.size() && pairs[n->pair].f > 0)
-            f.push_back(pairs[n->pair].f);
-    });
-    if (f.empty())
-        return 1;
-    std::nth_element(f.begin(), f.begin() + static_cast<long>(f.size() / 2), f.end());
-    return f[f.size() / 2];
 }
 
 // The middle of the widest gap between the turns of the photographs that are not polar,
@@ -165,8 +136,37 @@ double WidestGapMiddle(const std::map<int, double>& turn, const std::set<int>& p
 
 }  // namespace
 
+// A pair's rotation carries rays of its first image into its second.
+std::map<int, std::array<double, 9>> ChainedPairRotations(const HierarchyNode* root,
+                                                          std::span<const ImageCombination> pairs) {
+    std::map<int, Mat3> rotation;
+    rotation[root->image] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    ForEachPreOrder(root->firstChild, [&](const HierarchyNode* n) {
+        if (rotation.count(n->image) || n->pair < 0 || static_cast<size_t>(n->pair) >= pairs.size())
+            return;
+        const ImageCombination& pair = pairs[n->pair];
+        Mat3 r;
+        RotationEntries(pair.omega, pair.phi, pair.kappa, r.data());
+        const Mat3& parent = rotation.at(n->parent->image);
+        rotation[n->image] = Multiply(pair.second == n->image ? r : Transposed(r), parent);
+    });
+    return rotation;
+}
+
+double MedianPairFocalLength(const HierarchyNode* root, std::span<const ImageCombination> pairs) {
+    std::vector<double> f;
+    ForEachPreOrder(root->firstChild, [&](const HierarchyNode* n) {
+        if (n->pair >= 0 && static_cast<size_t>(n->pair) < pairs.size() && pairs[n->pair].f > 0)
+            f.push_back(pairs[n->pair].f);
+    });
+    if (f.empty())
+        return 1;
+    std::nth_element(f.begin(), f.begin() + static_cast<long>(f.size() / 2), f.end());
+    return f[f.size() / 2];
+}
+
 HierarchyLayout LayOutByRotations(const HierarchyNode* root, std::span<const ImageCombination> pairs) {
-    const std::map<int, Mat3> rotation = ChainedRotations(root, pairs);
+    const std::map<int, Mat3> rotation = ChainedPairRotations(root, pairs);
     const Vec3 down = Downward(rotation);
     // The root's optical axis made horizontal; its downward image axis where it looks straight
     // up or down.
@@ -175,7 +175,7 @@ HierarchyLayout LayOutByRotations(const HierarchyNode* root, std::span<const Ima
         forward = {-down[1] * down[0], -down[1] * down[1] + 1, -down[1] * down[2]};
     forward = Normalized(forward);
     const Vec3 right = Cross(down, forward);
-    const double f = MedianFocalLength(root, pairs);
+    const double f = MedianPairFocalLength(root, pairs);
 
     HierarchyLayout layout;
     layout.turnLength = 2 * std::numbers::pi * f;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <limits>
 #include <map>
 #include <set>
@@ -36,3 +37,11 @@ HierarchyLayout LayOutByCentroids(const HierarchyNode* root);
 // The turn is unrolled from a cut through the widest gap between the photographs, so no pair
 // straddles the cut by chance.
 HierarchyLayout LayOutByRotations(const HierarchyNode* root, std::span<const ImageCombination> pairs);
+
+// The world-to-camera rotation (row major) of every image of the tree, chained along it from the
+// pairs' rotations, the root's camera being the world.
+std::map<int, std::array<double, 9>> ChainedPairRotations(const HierarchyNode* root,
+                                                          std::span<const ImageCombination> pairs);
+
+// The median focal length of the tree's pairs (1 where none has one).
+double MedianPairFocalLength(const HierarchyNode* root, std::span<const ImageCombination> pairs);
