@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cmath>
+#include <optional>
 
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
@@ -23,6 +24,10 @@ constexpr double kMinCorrelation = 0.948;
 constexpr double kRefinedTolerance = 1.0;
 // Fewer refined points than this: the refinement is not trusted and the pair keeps its own.
 constexpr size_t kMinRefinedPoints = 8;
+// A pair with at least this many points whose homography start fits them within this rms
+// (working pixels) needs no genetic search.
+constexpr size_t kPointsToTrustTheHomography = 8;
+constexpr double kHomographyStartIsGoodPx = 0.5;
 // Memory the full-resolution photographs of a matching run may hold.
 constexpr size_t kFullResolutionBudget = size_t(1) << 30;
 
@@ -118,18 +123,28 @@ PairFitResult PanoramaEngine::FitPair(int i, int j, const std::vector<PointD>& P
     (void)j;
     const ImageRecord& first = images.at(static_cast<size_t>(i));
     const PointD c{first.width / 2, first.height / 2};
-    PairRotation r = FitPairRotation(c, P, Q, geneticSeed != 0 ? geneticSeed : GeneticOptimizer::ClockSeed());
-    RefinePairRotation(c, P, Q, r);
-    // The genetic search samples a large space almost at random and can miss the basin of a
-    // rotation about a tilted axis, leaving pixels of error where the points allow a fraction
-    // of one. A second start from the pair's homography is polished the same way, and the
+    // A start from the pair's homography, polished by least squares, fits almost every pair
+    // to the points' own noise. The genetic search samples a large space almost at random and,
+    // on its own, often misses the basin of a rotation about a tilted axis by pixels; it is run
+    // where the homography's start is not that good (few points, a poor homography), and the
     // better of the two fits is kept.
+    std::optional<PairRotation> fromHomography;
     CMatrix H;
     if (P.size() >= 4 && FitHomographyDlt(H, P, Q, static_cast<int>(P.size()))) {
-        PairRotation fromHomography = RotationFromHomography(c, H, P, Q);
-        RefinePairRotation(c, P, Q, fromHomography);
-        if (RotationTransferError(c, fromHomography, P, Q) < RotationTransferError(c, r, P, Q))
-            r = fromHomography;
+        fromHomography = RotationFromHomography(c, H, P, Q);
+        RefinePairRotation(c, P, Q, *fromHomography);
+    }
+    const bool goodEnough = fromHomography && P.size() >= kPointsToTrustTheHomography &&
+                            RotationTransferError(c, *fromHomography, P, Q) <=
+                                kHomographyStartIsGoodPx * kHomographyStartIsGoodPx * static_cast<double>(P.size());
+    PairRotation r;
+    if (goodEnough) {
+        r = *fromHomography;
+    } else {
+        r = FitPairRotation(c, P, Q, geneticSeed != 0 ? geneticSeed : GeneticOptimizer::ClockSeed());
+        RefinePairRotation(c, P, Q, r);
+        if (fromHomography && RotationTransferError(c, *fromHomography, P, Q) < RotationTransferError(c, r, P, Q))
+            r = *fromHomography;
     }
     PairFitResult fit;
     fit.f = r.f;
