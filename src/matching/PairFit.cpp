@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "linalg/CLevenbergMarquardt.h"
+#include "linalg/NearestRotation.h"
 #include "matching/GeneticOptimizer.h"
 #include "matching/Homography.h"
 #include "matching/PairRotationModel.h"
@@ -56,19 +57,28 @@ PairRotation RotationFromHomography(const PointD& c, const CMatrix& H, const std
                                     const std::vector<PointD>& Q) {
     PairRotation best{2000, 0, 0, 0};
     double bestError = RotationTransferError(c, best, P, Q);
+    double h[9];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            h[3 * i + j] = H(i, j);
     for (int step = 0; step <= 80; ++step) {
         double f = 50 * std::pow(10000.0 / 50, step / 80.0);
-        const double inverse[9] = {1 / f, 0, -c.x / f, 0, 1 / f, -c.y / f, 0, 0, 1};
-        CMatrix M = CMatrix(3, 3, inverse) * H * CameraMatrix(f, c);
-        // The nearest rotation: U V^T of the singular value decomposition, turned proper.
-        CVector s;
-        CMatrix U, V;
-        SvdSorted(M, s, U, V);
-        CMatrix R = U * V.Transpose();
-        if (R.Determinant() < 0)
-            R = U * CMatrix(3, 3, std::array<double, 9>{1, 0, 0, 0, 1, 0, 0, 0, -1}.data()) * V.Transpose();
-        PairRotation r{f, std::atan2(R(2, 1), R(2, 2)), -std::asin(std::clamp(R(2, 0), -1.0, 1.0)),
-                       std::atan2(R(1, 0), R(0, 0))};
+        // M = K^-1 H K, written out: K = [[f, 0, cx], [0, f, cy], [0, 0, 1]].
+        double hk[9], M[9];
+        for (int i = 0; i < 3; ++i) {
+            hk[3 * i] = h[3 * i] * f;
+            hk[3 * i + 1] = h[3 * i + 1] * f;
+            hk[3 * i + 2] = h[3 * i] * c.x + h[3 * i + 1] * c.y + h[3 * i + 2];
+        }
+        for (int j = 0; j < 3; ++j) {
+            M[j] = (hk[j] - c.x * hk[6 + j]) / f;
+            M[3 + j] = (hk[3 + j] - c.y * hk[6 + j]) / f;
+            M[6 + j] = hk[6 + j];
+        }
+        // The nearest proper rotation (what U V^T of the decomposition gives, turned proper).
+        double R[9];
+        NearestRotation(M, R);
+        PairRotation r{f, std::atan2(R[7], R[8]), -std::asin(std::clamp(R[6], -1.0, 1.0)), std::atan2(R[3], R[0])};
         double e = RotationTransferError(c, r, P, Q);
         if (e < bestError) {
             bestError = e;

@@ -54,10 +54,12 @@ TEST(TiledStitchCommand, PhotographsAreDrawnAtTheirOwnResolutionAndAProjectAtIts
     EXPECT_GT(a.width, 450);
     EXPECT_LT(a.width, 700);
 
-    // The project written with it stores the size it was drawn at.
+    // The project written with it stores the size it was drawn at. The run from it fits the
+    // cameras again from the pairs the project keeps to six digits, which may move the crop's
+    // edge by a pixel.
     RunResult again = RunTiled({"-q", "-o", dir + "/again.png", dir + "/p.vdp"}, dir);
     ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(LoadWritten(dir + "/again.png").width, a.width);
+    EXPECT_NEAR(LoadWritten(dir + "/again.png").width, a.width, 1);
 
     // A new project holds the window's 1024, and a run from it keeps that.
     RunResult match =

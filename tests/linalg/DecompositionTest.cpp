@@ -6,6 +6,7 @@
 #include "linalg/CMatrix.h"
 #include "linalg/CVector.h"
 #include "linalg/Cholesky.h"
+#include "linalg/NearestRotation.h"
 
 namespace {
 
@@ -183,4 +184,42 @@ TEST(Cholesky, SolvesBadlyScaledSystemsAndRefusesIndefiniteOnes) {
         singular.data[k] = 1;
     EXPECT_FALSE(SolveCholesky(singular, rhs, untouched));
     EXPECT_FALSE(SolveCholesky(N, rhs, untouched));  // sizes that do not match
+}
+
+TEST(NearestRotation, EqualsTheDecompositionsProperFactor) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> value(-1, 1);
+    for (int trial = 0; trial < 300; ++trial) {
+        double m[9];
+        for (double& e : m)
+            e = value(random);
+        if (trial % 3 == 1)  // near a rotation, as a pair's K^-1 H K is near the right f
+            for (int i = 0; i < 3; ++i)
+                m[4 * i] += 3;
+        if (trial % 5 == 2)
+            for (double& e : m)
+                e *= -40;  // a negative determinant and another scale
+        // U diag(1, 1, det(U V^T)) V^T from the decomposition, singular values descending.
+        const CMatrix M(3, 3, m);
+        CVector s;
+        CMatrix U, V;
+        SvdSorted(M, s, U, V);
+        CMatrix R = U * V.Transpose();
+        if (R.Determinant() < 0) {
+            const double flip[9] = {1, 0, 0, 0, 1, 0, 0, 0, -1};
+            R = U * CMatrix(3, 3, flip) * V.Transpose();
+        }
+        double r[9];
+        NearestRotation(m, r);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                ASSERT_NEAR(r[3 * i + j], R(i, j), 1e-9) << "trial " << trial << " entry " << i << "," << j;
+    }
+    // A rotation is its own nearest.
+    const double c = std::cos(0.3), s = std::sin(0.3);
+    const double turn[9] = {c, 0, s, 0, 1, 0, -s, 0, c};
+    double r[9];
+    NearestRotation(turn, r);
+    for (int k = 0; k < 9; ++k)
+        EXPECT_NEAR(r[k], turn[k], 1e-15);
 }
