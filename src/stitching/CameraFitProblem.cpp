@@ -100,47 +100,110 @@ void CameraFitProblem::EdgeJacobian(const CVector& parameters, size_t edgeIndex)
     }
 }
 
-// The loop rows depend on every camera, but on most only through the straightening turn: each
-// parameter's quotient turns the one camera it moves (its rotation rebuilt as from its angles)
-// and recomputes the turn and the loop's rows, not the whole model.
+// The loop rows depend on every camera, but on most only through the straightening turn, a
+// rotation of three degrees of freedom. Their quotients in those three are taken once; each
+// camera parameter's quotient of the turn itself is cheap (one recomputation of the turn), and
+// the chain rule gives the rows' quotients from both. Only the rows of the transition pairs
+// that hold the stepped camera itself are transferred again with it. The focal length moves
+// every row directly and is stepped through all of them.
 void CameraFitProblem::LoopJacobian(CVector& parameters) {
     const int loopRows = observations.rows - mainRows;
     if (loopRows == 0)
         return;
     fitter.WriteParameters(parameters);
-    loopRowsByParameter.assign(static_cast<size_t>(2 * loopRows) * parameters.count, 0);
+    const int P = parameters.count;
+    loopDirect.assign(static_cast<size_t>(2 * loopRows), LoopDirect{});
+    loopByAxis.assign(static_cast<size_t>(6) * loopRows, 0);
+    turnByParameter.assign(static_cast<size_t>(3) * P, 0);
     perturbed.Resize(observations.rows, observations.cols);
     const std::vector<PointD>& layout = fitter.in.layoutPositions;
-    CMatrix straighten;
-    for (int i = 0; i < parameters.count; ++i) {
-        const double stepped = parameters[i] + kDifferenceStep;
-        if (i == 0) {
-            const bool straightens =
-                StraighteningRotation(fitter.cameraList, fitter.closingCameraList, layout, straighten);
-            fitter.LoopRows(input, mainRows, perturbed, straightens ? &straighten : nullptr, stepped);
-        } else {
-            const int mainAngles = 3 * (static_cast<int>(fitter.cameraList.size()) - 1);
-            const bool closing = i - 1 >= mainAngles;
-            std::vector<Camera>& list = closing ? fitter.closingCameraList : fitter.cameraList;
-            const int offset = closing ? i - 1 - mainAngles : i - 1;
-            Camera& camera = list[static_cast<size_t>(1 + offset / 3)];
-            double angles[3] = {camera.alpha, camera.beta, camera.gamma};
-            angles[offset % 3] = stepped;
-            const CMatrix saved = camera.rotation;
-            camera.SetRotation(Rz(angles[2]) * Ry(angles[1]) * Rx(angles[0]));
-            const bool straightens =
-                StraighteningRotation(fitter.cameraList, fitter.closingCameraList, layout, straighten);
-            fitter.LoopRows(input, mainRows, perturbed, straightens ? &straighten : nullptr, 0);
-            camera.SetRotation(saved);
+    auto quotient = [&](int row, int coordinate) {
+        return (perturbed(row, coordinate) - model(row, coordinate)) * kInverseDifferenceStep;
+    };
+    auto direct = [&](int k, int i, double dx, double dy) {
+        loopDirect[static_cast<size_t>(k)].Add(i, dx);
+        loopDirect[static_cast<size_t>(loopRows + k)].Add(i, dy);
+    };
+
+    CMatrix turn;
+    const bool straightens = StraighteningRotation(fitter.cameraList, fitter.closingCameraList, layout, turn);
+    // f: every row, directly and through nothing else.
+    fitter.LoopRows(input, mainRows, perturbed, straightens ? &turn : nullptr, parameters[0] + kDifferenceStep);
+    for (int k = 0; k < loopRows; ++k)
+        direct(k, 0, quotient(mainRows + k, 0), quotient(mainRows + k, 1));
+
+    // The rows' quotients in a small turn about each axis, applied after the straightening.
+    std::vector<double>& byAxis = loopByAxis;
+    if (straightens)
+        for (int axis = 0; axis < 3; ++axis) {
+            const CMatrix stepped = (axis == 0   ? Rx(kDifferenceStep)
+                                     : axis == 1 ? Ry(kDifferenceStep)
+                                                 : Rz(kDifferenceStep)) *
+                                    turn;
+            fitter.LoopRows(input, mainRows, perturbed, &stepped, 0);
+            for (int k = 0; k < loopRows; ++k) {
+                byAxis[static_cast<size_t>(6 * k + 2 * axis)] = quotient(mainRows + k, 0);
+                byAxis[static_cast<size_t>(6 * k + 2 * axis + 1)] = quotient(mainRows + k, 1);
+            }
         }
-        for (int k = 0; k < loopRows; ++k) {
-            const int row = mainRows + k;
-            const size_t x = static_cast<size_t>(k) * parameters.count + i;
-            const size_t y = static_cast<size_t>(loopRows + k) * parameters.count + i;
-            loopRowsByParameter[x] = (perturbed(row, 0) - model(row, 0)) * kInverseDifferenceStep;
-            loopRowsByParameter[y] = (perturbed(row, 1) - model(row, 1)) * kInverseDifferenceStep;
+
+    const int mainAngles = 3 * (static_cast<int>(fitter.cameraList.size()) - 1);
+    CMatrix steppedTurn;
+    for (int i = 1; i < P; ++i) {
+        const bool closing = i - 1 >= mainAngles;
+        std::vector<Camera>& list = closing ? fitter.closingCameraList : fitter.cameraList;
+        const int offset = closing ? i - 1 - mainAngles : i - 1;
+        const size_t cameraIndex = static_cast<size_t>(1 + offset / 3);
+        Camera& camera = list[cameraIndex];
+        double angles[3] = {camera.alpha, camera.beta, camera.gamma};
+        angles[offset % 3] = parameters[i] + kDifferenceStep;
+        const CMatrix saved = camera.rotation;
+        camera.SetRotation(Rz(angles[2]) * Ry(angles[1]) * Rx(angles[0]));
+        const bool stepStraightens =
+            StraighteningRotation(fitter.cameraList, fitter.closingCameraList, layout, steppedTurn);
+        // The turn's own quotient as a small rotation w: stepped = (I + [w h]x) turn.
+        double* w = &turnByParameter[static_cast<size_t>(3 * i)];
+        if (straightens && stepStraightens) {
+            const CMatrix D = steppedTurn * turn.Transpose();
+            w[0] = (D(2, 1) - D(1, 2)) / 2 * kInverseDifferenceStep;
+            w[1] = (D(0, 2) - D(2, 0)) / 2 * kInverseDifferenceStep;
+            w[2] = (D(1, 0) - D(0, 1)) / 2 * kInverseDifferenceStep;
         }
+        // The rows of the pairs that hold this camera move with it directly as well: what their
+        // whole quotient has beyond the part through the turn.
+        if (!closing)
+            for (const LoopNode& node : LoopNodesOf(cameraIndex)) {
+                fitter.LoopNodeRows(node.node, input, node.firstRow, perturbed,
+                                    stepStraightens ? &steppedTurn : nullptr, 0);
+                for (int row = node.firstRow; row < node.firstRow + node.rows; ++row) {
+                    const double* q = &byAxis[static_cast<size_t>(6 * (row - mainRows))];
+                    direct(row - mainRows, i, quotient(row, 0) - (q[0] * w[0] + q[2] * w[1] + q[4] * w[2]),
+                           quotient(row, 1) - (q[1] * w[0] + q[3] * w[1] + q[5] * w[2]));
+                }
+            }
+        camera.SetRotation(saved);
     }
+}
+
+// The transition nodes whose child or parent image is the main list's camera index.
+const std::vector<CameraFitProblem::LoopNode>& CameraFitProblem::LoopNodesOf(size_t cameraIndex) {
+    if (loopNodesByCamera.empty()) {
+        loopNodesByCamera.resize(fitter.cameraList.size());
+        int row = mainRows;
+        ForEachPreOrder(fitter.transitionTree->firstChild, [&](const HierarchyNode* node) {
+            const int count = static_cast<int>(node->childPoints.size());
+            if (count == 0)
+                return;
+            const LoopNode entry{node, row, count};
+            const size_t child = fitter.CameraIndex(fitter.cameraList, node->image);
+            const size_t parent = fitter.CameraIndex(fitter.cameraList, node->parent->image);
+            loopNodesByCamera[child].push_back(entry);
+            if (parent != child)
+                loopNodesByCamera[parent].push_back(entry);
+            row += count;
+        });
+    }
+    return loopNodesByCamera[cameraIndex];
 }
 
 // Row by row in the residual vector's order (every x, then every y), so each sum of J^T J and
@@ -155,6 +218,8 @@ void CameraFitProblem::Accumulate(int parameterCount, const CVector& residuals, 
         g.data[k] = 0;
     const int rows = observations.rows;
     const int loopRows = rows - mainRows;
+    directByTurn.assign(static_cast<size_t>(3) * parameterCount, 0);
+    double turnByTurn[9] = {}, turnResidual[3] = {};
     for (int coordinate = 0; coordinate < 2; ++coordinate) {
         for (int row = 0; row < mainRows; ++row) {
             const int* indices = &rowIndices[static_cast<size_t>(row) * kEdgeParameters];
@@ -171,22 +236,45 @@ void CameraFitProblem::Accumulate(int parameterCount, const CVector& residuals, 
                 g.data[indices[a]] += entries[a] * r;
             }
         }
+        // A loop row's quotients are its direct ones plus q W, q its three quotients in the
+        // straightening turn and W the turn's quotients in every parameter: J^T J of the block
+        // is summed as D^T D + D^T Q W + (D^T Q W)^T + W^T (Q^T Q) W.
         for (int k = 0; k < loopRows; ++k) {
-            const int jacobianRow = coordinate * loopRows + k;
-            const double* J = &loopRowsByParameter[static_cast<size_t>(jacobianRow) * parameterCount];
+            const LoopDirect& d = loopDirect[static_cast<size_t>(coordinate * loopRows + k)];
+            const double* q = &loopByAxis[static_cast<size_t>(6 * k + coordinate)];
+            const double qk[3] = {q[0], q[2], q[4]};
             const double r = residuals[coordinate * rows + mainRows + k];
-            // The lower triangle only; the sums are symmetric product for product.
-            for (int a = 0; a < parameterCount; ++a) {
-                const double ja = J[a];
-                double* column = N.columns[a];
-                for (int b = a; b < parameterCount; ++b)
-                    column[b] += J[b] * ja;
-                g.data[a] += ja * r;
+            for (int a = 0; a < d.count; ++a) {
+                double* column = N.columns[d.index[a]];
+                for (int b = 0; b < d.count; ++b)
+                    column[d.index[b]] += d.value[a] * d.value[b];
+                g.data[d.index[a]] += d.value[a] * r;
+                for (int j = 0; j < 3; ++j)
+                    directByTurn[static_cast<size_t>(3 * d.index[a] + j)] += d.value[a] * qk[j];
+            }
+            for (int j = 0; j < 3; ++j) {
+                turnResidual[j] += qk[j] * r;
+                for (int l = 0; l < 3; ++l)
+                    turnByTurn[3 * j + l] += qk[j] * qk[l];
             }
         }
     }
-    if (loopRows > 0)
-        for (int a = 0; a < parameterCount; ++a)
-            for (int b = a + 1; b < parameterCount; ++b)
-                N.columns[b][a] = N.columns[a][b];
+    if (loopRows > 0) {
+        const double* W = turnByParameter.data();
+        for (int a = 0; a < parameterCount; ++a) {
+            const double* A = &directByTurn[static_cast<size_t>(3 * a)];
+            const double* wa = W + 3 * a;
+            double turnA[3];  // (Q^T Q) w_a
+            for (int j = 0; j < 3; ++j)
+                turnA[j] = turnByTurn[3 * j] * wa[0] + turnByTurn[3 * j + 1] * wa[1] + turnByTurn[3 * j + 2] * wa[2];
+            double* column = N.columns[a];
+            for (int b = 0; b < parameterCount; ++b) {
+                const double* wb = W + 3 * b;
+                const double* B = &directByTurn[static_cast<size_t>(3 * b)];
+                column[b] += A[0] * wb[0] + A[1] * wb[1] + A[2] * wb[2] + B[0] * wa[0] + B[1] * wa[1] + B[2] * wa[2] +
+                             turnA[0] * wb[0] + turnA[1] * wb[1] + turnA[2] * wb[2];
+            }
+            g.data[a] += wa[0] * turnResidual[0] + wa[1] * turnResidual[1] + wa[2] * turnResidual[2];
+        }
+    }
 }

@@ -26,6 +26,12 @@ private:
     int AngleBlock(bool closing, int camera) const;
     void EdgeJacobian(const CVector& parameters, size_t edge);
     void LoopJacobian(CVector& parameters);
+    struct LoopNode {
+        const HierarchyNode* node;
+        int firstRow;
+        int rows;
+    };
+    const std::vector<LoopNode>& LoopNodesOf(size_t cameraIndex);
     void Accumulate(int parameterCount, const CVector& residuals, CMatrix& N, CMatrix& g) const;
 
     CameraFitter& fitter;
@@ -38,6 +44,22 @@ private:
     // Per tree-edge row and coordinate: the parameter indices (-1 unused) and their entries.
     std::vector<int> rowIndices;     // 7 per row
     std::vector<double> rowEntries;  // 7 per row and coordinate: x entries, then y entries
-    // The loop rows' Jacobian row by row (x rows, then y rows), every parameter in each.
-    std::vector<double> loopRowsByParameter;
+    // The loop rows' Jacobian (x rows, then y rows): each row's direct quotients (the focal
+    // length and the cameras of its pair), its quotients in a small turn about each axis after
+    // the straightening (x, y of axis 0, then 1, then 2, row by row), and the straightening
+    // turn's quotient in every parameter as a small rotation (three per parameter).
+    struct LoopDirect {
+        int index[7];
+        double value[7];
+        int count = 0;
+        void Add(int i, double v) {
+            index[count] = i;
+            value[count++] = v;
+        }
+    };
+    std::vector<LoopDirect> loopDirect;
+    std::vector<double> loopByAxis;
+    std::vector<double> turnByParameter;
+    mutable std::vector<double> directByTurn;
+    std::vector<std::vector<LoopNode>> loopNodesByCamera;  // by the main list's camera index
 };

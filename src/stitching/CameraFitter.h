@@ -172,6 +172,9 @@ private:
     // that focal length in place of the cameras' own.
     void LoopRows(const CMatrix& input, int firstRow, CMatrix& output, const CMatrix* straighten,
                   double focalLength) const;
+    // The rows of one transition node from row on; returns the row after them.
+    int LoopNodeRows(const HierarchyNode* node, const CMatrix& input, int row, CMatrix& output,
+                     const CMatrix* straighten, double focalLength) const;
     Camera LoopCamera(size_t index, const CMatrix* straighten, double focalLength) const;
 
     CameraFitInput in;

@@ -51,28 +51,32 @@ Camera CameraFitter::LoopCamera(size_t index, const CMatrix* straighten, double 
 
 void CameraFitter::LoopRows(const CMatrix& input, int firstRow, CMatrix& output, const CMatrix* straighten,
                             double focalLength) const {
-    const Projection& projection = ProjectionOf(in.projectionType);
     int row = firstRow;
-    std::vector<PointD> mapped;
     ForEachPreOrder(transitionTree->firstChild, [&](const HierarchyNode* node) {
-        const size_t n = node->childPoints.size();
-        if (n == 0)
-            return;
-        const Camera c = LoopCamera(CameraIndex(cameraList, node->image), straighten, focalLength);
-        const Camera p = LoopCamera(CameraIndex(cameraList, node->parent->image), straighten, focalLength);
-        mapped.resize(n);
-        double meanChild = 0, meanParent = 0;
-        for (size_t k = 0; k < n; ++k) {
-            mapped[k] =
-                projection.ToSurface(c, input(row + static_cast<int>(k), 0), input(row + static_cast<int>(k), 1));
-            meanChild += mapped[k].x;
-            meanParent += projection.ToSurface(p, node->parentPoints[k].x, node->parentPoints[k].y).x;
-        }
-        const double shift = (meanParent - meanChild) / static_cast<double>(n);
-        for (size_t k = 0; k < n; ++k, ++row) {
-            PointD pixel = projection.FromSurface(p, mapped[k].x + shift, mapped[k].y);
-            output(row, 0) = pixel.x;
-            output(row, 1) = pixel.y;
-        }
+        row = LoopNodeRows(node, input, row, output, straighten, focalLength);
     });
+}
+
+int CameraFitter::LoopNodeRows(const HierarchyNode* node, const CMatrix& input, int row, CMatrix& output,
+                               const CMatrix* straighten, double focalLength) const {
+    const size_t n = node->childPoints.size();
+    if (n == 0)
+        return row;
+    const Projection& projection = ProjectionOf(in.projectionType);
+    const Camera c = LoopCamera(CameraIndex(cameraList, node->image), straighten, focalLength);
+    const Camera p = LoopCamera(CameraIndex(cameraList, node->parent->image), straighten, focalLength);
+    std::vector<PointD> mapped(n);
+    double meanChild = 0, meanParent = 0;
+    for (size_t k = 0; k < n; ++k) {
+        mapped[k] = projection.ToSurface(c, input(row + static_cast<int>(k), 0), input(row + static_cast<int>(k), 1));
+        meanChild += mapped[k].x;
+        meanParent += projection.ToSurface(p, node->parentPoints[k].x, node->parentPoints[k].y).x;
+    }
+    const double shift = (meanParent - meanChild) / static_cast<double>(n);
+    for (size_t k = 0; k < n; ++k, ++row) {
+        PointD pixel = projection.FromSurface(p, mapped[k].x + shift, mapped[k].y);
+        output(row, 0) = pixel.x;
+        output(row, 1) = pixel.y;
+    }
+    return row;
 }
