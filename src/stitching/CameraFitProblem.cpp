@@ -244,14 +244,10 @@ void CameraFitProblem::Accumulate(int parameterCount, const CVector& residuals, 
             const double* q = &loopByAxis[static_cast<size_t>(6 * k + coordinate)];
             const double qk[3] = {q[0], q[2], q[4]};
             const double r = residuals[coordinate * rows + mainRows + k];
-            for (int a = 0; a < d.count; ++a) {
-                double* column = N.columns[d.index[a]];
-                for (int b = 0; b < d.count; ++b)
-                    column[d.index[b]] += d.value[a] * d.value[b];
-                g.data[d.index[a]] += d.value[a] * r;
+            d.SumInto(N, g, r);
+            for (int a = 0; a < d.count; ++a)
                 for (int j = 0; j < 3; ++j)
                     directByTurn[static_cast<size_t>(3 * d.index[a] + j)] += d.value[a] * qk[j];
-            }
             for (int j = 0; j < 3; ++j) {
                 turnResidual[j] += qk[j] * r;
                 for (int l = 0; l < 3; ++l)

@@ -5,6 +5,7 @@
 
 #include "linalg/CMatrix.h"
 #include "linalg/LeastSquaresProblem.h"
+#include "linalg/SparseJacobianRow.h"
 
 class CameraFitter;
 
@@ -48,15 +49,7 @@ private:
     // length and the cameras of its pair), its quotients in a small turn about each axis after
     // the straightening (x, y of axis 0, then 1, then 2, row by row), and the straightening
     // turn's quotient in every parameter as a small rotation (three per parameter).
-    struct LoopDirect {
-        int index[7];
-        double value[7];
-        int count = 0;
-        void Add(int i, double v) {
-            index[count] = i;
-            value[count++] = v;
-        }
-    };
+    using LoopDirect = SparseJacobianRow<7>;
     std::vector<LoopDirect> loopDirect;
     std::vector<double> loopByAxis;
     std::vector<double> turnByParameter;

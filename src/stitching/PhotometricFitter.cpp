@@ -133,25 +133,6 @@ CVector PhotometricFitter::Residuals(CVector& parameters) {
     return residuals;
 }
 
-// The non-zero derivatives of one residual row: the three vignetting coefficients and the
-// offset and gain of each of the edge's two cameras.
-struct PhotometricFitter::JacobianRow {
-    int index[7];
-    double value[7];
-    int count = 0;
-    void Add(int i, double v) {
-        index[count] = i;
-        value[count++] = v;
-    }
-    void SumInto(CMatrix& N, CMatrix& g, double residual) const {
-        for (int a = 0; a < count; ++a) {
-            g.data[index[a]] += value[a] * residual;
-            for (int b = 0; b < count; ++b)
-                N(index[a], index[b]) += value[a] * value[b];
-        }
-    }
-};
-
 // The model moves with a parameter only inside its clamp (a forward step from the upper bound
 // already leaves it); the reference camera has no parameters.
 void PhotometricFitter::AddCameraDerivatives(JacobianRow& row, const CVector& parameters, int camera, int channel,

@@ -4,6 +4,7 @@
 
 #include "linalg/CMatrix.h"
 #include "linalg/LeastSquaresProblem.h"
+#include "linalg/SparseJacobianRow.h"
 #include "stitching/Camera.h"
 #include "stitching/PhotometricSamples.h"
 
@@ -68,7 +69,9 @@ public:
 
 private:
     int ParametersPerCamera() const { return colour_ ? 6 : 2; }
-    struct JacobianRow;
+    // The non-zero derivatives of one residual row: the three vignetting coefficients and the
+    // offset and gain of each of the edge's two cameras.
+    using JacobianRow = SparseJacobianRow<7>;
     // Calls sample(edge, child, parent, sample, row) for every sample row and then
     // pull(edge, child, parent, row) for the edge's pull row, for every edge with samples.
     template <class SampleRow, class PullRow>
