@@ -2,6 +2,7 @@
 // with the image trees that the window's tree view grows on demand.
 #include <limits>
 
+#include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
 #include "matching/OverlapHierarchyBuilder.h"
 
@@ -37,6 +38,9 @@ bool PanoramaEngine::BuildOverlapHierarchyTrees() {
     }
     referenceIndex = hierarchy.referenceIndex;
     referenceImagePath = images[static_cast<size_t>(referenceIndex)].path;
+    if (hierarchy.turnLeftOpen)
+        Log(Tr("The photographs seem to close a full turn, but their pairs do not lay the turn out "
+               "consistently: the panorama is stitched open, without closing the turn.\n"));
     mainTree = std::move(hierarchy.mainTree);
     transitionTree = std::move(hierarchy.transitionTree);
     pairsOfImage = std::move(hierarchy.pairsOfImage);

@@ -331,6 +331,7 @@ OverlapHierarchy BuildOverlapHierarchy(const OverlapHierarchyInput& input) {
             } else {
                 result.mainTree.reset();
                 result.transitionTree.reset();
+                result.turnLeftOpen = true;
             }
         }
     }

@@ -25,6 +25,9 @@ struct OverlapHierarchy {
     int referenceIndex = -1;  // -1: no pair matched, nothing else is set
     std::unique_ptr<HierarchyNode> mainTree;
     std::unique_ptr<HierarchyNode> transitionTree;
+    // The pairs looked like a full turn, but no layout showed it consistently: no transition
+    // tree, the set is stitched open.
+    bool turnLeftOpen = false;
     // The distinct images of mainTree in pre-order (the stitch's cameras) and where the
     // translation-only layout puts each of them.
     std::vector<int> cameraImages;
