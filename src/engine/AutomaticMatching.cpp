@@ -109,9 +109,10 @@ void PanoramaEngine::MatchAndFitPairs(const std::vector<int>& indices) {
     auto pairAt = [&](int k) -> ImageCombination& {
         return combinations[static_cast<size_t>(indices[static_cast<size_t>(k)])];
     };
-    // Each pair's matching reads only its two photographs' features and writes only its own
-    // combination, so a few pairs at a time run on all cores; the hooks are called here, before
-    // the pairs they announce.
+    // Each pair's matching and RANSAC read only its two photographs' features and write only
+    // its own combination, so a few pairs at a time run on all cores; the hooks are called
+    // here, before the pairs they announce.
+    std::vector<CMatrix> homographies(static_cast<size_t>(count));
     for (int c = 0; c < count; c += kPairsAtATime) {
         const int pairs = std::min(kPairsAtATime, count - c);
         for (int k = c; k < c + pairs; ++k) {
@@ -120,13 +121,18 @@ void PanoramaEngine::MatchAndFitPairs(const std::vector<int>& indices) {
                 ThrowAborted();
             Tick();
         }
-        ParallelFor(pairs, [&](int k) { MatchPairDescriptors(pairAt(c + k)); });
+        ParallelFor(pairs, [&](int k) {
+            ImageCombination& pair = pairAt(c + k);
+            MatchPairDescriptors(pair);
+            if (!pair.P.empty())
+                KeepRansacInliers(pair, homographies[static_cast<size_t>(c + k)]);
+        });
     }
     Log(Tr(" done\n"));
 
     Log(Tr("Fitting transforms... \n"));
-    // RANSAC, the log line and the refinement pair by pair here; the rotation fits, most of the
-    // time, a few pairs at a time on all cores.
+    // The log line and the refinement pair by pair here; the rotation fits, most of the time, a
+    // few pairs at a time on all cores.
     std::vector<std::pair<int, bool>> begun;
     // Every batch of rotation fits is announced, the last one too, so that an abort asked for
     // meanwhile is heard.
@@ -148,7 +154,7 @@ void PanoramaEngine::MatchAndFitPairs(const std::vector<int>& indices) {
                  Chars::Format(Tr("Fitting transform: Combination %d-%d").c_str(), pair.first, pair.second).c_str()))
             ThrowAborted();
         bool refined = false;
-        if (BeginPairFit(pair, refined))
+        if (BeginPairFit(pair, homographies[static_cast<size_t>(c)], refined))
             begun.push_back({c, refined});
         if (static_cast<int>(begun.size()) == kPairsAtATime)
             endPairFits();

@@ -41,15 +41,19 @@ void PanoramaEngine::MatchPairDescriptors(ImageCombination& pair) const {
 
 bool PanoramaEngine::FitPairFromMatches(ImageCombination& pair) {
     bool refined = false;
-    if (!BeginPairFit(pair, refined))
+    CMatrix H;
+    KeepRansacInliers(pair, H);
+    if (!BeginPairFit(pair, H, refined))
         return false;
     EndPairFit(pair, refined);
     return true;
 }
 
-bool PanoramaEngine::BeginPairFit(ImageCombination& pair, bool& refined) {
-    CMatrix H;
+void PanoramaEngine::KeepRansacInliers(ImageCombination& pair, CMatrix& H) const {
     FitHomographyRansac(H, pair.P, pair.Q, GetFeatureMatchingRansacThreshold());
+}
+
+bool PanoramaEngine::BeginPairFit(ImageCombination& pair, const CMatrix& H, bool& refined) {
     if (pair.P.empty())
         return false;
     Log(Zelvo::Chars::Format(Tr("Images %d,%d: %d matches found\n").c_str(), pair.first, pair.second,

@@ -408,11 +408,14 @@ private:
     // returns false when RANSAC left no points.
     void MatchPairDescriptors(ImageCombination& pair) const;
     bool FitPairFromMatches(ImageCombination& pair);
-    // FitPairFromMatches in two halves. The first needs the hooks and the shared full-resolution
-    // photographs: RANSAC, the log line and the refinement (false when RANSAC left no points;
-    // `refined` tells whether the points were refined). The second, the rotation fit, touches
-    // nothing but the pair, so several pairs may run it at once on different threads.
-    bool BeginPairFit(ImageCombination& pair, bool& refined);
+    // FitPairFromMatches in three steps. RANSAC keeps the inliers of the homography H and
+    // touches nothing but the pair. The second step needs the hooks and the shared
+    // full-resolution photographs: the log line and the refinement from H (false when RANSAC
+    // left no points; `refined` tells whether the points were refined). The third, the rotation
+    // fit, touches nothing but the pair. The first and the third may run for several pairs at
+    // once on different threads.
+    void KeepRansacInliers(ImageCombination& pair, CMatrix& H) const;
+    bool BeginPairFit(ImageCombination& pair, const CMatrix& H, bool& refined);
     void EndPairFit(ImageCombination& pair, bool refined);
     // The full-resolution photographs that refinement works on, held while matching runs.
     void BeginFullResolution();
