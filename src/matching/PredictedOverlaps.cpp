@@ -19,6 +19,33 @@ std::vector<std::vector<int>> MatchedPairsOfEachImage(std::span<const ImageCombi
     return pairsOfImage;
 }
 
+using Rotation = std::array<double, 9>;  // world to camera, row major
+
+// Whether a grid of 11 x 11 pixels of photograph `from` (its border included), turned into
+// photograph `to`, puts a pixel inside it.
+bool GridLandsInside(const Rotation& from, double fromWidth, double fromHeight, const Rotation& to, double toWidth,
+                     double toHeight, double f) {
+    constexpr int kSteps = 10;
+    for (int i = 0; i <= kSteps; ++i)
+        for (int j = 0; j <= kSteps; ++j) {
+            const double x = (fromWidth * i / kSteps - fromWidth / 2) / f;
+            const double y = (fromHeight * j / kSteps - fromHeight / 2) / f;
+            // The ray in the world (from^T (x, y, 1)), then in `to`.
+            double world[3];
+            for (int k = 0; k < 3; ++k)
+                world[k] = from[k] * x + from[3 + k] * y + from[6 + k];
+            double ray[3];
+            for (int k = 0; k < 3; ++k)
+                ray[k] = to[3 * k] * world[0] + to[3 * k + 1] * world[1] + to[3 * k + 2] * world[2];
+            if (!(ray[2] > 0))
+                continue;
+            const double u = f * ray[0] / ray[2] + toWidth / 2, v = f * ray[1] / ray[2] + toHeight / 2;
+            if (u >= 0 && u <= toWidth && v >= 0 && v <= toHeight)
+                return true;
+        }
+    return false;
+}
+
 }  // namespace
 
 std::vector<std::pair<int, int>> PredictOverlappingPairs(std::span<const ImageCombination> pairs,
@@ -51,7 +78,12 @@ std::vector<std::pair<int, int>> PredictOverlappingPairs(std::span<const ImageCo
                 const double* za = a->second.data() + 6;
                 const double* zb = b->second.data() + 6;
                 const double angle = std::acos(std::clamp(za[0] * zb[0] + za[1] * zb[1] + za[2] * zb[2], -1.0, 1.0));
-                if (angle < halfDiagonal(a->first) + halfDiagonal(b->first))
+                if (!(angle < halfDiagonal(a->first) + halfDiagonal(b->first)))
+                    continue;
+                const double wa = widths[static_cast<size_t>(a->first)], ha = heights[static_cast<size_t>(a->first)];
+                const double wb = widths[static_cast<size_t>(b->first)], hb = heights[static_cast<size_t>(b->first)];
+                if (GridLandsInside(a->second, wa, ha, b->second, wb, hb, f) ||
+                    GridLandsInside(b->second, wb, hb, a->second, wa, ha, f))
                     predicted.push_back({a->first, b->first});
             }
     }
