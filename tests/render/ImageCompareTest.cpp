@@ -1,6 +1,7 @@
 // PSNR of panoramas against their ground truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/ImageCompare.h"
@@ -67,4 +68,26 @@ TEST(Psnr, MaskImagesRoundTrip) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(back.At(x, y) != 0, mask.At(x, y) != 0) << x << "," << y;
+}
+
+TEST(Psnr, AFittedExposureForgivesALevelStretchButNotAShift) {
+    // A photograph and the same with every level squeezed (0.6 v + 40, as a stitcher's tonal
+    // steps might): the plain measure sees the change, the fitted one forgives all but rounding.
+    const ImgRGB a = render::RenderView(TestWorld(), View(20, 0, 0, 300, 240, 180));
+    ImgRGB stretched(a.width, a.height);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const Rgb p = a.At(x, y);
+            auto level = [](uint8_t v) {
+                return static_cast<uint8_t>(std::clamp(std::lround(0.6 * v + 40), 0L, 255L));
+            };
+            stretched.At(x, y) = Rgb{level(p.b), level(p.g), level(p.r)};
+        }
+    EXPECT_LT(render::Psnr(stretched, a).decibels, 25);
+    EXPECT_GT(render::PsnrWithFittedExposure(stretched, a).decibels, 40);
+    // A picture moved by three pixels stays as far off with the fit as without it.
+    const ImgRGB moved = render::RenderView(TestWorld(), View(20.6, 0, 0, 300, 240, 180));
+    EXPECT_LT(render::PsnrWithFittedExposure(moved, a).decibels, render::Psnr(moved, a).decibels + 1);
+    EXPECT_LT(render::PsnrWithFittedExposure(moved, a).decibels, 30);
+    EXPECT_THROW(render::PsnrWithFittedExposure(a, ImgRGB(10, 10)), render::CompareError);
 }

@@ -5,12 +5,73 @@
 
 namespace render {
 
-PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
+namespace {
+
+void CheckSizes(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
     if (a.width != b.width || a.height != b.height)
         throw CompareError("the images differ in size (" + std::to_string(a.width) + "x" + std::to_string(a.height) +
                            " and " + std::to_string(b.width) + "x" + std::to_string(b.height) + ")");
     if (mask && (mask->width != a.width || mask->height != a.height))
         throw CompareError("the mask differs in size from the images");
+}
+
+PsnrResult FromSquaredSum(double sum, long pixels) {
+    if (pixels == 0)
+        throw CompareError("no pixel to compare (empty images or an empty mask)");
+    PsnrResult result;
+    result.pixels = pixels;
+    result.meanSquaredError = sum / (3.0 * static_cast<double>(pixels));
+    result.decibels = result.meanSquaredError == 0 ? std::numeric_limits<double>::infinity()
+                                                   : 10 * std::log10(255.0 * 255.0 / result.meanSquaredError);
+    return result;
+}
+
+uint8_t Channel(const Rgb& p, int c) { return c == 0 ? p.b : c == 1 ? p.g : p.r; }
+
+}  // namespace
+
+PsnrResult PsnrWithFittedExposure(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
+    CheckSizes(a, b, mask);
+    // Per channel: sums for the least-squares line b = gain a + offset.
+    double n = 0, sa[3] = {}, sb[3] = {}, saa[3] = {}, sab[3] = {};
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            if (mask && !mask->Row(y)[x])
+                continue;
+            ++n;
+            for (int c = 0; c < 3; ++c) {
+                const double u = Channel(a.Row(y)[x], c), v = Channel(b.Row(y)[x], c);
+                sa[c] += u;
+                sb[c] += v;
+                saa[c] += u * u;
+                sab[c] += u * v;
+            }
+        }
+    double gain[3] = {1, 1, 1}, offset[3] = {0, 0, 0};
+    for (int c = 0; c < 3 && n > 0; ++c) {
+        const double variance = saa[c] - sa[c] * sa[c] / n;
+        if (variance > 0) {
+            gain[c] = (sab[c] - sa[c] * sb[c] / n) / variance;
+            offset[c] = (sb[c] - gain[c] * sa[c]) / n;
+        }
+    }
+    double sum = 0;
+    long pixels = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            if (mask && !mask->Row(y)[x])
+                continue;
+            ++pixels;
+            for (int c = 0; c < 3; ++c) {
+                const double d = gain[c] * Channel(a.Row(y)[x], c) + offset[c] - Channel(b.Row(y)[x], c);
+                sum += d * d;
+            }
+        }
+    return FromSquaredSum(sum, pixels);
+}
+
+PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
+    CheckSizes(a, b, mask);
     PsnrResult result;
     double sum = 0;
     for (int y = 0; y < a.height; ++y) {
@@ -25,12 +86,7 @@ PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
             ++result.pixels;
         }
     }
-    if (result.pixels == 0)
-        throw CompareError("no pixel to compare (empty images or an empty mask)");
-    result.meanSquaredError = sum / (3.0 * static_cast<double>(result.pixels));
-    result.decibels = result.meanSquaredError == 0 ? std::numeric_limits<double>::infinity()
-                                                   : 10 * std::log10(255.0 * 255.0 / result.meanSquaredError);
-    return result;
+    return FromSquaredSum(sum, result.pixels);
 }
 
 ImgUCHAR MaskFromImage(const ImgRGB& image) {

@@ -23,6 +23,11 @@ struct PsnrResult {
 // sizes differ or no pixel is compared.
 PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask = nullptr);
 
+// The same after a gain and an offset per channel, fitted by least squares over the compared
+// pixels, carry a onto b: the measure of sharpness and geometry alone, where a stitcher's
+// tonal steps (a contrast stretch, a gamma) change every level alike.
+PsnrResult PsnrWithFittedExposure(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask = nullptr);
+
 // A mask from an image file's pixels: non-zero where the gray value is above half.
 ImgUCHAR MaskFromImage(const ImgRGB& image);
 // The mask as a black-and-white image for saving.

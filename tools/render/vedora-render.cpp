@@ -6,7 +6,7 @@
 //                 --view YAW,PITCH,ROLL[,GAIN,OFFSET,VIGNETTING] ...
 //   vedora-render --truth-panorama CAMERAS.json --views TRUTH.json --out PANO.png
 //                 [--mask MASK.png] [--crop] [--margin PX] [--world WORLD.jpg]
-//   vedora-render --psnr A.png B.png [--mask MASK.png]
+//   vedora-render --psnr A.png B.png [--mask MASK.png] [--fit-exposure]
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
@@ -29,6 +29,7 @@ namespace {
 
 struct Options {
     std::string world, out, prefix = "view", mask, cameras, truth, psnrA, psnrB;
+    bool fitExposure = false;  // --psnr after a gain and an offset per channel carry A onto B
     render::ViewSpec base;
     std::vector<render::ViewSpec> views;
     bool crop = false;
@@ -42,7 +43,7 @@ int Usage(const char* message) {
                          "                     --view YAW,PITCH,ROLL[,GAIN,OFFSET,VIGNETTING] ...\n"
                          "       vedora-render --truth-panorama CAMERAS.json --views TRUTH.json --out PANO.png\n"
                          "                     [--mask MASK.png] [--crop] [--margin PX] [--world WORLD.jpg]\n"
-                         "       vedora-render --psnr A.png B.png [--mask MASK.png]\n");
+                         "       vedora-render --psnr A.png B.png [--mask MASK.png] [--fit-exposure]\n");
     return 2;
 }
 
@@ -89,6 +90,8 @@ std::string ParseArguments(int argc, char** argv, Options& o, bool* help) {
             o.margin = std::strtod(v, &end);
             if (*end || !(o.margin >= 0))
                 return "bad --margin";
+        } else if (arg == "--fit-exposure") {
+            o.fitExposure = true;
         } else if (arg == "--psnr" && i + 2 < argc) {
             o.psnrA = argv[++i];
             o.psnrB = argv[++i];
@@ -180,7 +183,8 @@ int PrintPsnr(const Options& o) {
     ImgUCHAR mask;
     if (!o.mask.empty())
         mask = render::MaskFromImage(LoadOrThrow(o.mask));
-    render::PsnrResult r = render::Psnr(a, b, o.mask.empty() ? nullptr : &mask);
+    const ImgUCHAR* m = o.mask.empty() ? nullptr : &mask;
+    render::PsnrResult r = o.fitExposure ? render::PsnrWithFittedExposure(a, b, m) : render::Psnr(a, b, m);
     if (std::isinf(r.decibels))
         std::printf("inf dB (%ld pixels, identical)\n", r.pixels);
     else
