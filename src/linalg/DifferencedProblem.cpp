@@ -9,10 +9,7 @@ DifferencedProblem::DifferencedProblem(const CMatrix& input, const CMatrix& obse
 CVector DifferencedProblem::Residuals(CVector& parameters) {
     model.Resize(observations.rows, observations.cols);
     function(input, parameters, model, context);
-    CVector residuals(observations.count);
-    for (int k = 0; k < observations.count; ++k)
-        residuals[k] = observations.data[k] - model.data[k];
-    return residuals;
+    return ResidualsOf(observations, model);
 }
 
 void DifferencedProblem::NormalEquations(CVector& parameters, const CVector& residuals, CMatrix& N, CMatrix& g) {

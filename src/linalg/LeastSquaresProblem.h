@@ -22,3 +22,21 @@ public:
 // The Jacobian's forward difference: the step, and its inverse the quotient is multiplied by.
 constexpr double kDifferenceStep = 1e-10;
 constexpr double kInverseDifferenceStep = 1e10;
+
+// observation - model, element by element in the matrices' order: the residual vector.
+inline CVector ResidualsOf(const CMatrix& observations, const CMatrix& model) {
+    CVector residuals(observations.count);
+    for (int k = 0; k < observations.count; ++k)
+        residuals[k] = observations.data[k] - model.data[k];
+    return residuals;
+}
+
+// N and g sized for parameterCount parameters and cleared, for sums of rows into them.
+inline void ClearNormalEquations(int parameterCount, CMatrix& N, CMatrix& g) {
+    N.Resize(parameterCount, parameterCount);
+    g.Resize(parameterCount, 1);
+    for (int k = 0; k < N.count; ++k)
+        N.data[k] = 0;
+    for (int k = 0; k < g.count; ++k)
+        g.data[k] = 0;
+}

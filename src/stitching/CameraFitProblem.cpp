@@ -25,10 +25,7 @@ CameraFitProblem::CameraFitProblem(CameraFitter& fitter, const CMatrix& input, c
 CVector CameraFitProblem::Residuals(CVector& parameters) {
     model.Resize(observations.rows, observations.cols);
     fitter.CameraResidual(input, parameters, model, nullptr);
-    CVector residuals(observations.count);
-    for (int k = 0; k < observations.count; ++k)
-        residuals[k] = observations.data[k] - model.data[k];
-    return residuals;
+    return ResidualsOf(observations, model);
 }
 
 int CameraFitProblem::AngleBlock(bool closing, int camera) const {
@@ -206,16 +203,11 @@ const std::vector<CameraFitProblem::LoopNode>& CameraFitProblem::LoopNodesOf(siz
     return loopNodesByCamera[cameraIndex];
 }
 
-// Row by row in the residual vector's order (every x, then every y), so each sum of J^T J and
-// J^T r adds the same products in the same order as the dense product does; the products of
-// the zeros it leaves out add nothing.
+// The tree edges' rows in the residual vector's order (every x, then every y), so each of their
+// sums of J^T J and J^T r adds the same products in the same order as the dense product does
+// (the products of the zeros it leaves out add nothing); the loop rows through their structure.
 void CameraFitProblem::Accumulate(int parameterCount, const CVector& residuals, CMatrix& N, CMatrix& g) const {
-    N.Resize(parameterCount, parameterCount);
-    g.Resize(parameterCount, 1);
-    for (int k = 0; k < N.count; ++k)
-        N.data[k] = 0;
-    for (int k = 0; k < g.count; ++k)
-        g.data[k] = 0;
+    ClearNormalEquations(parameterCount, N, g);
     const int rows = observations.rows;
     const int loopRows = rows - mainRows;
     directByTurn.assign(static_cast<size_t>(3) * parameterCount, 0);

@@ -127,10 +127,7 @@ void PhotometricFitter::PhotometricResidual(const CMatrix& X, const CVector& par
 CVector PhotometricFitter::Residuals(CVector& parameters) {
     model_.Resize(Y_.rows, Y_.cols);
     PhotometricResidual(X_, parameters, model_, nullptr);
-    CVector residuals(Y_.count);
-    for (int k = 0; k < Y_.count; ++k)
-        residuals[k] = Y_.data[k] - model_.data[k];
-    return residuals;
+    return ResidualsOf(Y_, model_);
 }
 
 // The model moves with a parameter only inside its clamp (a forward step from the upper bound
@@ -149,12 +146,7 @@ void PhotometricFitter::AddCameraDerivatives(JacobianRow& row, const CVector& pa
 
 void PhotometricFitter::NormalEquations(CVector& parameters, const CVector& residuals, CMatrix& N, CMatrix& g) {
     const int P = parameters.count, rows = Y_.rows;
-    N.Resize(P, P);
-    g.Resize(P, 1);
-    for (int k = 0; k < N.count; ++k)
-        N.data[k] = 0;
-    for (int k = 0; k < g.count; ++k)
-        g.data[k] = 0;
+    ClearNormalEquations(P, N, g);
     WriteParameters(parameters);
     const bool vignetting = !(parameters[0] < 0);
     ForEachRow(
