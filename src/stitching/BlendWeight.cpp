@@ -49,11 +49,6 @@ void BlendWeight(const ImgUCHAR& M, int widthPercent, ImgFLOAT& omega) {
     }
 }
 
-short ToChannel(float v) {
-    float t = std::trunc(v);
-    return static_cast<short>(std::clamp(t, -32767.0f, 32767.0f));
-}
-
 void FeatherBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, int widthPercent) {
     ImgFLOAT omega;
     BlendWeight(M, widthPercent, omega);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include "image/ImgTypes.h"
 
 namespace stitch {
@@ -27,6 +30,9 @@ void FeatherBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M, int w
 
 // A blended float value back into a 16-bit channel: truncated toward zero and kept inside
 // -32767 .. 32767 (never the empty marker, never wrapped around).
-short ToChannel(float v);
+inline short ToChannel(float v) {
+    const float t = std::trunc(v);
+    return static_cast<short>(std::clamp(t, -32767.0f, 32767.0f));
+}
 
 }  // namespace stitch

@@ -23,19 +23,21 @@ constexpr int kChannels = 3;
 // Prepare, forward transform, inverse transform, compose.
 constexpr int kStages = 4;
 
-short& ChannelOf(RgbSHORT& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
-short ChannelOf(const RgbSHORT& p, int k) { return k == 0 ? p.b : k == 1 ? p.g : p.r; }
-
-// Channel k as floats, with the two outermost pixel rings set to 0.
+// Channel k (0 blue, 1 green, 2 red) as floats, with the two outermost pixel rings set to 0.
 void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
-    int w = image.width, h = image.height;
+    const int w = image.width, h = image.height;
     out.Resize(w, h);
+    const int inner = std::max(0, w - 4);
     for (int y = 0; y < h; ++y) {
-        const RgbSHORT* in = image.Row(y);
-        float* o = out.Row(y);
-        bool ringRow = y < 2 || y >= h - 2;
-        for (int x = 0; x < w; ++x)
-            o[x] = ringRow || x < 2 || x >= w - 2 ? 0.0f : static_cast<float>(ChannelOf(in[x], k));
+        float* __restrict o = out.Row(y);
+        if (y < 2 || y >= h - 2 || inner == 0) {
+            std::fill(o, o + w, 0.0f);
+            continue;
+        }
+        const int16_t* __restrict in = &image.Row(y)->b + k;
+        o[0] = o[1] = o[w - 2] = o[w - 1] = 0.0f;
+        for (int x = 2; x < w - 2; ++x)
+            o[x] = static_cast<float>(in[3 * x]);
     }
 }
 
@@ -234,12 +236,12 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
     }
     // B changes only now that every channel is through.
     for (int y = 0; y < h; ++y) {
-        RgbSHORT* out = B.Row(y);
-        for (int k = 0; k < kChannels; ++k) {
-            const float* b = channels[k]->Result().Row(y);
-            for (int x = 0; x < w; ++x)
-                ChannelOf(out[x], k) = ToChannel(b[x]);
-        }
+        const float* __restrict blue = channels[0]->Result().Row(y);
+        const float* __restrict green = channels[1]->Result().Row(y);
+        const float* __restrict red = channels[2]->Result().Row(y);
+        RgbSHORT* __restrict out = B.Row(y);
+        for (int x = 0; x < w; ++x)
+            out[x] = RgbSHORT{ToChannel(blue[x]), ToChannel(green[x]), ToChannel(red[x])};
     }
 }
 
