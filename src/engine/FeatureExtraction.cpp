@@ -2,7 +2,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <future>
+#include <vector>
 
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
@@ -50,25 +53,60 @@ void PanoramaEngine::ExtractFeaturesInPairs() {
     const int n = static_cast<int>(images.size());
     const ImageFeatureSettings settings = FeatureSettings();
     const PhotographSource photographs = Photographs();
-    auto announce = [&](int i) {
-        Step(i + 1, n, Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), i + 1, n).c_str());
+    // Extraction shares nothing: this thread and a worker each take the next photograph in
+    // turn, so neither waits for the other's last one; the results are stored (and the hooks
+    // called) here, in the photographs' order.
+    std::vector<std::promise<ImageFeatures>> results(static_cast<size_t>(n));
+    std::vector<std::future<ImageFeatures>> extracted;
+    for (std::promise<ImageFeatures>& result : results)
+        extracted.push_back(result.get_future());
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    auto extractNext = [&] {
+        const int i = next++;
+        if (i >= n || stop)
+            return false;
+        try {
+            results[static_cast<size_t>(i)].set_value(ExtractFeatures(photographs, i, settings));
+        } catch (...) {
+            results[static_cast<size_t>(i)].set_exception(std::current_exception());
+        }
+        return true;
     };
-    // Two photographs at a time, the second on a worker thread: extraction shares nothing, and
-    // the results are stored (and the hooks called) here in the photographs' order.
-    for (int i = 0; i < n; i += 2) {
-        announce(i);
-        std::future<ImageFeatures> second;
-        if (i + 1 < n)
-            second =
-                std::async(std::launch::async, ExtractFeatures, std::cref(photographs), i + 1, std::cref(settings));
-        StoreImageFeatures(i, ExtractFeatures(photographs, i, settings));
+    std::future<void> worker;
+    if (n > 1)
+        worker = std::async(std::launch::async, [&] {
+            while (extractNext()) {
+            }
+        });
+    // The worker stops at its next photograph when this thread ends early (an abort, an
+    // unreadable photograph), and is waited for before the results it writes go.
+    struct StopWorker {
+        std::atomic<bool>& stop;
+        std::future<void>& worker;
+        ~StopWorker() {
+            stop = true;
+            if (worker.valid())
+                worker.wait();
+        }
+    } stopWorker{stop, worker};
+    int stored = 0;
+    auto storeNext = [&] {
+        Step(stored + 1, n,
+             Zelvo::Chars::Format(Tr("Extracting features: Image %d of %d").c_str(), stored + 1, n).c_str());
+        StoreImageFeatures(stored, extracted[static_cast<size_t>(stored)].get());
+        ++stored;
         Tick();
-        if (!second.valid())
-            continue;
-        announce(i + 1);
-        StoreImageFeatures(i + 1, second.get());
-        Tick();
-    }
+    };
+    auto ready = [&] {
+        return stored < n &&
+               extracted[static_cast<size_t>(stored)].wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    };
+    while (extractNext())
+        while (ready())
+            storeNext();
+    while (stored < n)
+        storeNext();
     Log(Tr(" done\n"));
     LogDamagedMetadata();
 }

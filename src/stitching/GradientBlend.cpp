@@ -88,9 +88,11 @@ private:
     std::optional<PoissonSolver> solver_;
 };
 
+// On a machine of two or more cores every channel gets its own worker: with one per core, two
+// workers would solve the third channel while the other core waits, a third of the blend.
 int ThreadCount(int requested) {
     if (requested <= 0)
-        requested = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        requested = std::thread::hardware_concurrency() >= 2 ? kChannels : 1;
     return std::min(requested, kChannels);
 }
 

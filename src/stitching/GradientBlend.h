@@ -12,7 +12,8 @@ namespace stitch {
 struct GradientBlendSettings {
     int widthPercent = kBlendWidthPercent;
     // Threads for the three channels' Poisson solves: 1 runs everything on the calling thread,
-    // 0 takes one per core (at most three). The result is the same either way.
+    // 0 takes one per channel where the machine has two cores or more. The result is the same
+    // either way.
     int threads = 0;
     // The solves' grid: padded to fast transform lengths, or the powers of two the blend was
     // first solved on (within 45 dB of each other).
