@@ -125,10 +125,12 @@ void FitHomographyRansac(CMatrix& H, std::vector<PointD>& P, std::vector<PointD>
         }
         const int inliers = static_cast<int>(inP.size());
         const double mean = sum / inliers;
-        CMatrix refit;
-        if (FitHomographyDlt(refit, inP, inQ, inliers))
-            model = refit;
         if (inliers > 6 && (!haveBest || inliers > bestCount || (inliers == bestCount && mean < bestMean))) {
+            // The count and the mean are the sample model's, so only a new best needs its
+            // refit on every inlier (the fit over hundreds of points was most of the search).
+            CMatrix refit;
+            if (FitHomographyDlt(refit, inP, inQ, inliers))
+                model = refit;
             haveBest = true;
             bestCount = inliers;
             bestMean = mean;
