@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
@@ -45,12 +49,16 @@ void OfferSorted(std::vector<std::pair<float, T>>& list, size_t capacity, float 
 
 void DescriptorTree::Build(const std::vector<Descriptor>& list) {
     nodes.clear();
+    boxLow.clear();
+    boxHigh.clear();
     root = -1;
     entries = list;
     if (list.empty())
         return;
     dimensions = list[0].count;
     nodes.reserve(list.size());
+    boxLow.reserve(list.size() * static_cast<size_t>(dimensions));
+    boxHigh.reserve(list.size() * static_cast<size_t>(dimensions));
     std::vector<int> members(list.size());
     for (size_t i = 0; i < list.size(); ++i)
         members[i] = static_cast<int>(i);
@@ -91,7 +99,9 @@ int DescriptorTree::BuildNode(std::vector<int>& members, const std::vector<float
         (list[members[k]].values[split] <= value ? lowerSet : upperSet).push_back(members[k]);
     }
     int self = static_cast<int>(nodes.size());
-    nodes.push_back(Node{entry, split, -1, -1, low, high});
+    nodes.push_back(Node{entry, split, -1, -1});
+    boxLow.insert(boxLow.end(), low.begin(), low.end());
+    boxHigh.insert(boxHigh.end(), high.begin(), high.end());
     std::vector<int>().swap(members);
     if (!lowerSet.empty()) {
         std::vector<float> childHigh = high;
@@ -108,17 +118,36 @@ int DescriptorTree::BuildNode(std::vector<int>& members, const std::vector<float
     return self;
 }
 
-float DescriptorTree::BoxDistance(const Node& node, const Descriptor& q) const {
+float DescriptorTree::BoxDistance(int node, const Descriptor& q, float bound) const {
+    const size_t offset = static_cast<size_t>(node) * static_cast<size_t>(dimensions);
+    const float* low = boxLow.data() + offset;
+    const float* high = boxHigh.data() + offset;
+    const float* v = q.values;
+    // Per dimension the distance beyond the box's nearer side, max(low - v, v - high, 0), four
+    // at a time; the squares are added in dimension order, as the distance has always been
+    // added up. The terms are never negative, so a partial sum above the bound stays above it.
     float s = 0;
-    for (int d = 0; d < dimensions; ++d) {
-        float v = q.values[d];
-        if (v <= node.boxLow[d]) {
-            float e = v - node.boxLow[d];
-            s += e * e;
-        } else if (v >= node.boxHigh[d]) {
-            float e = v - node.boxHigh[d];
-            s += e * e;
+    int d = 0;
+#if defined(__SSE__)
+    const __m128 zero = _mm_setzero_ps();
+    for (; d + 8 <= dimensions; d += 8) {
+        alignas(16) float terms[8];
+        for (int h = 0; h < 8; h += 4) {
+            const __m128 value = _mm_loadu_ps(v + d + h);
+            const __m128 below = _mm_sub_ps(_mm_loadu_ps(low + d + h), value);
+            const __m128 above = _mm_sub_ps(value, _mm_loadu_ps(high + d + h));
+            const __m128 e = _mm_max_ps(_mm_max_ps(below, above), zero);
+            _mm_store_ps(terms + h, _mm_mul_ps(e, e));
         }
+        for (float t : terms)
+            s += t;
+        if (s > bound)
+            return s;
+    }
+#endif
+    for (; d < dimensions; ++d) {
+        const float e = std::max(std::max(low[d] - v[d], v[d] - high[d]), 0.0f);
+        s += e * e;
     }
     return s;
 }
@@ -142,8 +171,9 @@ std::vector<DescriptorTree::Result> DescriptorTree::FindNearest(const Descriptor
             int next = goLower ? n.lower : n.upper;
             int other = goLower ? n.upper : n.lower;
             if (other >= 0) {
-                float box = BoxDistance(nodes[other], query);
-                if (box <= worst())
+                const float bound = worst();
+                float box = BoxDistance(other, query, bound);
+                if (box <= bound)
                     OfferSorted(queue, static_cast<size_t>(std::max(maxDescents, 1)), box, other);
             }
             node = next;

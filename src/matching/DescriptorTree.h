@@ -25,14 +25,17 @@ private:
         int splitDimension;
         int lower = -1;
         int upper = -1;
-        std::vector<float> boxLow, boxHigh;
     };
 
     int BuildNode(std::vector<int>& members, const std::vector<float>& low, const std::vector<float>& high);
-    float BoxDistance(const Node& node, const Descriptor& query) const;
+    // The squared distance from the query to node's box, or any value above `bound` once the
+    // distance is known to exceed it.
+    float BoxDistance(int node, const Descriptor& query, float bound) const;
 
     std::vector<Descriptor> entries;  // the tree keeps its own copy of the descriptors
     int dimensions = 0;
     std::vector<Node> nodes;
+    // Each node's box, `dimensions` bounds per node in node order, side by side in memory.
+    std::vector<float> boxLow, boxHigh;
     int root = -1;
 };
