@@ -178,3 +178,41 @@ TEST(Descriptors, MatchingRatioAndCorrelationTests) {
     MatchDescriptors(far, {noisy}, {{0, 0}, {1, 0}}, {{2, 2}}, P, Q, 0.948);
     EXPECT_TRUE(P.empty());
 }
+
+// Queries far from every descriptor make the search prune most boxes on a partial distance;
+// descriptors shorter than the full length (60 values, not a multiple of the four and eight the
+// box distance works in) take its remainder path. The exhaustive search still finds the true
+// nearest two, with the brute-force distances, for both lengths.
+TEST(DescriptorTree, PruningKeepsTheTrueNearestForFarQueriesAndShortDescriptors) {
+    std::mt19937 random(11);
+    for (int length : {64, 60}) {
+        std::vector<Descriptor> list;
+        for (int i = 0; i < 300; ++i) {
+            Descriptor d = RandomDescriptor(random);
+            d.count = length;
+            list.push_back(d);
+        }
+        DescriptorTree tree;
+        tree.Build(list);
+        std::uniform_real_distribution<float> far(-1, 2);
+        for (int q = 0; q < 60; ++q) {
+            Descriptor query;
+            query.count = length;
+            for (int k = 0; k < length; ++k)
+                query.values[k] = far(random);
+            std::vector<std::pair<float, int>> brute;
+            for (size_t i = 0; i < list.size(); ++i) {
+                float s = 0;
+                for (int k = 0; k < length; ++k)
+                    s += (list[i].values[k] - query.values[k]) * (list[i].values[k] - query.values[k]);
+                brute.push_back({s, static_cast<int>(i)});
+            }
+            std::sort(brute.begin(), brute.end());
+            const auto nearest = tree.FindNearest(query, 2, 100000);
+            ASSERT_EQ(nearest.size(), 2u);
+            EXPECT_EQ(nearest[0].index, brute[0].second) << length << " " << q;
+            EXPECT_EQ(nearest[1].index, brute[1].second) << length << " " << q;
+            EXPECT_NEAR(nearest[0].distance, brute[0].first, 1e-3) << length << " " << q;
+        }
+    }
+}

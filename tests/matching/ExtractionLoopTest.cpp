@@ -105,9 +105,9 @@ TEST(ExtractionLoop, NumericProgressCountsEveryImage) {
     EXPECT_EQ(statusSeen.back(), "Extracting features: Image 4 of 4");
 }
 
-// The loop extracts two photographs at a time on two threads: its points and descriptors are
-// those of extracting each photograph alone, and a photograph that cannot be read on the
-// worker's side stops the loop with its name as on the calling thread's side.
+// The loop extracts photographs on two threads, each taking the next one in turn: its points and
+// descriptors are those of extracting each photograph alone, and a photograph that cannot be
+// read on the worker's side stops the loop with its name as on the calling thread's side.
 TEST(ExtractionLoop, TwoAtATimeGivesTheSameFeaturesAsOneByOne) {
     RenderedViews set({View(0, 0, 0, 500, 480, 360), View(20, 0, 0, 500, 480, 360), View(40, 0, 0, 500, 480, 360)});
     PanoramaEngine together, alone;
@@ -141,4 +141,30 @@ TEST(ExtractionLoop, TwoAtATimeGivesTheSameFeaturesAsOneByOne) {
     EXPECT_NE(broken.LastError().find("gone.jpg"), std::string::npos) << broken.LastError();
     EXPECT_FALSE(broken.Image(0).featurePoints.empty());
     EXPECT_TRUE(broken.Image(2).featurePoints.empty());
+}
+
+// A large first photograph keeps the calling thread busy while the worker goes through the small
+// ones: they are still stored and announced in the photographs' order, each once.
+TEST(ExtractionLoop, PhotographsFinishedOutOfOrderAreStoredInOrder) {
+    RenderedViews set({View(0, 0, 0, 1500, 1920, 1440), View(20, 0, 0, 300, 320, 240), View(40, 0, 0, 300, 320, 240),
+                       View(60, 0, 0, 300, 320, 240), View(80, 0, 0, 300, 320, 240)});
+    PanoramaEngine engine;
+    UseImages(engine, {set.Path(0), set.Path(1), set.Path(2), set.Path(3), set.Path(4)});
+    std::vector<std::string> statusSeen;
+    std::vector<size_t> storedWhenAnnounced;
+    engine.SetStatusHook([&](const char* text) {
+        statusSeen.push_back(text);
+        size_t stored = 0;
+        for (const ImageRecord& r : engine.Images())
+            stored += r.featurePoints.empty() ? 0 : 1;
+        storedWhenAnnounced.push_back(stored);
+        return false;
+    });
+    engine.ExtractFeaturesOfAllImages();
+    ASSERT_EQ(statusSeen.size(), 5u);
+    for (size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(statusSeen[k], "Extracting features: Image " + std::to_string(k + 1) + " of 5");
+        EXPECT_EQ(storedWhenAnnounced[k], k) << "photograph " << k + 1 << " announced after the ones before it";
+        EXPECT_GT(engine.Image(static_cast<int>(k)).featurePoints.size(), 20u) << k;
+    }
 }
