@@ -103,7 +103,7 @@ TEST(PreviewCommand, RowOfFive) {
     PreviewRun r;
     Preview(Row(5, -60, 35, 5, 0, 500), r, {"--projection", "cylindrical"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.worstRelative, 0.03);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_LT(r.horizonTilt, 0.5);
     EXPECT_GE(r.psnr, 28);
@@ -113,7 +113,7 @@ TEST(PreviewCommand, RingOfTwelveClosesTheLoop) {
     PreviewRun r;
     Preview(Row(12, 0, 30, 0, 0, 600), r, {"--projection", "cylindrical"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.worstRelative, 0.03);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_LT(r.horizonTilt, 0.5);
     EXPECT_GE(r.psnr, 28);
@@ -164,7 +164,7 @@ TEST(PreviewCommand, GridOfTwoRows) {
     PreviewRun r;
     Preview(views, r, {"--projection", "spherical"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.worstRelative, 0.03);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_LT(r.horizonTilt, 0.5);
     EXPECT_GE(r.psnr, 28);
@@ -174,7 +174,7 @@ TEST(PreviewCommand, TiltedRowWithRoll) {
     PreviewRun r;
     Preview(Row(6, 0, 30, 25, 4, 500), r, {"--projection", "spherical"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.worstRelative, 0.03);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_GE(r.psnr, 28);
 }
@@ -192,7 +192,7 @@ TEST(PreviewCommand, FullSphereWithZenithAndNadirClosesAndReachesThePoles) {
     PreviewRun r;
     Preview(views, r, {"--projection", "spherical"});
     ASSERT_EQ(r.run.status, 0) << r.run.err;
-    EXPECT_LT(r.worstRelative, 0.05);
+    EXPECT_LT(r.worstRelative, 0.03);
     EXPECT_LT(r.focalError, 0.003);
     EXPECT_LT(r.horizonTilt, 0.5);
     // Within 20 degrees of a pole the world's map holds more detail than a photograph of it can
@@ -234,14 +234,14 @@ TEST(PreviewCommand, PairWithLittleOverlapAndAWideLens) {
     PreviewRun pair;  // 15 % of each photograph overlaps
     Preview({View(0, 0, 0, 1000, 1280, 960), View(55, 0, 0, 1000, 1280, 960)}, pair, {"--projection", "planar"});
     ASSERT_EQ(pair.run.status, 0) << pair.run.err;
-    EXPECT_LT(pair.worstRelative, 0.05);
+    EXPECT_LT(pair.worstRelative, 0.03);
     EXPECT_LT(pair.focalError, 0.003);
     EXPECT_GE(pair.psnr, 28);
 
     PreviewRun wide;  // 90 degrees across each photograph
     Preview(Row(4, 0, 60, 0, 0, 640, 1280, 960), wide, {"--projection", "cylindrical"});
     ASSERT_EQ(wide.run.status, 0) << wide.run.err;
-    EXPECT_LT(wide.worstRelative, 0.05);
+    EXPECT_LT(wide.worstRelative, 0.03);
     EXPECT_LT(wide.focalError, 0.003);
     EXPECT_LT(wide.horizonTilt, 0.5);
     EXPECT_GE(wide.psnr, 28);

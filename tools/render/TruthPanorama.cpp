@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+
+#include "image/ParallelFor.h"
 
 namespace render {
 
@@ -148,6 +151,51 @@ CropWindow OutputWindow(const CamerasFile& cameras, const TruthOptions& options)
 
 uint8_t ToByte(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 
+// The angle between the rays of two neighbouring panorama pixels at the panorama's origin of
+// angles, in radians (the projections' pixels are of one angular size along their equator).
+double PixelAngle(const PanoramaRays& rays, const CamerasFile& cameras) {
+    Vec3 origin, next;
+    const Vec3 centre = Apply(cameras.transform, {0, 0, 1});
+    if (std::fabs(centre.z) < 1e-300)
+        return 0;
+    const double u = centre.x / centre.z, v = centre.y / centre.z;
+    if (!rays.Ray(u, v, &origin) || !rays.Ray(u + 1, v, &next))
+        return 0;
+    const double dot = origin.x * next.x + origin.y * next.y + origin.z * next.z;
+    const double cross = std::hypot(origin.y * next.z - origin.z * next.y, origin.z * next.x - origin.x * next.z,
+                                    origin.x * next.y - origin.y * next.x);
+    return std::atan2(cross, dot);
+}
+
+// The world seen by panorama pixel (u, v): its ray d alone, or the average of n x n rays over
+// the pixel's area.
+void SamplePixel(const World& world, const PanoramaRays& rays, const Mat3& worldFromPanorama, int u, int v, int n,
+                 const Vec3& d, double rgb[3]) {
+    if (n <= 1) {
+        world.Sample(Apply(worldFromPanorama, d), rgb);
+        return;
+    }
+    rgb[0] = rgb[1] = rgb[2] = 0;
+    int count = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            Vec3 ray;
+            if (!rays.Ray(u + (i + 0.5) / n - 0.5, v + (j + 0.5) / n - 0.5, &ray))
+                continue;
+            double sample[3];
+            world.Sample(Apply(worldFromPanorama, ray), sample);
+            for (int c = 0; c < 3; ++c)
+                rgb[c] += sample[c];
+            ++count;
+        }
+    if (count == 0) {
+        world.Sample(Apply(worldFromPanorama, d), rgb);
+        return;
+    }
+    for (int c = 0; c < 3; ++c)
+        rgb[c] /= count;
+}
+
 }  // namespace
 
 TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<RenderedView>& truth,
@@ -165,25 +213,30 @@ TruthPanorama RenderGroundTruthPanorama(const World& world, const std::vector<Re
                             v.height / 2.0, v.width - 1.0, v.height - 1.0, options.margin});
     }
     const CropWindow window = OutputWindow(cameras, options);
+    // The photographs average their pixels' areas; so does the truth, by the same rule.
+    const int raysPerSide = RaysPerSide(world.Width() / (2 * std::numbers::pi) * PixelAngle(rays, cameras));
     out.image = ImgRGB(window.width, window.height);
     out.mask = ImgUCHAR(window.width, window.height);
-    for (int y = 0; y < window.height; ++y) {
-        Rgb* row = out.image.Row(y);
-        uint8_t* maskRow = out.mask.Row(y);
-        for (int x = 0; x < window.width; ++x) {
-            Vec3 d;
-            bool seen = rays.Ray(x + window.left, y + window.top, &d) &&
-                        std::any_of(coverage.begin(), coverage.end(), [&](const Coverage& c) { return c.Sees(d); });
-            maskRow[x] = seen ? 255 : 0;
-            row[x] = Rgb{0, 0, 0};
-            if (!seen)
-                continue;
-            double rgb[3];
-            world.Sample(Apply(out.worldFromPanorama, d), rgb);
-            row[x] = Rgb{ToByte(rgb[2] * out.gain[2] + out.offset[2]), ToByte(rgb[1] * out.gain[1] + out.offset[1]),
-                         ToByte(rgb[0] * out.gain[0] + out.offset[0])};
+    // Rows are independent: two cores take half the panorama each.
+    ParallelRows(RowBands(window.height), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            Rgb* row = out.image.Row(y);
+            uint8_t* maskRow = out.mask.Row(y);
+            for (int x = 0; x < window.width; ++x) {
+                Vec3 d;
+                bool seen = rays.Ray(x + window.left, y + window.top, &d) &&
+                            std::any_of(coverage.begin(), coverage.end(), [&](const Coverage& c) { return c.Sees(d); });
+                maskRow[x] = seen ? 255 : 0;
+                row[x] = Rgb{0, 0, 0};
+                if (!seen)
+                    continue;
+                double rgb[3];
+                SamplePixel(world, rays, out.worldFromPanorama, x + window.left, y + window.top, raysPerSide, d, rgb);
+                row[x] = Rgb{ToByte(rgb[2] * out.gain[2] + out.offset[2]), ToByte(rgb[1] * out.gain[1] + out.offset[1]),
+                             ToByte(rgb[0] * out.gain[0] + out.offset[0])};
+            }
         }
-    }
+    });
     return out;
 }
 

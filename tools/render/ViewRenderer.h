@@ -33,6 +33,13 @@ private:
     ImgRGB pixels;
 };
 
+// Rays averaged along each side of a pixel that spans `texels` world pixels (at its widest, at
+// the image centre): 1 up to 1.1 texels, then one more per texel, at most 4. A camera integrates
+// its pixel's area; a single ray per pixel would alias the world's finer detail, differently in
+// every view, and shift what the views show against each other.
+int RaysPerSide(double texels);
+
+// Each pixel the average of RaysPerSide(world texels per pixel)² rays spread over its area.
 ImgRGB RenderView(const World& world, const ViewSpec& view);
 
 // Where pixel position p of view a appears in view b; false when it is behind b.
