@@ -45,10 +45,10 @@ PhotographSource PanoramaEngine::Photographs() const {
 }
 
 void PanoramaEngine::ExtractFeaturesOfAllImages() {
-    NamingUnreadable([this] { ExtractFeaturesInPairs(); });
+    NamingUnreadable([this] { ExtractFeaturesInTurn(); });
 }
 
-void PanoramaEngine::ExtractFeaturesInPairs() {
+void PanoramaEngine::ExtractFeaturesInTurn() {
     Log(Tr("Extracting features "));
     const int n = static_cast<int>(images.size());
     const ImageFeatureSettings settings = FeatureSettings();

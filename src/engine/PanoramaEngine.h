@@ -403,7 +403,7 @@ private:
     void NamingUnreadable(const std::function<void()>& body);
 
     // The loop of ExtractFeaturesOfAllImages; throws UnreadablePhotograph.
-    void ExtractFeaturesInPairs();
+    void ExtractFeaturesInTurn();
     // Matching of one pair: descriptors into P and Q, then RANSAC and the pair fit. The fit
     // returns false when RANSAC left no points.
     void MatchPairDescriptors(ImageCombination& pair) const;

@@ -27,10 +27,9 @@ constexpr int kStages = 4;
 void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
     const int w = image.width, h = image.height;
     out.Resize(w, h);
-    const int inner = std::max(0, w - 4);
     for (int y = 0; y < h; ++y) {
         float* __restrict o = out.Row(y);
-        if (y < 2 || y >= h - 2 || inner == 0) {
+        if (y < 2 || y >= h - 2 || w <= 4) {
             std::fill(o, o + w, 0.0f);
             continue;
         }

@@ -28,25 +28,40 @@ PsnrResult FromSquaredSum(double sum, long pixels) {
 
 uint8_t Channel(const Rgb& p, int c) { return c == 0 ? p.b : c == 1 ? p.g : p.r; }
 
+// compare(pixel of a, pixel of b) for every pixel the mask keeps (every pixel without a mask),
+// row by row; returns how many.
+template <class Compare>
+long ForEachComparedPixel(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask, Compare compare) {
+    long pixels = 0;
+    for (int y = 0; y < a.height; ++y) {
+        const Rgb* rowA = a.Row(y);
+        const Rgb* rowB = b.Row(y);
+        const uint8_t* rowM = mask ? mask->Row(y) : nullptr;
+        for (int x = 0; x < a.width; ++x) {
+            if (rowM && !rowM[x])
+                continue;
+            compare(rowA[x], rowB[x]);
+            ++pixels;
+        }
+    }
+    return pixels;
+}
+
 }  // namespace
 
 PsnrResult PsnrWithFittedExposure(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
     CheckSizes(a, b, mask);
     // Per channel: sums for the least-squares line b = gain a + offset.
-    double n = 0, sa[3] = {}, sb[3] = {}, saa[3] = {}, sab[3] = {};
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            if (mask && !mask->Row(y)[x])
-                continue;
-            ++n;
-            for (int c = 0; c < 3; ++c) {
-                const double u = Channel(a.Row(y)[x], c), v = Channel(b.Row(y)[x], c);
-                sa[c] += u;
-                sb[c] += v;
-                saa[c] += u * u;
-                sab[c] += u * v;
-            }
+    double sa[3] = {}, sb[3] = {}, saa[3] = {}, sab[3] = {};
+    const double n = static_cast<double>(ForEachComparedPixel(a, b, mask, [&](const Rgb& pa, const Rgb& pb) {
+        for (int c = 0; c < 3; ++c) {
+            const double u = Channel(pa, c), v = Channel(pb, c);
+            sa[c] += u;
+            sb[c] += v;
+            saa[c] += u * u;
+            sab[c] += u * v;
         }
+    }));
     double gain[3] = {1, 1, 1}, offset[3] = {0, 0, 0};
     for (int c = 0; c < 3 && n > 0; ++c) {
         const double variance = saa[c] - sa[c] * sa[c] / n;
@@ -56,37 +71,23 @@ PsnrResult PsnrWithFittedExposure(const ImgRGB& a, const ImgRGB& b, const ImgUCH
         }
     }
     double sum = 0;
-    long pixels = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            if (mask && !mask->Row(y)[x])
-                continue;
-            ++pixels;
-            for (int c = 0; c < 3; ++c) {
-                const double d = gain[c] * Channel(a.Row(y)[x], c) + offset[c] - Channel(b.Row(y)[x], c);
-                sum += d * d;
-            }
+    const long pixels = ForEachComparedPixel(a, b, mask, [&](const Rgb& pa, const Rgb& pb) {
+        for (int c = 0; c < 3; ++c) {
+            const double d = gain[c] * Channel(pa, c) + offset[c] - Channel(pb, c);
+            sum += d * d;
         }
+    });
     return FromSquaredSum(sum, pixels);
 }
 
 PsnrResult Psnr(const ImgRGB& a, const ImgRGB& b, const ImgUCHAR* mask) {
     CheckSizes(a, b, mask);
-    PsnrResult result;
     double sum = 0;
-    for (int y = 0; y < a.height; ++y) {
-        const Rgb* rowA = a.Row(y);
-        const Rgb* rowB = b.Row(y);
-        const uint8_t* rowM = mask ? mask->Row(y) : nullptr;
-        for (int x = 0; x < a.width; ++x) {
-            if (rowM && !rowM[x])
-                continue;
-            int db = rowA[x].b - rowB[x].b, dg = rowA[x].g - rowB[x].g, dr = rowA[x].r - rowB[x].r;
-            sum += db * db + dg * dg + dr * dr;
-            ++result.pixels;
-        }
-    }
-    return FromSquaredSum(sum, result.pixels);
+    const long pixels = ForEachComparedPixel(a, b, mask, [&](const Rgb& pa, const Rgb& pb) {
+        const int db = pa.b - pb.b, dg = pa.g - pb.g, dr = pa.r - pb.r;
+        sum += db * db + dg * dg + dr * dr;
+    });
+    return FromSquaredSum(sum, pixels);
 }
 
 ImgUCHAR MaskFromImage(const ImgRGB& image) {
