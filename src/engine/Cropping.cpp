@@ -1,6 +1,9 @@
 // The engine's crop: one turn's width of a closed panorama, and the crop of the stitched
 // panorama into the image the user saves.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <numbers>
 
 #include "engine/EngineText.h"
 #include "engine/PanoramaEngine.h"
@@ -33,6 +36,14 @@ int PanoramaEngine::Width360() const {
     }
     const int d1 = static_cast<int>(std::fabs(x1 - x2 + 0.5));
     const int d2 = static_cast<int>(std::fabs(xc - xr + 0.5));
+    // The two agree on a ring. Where the transition's child sees a pole, its closing camera can
+    // come out as its main one (d1 = 0), and the mean would cut the panorama at half a turn: the
+    // estimate that agrees with the turn of the panorama transform (2 pi times its pixels per
+    // radian of longitude) is taken then.
+    const int analytic = static_cast<int>(std::fabs(2 * std::numbers::pi * panoramaTransform(0, 0)));
+    const int tolerance = std::max(2, analytic / 50);
+    if (std::abs(d1 - d2) > tolerance)
+        return std::abs(d1 - analytic) <= std::abs(d2 - analytic) ? d1 : d2;
     return (d1 + d2) / 2;
 }
 

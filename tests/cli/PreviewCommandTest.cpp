@@ -214,6 +214,11 @@ TEST(PreviewCommand, FullSphereWithZenithAndNadirClosesAndReachesThePoles) {
     ProjectStore store(engine, doc);
     ASSERT_TRUE(store.Load(r.folder + "/p.vdp")) << store.LastError();
     EXPECT_NE(engine.TransitionTree(), nullptr) << "the rows close a turn";
+    // The saved panorama is cut to one turn: the turn's width is the panorama's 2 pi radians
+    // of longitude, also where the transition's photograph sees a pole.
+    ASSERT_TRUE(engine.InitStitchGeometry(engine.GetPanoramaImageSize()));
+    const double turn = 2 * std::numbers::pi * r.cameras.transform[0];
+    EXPECT_NEAR(engine.Width360(), turn, 2) << "a turn of " << turn << " px";
     // The top and the bottom rows of the panorama are the poles: drawn across the whole width.
     auto covered = [&](int y) {
         int lit = 0;
