@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "stitching/DistanceTransform.h"
 
@@ -10,28 +11,43 @@ namespace stitch {
 
 int BlendWidth(int w, int h, int percent) { return std::max(std::min(w, h) * percent / 100, 1); }
 
+namespace {
+
+// Row y of RingDistance: the distances 0, 1, 2 ... are FastSqrt of their squares, as the
+// distance transform of the ring would give them, looked up in `roots`.
+void RingDistanceRow(int w, int h, int y, const std::vector<float>& roots, float* __restrict row) {
+    const int dy = std::min(y, h - 1 - y);
+    for (int x = 0; x < w; ++x)
+        row[x] = roots[static_cast<size_t>(std::min({dy, x, w - 1 - x}))];
+}
+
+std::vector<float> RingRoots(int w, int h) {
+    std::vector<float> roots(static_cast<size_t>(std::max((std::min(w, h) + 1) / 2, 1)));
+    for (size_t r = 0; r < roots.size(); ++r)
+        roots[r] = FastSqrt(static_cast<float>(r * r));
+    return roots;
+}
+
+}  // namespace
+
 void RingDistance(int w, int h, ImgFLOAT& distance) {
     distance.Resize(w, h);
-    for (int y = 0; y < h; ++y) {
-        float* row = distance.Row(y);
-        int dy = std::min(y, h - 1 - y);
-        for (int x = 0; x < w; ++x) {
-            int r = std::min({dy, x, w - 1 - x});
-            row[x] = FastSqrt(static_cast<float>(r * r));
-        }
-    }
+    const std::vector<float> roots = RingRoots(w, h);
+    for (int y = 0; y < h; ++y)
+        RingDistanceRow(w, h, y, roots, distance.Row(y));
 }
 
 void BlendWeight(const ImgUCHAR& M, int widthPercent, ImgFLOAT& omega) {
     int w = M.width, h = M.height;
-    ImgFLOAT e;
-    RingDistance(w, h, e);
     DistanceTransform(M, omega);
+    const std::vector<float> roots = RingRoots(w, h);
+    std::vector<float> ring(static_cast<size_t>(std::max(w, 0)));
     float cw = static_cast<float>(BlendWidth(w, h, widthPercent));
     float lo = std::numeric_limits<float>::max(), hi = -lo;
     for (int y = 0; y < h; ++y) {
         float* o = omega.Row(y);
-        const float* er = e.Row(y);
+        RingDistanceRow(w, h, y, roots, ring.data());
+        const float* er = ring.data();
         for (int x = 0; x < w; ++x) {
             float d = std::min(o[x], cw), ee = std::min(er[x], cw);
             float v = ee > 0.0f ? (cw - d) * ee / ((ee + d) * cw) : 0.0f;

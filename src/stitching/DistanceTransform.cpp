@@ -1,5 +1,6 @@
 #include "stitching/DistanceTransform.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <vector>
@@ -47,8 +48,38 @@ void Transform1D(Envelope& e, int n) {
     for (int q = 0; q < n; ++q) {
         while (z[k + 1] < static_cast<float>(q))
             ++k;
-        int t = q - v[k];
+        const long long t = q - v[k];
         d[q] = static_cast<float>(t * t) + f[v[k]];
+    }
+}
+
+// The squared distance of every pixel to the nearest set pixel of its own column: one sweep down
+// and one up, row after row (a column at a time would walk the images across their rows).
+// The envelope gives exactly these values on a mask's zeros and infinities.
+void ColumnDistances(const ImgUCHAR& mask, ImgFLOAT& squared) {
+    const int w = mask.width, h = mask.height;
+    // Steps from the nearest set pixel above, or "none" (any value beyond the image's height).
+    const int none = h + 1;
+    std::vector<int> run(static_cast<size_t>(w), none);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* __restrict m = mask.Row(y);
+        int* __restrict r = run.data();
+        float* __restrict out = squared.Row(y);
+        for (int x = 0; x < w; ++x) {
+            r[x] = m[x] ? 0 : std::min(r[x] + 1, none);
+            out[x] = static_cast<float>(r[x]);
+        }
+    }
+    std::fill(run.begin(), run.end(), none);
+    for (int y = h - 1; y >= 0; --y) {
+        const uint8_t* __restrict m = mask.Row(y);
+        int* __restrict r = run.data();
+        float* __restrict out = squared.Row(y);
+        for (int x = 0; x < w; ++x) {
+            r[x] = m[x] ? 0 : std::min(r[x] + 1, none);
+            const long long t = std::min(r[x], static_cast<int>(out[x]));
+            out[x] = t >= none ? kInfiniteDistance : static_cast<float>(t * t);
+        }
     }
 }
 
@@ -59,16 +90,7 @@ void SquaredDistanceTransform(const ImgUCHAR& mask, ImgFLOAT& squared) {
     squared.Resize(w, h);
     if (w <= 0 || h <= 0)
         return;
-    {
-        Envelope e(h);
-        for (int x = 0; x < w; ++x) {
-            for (int y = 0; y < h; ++y)
-                e.f[y] = mask.Row(y)[x] ? 0.0f : kInfiniteDistance;
-            Transform1D(e, h);
-            for (int y = 0; y < h; ++y)
-                squared.Row(y)[x] = e.d[y];
-        }
-    }
+    ColumnDistances(mask, squared);
     Envelope e(w);
     for (int y = 0; y < h; ++y) {
         float* row = squared.Row(y);

@@ -8,8 +8,8 @@ namespace stitch {
 constexpr float kInfiniteDistance = 1e20f;
 
 // Exact squared Euclidean distance of every pixel to the nearest pixel with a non-zero mask
-// value (0 on such pixels), by the lower envelope of parabolas of Felzenszwalb and
-// Huttenlocher: along every column, then along every row. kInfiniteDistance where the mask
+// value (0 on such pixels): the distance within each column, then along every row the lower
+// envelope of parabolas of Felzenszwalb and Huttenlocher. kInfiniteDistance where the mask
 // has no set pixel at all. `squared` is resized to the mask's size.
 void SquaredDistanceTransform(const ImgUCHAR& mask, ImgFLOAT& squared);
 

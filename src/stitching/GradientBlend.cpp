@@ -23,23 +23,6 @@ constexpr int kChannels = 3;
 // Prepare, forward transform, inverse transform, compose.
 constexpr int kStages = 4;
 
-// Channel k (0 blue, 1 green, 2 red) as floats, with the two outermost pixel rings set to 0.
-void ChannelWithoutRings(const ImgRGBSHORT& image, int k, ImgFLOAT& out) {
-    const int w = image.width, h = image.height;
-    out.Resize(w, h);
-    for (int y = 0; y < h; ++y) {
-        float* __restrict o = out.Row(y);
-        if (y < 2 || y >= h - 2 || w <= 4) {
-            std::fill(o, o + w, 0.0f);
-            continue;
-        }
-        const int16_t* __restrict in = &image.Row(y)->b + k;
-        o[0] = o[1] = o[w - 2] = o[w - 1] = 0.0f;
-        for (int x = 2; x < w - 2; ++x)
-            o[x] = static_cast<float>(in[3 * x]);
-    }
-}
-
 // One channel's way through the blend, in stages that announce nothing themselves.
 class ChannelBlend {
 public:
@@ -54,28 +37,28 @@ public:
         default: Compose(*omega);
         }
     }
-    const ImgFLOAT& Result() const { return b_; }
+    // The blend of this channel, on the first rows of the solver's grid.
+    const SineGrid& Result() const { return solver_->Grid(); }
 
 private:
     void Prepare() {
-        ImgFLOAT a;
-        ChannelWithoutRings(A_, k_, a);
-        ChannelWithoutRings(B_, k_, b_);
-        solver_.emplace(b_.width, b_.height, grid_);
-        MixedDivergence(a, b_, E_, solver_->Grid());
+        solver_.emplace(B_.width, B_.height, grid_);
+        MixedDivergence(A_, B_, k_, E_, solver_->Grid());
     }
 
-    // b := G w + (1 - w) b; the solver's grids are released.
+    // G := G w + (1 - w) b, with b the channel of B with its rings at 0; the coefficients went
+    // with the inverse transform, the grid stays for the result.
     void Compose(const ImgFLOAT& omega) {
-        const SineGrid& G = solver_->Grid();
-        for (int y = 0; y < b_.height; ++y) {
-            float* b = b_.Row(y);
-            const float* g = G.Row(y);
-            const float* o = omega.Row(y);
-            for (int x = 0; x < b_.width; ++x)
-                b[x] = g[x] * o[x] + (1 - o[x]) * b[x];
+        SineGrid& G = solver_->Grid();
+        std::vector<float> row(static_cast<size_t>(B_.width));
+        float* __restrict b = row.data();
+        for (int y = 0; y < B_.height; ++y) {
+            RingClearedChannelRow(B_, k_, y, b);
+            float* __restrict g = G.Row(y);
+            const float* __restrict o = omega.Row(y);
+            for (int x = 0; x < B_.width; ++x)
+                g[x] = g[x] * o[x] + (1 - o[x]) * b[x];
         }
-        solver_.reset();
     }
 
     const ImgRGBSHORT& A_;
@@ -83,7 +66,6 @@ private:
     const ImgFLOAT& E_;
     int k_;
     PoissonGrid grid_;
-    ImgFLOAT b_;
     std::optional<PoissonSolver> solver_;
 };
 

@@ -16,5 +16,11 @@ namespace stitch {
 // twice would centre the two second differences on different pixels and shift and smear the
 // solution direction by direction.
 void MixedDivergence(const ImgFLOAT& a, const ImgFLOAT& b, const ImgFLOAT& E, SineGrid& G);
+// The same with a and b channel k (0 blue, 1 green, 2 red) of A and B, their two outermost pixel
+// rings taken as 0 (RingClearedChannelRow), read without a float copy of either image.
+void MixedDivergence(const ImgRGBSHORT& A, const ImgRGBSHORT& B, int k, const ImgFLOAT& E, SineGrid& G);
+
+// Row y of channel k of `image` as floats, 0 on the two outermost pixel rings (out: image.width).
+void RingClearedChannelRow(const ImgRGBSHORT& image, int k, int y, float* out);
 
 }  // namespace stitch

@@ -25,13 +25,13 @@ std::vector<double> CosineTerms(int n) {
 
 PoissonSolver::PoissonSolver(int w, int h, PoissonGrid sizing)
     : height_(h), grid_(sizing == PoissonGrid::Padded ? NextTransformSize(w) : NextPowerOfTwo(w),
-                        sizing == PoissonGrid::Padded ? NextTransformSize(h) : NextPowerOfTwo(h)),
-      coefficients_(grid_.Height(), grid_.Width(), SineGrid::Uninitialised{}) {}
+                        sizing == PoissonGrid::Padded ? NextTransformSize(h) : NextPowerOfTwo(h)) {}
 
 void PoissonSolver::Forward() {
     // Rows, then the columns as rows of the transposed grid; the coefficients stay transposed.
     // The rows below the rectangle are zero, and so are their transforms.
     OddTransformRows(grid_, 1, height_);
+    coefficients_ = SineGrid(grid_.Height(), grid_.Width(), SineGrid::Uninitialised{});
     TransposeScaled(grid_, coefficients_, 1.0f);
     OddTransformRows(coefficients_);
 }
@@ -51,6 +51,7 @@ void PoissonSolver::Inverse() {
     }
     OddTransformRows(coefficients_);
     TransposeScaled(coefficients_, grid_, 1.0f);
+    coefficients_ = SineGrid();
     OddTransformRows(grid_, 1, height_);
 }
 

@@ -36,7 +36,8 @@ public:
 private:
     int height_;
     SineGrid grid_;
-    // The coefficients between the two transforms, transposed (row c holds column c).
+    // The coefficients between the two transforms, transposed (row c holds column c); they exist
+    // only from Forward to the end of Inverse.
     SineGrid coefficients_;
 };
 

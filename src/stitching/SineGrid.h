@@ -11,6 +11,8 @@ namespace stitch {
 // take sides of an even length (NextTransformSize).
 class SineGrid {
 public:
+    // No cells (a grid to be assigned later).
+    SineGrid() = default;
     // Zero-filled.
     SineGrid(int width, int height);
     // Contents undefined: for a grid that the caller overwrites whole (a transposition target).

@@ -92,6 +92,32 @@ TEST(PoissonSolve, GivesBackAnImageFromItsOwnGradients) {
     EXPECT_LT(worst, 5.0);
 }
 
+TEST(MixedDivergence, OfAChannelEqualsTheDivergenceOfItsRingClearedFloatCopy) {
+    // The blend reads its channels straight from the 16-bit images; it must see what a float
+    // copy with its two outer rings at 0 holds, ring pixels included (their neighbours use them).
+    const int w = 41, h = 23;
+    ImgRGBSHORT A = Texture(w, h, 1), B = Texture(w, h, 5);
+    ImgFLOAT E(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            E.At(x, y) = static_cast<float>((x * 3 + y) % 7) / 6.0f;
+    for (int k = 0; k < 3; ++k) {
+        ImgFLOAT a(w, h), b(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool ring = x < 2 || y < 2 || x >= w - 2 || y >= h - 2;
+                a.At(x, y) = ring ? 0.0f : (&A.At(x, y).b)[k];
+                b.At(x, y) = ring ? 0.0f : (&B.At(x, y).b)[k];
+            }
+        stitch::SineGrid fromFloats(w, h), fromChannel(w, h);
+        stitch::MixedDivergence(a, b, E, fromFloats);
+        stitch::MixedDivergence(A, B, k, E, fromChannel);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(fromChannel.At(x, y), fromFloats.At(x, y)) << "channel " << k << " at " << x << ", " << y;
+    }
+}
+
 TEST(GradientBlend, FlatImagesAtTwoLevelsMeetWithoutAStep) {
     int w = 240, h = 160;
     ImgRGBSHORT A = Flat(w, h, 1050), B = Flat(w, h, 1000);
