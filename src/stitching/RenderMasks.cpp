@@ -16,13 +16,18 @@ double TentFactor(int v, int half) { return half > 0 ? 1.0 - std::abs(v - half) 
 // The outermost values of an eroded row or column: these windows reach the zeroed ring.
 constexpr int kErodedEdge = 3;
 
+// Pairwise, with no list to walk: loops of it become byte-wise vector minima.
+inline uint8_t Min5(uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint8_t e) {
+    return std::min(std::min(std::min(a, b), std::min(c, d)), e);
+}
+
 // Each of out[3 .. n-4] the minimum of the five values of `in` centred on it; the three at
 // either end become 0.
 void MinimumOfFive(const uint8_t* in, uint8_t* out, int n) {
     for (int x = 0; x < std::min(n, kErodedEdge); ++x)
         out[x] = 0;
     for (int x = kErodedEdge; x < n - kErodedEdge; ++x)
-        out[x] = std::min({in[x - 2], in[x - 1], in[x], in[x + 1], in[x + 2]});
+        out[x] = Min5(in[x - 2], in[x - 1], in[x], in[x + 1], in[x + 2]);
     for (int x = std::max(n - kErodedEdge, kErodedEdge); x < n; ++x)
         out[x] = 0;
 }
@@ -92,7 +97,7 @@ void ErodeCoverage(ImgUCHAR& C) {
         const uint8_t* r3 = across.Row(y + 1);
         const uint8_t* r4 = across.Row(y + 2);
         for (int x = 0; x < w; ++x)
-            out[x] = std::min({r0[x], r1[x], r2[x], r3[x], r4[x]});
+            out[x] = Min5(r0[x], r1[x], r2[x], r3[x], r4[x]);
     }
 }
 
