@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
+#include <vector>
 
 #include "image/ParallelFor.h"
 #include "linalg/CMatrix.h"
@@ -50,15 +52,24 @@ bool SkipCorrection(const BrightnessGradientInput& in, bool horizontal) {
     return !(spread > (horizontal ? in.firstImageWidth : in.firstImageHeight));
 }
 
-short Level(short v, double lo, double scale) {
-    double t = std::trunc((v - lo) * scale + 0.5);
-    return static_cast<short>(std::clamp(t, -32767.0, 32767.0));
+// (v - lo) scale rounded and kept within the 16-bit range, every channel of a run of pixels;
+// clamped before the conversion truncates, which for these whole bounds is truncating first.
+void LevelChannels(int16_t* __restrict v, int n, const double* __restrict lo, const double* __restrict scale) {
+    for (int i = 0; i < n; ++i)
+        v[i] = static_cast<int16_t>(static_cast<int>(std::clamp((v[i] - lo[i]) * scale[i] + 0.5, -32767.0, 32767.0)));
 }
 
-void LevelPixel(RgbSHORT& p, double lo, double scale) {
-    p.b = Level(p.b, lo, scale);
-    p.g = Level(p.g, lo, scale);
-    p.r = Level(p.r, lo, scale);
+void LevelChannels(int16_t* __restrict v, int n, double lo, double scale) {
+    for (int i = 0; i < n; ++i)
+        v[i] = static_cast<int16_t>(static_cast<int>(std::clamp((v[i] - lo) * scale + 0.5, -32767.0, 32767.0)));
+}
+
+// A line's offset and scale repeated for each channel of the part's columns left .. left + width - 1.
+void PerChannel(const std::vector<double>& perLine, int left, int width, std::vector<double>& out) {
+    out.resize(3 * static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x)
+        for (int k = 0; k < 3; ++k)
+            out[3 * static_cast<size_t>(x) + k] = perLine[static_cast<size_t>(left + x)];
 }
 
 }  // namespace
@@ -100,15 +111,23 @@ BrightnessLevels PlanBrightnessGradient(const BrightnessGradientInput& input, bo
 void ApplyBrightnessGradient(const BrightnessLevels& levels, ImgRGBSHORT& part, int left, int top) {
     if (!levels.active)
         return;
+    std::vector<double> offsets, scales;
+    if (levels.alongX) {
+        PerChannel(levels.offset, left, part.width, offsets);
+        PerChannel(levels.scale, left, part.width, scales);
+    }
     ParallelRows(RowBands(part.height), [&](int, int begin, int end) {
         for (int y = begin; y < end; ++y) {
             RgbSHORT* row = part.Row(y);
-            for (int x = 0; x < part.width; ++x) {
-                if (IsEmptySample(row[x]))
-                    continue;
-                const size_t t = static_cast<size_t>(levels.alongX ? left + x : top + y);
-                LevelPixel(row[x], levels.offset[t], levels.scale[t]);
-            }
+            const size_t t = static_cast<size_t>(top + y);
+            ForEachFilledRun(row, part.width, [&](int first, int last) {
+                int16_t* v = ChannelArray(row + first);
+                const int n = 3 * (last - first);
+                if (levels.alongX)
+                    LevelChannels(v, n, offsets.data() + 3 * first, scales.data() + 3 * first);
+                else
+                    LevelChannels(v, n, levels.offset[t], levels.scale[t]);
+            });
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "image/ParallelFor.h"
@@ -12,22 +13,38 @@ namespace stitch {
 
 namespace {
 
-// f on every non-empty pixel, bands of rows on all cores.
+// f(values, n) on the channels of every run of pixels holding data, bands of rows on all cores.
+template <class F>
+void ForEachFilledChannelRun(ImgRGBSHORT& P, F f) {
+    ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            RgbSHORT* row = P.Row(y);
+            ForEachFilledRun(row, P.width,
+                             [&](int first, int last) { f(ChannelArray(row + first), 3 * (last - first)); });
+        }
+    });
+}
+
+// f on every pixel holding data, bands of rows on all cores.
 template <class F>
 void ForEachNonEmpty(ImgRGBSHORT& P, F f) {
     ParallelRows(RowBands(P.height), [&](int, int begin, int end) {
         for (int y = begin; y < end; ++y) {
             RgbSHORT* row = P.Row(y);
-            for (int x = 0; x < P.width; ++x)
-                if (!IsEmptySample(row[x]))
+            ForEachFilledRun(row, P.width, [&](int first, int last) {
+                for (int x = first; x < last; ++x)
                     f(row[x]);
+            });
         }
     });
 }
 
-short StretchChannel(short v, const ContrastStretch& s) {
-    double t = std::trunc((v - s.lo) * s.scale + 0.5);
-    return static_cast<short>(std::clamp(t, 0.0, static_cast<double>(s.M)));
+// (v - lo) scale rounded and kept within 0 .. M; clamped before the conversion truncates it,
+// which for these whole bounds is truncating and then clamping, in a form that vectorises.
+void StretchChannels(int16_t* __restrict v, int n, const ContrastStretch& s) {
+    const double lo = s.lo, scale = s.scale, M = s.M;
+    for (int i = 0; i < n; ++i)
+        v[i] = static_cast<int16_t>(static_cast<int>(std::clamp((v[i] - lo) * scale + 0.5, 0.0, M)));
 }
 
 void ApplyGamma(RgbSHORT& p, const ContrastStretch& s) {
@@ -76,10 +93,9 @@ void ApplyContrastAdjustment(const ContrastAdjustment& a, ImgRGBSHORT& part) {
             p.r = rescale(p.r);
         });
     } else if (a.kind == ContrastAdjustment::Shift) {
-        ForEachNonEmpty(part, [&](RgbSHORT& p) {
-            p.b = static_cast<short>(p.b - m);
-            p.g = static_cast<short>(p.g - m);
-            p.r = static_cast<short>(p.r - m);
+        ForEachFilledChannelRun(part, [m](int16_t* __restrict v, int n) {
+            for (int i = 0; i < n; ++i)
+                v[i] = static_cast<int16_t>(v[i] - m);
         });
     }
 }
@@ -97,14 +113,16 @@ void AddLuminanceHistogram(const ImgRGBSHORT& part, int M, std::vector<long long
         count.assign(static_cast<size_t>(M), 0);
         for (int y = begin; y < end; ++y) {
             const RgbSHORT* row = part.Row(y);
-            for (int x = 0; x < part.width; ++x) {
-                int bin = 0;  // empty pixels count as the darkest
-                if (!IsEmptySample(row[x])) {
+            int filled = 0;
+            ForEachFilledRun(row, part.width, [&](int first, int last) {
+                for (int x = first; x < last; ++x) {
                     int L = (16 * row[x].g + 5 * row[x].r + 11 * row[x].b) / 32;
-                    bin = static_cast<int>(std::clamp(std::trunc(L * binScale + 0.5), 0.0, M - 1.0));
+                    const int bin = static_cast<int>(std::clamp(std::trunc(L * binScale + 0.5), 0.0, M - 1.0));
+                    ++count[static_cast<size_t>(bin)];
                 }
-                ++count[static_cast<size_t>(bin)];
-            }
+                filled += last - first;
+            });
+            count[0] += part.width - filled;  // empty pixels count as the darkest
         }
     });
     for (const std::vector<long long>& count : perBand)
@@ -155,11 +173,7 @@ void ApplyContrastStretch(const ContrastStretch& s, ImgRGBSHORT& part) {
     if (s.M <= 0)
         return;
     if (s.gamma == 1.0) {
-        ForEachNonEmpty(part, [&](RgbSHORT& p) {
-            p.b = StretchChannel(p.b, s);
-            p.g = StretchChannel(p.g, s);
-            p.r = StretchChannel(p.r, s);
-        });
+        ForEachFilledChannelRun(part, [&](int16_t* v, int n) { StretchChannels(v, n, s); });
         return;
     }
     ForEachNonEmpty(part, [&](RgbSHORT& p) { ApplyGamma(p, s); });

@@ -5,6 +5,7 @@
 
 #include "StitchTestSupport.h"
 #include "stitching/BrightnessGradient.h"
+#include "stitching/ChannelRange.h"
 #include "stitching/Contrast.h"
 #include "stitching/EmptySample.h"
 #include "stitching/OutputConversion.h"
@@ -274,4 +275,32 @@ TEST(ConvertToOutput, SpreadsTheRangeOntoBytesAndKeepsAFlatPanoramasLevel) {
     stitch::ConvertToOutput(flat, out);
     EXPECT_EQ(out.At(2, 2).g, 120);
     EXPECT_EQ(out.At(0, 0).g, 0);
+}
+
+TEST(ChannelRange, CoversEveryRunOfPixelsHoldingDataAndNothingOfTheEmptyOnes) {
+    // Runs touching either end of a row, a one-pixel run, a row without data; the empty pixels'
+    // other channels hold values beyond every real one and must not count.
+    ImgRGBSHORT P(9, 3);
+    const RgbSHORT strayEmpty{EMPTY_SAMPLE, 32767, -32767};
+    P.FillRect(0, 0, 8, 2, strayEmpty);
+    const int filled[][2] = {{0, 0}, {1, 0}, {4, 0}, {8, 0}, {7, 2}, {8, 2}};
+    for (const auto& at : filled)
+        P.At(at[0], at[1]) = RgbSHORT{short(10 + at[0]), short(-5 * at[0]), short(100 + at[1])};
+    std::vector<std::pair<int, int>> runs;
+    ForEachFilledRun(P.Row(0), P.width, [&](int first, int last) { runs.emplace_back(first, last); });
+    EXPECT_EQ(runs, (std::vector<std::pair<int, int>>{{0, 2}, {4, 5}, {8, 9}}));
+    runs.clear();
+    ForEachFilledRun(P.Row(1), P.width, [&](int first, int last) { runs.emplace_back(first, last); });
+    EXPECT_TRUE(runs.empty());
+
+    int lo = 1000, hi = -1000;
+    ChannelRangeOf(P, lo, hi);
+    EXPECT_EQ(lo, -40);  // green of (8, 0) and (8, 2)
+    EXPECT_EQ(hi, 102);  // red of the last row
+    int emptyLo = 7, emptyHi = 7;
+    ImgRGBSHORT empty(5, 4);
+    empty.FillRect(0, 0, 4, 3, strayEmpty);
+    ChannelRangeOf(empty, emptyLo, emptyHi);
+    EXPECT_EQ(emptyLo, 7);
+    EXPECT_EQ(emptyHi, 7);
 }
