@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+#include "image/ParallelFor.h"
+
 namespace {
 
 struct AlignedFree {
@@ -205,21 +207,47 @@ GaussianCoefficients GaussianCoefficientsFor(double sigma) {
             static_cast<float>(k.g)};
 }
 
+namespace {
+
+// From this many pixels on, the rows and then the columns are shared between the cores: every
+// row and every column is filtered on its own, so the result is the same however they are shared.
+constexpr long long kParallelPixels = 1 << 18;
+
+// Blocks of 16 lines and then groups of 4 over lines first .. last - 1, as one thread runs them.
+template <class Block, class Group>
+void FilterLines(int first, int last, int blockEnd, size_t scratch, Block block, Group group) {
+    Scratch x = AllocateScratch(scratch), w = AllocateScratch(scratch);
+    int line = first;
+    for (; line + 16 <= std::min(last, blockEnd); line += 16)
+        block(line, x.get(), w.get());
+    for (; line < last; line += 4)
+        group(line, std::min(4, last - line), x.get(), w.get());
+}
+
+// Lines 0 .. count - 1 in `parts` ranges, each a whole number of 16-line blocks but the last.
+template <class Block, class Group>
+void FilterAllLines(int count, int parts, size_t scratch, Block block, Group group) {
+    const int blocks = count / 16;
+    ParallelFor(parts, [&](int part) {
+        const int first = 16 * (blocks * part / parts);
+        const int last = part == parts - 1 ? count : 16 * (blocks * (part + 1) / parts);
+        FilterLines(first, last, 16 * blocks, scratch, block, group);
+    });
+}
+
+}  // namespace
+
 void GaussianSmooth(ImgT<float>& image, double sigma) {
     const int W = image.width, H = image.height;
     if (!image.HasPixels() || W <= 3 || H <= 3)
         return;
     const GaussianCoefficients k = GaussianCoefficientsFor(sigma);
-    const size_t n = 4 * static_cast<size_t>(std::max(W, H));
-    Scratch x = AllocateScratch(4 * n), w = AllocateScratch(4 * n);
-    int y = 0;
-    for (; y + 16 <= H; y += 16)
-        HorizontalBlock(image, y, x.get(), w.get(), k);
-    for (; y < H; y += 4)
-        HorizontalGroup(image, y, std::min(4, H - y), x.get(), w.get(), k);
-    int c = 0;
-    for (; c + 16 <= W; c += 16)
-        VerticalBlock(image, c, x.get(), w.get(), k);
-    for (; c < W; c += 4)
-        VerticalGroup(image, c, std::min(4, W - c), x.get(), w.get(), k);
+    const size_t scratch = 16 * static_cast<size_t>(std::max(W, H));
+    const int parts = static_cast<long long>(W) * H >= kParallelPixels ? 2 : 1;
+    FilterAllLines(
+        H, parts, scratch, [&](int y, float* x, float* w) { HorizontalBlock(image, y, x, w, k); },
+        [&](int y, int lanes, float* x, float* w) { HorizontalGroup(image, y, lanes, x, w, k); });
+    FilterAllLines(
+        W, parts, scratch, [&](int c, float* x, float* w) { VerticalBlock(image, c, x, w, k); },
+        [&](int c, int lanes, float* x, float* w) { VerticalGroup(image, c, lanes, x, w, k); });
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/GaussianSmooth.h"
+#include "image/ParallelFor.h"
 #include "stitching/MixedGradients.h"
 #include "stitching/PoissonSolver.h"
 
@@ -218,14 +219,16 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
             parallel.WaitFor(k, kStages);
     }
     // B changes only now that every channel is through.
-    for (int y = 0; y < h; ++y) {
-        const float* __restrict blue = channels[0]->Result().Row(y);
-        const float* __restrict green = channels[1]->Result().Row(y);
-        const float* __restrict red = channels[2]->Result().Row(y);
-        RgbSHORT* __restrict out = B.Row(y);
-        for (int x = 0; x < w; ++x)
-            out[x] = RgbSHORT{ToChannel(blue[x]), ToChannel(green[x]), ToChannel(red[x])};
-    }
+    ParallelRows(RowBands(h), [&](int, int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const float* __restrict blue = channels[0]->Result().Row(y);
+            const float* __restrict green = channels[1]->Result().Row(y);
+            const float* __restrict red = channels[2]->Result().Row(y);
+            RgbSHORT* __restrict out = B.Row(y);
+            for (int x = 0; x < w; ++x)
+                out[x] = RgbSHORT{ToChannel(blue[x]), ToChannel(green[x]), ToChannel(red[x])};
+        }
+    });
 }
 
 }  // namespace stitch

@@ -93,7 +93,8 @@ TEST(GaussianSmooth, ConstantStaysConstantAndSmallImagesAreLeftAlone) {
 TEST(GaussianSmooth, MatchesScalarRecursionOnAwkwardSizes) {
     std::mt19937 random(4);
     std::uniform_real_distribution<float> value(0, 255);
-    for (auto [w, h] : {std::pair{4, 5}, {13, 7}, {6, 11}, {33, 17}, {8, 8}}) {
+    // The last size is shared between the cores, with lines left over after the 16-line blocks.
+    for (auto [w, h] : {std::pair{4, 5}, {13, 7}, {6, 11}, {33, 17}, {8, 8}, {531, 503}}) {
         for (double sigma : {0.7, 2.5, 9.0}) {
             ImgFLOAT img(w, h);
             for (int y = 0; y < h; ++y)
