@@ -28,5 +28,9 @@ private:
     ImgUCHAR bins;  // 255 until computed
 };
 
+// The bin of the direction (gx, gy) among 100 around the circle: lround(angle * 100 / 2 pi) mod
+// 100, the angle in [0, 2 pi) from +x toward +y, exactly as std::atan2 gives it.
+int GradientDirectionBin(double gx, double gy);
+
 // Dominant gradient direction in [0, 2 pi) around (col, row), measured from +x toward +y.
 bool DominantOrientation(const ImgFLOAT& image, int col, int row, int R, double* angle);

@@ -67,6 +67,44 @@ TEST(Descriptors, DominantOrientationOfRamps) {
     EXPECT_FALSE(DominantOrientation(flat, 40, 40, 20, &angle));
 }
 
+TEST(Descriptors, GradientBinsAreThoseOfAtan2AlsoAtTheBinEdges) {
+    auto reference = [](double gx, double gy) {
+        double u = std::atan2(gy, gx);
+        if (u < 0)
+            u += 2 * std::numbers::pi;
+        return static_cast<int>(std::lround(u * 100 / (2 * std::numbers::pi))) % 100;
+    };
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> value(-300, 300);
+    std::uniform_int_distribution<int> level(-255, 255);
+    for (int i = 0; i < 200000; ++i) {
+        // Differences of image values halved, as the estimator takes them, and arbitrary ones.
+        const double gx = i % 2 ? level(random) / 2.0 : value(random), gy = i % 2 ? level(random) / 2.0 : value(random);
+        ASSERT_EQ(GradientDirectionBin(gx, gy), reference(gx, gy)) << gx << ", " << gy;
+    }
+    // Directions on and beside every bin edge, on the axes and the diagonals, and no gradient.
+    for (int k = 0; k < 100; ++k)
+        for (double off : {-1e-7, -1e-12, 0.0, 1e-12, 1e-7}) {
+            const double angle = (k + 0.5) * 2 * std::numbers::pi / 100 + off;
+            for (double length : {0.5, 7.0, 180.0}) {
+                const double gx = length * std::cos(angle), gy = length * std::sin(angle);
+                ASSERT_EQ(GradientDirectionBin(gx, gy), reference(gx, gy)) << k << " " << off;
+            }
+        }
+    for (auto [gx, gy] : {std::pair{0.0, 0.0},
+                          {1.0, 0.0},
+                          {-1.0, 0.0},
+                          {0.0, 2.5},
+                          {0.0, -2.5},
+                          {3.0, 3.0},
+                          {-3.0, 3.0},
+                          {-3.0, -3.0},
+                          {3.0, -3.0},
+                          {-0.0, -0.0},
+                          {-4.0, -0.0}})
+        EXPECT_EQ(GradientDirectionBin(gx, gy), reference(gx, gy)) << gx << ", " << gy;
+}
+
 TEST(Descriptors, VectorOperations) {
     std::vector<float> in(168);
     for (size_t i = 0; i < in.size(); ++i)
