@@ -21,8 +21,8 @@ namespace stitch {
 namespace {
 
 constexpr int kChannels = 3;
-// Prepare, forward transform, inverse transform, compose.
-constexpr int kStages = 4;
+// Prepare, forward transform, inverse transform.
+constexpr int kStages = 3;
 
 // One channel's way through the blend, in stages that announce nothing themselves.
 class ChannelBlend {
@@ -30,36 +30,20 @@ public:
     ChannelBlend(const ImgRGBSHORT& A, const ImgRGBSHORT& B, const ImgFLOAT& E, int k, PoissonGrid grid)
         : A_(A), B_(B), E_(E), k_(k), grid_(grid) {}
 
-    void Run(int stage, const ImgFLOAT* omega) {
+    void Run(int stage) {
         switch (stage) {
         case 0: Prepare(); break;
         case 1: solver_->Forward(); break;
-        case 2: solver_->Inverse(); break;
-        default: Compose(*omega);
+        default: solver_->Inverse();
         }
     }
-    // The blend of this channel, on the first rows of the solver's grid.
-    const SineGrid& Result() const { return solver_->Grid(); }
+    // The solution G of this channel, on the first rows of the solver's grid.
+    const SineGrid& Solution() const { return solver_->Grid(); }
 
 private:
     void Prepare() {
         solver_.emplace(B_.width, B_.height, grid_);
         MixedDivergence(A_, B_, k_, E_, solver_->Grid());
-    }
-
-    // G := G w + (1 - w) b, with b the channel of B with its rings at 0; the coefficients went
-    // with the inverse transform, the grid stays for the result.
-    void Compose(const ImgFLOAT& omega) {
-        SineGrid& G = solver_->Grid();
-        std::vector<float> row(static_cast<size_t>(B_.width));
-        float* __restrict b = row.data();
-        for (int y = 0; y < B_.height; ++y) {
-            RingClearedChannelRow(B_, k_, y, b);
-            float* __restrict g = G.Row(y);
-            const float* __restrict o = omega.Row(y);
-            for (int x = 0; x < B_.width; ++x)
-                g[x] = g[x] * o[x] + (1 - o[x]) * b[x];
-        }
     }
 
     const ImgRGBSHORT& A_;
@@ -95,13 +79,6 @@ public:
     }
     ~ParallelChannels() { Stop(); }
 
-    // Called once the blend weight exists (the caller computes it while the workers solve).
-    void PublishWeight(const ImgFLOAT* omega) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        omega_ = omega;
-        changed_.notify_all();
-    }
-
     void WaitFor(int k, int stages) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return done_[k] >= stages || error_; });
@@ -125,16 +102,12 @@ private:
         try {
             for (int k = next_++; k < kChannels; k = next_++)
                 for (int stage = 0; stage < kStages; ++stage) {
-                    const ImgFLOAT* omega = nullptr;
                     {
-                        std::unique_lock<std::mutex> lock(mutex_);
-                        if (stage == kStages - 1)
-                            changed_.wait(lock, [&] { return omega_ || cancelled_; });
+                        std::lock_guard<std::mutex> lock(mutex_);
                         if (cancelled_)
                             return;
-                        omega = omega_;
                     }
-                    channels_[k]->Run(stage, omega);
+                    channels_[k]->Run(stage);
                     std::lock_guard<std::mutex> lock(mutex_);
                     done_[k] = stage + 1;
                     changed_.notify_all();
@@ -153,7 +126,6 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::array<int, kChannels> done_{};
-    const ImgFLOAT* omega_ = nullptr;
     bool cancelled_ = false;
     std::exception_ptr error_;
 };
@@ -183,7 +155,7 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
     if (!AnySet(M)) {
         // The new image owns nothing: its weight is 0 everywhere and B stays as it is.
         for (int k = 0; k < kChannels; ++k)
-            for (int stage = 1; stage < kStages; ++stage)
+            for (int stage = 1; stage <= kStages; ++stage)
                 Announce(announce, k, stage);
         return;
     }
@@ -197,36 +169,42 @@ void GradientDomainBlend(const ImgRGBSHORT& A, ImgRGBSHORT& B, const ImgUCHAR& M
     ImgFLOAT omega;
     int threads = ThreadCount(settings.threads);
     if (threads <= 1) {
-        for (int k = 0; k < kChannels; ++k) {
-            for (int stage = 0; stage < kStages - 1; ++stage) {
-                channels[k]->Run(stage, nullptr);
+        for (int k = 0; k < kChannels; ++k)
+            for (int stage = 0; stage < kStages; ++stage) {
+                channels[k]->Run(stage);
                 Announce(announce, k, stage + 1);
             }
-            if (k == 0)
-                BlendWeight(M, settings.widthPercent, omega);
-            channels[k]->Run(kStages - 1, &omega);
-        }
+        BlendWeight(M, settings.widthPercent, omega);
     } else {
+        // The weight is made here while the workers solve.
         ParallelChannels parallel(channels, threads);
         BlendWeight(M, settings.widthPercent, omega);
-        parallel.PublishWeight(&omega);
         for (int k = 0; k < kChannels; ++k)
-            for (int stage = 1; stage < kStages; ++stage) {
+            for (int stage = 1; stage <= kStages; ++stage) {
                 parallel.WaitFor(k, stage);
                 Announce(announce, k, stage);
             }
-        for (int k = 0; k < kChannels; ++k)
-            parallel.WaitFor(k, kStages);
     }
-    // B changes only now that every channel is through.
+    // B changes only now that every channel is through: per channel b := G w + (1 - w) b, with
+    // b the channel with its two outer pixel rings at 0 (as the divergence saw it), all three
+    // channels of a pixel at once.
     ParallelRows(RowBands(h), [&](int, int begin, int end) {
+        std::vector<float> rows(3 * static_cast<size_t>(w));
         for (int y = begin; y < end; ++y) {
-            const float* __restrict blue = channels[0]->Result().Row(y);
-            const float* __restrict green = channels[1]->Result().Row(y);
-            const float* __restrict red = channels[2]->Result().Row(y);
+            float* __restrict b[kChannels];
+            const float* __restrict g[kChannels];
+            for (int k = 0; k < kChannels; ++k) {
+                b[k] = rows.data() + static_cast<size_t>(k) * w;
+                RingClearedChannelRow(B, k, y, b[k]);
+                g[k] = channels[static_cast<size_t>(k)]->Solution().Row(y);
+            }
+            const float* __restrict o = omega.Row(y);
+            for (int k = 0; k < kChannels; ++k)
+                for (int x = 0; x < w; ++x)
+                    b[k][x] = g[k][x] * o[x] + (1 - o[x]) * b[k][x];
             RgbSHORT* __restrict out = B.Row(y);
             for (int x = 0; x < w; ++x)
-                out[x] = RgbSHORT{ToChannel(blue[x]), ToChannel(green[x]), ToChannel(red[x])};
+                out[x] = RgbSHORT{ToChannel(b[0][x]), ToChannel(b[1][x]), ToChannel(b[2][x])};
         }
     });
 }
