@@ -20,7 +20,7 @@ run() {
     /usr/bin/time -f "$name: %e s wall, %M KB peak" "$stitch" -q --seed 17 "$@" >/dev/null
 }
 # The uncropped panorama's size, from the cameras file of the run.
-drawn() { grep -o '"panorama": {"width": [0-9]*, "height": [0-9]*' "$1" | sed 's/.*"width": \([0-9]*\), "height": \([0-9]*\)/\1 x \2 uncropped/'; }
+drawn() { python3 -c 'import json, sys; p = json.load(open(sys.argv[1]))["panorama"]; print(p["width"], "x", p["height"], "uncropped")' "$1"; }
 
 run "sample at 2048, TIFF" --size 2048 -o "$work/s2k.tif" --cameras "$work/c.json" "${samples[@]}"
 echo "    $(drawn "$work/c.json")"

@@ -38,10 +38,13 @@ public:
         std::vector<void*> released;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            // The smallest kept block that fits and wastes at most a quarter of the request.
+            // The smallest kept block that fits and is at most twice the request: the stages' images
+            // come in a few sizes that differ by less than that (a photograph as bytes and as 16-bit
+            // channels, the blend's rectangle as floats), and a block that goes back to the system
+            // to make room for a fresh one costs that one's first touch of every page.
             size_t best = kept_.size();
             for (size_t k = 0; k < kept_.size(); ++k)
-                if (kept_[k].capacity >= capacity && kept_[k].capacity <= capacity + capacity / 4 &&
+                if (kept_[k].capacity >= capacity && kept_[k].capacity <= 2 * capacity &&
                     (best == kept_.size() || kept_[k].capacity < kept_[best].capacity))
                     best = k;
             if (best < kept_.size()) {

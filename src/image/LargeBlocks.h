@@ -8,7 +8,7 @@
 // A fresh large block reaches the process as untouched pages that the kernel zeroes on their
 // first write, and on this kind of work (images of tens of megabytes made and dropped many
 // times per photograph) that zeroing was a fifth of a whole stitch. While a LargeBlockReuse
-// lives, large blocks that end are kept and handed out again for blocks of about their size.
+// lives, large blocks that end are kept and handed out again for blocks of at least half their size.
 // What is kept never makes the blocks held together (in use and kept) more than the most that
 // was in use at once since the outermost reuse began: a block that would go beyond makes the
 // oldest kept ones go first. So reuse costs no memory the work did not need anyway.

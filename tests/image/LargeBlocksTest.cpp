@@ -12,7 +12,7 @@ constexpr size_t kMB = size_t(1) << 20;
 }  // namespace
 
 // Large blocks that end are kept only while a reuse lives; a kept block serves a request of
-// about its size, never a much smaller one; what is kept never lifts the blocks held together
+// at least half its size, never a smaller one; what is kept never lifts the blocks held together
 // above the most that was in use at once; the outermost reuse's end hands everything back.
 TEST(LargeBlocks, ReuseKeepsEndingBlocksWithinThePeakInUse) {
     void* alone = TakeLargeBlock(8 * kMB);
@@ -20,27 +20,27 @@ TEST(LargeBlocks, ReuseKeepsEndingBlocksWithinThePeakInUse) {
     EXPECT_EQ(LargeBlockBytesKept(), 0u);
     {
         const LargeBlockReuse reuse;
-        void* a = TakeLargeBlock(8 * kMB);
-        void* b = TakeLargeBlock(8 * kMB);
-        std::memset(a, 1, 8 * kMB);
-        GiveLargeBlock(a, 8 * kMB);
-        EXPECT_EQ(LargeBlockBytesKept(), 8 * kMB);
-        void* c = TakeLargeBlock(7 * kMB);  // fits, wastes less than a quarter
+        void* a = TakeLargeBlock(16 * kMB);
+        void* b = TakeLargeBlock(16 * kMB);
+        std::memset(a, 1, 16 * kMB);
+        GiveLargeBlock(a, 16 * kMB);
+        EXPECT_EQ(LargeBlockBytesKept(), 16 * kMB);
+        void* c = TakeLargeBlock(9 * kMB);  // fits, and takes more than half of it
         EXPECT_EQ(c, a);
         EXPECT_EQ(LargeBlockBytesKept(), 0u);
-        GiveLargeBlock(c, 7 * kMB);  // the holder knows only its own size
-        GiveLargeBlock(b, 8 * kMB);
-        EXPECT_EQ(LargeBlockBytesKept(), 16 * kMB);
-        void* small = TakeLargeBlock(4 * kMB);  // half a kept block: too wasteful to serve
+        GiveLargeBlock(c, 9 * kMB);  // the holder knows only its own size
+        GiveLargeBlock(b, 16 * kMB);
+        EXPECT_EQ(LargeBlockBytesKept(), 32 * kMB);
+        void* small = TakeLargeBlock(6 * kMB);  // under half a kept block: too wasteful to serve
         EXPECT_NE(small, a);
         EXPECT_NE(small, b);
-        // 4 in use and 16 kept would exceed the peak of 16: the oldest kept block goes.
-        EXPECT_EQ(LargeBlockBytesKept(), 8 * kMB);
+        // 6 in use and 32 kept would exceed the peak of 32: the oldest kept block goes.
+        EXPECT_EQ(LargeBlockBytesKept(), 16 * kMB);
         {
             const LargeBlockReuse nested;
-            GiveLargeBlock(small, 4 * kMB);
+            GiveLargeBlock(small, 6 * kMB);
         }
-        EXPECT_EQ(LargeBlockBytesKept(), 12 * kMB);  // an inner reuse's end keeps the store
+        EXPECT_EQ(LargeBlockBytesKept(), 22 * kMB);  // an inner reuse's end keeps the store
         // A new peak leaves no room for anything kept.
         void* big = TakeLargeBlock(40 * kMB);
         EXPECT_EQ(LargeBlockBytesKept(), 0u);
