@@ -109,8 +109,12 @@ bool SamplePoint(const ImgFLOAT& image, const SamplingPattern& p, double x, doub
         for (int o = 0; o < 8; ++o) {
             int centre = o * rg.count / 8;
             double sum = 0;
-            for (int j = -h; j <= h; ++j)
-                sum += rg.kernel[j + h] * ring[((centre + j) % rg.count + rg.count) % rg.count];
+            // The window (h is a sixteenth of the ring) wraps round the ring's start at most once.
+            for (int j = -h; j <= h; ++j) {
+                int at = centre + j;
+                at += at < 0 ? rg.count : at >= rg.count ? -rg.count : 0;
+                sum += rg.kernel[j + h] * ring[at];
+            }
             raw[o * stride + r] = static_cast<float>(rg.scale * sum);
         }
     }

@@ -1,5 +1,6 @@
 #include "matching/DominantOrientation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -21,8 +22,10 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 int GradientDirectionBin(double gx, double gy) {
     const double ax = std::abs(gx), ay = std::abs(gy);
     if (gx != 0 && gy != 0) {
-        const bool steep = ay > ax;
-        const double t = steep ? ax / ay : ay / ax, t2 = t * t;
+        // The arctangent of the smaller over the larger, then mirrored into its octant by
+        // c + s a with c and s from comparisons (0 or 1 times a constant: exact), without the
+        // branches that random directions would mispredict.
+        const double t = std::min(ax, ay) / std::max(ax, ay), t2 = t * t;
         double a =
             t * (1 + t2 * (-0.3333314528 +
                            t2 * (0.1999355085 +
@@ -30,15 +33,16 @@ int GradientDirectionBin(double gx, double gy) {
                                        t2 * (0.1065626393 +
                                              t2 * (-0.0752896400 +
                                                    t2 * (0.0429096138 + t2 * (-0.0161657367 + t2 * 0.0028662257))))))));
-        if (steep)
-            a = std::numbers::pi / 2 - a;
-        if (gx < 0)
-            a = std::numbers::pi - a;
-        if (gy < 0)
-            a = kTwoPi - a;
+        const double steep = ay > ax, left = gx < 0, below = gy < 0;
+        a = steep * (std::numbers::pi / 2) + (1 - 2 * steep) * a;
+        a = left * std::numbers::pi + (1 - 2 * left) * a;
+        a = below * kTwoPi + (1 - 2 * below) * a;
         const double v = a * kBins / kTwoPi;
-        if (std::abs(v - std::floor(v) - 0.5) > 1e-4)
-            return static_cast<int>(std::lround(v)) % kBins;
+        const int whole = static_cast<int>(v);
+        if (std::abs(v - whole - 0.5) > 1e-4) {
+            const int nearest = static_cast<int>(v + 0.5);
+            return nearest == kBins ? 0 : nearest;
+        }
     }
     double u = std::atan2(gy, gx);
     if (u < 0)
@@ -85,8 +89,11 @@ bool OrientationEstimator::Estimate(const ImgFLOAT& image, int col, int row, dou
         Gradient(image, col + o.dj, row + o.di, &magnitude, &bin);
         votes[bin] += magnitude * o.weight;
     }
-    for (int k = 0; k < kBins + 2 * kPad; ++k)
-        histogram[k] = votes[(k - kPad + kBins) % kBins];
+    for (int k = 0; k < kBins + 2 * kPad; ++k) {
+        // k - kPad lies in -kPad .. kBins + kPad - 1: one turn either way at most.
+        const int bin = k - kPad;
+        histogram[k] = votes[bin < 0 ? bin + kBins : bin >= kBins ? bin - kBins : bin];
+    }
     SmoothVector(histogram, 5);
     int best = -1;
     for (int k = kPad; k < kPad + kBins; ++k)
