@@ -18,6 +18,8 @@ public:
 
     struct Rect {
         int u0, v0, u1, v1;
+        // All four edges are known to be covered: a move then needs only its new line checked.
+        bool edgesCovered = false;
         long long Area() const { return static_cast<long long>(u1 - u0 + 1) * (v1 - v0 + 1); }
     };
 
@@ -54,6 +56,7 @@ public:
                 return;
             r.*otherLow += 1;
             r.*otherHigh -= 1;
+            r.edgesCovered = false;
             if (r.*otherLow > r.*otherHigh)
                 return;
         }
@@ -69,9 +72,19 @@ private:
     bool TryMove(Rect& r, int Rect::*edge, int step) const {
         Rect moved = r;
         moved.*edge += step;
-        if (moved.u0 < 0 || moved.v0 < 0 || moved.u1 >= U_ || moved.v1 >= V_ || !Valid(moved))
+        if (moved.u0 < 0 || moved.v0 < 0 || moved.u1 >= U_ || moved.v1 >= V_)
+            return false;
+        // Where r's edges are covered, so are the moved rectangle's but for the line the edge
+        // moved to (its ends included): that line alone decides.
+        Rect line = moved;
+        if (edge == &Rect::u0 || edge == &Rect::u1)
+            line.u0 = line.u1 = moved.*edge;
+        else
+            line.v0 = line.v1 = moved.*edge;
+        if (!Valid(r.edgesCovered ? line : moved))
             return false;
         r = moved;
+        r.edgesCovered = true;
         return true;
     }
 

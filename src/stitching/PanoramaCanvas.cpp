@@ -16,10 +16,6 @@ namespace {
 
 const RgbSHORT kEmpty{EMPTY_SAMPLE, EMPTY_SAMPLE, EMPTY_SAMPLE};
 
-// Tiles handed to the workers of one ForEachTile step: enough to keep every core busy, few
-// enough that their pins never crowd the budget.
-constexpr int kTilesPerStep = 8;
-
 [[noreturn]] void Fail(const std::string& reason) { throw StageError{StageFailure::Failed, reason}; }
 
 std::string Cause(int error) {
@@ -271,43 +267,28 @@ void PanoramaCanvas::ForEachTile(const TileVisit& visit, bool modifies) {
             if (tiles[static_cast<size_t>(index)].written)
                 written.push_back(index);
     }
-    for (size_t first = 0; first < written.size(); first += kTilesPerStep) {
-        const int count = static_cast<int>(std::min<size_t>(kTilesPerStep, written.size() - first));
-        std::vector<RgbSHORT*> pixels(static_cast<size_t>(count));
-        auto release = [&] {
-            const std::lock_guard<std::mutex> lock(mutex);
-            for (int k = 0; k < count; ++k)
-                if (pixels[static_cast<size_t>(k)])
-                    tiles[static_cast<size_t>(written[first + static_cast<size_t>(k)])].pins--;
-        };
+    // One pass over all the tiles on all cores, each worker pinning only the tile it visits: a
+    // pass of a few milliseconds per group of tiles left a freshly started worker hardly anything.
+    ParallelFor(static_cast<int>(written.size()), [&](int k) {
+        const int index = written[static_cast<size_t>(k)];
+        RgbSHORT* pixels = nullptr;
         {
             const std::lock_guard<std::mutex> lock(mutex);
-            try {
-                for (int k = 0; k < count; ++k) {
-                    const int index = written[first + static_cast<size_t>(k)];
-                    pixels[static_cast<size_t>(k)] = Acquire(index, false);
-                    tiles[static_cast<size_t>(index)].pins++;
-                    if (modifies)
-                        tiles[static_cast<size_t>(index)].dirty = true;
-                }
-            } catch (...) {
-                for (int k = 0; k < count; ++k)
-                    if (pixels[static_cast<size_t>(k)])
-                        tiles[static_cast<size_t>(written[first + static_cast<size_t>(k)])].pins--;
-                throw;
+            pixels = Acquire(index, false);
+            tiles[static_cast<size_t>(index)].pins++;
+            if (modifies)
+                tiles[static_cast<size_t>(index)].dirty = true;
+        }
+        struct Unpin {
+            PanoramaCanvas& canvas;
+            int index;
+            ~Unpin() {
+                const std::lock_guard<std::mutex> lock(canvas.mutex);
+                canvas.tiles[static_cast<size_t>(index)].pins--;
             }
-        }
-        try {
-            ParallelFor(count, [&](int k) {
-                const int index = written[first + static_cast<size_t>(k)];
-                const PixelRect rect = TileRect(index);
-                ImgRGBSHORT view(rect.width, rect.height, pixels[static_cast<size_t>(k)]);
-                visit(index, rect, view);
-            });
-        } catch (...) {
-            release();
-            throw;
-        }
-        release();
-    }
+        } unpin{*this, index};
+        const PixelRect rect = TileRect(index);
+        ImgRGBSHORT view(rect.width, rect.height, pixels);
+        visit(index, rect, view);
+    });
 }

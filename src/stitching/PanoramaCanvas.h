@@ -52,10 +52,10 @@ public:
     // mask); what lies outside the canvas is skipped.
     void Write(int left, int top, const ImgRGBSHORT& image, const ImgUCHAR* mask = nullptr);
 
-    // Visits every tile that holds written pixels, with a view of its pixels, several tiles at
-    // a time on all cores; a tile is visited by one thread. visit may change the pixels when
-    // `modifies` is set. Tiles are handed out in row-major order in groups, so a visit that
-    // keeps one result per tile index can join them in order.
+    // Visits every tile that holds written pixels, with a view of its pixels, on all cores; a
+    // tile is visited by one thread and is pinned (kept in memory) only while it is. visit may
+    // change the pixels when `modifies` is set. A visit that keeps one result per tile index
+    // can join them in order.
     using TileVisit = std::function<void(int index, const PixelRect& rect, ImgRGBSHORT& pixels)>;
     void ForEachTile(const TileVisit& visit, bool modifies);
     // Whether tile index holds written pixels.
