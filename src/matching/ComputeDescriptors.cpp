@@ -1,9 +1,11 @@
 // Samples the working image on rays (small radii) and smoothed rings (large radii) around
 // each point, turned by the point's orientation, and reduces the samples to 64 values.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
+#include "image/ParallelFor.h"
 #include "matching/DominantOrientation.h"
 #include "matching/FeatureExtractor.h"
 #include "matching/VectorOps.h"
@@ -125,37 +127,71 @@ bool SamplePoint(const ImgFLOAT& image, const SamplingPattern& p, double x, doub
 
 int RingSampleCount(int r) { return 4 * static_cast<int>(kPi / 2 / std::asin(1.0 / r) + 0.5) - 3; }
 
+namespace {
+
+// The orientation and descriptor of one point; false when it has none.
+bool Describe(const ImgFLOAT& image, const SamplingPattern& pattern, OrientationEstimator& orientation,
+              const FeaturePoint& point, int length, std::vector<float>& raw, std::vector<float>& ring,
+              std::vector<float>& reduced, double& theta, Descriptor& d) {
+    if (!orientation.Estimate(image, point.ix, point.iy, &theta))
+        return false;
+    if (!SamplePoint(image, pattern, point.x, point.y, theta, raw, ring))
+        return false;
+    ResampleVector(raw, reduced, length, 0.7355);
+    float lo = reduced[0], hi = reduced[0];
+    for (float v : reduced) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    // A flat descriptor carries nothing to match on.
+    if (!(hi > lo))
+        return false;
+    d.count = std::min(length, Descriptor::kLength);
+    for (int k = 0; k < d.count; ++k)
+        d.values[k] = (reduced[k] - lo) / (hi - lo);
+    return true;
+}
+
+// From this many points on the description is shared between two threads: a photograph whose
+// extraction runs alone (the last of a set) then has both cores.
+constexpr size_t kParallelPoints = 256;
+
+}  // namespace
+
 void FeatureExtractor::ComputeDescriptors(const ImgFLOAT& image, int R, int directions, int length) {
     (void)directions;  // the sampling pattern is built for 8 directions
     const SamplingPattern pattern(R);
-    OrientationEstimator orientation(R);
-    std::vector<FeaturePoint> kept;
-    std::vector<Descriptor> described;
-    std::vector<float> raw(static_cast<size_t>(8 * (R + 1))), ring, reduced;
-    for (const FeaturePoint& point : points) {
-        double theta;
-        if (!orientation.Estimate(image, point.ix, point.iy, &theta))
-            continue;
-        if (!SamplePoint(image, pattern, point.x, point.y, theta, raw, ring))
-            continue;
-        ResampleVector(raw, reduced, length, 0.7355);
-        float lo = reduced[0], hi = reduced[0];
-        for (float v : reduced) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
+    const size_t n = points.size();
+    // The points in the order of their rows, split in two halves of the image: each half's
+    // orientation estimator keeps the gradients its discs share, and few discs reach across.
+    std::vector<size_t> byRow(n);
+    for (size_t i = 0; i < n; ++i)
+        byRow[i] = i;
+    std::stable_sort(byRow.begin(), byRow.end(), [&](size_t a, size_t b) { return points[a].iy < points[b].iy; });
+    std::vector<Descriptor> described(n);
+    std::vector<double> angles(n);
+    std::vector<char> valid(n, 0);
+    const int parts = n >= kParallelPoints ? 2 : 1;
+    ParallelFor(parts, [&](int part) {
+        OrientationEstimator orientation(R);
+        std::vector<float> raw(static_cast<size_t>(8 * (R + 1))), ring, reduced;
+        for (size_t j = n * part / parts; j < n * (part + 1) / parts; ++j) {
+            const size_t i = byRow[j];
+            valid[i] =
+                Describe(image, pattern, orientation, points[i], length, raw, ring, reduced, angles[i], described[i]);
         }
-        // A flat descriptor carries nothing to match on.
-        if (!(hi > lo))
+    });
+    // Kept in the points' own order, whichever thread described them.
+    std::vector<FeaturePoint> kept;
+    std::vector<Descriptor> descriptorsKept;
+    for (size_t i = 0; i < n; ++i) {
+        if (!valid[i])
             continue;
-        Descriptor d;
-        d.count = std::min(length, Descriptor::kLength);
-        for (int k = 0; k < d.count; ++k)
-            d.values[k] = (reduced[k] - lo) / (hi - lo);
-        FeaturePoint withOrientation = point;
-        withOrientation.orientation = static_cast<float>(theta);
+        FeaturePoint withOrientation = points[i];
+        withOrientation.orientation = static_cast<float>(angles[i]);
         kept.push_back(withOrientation);
-        described.push_back(d);
+        descriptorsKept.push_back(described[i]);
     }
     points = std::move(kept);
-    descriptors = std::move(described);
+    descriptors = std::move(descriptorsKept);
 }
