@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "image/BilinearSample.h"
+#include "image/ParallelFor.h"
 #include "linalg/PointTransform.h"
 
 namespace {
@@ -62,6 +63,9 @@ bool SpanOfRow(const std::vector<PointD>& poly, int y, int width, int* x0, int* 
     return *x1 >= *x0;
 }
 
+// From this many destination pixels on, the rows are warped on all cores.
+constexpr long long kParallelPixels = 1 << 18;
+
 template <class T>
 bool WarpTyped(const ImgT<T>& src, ImgT<T>& dst, const CMatrix& transform, bool exact) {
     if (!src.HasPixels() || !dst.HasPixels())
@@ -90,10 +94,11 @@ bool WarpTyped(const ImgT<T>& src, ImgT<T>& dst, const CMatrix& transform, bool 
         return sx + 1 < w && sy + 1 < h;
     };
     unsigned char* const* sourceRows = src.rows;
-    for (int y = static_cast<int>(std::ceil(top - kEps)); y <= static_cast<int>(std::floor(bottom + kEps)); ++y) {
+    const int firstRow = static_cast<int>(std::ceil(top - kEps)), lastRow = static_cast<int>(std::floor(bottom + kEps));
+    auto warpRow = [&](int y) {
         int x0, x1;
         if (!SpanOfRow(poly, y, dst.width, &x0, &x1))
-            continue;
+            return;
         // The span's ends are mapped exactly; in the non-exact mode the pixels between them
         // interpolate along the line joining the two mapped ends.
         const int spanStart = x0, spanEnd = x1;
@@ -115,6 +120,19 @@ bool WarpTyped(const ImgT<T>& src, ImgT<T>& dst, const CMatrix& transform, bool 
             BilinearSample(reinterpret_cast<const T*>(sourceRows[row]), reinterpret_cast<const T*>(sourceRows[row + 1]),
                            out + x, s.x, s.y, col, row);
         }
+    };
+    // Rows are independent: a large image's are shared between the cores.
+    const int rows = lastRow - firstRow + 1;
+    if (rows <= 0)
+        return true;
+    if (static_cast<long long>(rows) * dst.width < kParallelPixels) {
+        for (int y = firstRow; y <= lastRow; ++y)
+            warpRow(y);
+    } else {
+        ParallelRows(RowBands(rows), [&](int, int begin, int end) {
+            for (int y = firstRow + begin; y < firstRow + end; ++y)
+                warpRow(y);
+        });
     }
     return true;
 }

@@ -90,13 +90,13 @@ TEST(WarpImage, ExactWarpEqualsTheImagesOwnSamplerForEveryPixelType) {
     const double c = std::cos(0.3) * 1.1, s = std::sin(0.3) * 1.1;
     const double m[] = {c, -s, 12, s, c, -7, 0.0004, -0.0002, 1};
     CMatrix transform(3, 3, m);
-    auto check = [&](auto src, auto fill) {
+    auto check = [&](auto src, auto fill, int dw = 45, int dh = 40) {
         using Image = decltype(src);
         for (size_t k = 0; k < src.ByteCount(); ++k)
             src.pixels[k] = static_cast<unsigned char>(k * 13 + (k >> 5));
         fill(src);
         // Two runs over different backgrounds tell the written pixels from the untouched.
-        Image fast(45, 40), again(45, 40), reference(45, 40);
+        Image fast(dw, dh), again(dw, dh), reference(dw, dh);
         for (size_t k = 0; k < fast.ByteCount(); ++k) {
             fast.pixels[k] = reference.pixels[k] = 0x55;
             again.pixels[k] = 0xAA;
@@ -123,6 +123,8 @@ TEST(WarpImage, ExactWarpEqualsTheImagesOwnSamplerForEveryPixelType) {
             for (int x = 0; x < f.width; ++x)
                 f.At(x, y) = float(x * 3 + y * 7 % 11);
     });
+    // A destination large enough for its rows to be shared between the cores.
+    check(ImgRGBSHORT(600, 520), noFill, 620, 500);
     ImgRGB a(10, 10);
     ImgFLOAT b(10, 10);
     EXPECT_FALSE(WarpImage(a, b, transform, true));  // types differ
