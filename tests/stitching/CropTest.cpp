@@ -59,6 +59,36 @@ TEST(FindCropRectangle, FindsALargeRectangleWithFilledEdgesInARaggedPanorama) {
     }
 }
 
+TEST(FindCropRectangle, EdgesStayCoveredOnRaggedMasksWithHoles) {
+    // The search checks only the line an edge moves to while the rectangle's edges are known to
+    // be covered, and all of them again once it has narrowed across; on masks with ragged
+    // borders and holes every rectangle it returns must still have covered edges.
+    unsigned seed = 7;
+    auto next = [&](int n) {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>((seed >> 8) % static_cast<unsigned>(n));
+    };
+    for (int trial = 0; trial < 40; ++trial) {
+        const int w = 40 + next(80), h = 30 + next(60);
+        ImgUCHAR mask(w, h);
+        mask.FillRect(0, 0, w - 1, h - 1, 0);
+        // A ragged band of coverage, every row starting and ending somewhere else.
+        for (int y = 2 + next(4); y < h - 2 - next(4); ++y) {
+            const int left = 1 + next(w / 5), right = w - 2 - next(w / 5);
+            for (int x = left; x <= right; ++x)
+                mask.At(x, y) = 1;
+        }
+        for (int hole = w * h / 150; hole > 0; --hole)
+            mask.At(next(w), next(h)) = 0;
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ": " << w << " x " << h);
+        const stitch::CropRect r = stitch::FindCropRectangle(mask);
+        if (r.width <= 0 || r.height <= 0)
+            continue;
+        const int x0 = int(r.left), y0 = int(r.top), x1 = x0 + int(r.width) - 1, y1 = y0 + int(r.height) - 1;
+        EXPECT_TRUE(stitch::CropEdgesFilled(mask, x0, y0, x1, y1)) << x0 << ", " << y0 << " .. " << x1 << ", " << y1;
+    }
+}
+
 TEST(CropPanorama, CopiesTheFrameAndTakesTheWholePanoramaForFramesOfTenPixelsOrLess) {
     ImgRGB source = TurnScene(120, 60, 1000, 1000), target;
     ASSERT_TRUE(stitch::CropPanorama(source, target, {5.7, 8.2, 40.9, 30.0}, {}));
